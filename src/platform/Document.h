@@ -1,0 +1,234 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+#include "platform/BrowserControl.h"
+
+// An element named by its id, or by the handle the page gave it in an event or query result
+// (elements without an id: the element under the pointer, a heading).
+struct ElementRef
+{
+    ElementRef() = default;
+    ElementRef(const QString &elementId) : id(elementId) {}
+    ElementRef(const char *elementId) : id(QString::fromUtf8(elementId)) {}
+    static ElementRef fromHandle(qint64 h)
+    {
+        ElementRef r;
+        r.handle = h;
+        return r;
+    }
+    bool isNull() const { return id.isEmpty() && handle == 0; }
+
+    QString id;
+    qint64 handle = 0; // 0 = none; valid for the document that issued it
+};
+
+struct ElementSnapshot
+{
+    qint64 handle = 0;
+    QString id;
+    QString tagName; // upper case, "A", "INPUT"
+    QString className;
+    QString name;  // the name attribute
+    QString text;  // innerText, capped at 4096 characters
+    QString value; // inputs, textareas, selects
+    bool checked = false;
+    QString href;            // anchors: the resolved href
+    QString target;          // anchors: the target attribute
+    QString type;            // inputs: the type, lower case ("text", "checkbox")
+    QString styleText;       // the inline style attribute
+    bool isEditable = false; // a text input, a textarea, a select or contenteditable
+    // The nearest enclosing anchor (the element itself when it is one).
+    QString linkHref;
+    QString linkTarget;
+    qint64 linkHandle = 0;
+
+    ElementRef ref() const { return handle ? ElementRef::fromHandle(handle) : ElementRef(id); }
+};
+
+struct DocumentSnapshot
+{
+    ReadyState readyState = ReadyState::Uninitialized;
+    QString title;
+    QUrl url;
+    QString metaDescription;
+    QString metaKeywords;
+    int frameCount = 0;        // window.frames.length
+    int iframeCount = 0;       // IFRAME elements
+    int frameElementCount = 0; // FRAME elements
+    int linkCount = 0;
+    int imageCount = 0;
+    int formCount = 0;
+    QString compatMode; // "BackCompat" or "CSS1Compat"
+    int scrollTop = 0;
+    int scrollLeft = 0;
+    int scrollHeight = 0;
+    int clientHeight = 0;
+    int clientWidth = 0;
+    QString selectionText;
+    QString bodyZoom; // the body's style zoom as written ("105%"), empty when unset
+    bool isFrameset = false;
+    int bodyTextLength = 0;
+    QString activeElementTag; // upper case; empty when the body has the focus
+    bool activeElementEditable = false;
+    quint64 generation = 0; // grows with every new document in the control
+};
+
+enum class DomEventType {
+    Click,
+    DblClick,
+    ContextMenu,
+    KeyDown,
+    KeyUp,
+    KeyPress,
+    FocusIn,
+    FocusOut,
+    MouseOver,
+    MouseOut,
+    MouseDown,
+    MouseUp,
+    Wheel,
+};
+
+struct DomEvent
+{
+    DomEventType type = DomEventType::Click;
+    ElementSnapshot source;
+    int keyCode = 0; // the legacy keyCode: Windows virtual-key codes
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+    // The DOM's button numbering: 0 left, 1 middle, 2 right; buttons: bit 1 left, 2 right, 4 middle
+    int button = 0;
+    int buttons = 0;
+    int wheelDelta = 0; // 120 per notch, > 0 away from the user (as the old wheelDelta)
+    int clientX = 0;
+    int clientY = 0;
+    int frameIndex = -1;           // -1 the top document, else the index in window.frames
+    QString word;                  // contextmenu: the word under the pointer
+    bool defaultPrevented = false; // an event rule cancelled the page's default action
+};
+
+// The page cannot wait for the program's verdict, so default actions are cancelled by rules
+// set in advance. A rule matches when the type matches, the source or one of its ancestors
+// matches the selector (empty: any), and each set condition holds.
+struct EventRule
+{
+    DomEventType type = DomEventType::Click;
+    QString selector; // CSS selector, e.g. "a", "#SearchTerms", ".se", "a[href^='skl:']"
+    std::optional<int> keyCode;
+    std::optional<Qt::KeyboardModifiers> modifiers; // exact match of Shift, Ctrl, Alt
+    std::optional<int> buttons;                     // exact match of the held-buttons mask
+    bool preventDefault = true;
+    bool stopPropagation = false;
+};
+
+struct LinkInfo
+{
+    QString href;
+    QString innerHTML;
+    QString text;
+    int frameIndex = -1;
+};
+
+struct FormField
+{
+    QString tagName; // INPUT, TEXTAREA, SELECT
+    QString type;
+    QString name;
+    QString id;
+    QString value;
+    bool checked = false;
+};
+
+struct FormInfo
+{
+    QString name;
+    QString id;
+    QString action; // resolved
+    QString method; // lower case; "get" when unset
+    QList<FormField> fields;
+    int frameIndex = -1;
+};
+
+struct MetaInfo
+{
+    QString name;
+    QString httpEquiv;
+    QString content;
+};
+
+struct HeadingInfo
+{
+    int level = 1;
+    QString text;
+    QString id;
+    qint64 handle = 0;
+};
+
+class DocumentListener
+{
+public:
+    virtual ~DocumentListener() = default;
+    virtual void domEvent(const DomEvent &) {}
+    virtual void snapshotChanged(const DocumentSnapshot &) {}
+};
+
+// The current document of one control. Writes are applied in the order given, after the
+// document has become ready; writes made while no document is there apply to the next one.
+// Query callbacks run later from the event loop (never inside the call), exactly once while
+// the control lives; they get an empty result when the document went away meanwhile.
+class Document
+{
+public:
+    virtual ~Document() = default;
+
+    virtual void setListener(DocumentListener *listener) = 0;
+    virtual DocumentSnapshot snapshot() const = 0;
+
+    // Replaces every rule; events are reported whatever the rules say.
+    virtual void setEventRules(const QList<EventRule> &rules) = 0;
+
+    // Writes. A missing element is ignored.
+    virtual void setInnerHTML(const ElementRef &element, const QString &html) = 0;
+    virtual void setInnerText(const ElementRef &element, const QString &text) = 0;
+    virtual void setOuterHTML(const ElementRef &element, const QString &html) = 0;
+    // where: "beforeBegin", "afterBegin", "beforeEnd", "afterEnd"
+    virtual void insertAdjacentHTML(const ElementRef &element, const QString &where,
+                                    const QString &html) = 0;
+    virtual void setStyle(const ElementRef &element, const QString &property,
+                          const QString &value) = 0; // CSS property name ("background-color")
+    virtual void setAttribute(const ElementRef &element, const QString &name,
+                              const QString &value) = 0;
+    virtual void setValue(const ElementRef &element, const QString &value) = 0;
+    virtual void setChecked(const ElementRef &element, bool checked) = 0;
+    virtual void addCssRule(const QString &selector, const QString &declarations) = 0;
+    virtual void setBodyZoom(const QString &zoom) = 0; // "105%"; empty clears it
+    virtual void scrollTo(int x, int y) = 0;           // clamped to the page
+    virtual void scrollIntoView(const ElementRef &element) = 0;
+    virtual void focus(const ElementRef &element) = 0; // a null ref focuses the document's window
+    // Wraps every case-insensitive occurrence of each term in the body's text in
+    // <FONT style='...'>; the terms' styles cycle through styles (one style when single).
+    virtual void highlightTerms(const QStringList &terms, const QStringList &styles) = 0;
+    virtual void execCommand(const QString &command, bool showUi = false,
+                             const QString &value = QString()) = 0;
+
+    // Queries.
+    virtual void queryLinks(std::function<void(const QList<LinkInfo> &)> done) = 0;
+    virtual void queryForms(std::function<void(const QList<FormInfo> &)> done) = 0;
+    virtual void queryMeta(std::function<void(const QList<MetaInfo> &)> done) = 0;
+    virtual void queryHeadings(std::function<void(const QList<HeadingInfo> &)> done) = 0;
+    virtual void queryOuterHTML(std::function<void(const QString &)> done) = 0;
+    virtual void queryBodyText(std::function<void(const QString &)> done) = 0;
+    virtual void queryStyleSheets(std::function<void(const QStringList &)> done) = 0;
+    virtual void querySelectedHTML(std::function<void(const QString &)> done) = 0;
+    virtual void queryElement(const ElementRef &element,
+                              std::function<void(const std::optional<ElementSnapshot> &)> done) = 0;
+    // querySelectorAll over the top document.
+    virtual void querySelectorAll(const QString &selector,
+                                  std::function<void(const QList<ElementSnapshot> &)> done) = 0;
+};
