@@ -1,0 +1,211 @@
+#pragma once
+
+#include "platform/BrowserControl.h"
+#include "platform/Document.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+// The behaviour of BrowserControl and Document that the program relies on, written once and
+// run against both the test double (unit) and the Qt WebEngine control (e2e). Each side
+// supplies a ContractHarness; every check takes a fresh harness.
+
+// What the server answers for one path.
+struct ServedResponse
+{
+    int status = 200;
+    QByteArray body;
+    QByteArray contentType = "text/html; charset=utf-8";
+    QUrl redirectTo; // with a 3xx status: the Location
+
+    static ServedResponse page(const QString &html)
+    {
+        ServedResponse r;
+        r.body = html.toUtf8();
+        return r;
+    }
+    static ServedResponse error(int status, const QString &html = QString())
+    {
+        ServedResponse r;
+        r.status = status;
+        r.body = html.toUtf8();
+        return r;
+    }
+    static ServedResponse redirect(const QUrl &to, int status = 302)
+    {
+        ServedResponse r;
+        r.status = status;
+        r.redirectTo = to;
+        return r;
+    }
+};
+
+// A request as the server saw it.
+struct ServedRequest
+{
+    QByteArray method; // "GET", "POST"
+    QString path;
+    QList<std::pair<QByteArray, QByteArray>> headers; // names as sent
+    QByteArray body;
+
+    // The first header of that name, compared case-insensitively; null when absent.
+    QByteArray header(const QByteArray &name) const;
+};
+
+// Things that page script does on its own, run in the page's world (not the program's).
+enum class PageScript {
+    OpenPopup,     // window.open(argument, "_blank", "width=300,height=200") outside a user gesture
+    DocumentWrite, // document.open(); document.write(argument); document.close()
+    CloseWindow,   // window.close()
+    SetLocation,   // location.href = argument
+};
+
+class ContractHarness
+{
+public:
+    virtual ~ContractHarness() = default;
+
+    // The control under test, made when the harness was.
+    virtual BrowserControl &control() = 0;
+    // Another control of the same kind (the target a new-window request is handed to).
+    virtual std::unique_ptr<BrowserControl> createControl() = 0;
+
+    // Serves response at path ("/a.htm") from now on; returns the page's full address.
+    virtual QUrl serve(const QString &path, const ServedResponse &response) = 0;
+    // Every request the server received for path, oldest first.
+    virtual QList<ServedRequest> requests(const QString &path) = 0;
+
+    // Runs the event loop until condition holds or a generous limit passes; returns condition().
+    // The limit only keeps a broken build from hanging: nothing asserts on the time taken.
+    virtual bool waitFor(const std::function<bool()> &condition) = 0;
+
+    // The user's actions, made with the real input path (mouse and keys on the view).
+    // frameIndex: -1 for an element of the top document, else the index in window.frames.
+    virtual void click(BrowserControl &control, const QString &elementId, Qt::MouseButton button,
+                       Qt::KeyboardModifiers modifiers, int frameIndex = -1) = 0;
+    virtual void contextClick(BrowserControl &control, const QString &elementId) = 0;
+    // Press and release of one key, delivered to whatever has the focus in the page.
+    virtual void pressKey(BrowserControl &control, int qtKey,
+                          Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                          const QString &text = QString()) = 0;
+    // One wheel turn over the element (delta 120 per notch, > 0 away from the user).
+    virtual void wheel(BrowserControl &control, const QString &elementId, int delta,
+                       Qt::KeyboardModifiers modifiers = Qt::NoModifier) = 0;
+    virtual void runPageScript(BrowserControl &control, PageScript script,
+                               const QString &argument = QString()) = 0;
+};
+
+// Records what a control and its document report, and answers with the verdicts set on it.
+class ContractRecorder : public BrowserControlListener, public DocumentListener
+{
+public:
+    struct Event
+    {
+        QString name; // "beforeNavigate", "navigateComplete", "readyState:complete", ...
+        QUrl url;
+        bool isTopFrame = true;
+    };
+
+    explicit ContractRecorder(BrowserControl &control);
+    ~ContractRecorder() override;
+
+    // Verdicts.
+    std::function<bool(const BeforeNavigateInfo &)> cancelNavigation; // null: allow all
+    std::function<BrowserControl *(const NewWindowInfo &)> newWindowTarget;
+    bool keepWindowOnClose = true;
+    bool consumeKeys = false;
+    bool consumeWheel = false;
+
+    QList<Event> events;
+    QList<BeforeNavigateInfo> navigations;
+    QList<NewWindowInfo> newWindows;
+    QList<std::pair<QUrl, qint32>> errors;
+    QStringList titles;
+    QList<KeyInfo> keyPresses;
+    QList<KeyInfo> keyReleases;
+    QList<WheelInfo> wheels;
+    QList<ContextMenuInfo> contextMenus;
+    QList<DomEvent> domEvents;
+    int closeRequests = 0;
+    QList<std::pair<bool, bool>> commandStates;
+
+    // Index of the first event with that name (and URL, when given) after from; -1 if none.
+    int indexOf(const QString &name, const QUrl &url = QUrl(), int from = 0) const;
+    bool has(const QString &name, const QUrl &url = QUrl()) const
+    {
+        return indexOf(name, url) >= 0;
+    }
+    QList<DomEvent> domEventsOf(DomEventType type) const;
+    void clear();
+
+    // BrowserControlListener
+    bool beforeNavigate(BrowserControl &, const BeforeNavigateInfo &info) override;
+    BrowserControl *newWindowRequested(BrowserControl &, const NewWindowInfo &info) override;
+    void navigateComplete(BrowserControl &, const QUrl &url, bool isTopFrame) override;
+    void documentComplete(BrowserControl &, const QUrl &url, bool isTopFrame) override;
+    void downloadBegin(BrowserControl &) override;
+    void downloadComplete(BrowserControl &) override;
+    void readyStateChanged(BrowserControl &, ReadyState state) override;
+    bool navigateError(BrowserControl &, const QUrl &url, qint32 statusCode, const QString &,
+                       bool isTopFrame) override;
+    void titleChanged(BrowserControl &, const QString &title) override;
+    void commandStateChanged(BrowserControl &, bool canGoBack, bool canGoForward) override;
+    bool windowClosing(BrowserControl &) override;
+    bool keyPressUnhandled(BrowserControl &, const KeyInfo &key) override;
+    bool keyReleaseUnhandled(BrowserControl &, const KeyInfo &key) override;
+    bool wheelEvent(BrowserControl &, const WheelInfo &wheel) override;
+    bool contextMenuRequested(BrowserControl &, const ContextMenuInfo &info) override;
+
+    // DocumentListener
+    void domEvent(const DomEvent &event) override;
+
+private:
+    BrowserControl &m_control;
+};
+
+// The checks, grouped by what the program builds on. Each one uses a fresh harness and
+// reports through QtTest (QVERIFY/QCOMPARE), so it is called from a test slot.
+namespace BrowserContract {
+
+// A load: beforeNavigate first, then download begin, navigate complete, the ready states,
+// document complete, download complete and the title; a cancelled one loads nothing.
+void checkNavigationEventOrder(ContractHarness &h);
+void checkCancelledNavigation(ContractHarness &h);
+void checkRedirect(ContractHarness &h);
+// 404 with and without a body, 500: navigateError with the status code, then the load ends.
+void checkFailedLoadStatusCodes(ContractHarness &h);
+// Extra headers, the POST body, the user agent and the per-host header rules reach the server;
+// header lines that could inject a header are refused.
+void checkRequestHeadersAndBody(ContractHarness &h);
+// Plain, Ctrl, Shift, middle and target=_blank clicks reach beforeNavigate with their flags;
+// what loads where when nobody cancels; a script pop-up is a new-window request not asked by
+// the user.
+void checkClickKinds(ContractHarness &h);
+void checkNewWindowRequests(ContractHarness &h);
+// A skl: link is marked as web content in a served page and as the program's own in a
+// written page.
+void checkCommandLinkSource(ContractHarness &h);
+// Snapshot after load, writes by id read back by queries, query callbacks never run inside
+// the call.
+void checkDocumentSnapshotAndWrites(ContractHarness &h);
+// DOM events with their source element; event rules cancel the default action.
+void checkDomEvents(ContractHarness &h);
+// After the page rewrites itself with document.write, its events still arrive.
+void checkEventsAfterDocumentWrite(ContractHarness &h);
+// Events from a document inside an iframe carry the frame's index.
+void checkFrameEvents(ContractHarness &h);
+// Keys that the page does not consume reach the program; typing into a text field does not.
+void checkKeys(ContractHarness &h);
+void checkWheelAndContextMenu(ContractHarness &h);
+void checkWindowClose(ContractHarness &h);
+void checkBackForward(ContractHarness &h);
+// A written page: no beforeNavigate, a written-page address, its content readable by id,
+// no size limit, Back returns to the page before.
+void checkWrittenPage(ContractHarness &h);
+
+} // namespace BrowserContract
