@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class Table;
+
+// A .skl file is an SQLite database:
+//   skl_store(format)                          one row, format 1
+//   skl_fields(pos, name, type, size)          the schema in field order
+//   skl_rows(id INTEGER PRIMARY KEY, c0 ... cN) one row per record; id is the record's bookmark
+// Files are written whole into a temporary file beside the target, synced, then renamed over it,
+// so a crash leaves either the old or the new file.
+namespace StoreFile {
+
+std::shared_ptr<Table> load(const QString &path, QString *error);
+[[nodiscard]] bool save(const Table &table, const std::vector<int> &slots, const QString &path,
+                        QString *error);
+
+// Temporary files left by a save that was killed.
+void removeStaleTemps(const QString &path);
+
+// Renames an unreadable file to "<name>.broken-yyyyMMdd-HHmmss" (a counter added when taken);
+// returns the new path, or an empty string when the rename failed.
+QString setAside(const QString &path);
+
+} // namespace StoreFile

@@ -1,0 +1,326 @@
+#include "store/Stores.h"
+
+#include "store/StoreFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QString inFolder(const QString &folder, const QString &name)
+{
+    return QDir(folder).filePath(name);
+}
+
+void logError(const Stores &s, const QString &description, const QString &context)
+{
+    s.errorLog.LogError(description, context);
+}
+
+// Moves an unreadable file out of the way so that a fresh store can take its name.
+void setAside(const Stores &s, const QString &path, const QString &why, const QString &context)
+{
+    const QString kept = StoreFile::setAside(path);
+    if (kept.isEmpty()) {
+        QFile::remove(path);
+        logError(s, why + QStringLiteral("; the file could not be kept and was removed"), context);
+    } else {
+        logError(s,
+                 why + QStringLiteral("; the file was kept as ") + QDir::toNativeSeparators(kept),
+                 context);
+    }
+}
+
+// The file at `path` as a store of `schema`, or nullopt (logged, file set aside) when it cannot
+// be read or holds another schema.
+std::optional<Recordset> openExisting(const Stores &s, const QString &path, const Schema &schema,
+                                      const QString &context)
+{
+    QString error;
+    auto rs = Recordset::Open(path, &error);
+    if (rs && !SameSchema(rs->schema(), schema)) {
+        error = QStringLiteral("%1: the file holds different fields")
+                    .arg(QDir::toNativeSeparators(path));
+        rs.reset();
+    }
+    if (!rs)
+        setAside(s, path, error, context);
+    return rs;
+}
+
+void applyIndexAndOrder(const Stores &s, Recordset &rs, const char *index, const char *order,
+                        const QString &context)
+{
+    if (index && !rs.SetIndexed(QString::fromLatin1(index)))
+        logError(s, rs.lastError(), context);
+    if (order && !rs.SetSort(QString::fromLatin1(order)))
+        logError(s, rs.lastError(), context);
+}
+
+// The shared pattern: create the file when missing, then load it.
+Recordset openStandard(const Stores &s, const QString &path, const Schema &schema,
+                       const char *index, const char *order, const QString &context)
+{
+    StoreFile::removeStaleTemps(path);
+    if (QFileInfo::exists(path)) {
+        if (auto rs = openExisting(s, path, schema, context)) {
+            applyIndexAndOrder(s, *rs, index, order, context);
+            return std::move(*rs);
+        }
+    }
+    Recordset rs = Recordset::Create(schema, path);
+    if (!rs.Save()) {
+        logError(s, rs.lastError(), context);
+        return Recordset();
+    }
+    applyIndexAndOrder(s, rs, index, order, context);
+    return rs;
+}
+
+} // namespace
+
+void BuildStorePaths(Stores &s, const QString &dataFolder, const QString &commonDataFolder)
+{
+    s.gsFavoritesFile = inFolder(dataFolder, QStringLiteral("Favorites.skl"));
+    s.gsHistoryFile = inFolder(dataFolder, QStringLiteral("History8.skl"));
+    s.gsNotesFile = inFolder(dataFolder, QStringLiteral("NotesTxt.skl"));
+    s.gsOptionsFile = inFolder(dataFolder, QStringLiteral("Options.skl"));
+    s.gsFormsFile = inFolder(dataFolder, QStringLiteral("Forms.skl"));
+    s.gsSessionsFile = inFolder(commonDataFolder, QStringLiteral("Sessions.skl"));
+    s.gsCurrentSessionFile = inFolder(dataFolder, QStringLiteral("sklCurrentSession.skl"));
+    s.gsTempSessionFile = inFolder(dataFolder, QStringLiteral("sklTempSession.skl"));
+    s.gsPastSessionFile = inFolder(dataFolder, QStringLiteral("sklPastSession.skl"));
+    s.gsSavedFilesFile = inFolder(dataFolder, QStringLiteral("sklSavedHTMfile.skl"));
+    s.gsSavedFilesPage = inFolder(dataFolder, QStringLiteral("SavedFiles.htm"));
+}
+
+void OpenAllStores(Stores &s, const QString &dataFolder, const QString &commonDataFolder)
+{
+    BuildStorePaths(s, dataFolder, commonDataFolder);
+    OpenSessionStores(s);
+    OpenFavoritesStore(s);
+    OpenSavedFilesStore(s);
+    OpenNotesStore(s);
+    OpenOptionsStore(s);
+    OpenFormsStore(s);
+    OpenSessionsStore(s);
+}
+
+void OpenSessionStores(Stores &s)
+{
+    const QString &context = StoreLog::Sessions;
+    StoreFile::removeStaleTemps(s.gsCurrentSessionFile);
+    StoreFile::removeStaleTemps(s.gsTempSessionFile);
+    if (QFileInfo::exists(s.gsTempSessionFile) && !QFile::remove(s.gsTempSessionFile))
+        logError(s,
+                 QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(s.gsTempSessionFile),
+                 context);
+
+    // A current-session file left behind means the last run did not end normally.
+    if (QFileInfo::exists(s.gsCurrentSessionFile)) {
+        if (!QFile::rename(s.gsCurrentSessionFile, s.gsTempSessionFile)) {
+            logError(s,
+                     QStringLiteral("Cannot rename ") +
+                         QDir::toNativeSeparators(s.gsCurrentSessionFile),
+                     context);
+        } else if (auto temp = openExisting(s, s.gsTempSessionFile, SessionSchema(), context)) {
+            s.rsTempSession = std::move(*temp);
+            if (!s.rsTempSession.SetFilter(QStringLiteral("bRead = 0")))
+                logError(s, s.rsTempSession.lastError(), context);
+        }
+    }
+
+    s.rsCurrentSessionClone.Close();
+    s.rsCurrentSession = Recordset::Create(SessionSchema(), s.gsCurrentSessionFile);
+    if (!s.rsCurrentSession.Save()) {
+        logError(s, s.rsCurrentSession.lastError(), context);
+        s.rsCurrentSession.Close();
+        return;
+    }
+    applyIndexAndOrder(s, s.rsCurrentSession, StoreOrder::SessionIndex, StoreOrder::SessionOrder,
+                       context);
+    s.rsCurrentSessionClone = s.rsCurrentSession.Clone();
+}
+
+void OpenFavoritesStore(Stores &s)
+{
+    const QString &context = StoreLog::Favorites;
+    const QString &path = s.gsFavoritesFile;
+    const Schema schema = FavoritesSchema();
+    StoreFile::removeStaleTemps(path);
+
+    const bool existed = QFileInfo::exists(path);
+    std::optional<Recordset> old;
+    if (existed) {
+        QString error;
+        old = Recordset::Open(path, &error);
+        if (!old)
+            setAside(s, path, error, context);
+    }
+
+    Recordset rs;
+    if (old && SameSchema(old->schema(), schema)) {
+        rs = std::move(*old);
+    } else {
+        rs = Recordset::Create(schema, path);
+        if (old) {
+            // An older layout: carry over every field that kept its name.
+            std::vector<std::pair<int, int>> pairs; // new field, old field
+            for (int f = 0; f < rs.FieldCount(); ++f) {
+                const int from = old->FieldIndex(schema[f].name);
+                if (from >= 0)
+                    pairs.emplace_back(f, from);
+            }
+            old->ClearFilter();
+            for (old->MoveFirst(); !old->isEOF(); old->MoveNext()) {
+                rs.AddNew();
+                for (const auto &[to, from] : pairs)
+                    rs.SetField(to, old->Field(from)); // a value that no longer fits stays empty
+                rs.Update();
+            }
+            old->Close();
+            // The converted store replaces the old file through the atomic save below, so a
+            // failed save leaves the old file to convert again next time.
+        } else if (!existed && s.favoritesImport) {
+            s.favoritesImport(rs);
+            rs.ClearFilter();
+        }
+        if (!rs.Save()) {
+            logError(s, rs.lastError(), context);
+            s.rsFavorites = Recordset();
+            return;
+        }
+    }
+    applyIndexAndOrder(s, rs, StoreOrder::FavoritesIndex, StoreOrder::FavoritesOrder, context);
+    s.rsFavorites = std::move(rs);
+}
+
+void OpenSavedFilesStore(Stores &s)
+{
+    const QString &context = StoreLog::SavedFiles;
+    StoreFile::removeStaleTemps(s.gsSavedFilesFile);
+    s.gbSavedFilesExist = QFileInfo::exists(s.gsSavedFilesFile);
+    if (s.gbSavedFilesExist) {
+        if (auto rs = openExisting(s, s.gsSavedFilesFile, SavedFilesSchema(), context)) {
+            s.rsSavedFiles = std::move(*rs);
+            return;
+        }
+        s.gbSavedFilesExist = false;
+    }
+    // In memory until the first saved page writes it.
+    s.rsSavedFiles = Recordset::Create(SavedFilesSchema(), s.gsSavedFilesFile);
+}
+
+void OpenNotesStore(Stores &s)
+{
+    s.rsNotes = openStandard(s, s.gsNotesFile, NotesSchema(), StoreOrder::NotesIndex,
+                             StoreOrder::NotesOrder, StoreLog::Notes);
+}
+
+void OpenOptionsStore(Stores &s)
+{
+    s.rsOptions = openStandard(s, s.gsOptionsFile, OptionsSchema(), StoreOrder::OptionsIndex,
+                               nullptr, StoreLog::Options);
+}
+
+void OpenFormsStore(Stores &s)
+{
+    s.rsForms = openStandard(s, s.gsFormsFile, FormsSchema(), StoreOrder::FormsIndex, nullptr,
+                             StoreLog::Notes);
+}
+
+void OpenSessionsStore(Stores &s)
+{
+    s.rsSessions.Close();
+    StoreFile::removeStaleTemps(s.gsSessionsFile);
+    if (QFileInfo::exists(s.gsSessionsFile))
+        return;
+    Recordset rs = Recordset::Create(SessionsSchema(), s.gsSessionsFile);
+    if (!rs.Save())
+        logError(s, rs.lastError(), StoreLog::Sessions);
+}
+
+void OpenHistoryStore(Stores &s)
+{
+    const QString &context = StoreLog::History;
+    StoreFile::removeStaleTemps(s.gsHistoryFile);
+    s.gbHistoryFromFile = false;
+    if (QFileInfo::exists(s.gsHistoryFile)) {
+        if (auto rs = openExisting(s, s.gsHistoryFile, HistorySchema(), context)) {
+            s.rsHistory = std::move(*rs);
+            s.gbHistoryFromFile = true;
+            return;
+        }
+    }
+    // In memory only; the exit writes the file.
+    s.rsHistory = Recordset::Create(HistorySchema(), s.gsHistoryFile);
+}
+
+void ContinueAbortedSession(Stores &s, const LoadDocumentFn &loadDocument)
+{
+    const QString &context = StoreLog::AbortedSession;
+    Recordset &rs = s.rsTempSession;
+    if (rs.State() && rs.RecordCount() > 0 && loadDocument) {
+        for (rs.MoveFirst(); rs.State() && !rs.isEOF(); rs.MoveNext()) {
+            loadDocument(rs.Field(QStringLiteral("URL")).toString(),
+                         rs.Field(QStringLiteral("PostData")).toByteArray(),
+                         rs.Field(QStringLiteral("Headers")).toString());
+        }
+    }
+    rs.Close();
+    if (QFileInfo::exists(s.gsTempSessionFile) && !QFile::remove(s.gsTempSessionFile))
+        logError(s,
+                 QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(s.gsTempSessionFile),
+                 context);
+}
+
+void SaveHistoryAtExit(Stores &s)
+{
+    const QString &context = StoreLog::FinalUnload;
+    Recordset &rs = s.rsHistory;
+    if (!rs.State())
+        return;
+    rs.ClearFilter();
+    if (rs.RecordCount() > kHistoryKeptAtExit) {
+        if (!rs.SetSort(QStringLiteral("Date DESC")) ||
+            !rs.SetAbsolutePosition(kHistoryKeptAtExit)) {
+            logError(s, rs.lastError(), context);
+        } else {
+            const QVariant d = rs.Field(QStringLiteral("Date"));
+            // The full day count rather than the general date format: that format drops the
+            // milliseconds and would keep records from the same second as the 600th newest.
+            if (d.isValid() &&
+                !rs.SetFilter(QStringLiteral("Date > ") + QString::number(d.toDouble(), 'g', 17)))
+                logError(s, rs.lastError(), context);
+        }
+    }
+    const QString target = rs.path().isEmpty() ? s.gsHistoryFile : rs.path();
+    if (!rs.Save(target))
+        logError(s, rs.lastError(), context);
+    rs.Close();
+}
+
+void RotateSessionAtExit(Stores &s)
+{
+    const QString &context = StoreLog::FinalUnload;
+    Recordset &rs = s.rsCurrentSession;
+    if (rs.State())
+        rs.ClearFilter();
+    if (QFileInfo::exists(s.gsPastSessionFile) && !QFile::remove(s.gsPastSessionFile))
+        logError(s,
+                 QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(s.gsPastSessionFile),
+                 context);
+    if (rs.State()) {
+        if (!rs.Save())
+            logError(s, rs.lastError(), context);
+        if (!rs.Save(s.gsPastSessionFile))
+            logError(s, rs.lastError(), context);
+    }
+    if (QFileInfo::exists(s.gsCurrentSessionFile) && !QFile::remove(s.gsCurrentSessionFile))
+        logError(
+            s, QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(s.gsCurrentSessionFile),
+            context);
+    rs.Close();
+    s.rsCurrentSessionClone.Close();
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "store/ErrorLog.h"
+#include "store/Recordset.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+// The program's record stores, open from OpenAllStores until the main frame unloads.
+struct Stores
+{
+    explicit Stores(const ErrorLog &log) : errorLog(log) {}
+
+    Recordset rsFavorites;
+    Recordset rsHistory;
+    Recordset rsNotes;
+    Recordset rsOptions;
+    Recordset rsForms;
+    Recordset rsSessions; // only created, never kept open
+    Recordset rsCurrentSession;
+    Recordset rsCurrentSessionClone;
+    Recordset rsTempSession;
+    Recordset rsSavedFiles;
+
+    bool gbHistoryFromFile = false;
+    // Whether the saved-files store had a file before it was opened (its menu entry).
+    bool gbSavedFilesExist = false;
+
+    QString gsFavoritesFile;
+    QString gsHistoryFile;
+    QString gsNotesFile;
+    QString gsOptionsFile;
+    QString gsFormsFile;
+    QString gsSessionsFile;
+    QString gsCurrentSessionFile;
+    QString gsTempSessionFile;
+    QString gsPastSessionFile;
+    QString gsSavedFilesFile;
+    QString gsSavedFilesPage;
+
+    // Fills a new favorites store on the first run (no favorites file yet).
+    std::function<void(Recordset &rsFavorites)> favoritesImport;
+
+    const ErrorLog &errorLog;
+};
+
+// Context texts of the log entries.
+namespace StoreLog {
+inline const QString Favorites = QStringLiteral(" Opening Favorites Database");
+inline const QString History = QStringLiteral(" Opening History Database");
+inline const QString Notes = QStringLiteral(" Opening Notes database.");
+inline const QString Options = QStringLiteral(" Opening QuickFolders database.");
+inline const QString SavedFiles = QStringLiteral(" Opening or creating saved files database.");
+inline const QString Sessions = QStringLiteral(" Opening Sessions database.");
+inline const QString AbortedSession = QStringLiteral(" Continuing Aborted Session");
+inline const QString FinalUnload = QStringLiteral(" Final unloading of main form");
+} // namespace StoreLog
+
+// The file paths of every store (and the saved-files page) in the two data folders.
+void BuildStorePaths(Stores &stores, const QString &dataFolder, const QString &commonDataFolder);
+
+// BuildStorePaths, then OpenSessionStores, OpenFavoritesStore, OpenSavedFilesStore,
+// OpenNotesStore, OpenOptionsStore, OpenFormsStore, OpenSessionsStore. Each routine logs its own
+// failure and the next one runs; a store that fails stays closed.
+void OpenAllStores(Stores &stores, const QString &dataFolder, const QString &commonDataFolder);
+void OpenSessionStores(Stores &stores);
+void OpenFavoritesStore(Stores &stores);
+void OpenSavedFilesStore(Stores &stores);
+void OpenNotesStore(Stores &stores);
+void OpenOptionsStore(Stores &stores);
+void OpenFormsStore(Stores &stores);
+void OpenSessionsStore(Stores &stores);
+// Only when history is on; without a file the store stays in memory until the exit saves it.
+void OpenHistoryStore(Stores &stores);
+
+using LoadDocumentFn =
+    std::function<void(const QString &url, const QByteArray &postData, const QString &headers)>;
+
+// Passes every unread record of the interrupted session to `loadDocument`, first to last, then
+// closes the temporary session and deletes its file.
+void ContinueAbortedSession(Stores &stores, const LoadDocumentFn &loadDocument);
+
+// Exit: with more than 600 records keeps only those newer than the 600th newest, then saves
+// (to the history file, creating it) and closes. Logs with the final-unloading context.
+void SaveHistoryAtExit(Stores &stores);
+// Exit: the current session becomes the past session and its file is removed; both cursors close.
+void RotateSessionAtExit(Stores &stores);
+
+inline constexpr int kHistoryKeptAtExit = 600;
