@@ -233,7 +233,238 @@ public:
     }
 };
 
+// ---- selectors ----
+
+namespace {
+
+struct AttributeTest
+{
+    QString name;
+    QChar op; // 0 presence, '=', '^', '$', '*', '~'
+    QString value;
+};
+
+struct Compound
+{
+    QString tag; // empty or "*": any
+    QString id;
+    QStringList classes;
+    QList<AttributeTest> attributes;
+    bool valid = true;
+    QChar combinator; // to the previous compound: ' ' or '>'; null for the first
+};
+
+bool isNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'-' || c == u'_';
+}
+
+QList<Compound> parseComplexSelector(const QString &text)
+{
+    QList<Compound> result;
+    Compound current;
+    bool hasContent = false;
+    QChar pendingCombinator;
+    int i = 0;
+    const int n = text.size();
+    auto readName = [&]() {
+        const int start = i;
+        while (i < n && (isNameChar(text[i]) || text[i] == u'\\'))
+            ++i;
+        return text.mid(start, i - start);
+    };
+    auto finishCompound = [&]() {
+        if (!hasContent)
+            return;
+        current.combinator = result.isEmpty() ? QChar() : pendingCombinator;
+        result.append(current);
+        current = Compound();
+        hasContent = false;
+        pendingCombinator = QChar();
+    };
+    while (i < n) {
+        const QChar c = text[i];
+        if (c.isSpace() || c == u'>') {
+            finishCompound();
+            if (c == u'>' || pendingCombinator.isNull())
+                pendingCombinator = c == u'>' ? QChar(u'>') : QChar(u' ');
+            ++i;
+            continue;
+        }
+        hasContent = true;
+        if (c == u'#') {
+            ++i;
+            current.id = readName();
+        } else if (c == u'.') {
+            ++i;
+            current.classes << readName();
+        } else if (c == u'*') {
+            ++i;
+            current.tag = QStringLiteral("*");
+        } else if (c == u'[') {
+            ++i;
+            const int close = text.indexOf(u']', i);
+            if (close < 0) {
+                current.valid = false;
+                break;
+            }
+            const QString body = text.mid(i, close - i);
+            i = close + 1;
+            AttributeTest test;
+            const int eq = body.indexOf(u'=');
+            if (eq < 0) {
+                test.name = body.trimmed().toLower();
+            } else {
+                QString name = body.left(eq);
+                test.op = u'=';
+                if (!name.isEmpty() && QStringLiteral("^$*~|").contains(name.back())) {
+                    test.op = name.back();
+                    name.chop(1);
+                }
+                test.name = name.trimmed().toLower();
+                QString value = body.mid(eq + 1).trimmed();
+                if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+                    value.back() == value.front())
+                    value = value.mid(1, value.size() - 2);
+                test.value = value;
+            }
+            current.attributes << test;
+        } else if (isNameChar(c)) {
+            current.tag = readName().toLower();
+        } else {
+            current.valid = false; // pseudo-classes and the like
+            break;
+        }
+    }
+    finishCompound();
+    return result;
+}
+
+QStringList splitSelectorList(const QString &selector)
+{
+    QStringList parts;
+    QString current;
+    int bracket = 0;
+    QChar quote;
+    for (QChar c : selector) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == u'"' || c == u'\'') {
+            quote = c;
+        } else if (c == u'[') {
+            ++bracket;
+        } else if (c == u']') {
+            --bracket;
+        } else if (c == u',' && bracket == 0) {
+            parts << current.trimmed();
+            current.clear();
+            continue;
+        }
+        current += c;
+    }
+    parts << current.trimmed();
+    return parts;
+}
+
+bool matchesCompound(const DomNode *node, const Compound &compound)
+{
+    if (!compound.valid || !node->isElement())
+        return false;
+    if (!compound.tag.isEmpty() && compound.tag != QLatin1String("*") &&
+        compound.tag != node->localName())
+        return false;
+    if (!compound.id.isEmpty() && node->id() != compound.id)
+        return false;
+    for (const QString &cls : compound.classes) {
+        if (!node->hasClass(cls))
+            return false;
+    }
+    for (const AttributeTest &test : compound.attributes) {
+        const QString value = node->attribute(test.name);
+        if (value.isNull())
+            return false;
+        switch (test.op.unicode()) {
+        case 0:
+            break;
+        case u'=':
+            if (value != test.value)
+                return false;
+            break;
+        case u'^':
+            if (test.value.isEmpty() || !value.startsWith(test.value))
+                return false;
+            break;
+        case u'$':
+            if (test.value.isEmpty() || !value.endsWith(test.value))
+                return false;
+            break;
+        case u'*':
+            if (test.value.isEmpty() || !value.contains(test.value))
+                return false;
+            break;
+        case u'~':
+            if (!value.split(u' ', Qt::SkipEmptyParts).contains(test.value))
+                return false;
+            break;
+        default:
+            if (value != test.value && !value.startsWith(test.value + u'-'))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Right to left: the last compound must match node, the ones before its ancestors.
+bool matchesFrom(const DomNode *node, const QList<Compound> &compounds, int index)
+{
+    if (!matchesCompound(node, compounds[index]))
+        return false;
+    if (index == 0)
+        return true;
+    const QChar combinator = compounds[index].combinator;
+    for (const DomNode *a = node->parent(); a && a->isElement(); a = a->parent()) {
+        if (matchesFrom(a, compounds, index - 1))
+            return true;
+        if (combinator == u'>')
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
 // ---- DomNode ----
+
+namespace {
+qint64 g_nextSerial = 1;
+}
+
+DomNode::DomNode(Kind kind) : m_kind(kind), m_serial(g_nextSerial++)
+{}
+
+bool DomNode::matches(const QString &selector) const
+{
+    if (!isElement())
+        return false;
+    for (const QString &part : splitSelectorList(selector)) {
+        const QList<Compound> compounds = parseComplexSelector(part);
+        if (!compounds.isEmpty() && matchesFrom(this, compounds, int(compounds.size()) - 1))
+            return true;
+    }
+    return false;
+}
+
+QList<DomNode *> DomNode::querySelectorAll(const QString &selector)
+{
+    QList<DomNode *> result;
+    forEachElement([&](DomNode *element) {
+        if (element->matches(selector))
+            result.append(element);
+        return true;
+    });
+    return result;
+}
 
 std::unique_ptr<DomNode> DomNode::createElement(const QString &localName)
 {

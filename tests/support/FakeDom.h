@@ -27,6 +27,8 @@ public:
     DomNode &operator=(const DomNode &) = delete;
 
     Kind kind() const { return m_kind; }
+    // Unique for the life of the process; stands in for the element's identity in handles.
+    qint64 serial() const { return m_serial; }
     bool isElement() const { return m_kind == Kind::Element; }
     bool isText() const { return m_kind == Kind::Text; }
     // Lower case ("a", "input"); empty for anything but an element.
@@ -69,7 +71,11 @@ public:
     DomNode *getElementById(const QString &id);
     // "*" gives every element; names compare case-insensitively.
     QList<DomNode *> getElementsByTagName(const QString &name);
-    // Depth-first, document order; return false from visit to stop.
+    // CSS selectors: type, *, #id, .class, [attr], [attr=v] with = ^= $= *= ~=, descendant and
+    // child combinators, comma lists. Anything else (pseudo-classes) matches nothing.
+    bool matches(const QString &selector) const;
+    QList<DomNode *> querySelectorAll(const QString &selector);
+    // Depth-first, document order, descendants only; return false from visit to stop.
     bool forEachElement(const std::function<bool(DomNode *)> &visit);
 
     QString textContent() const;
@@ -101,7 +107,7 @@ public:
     QString type() const;
 
 private:
-    explicit DomNode(Kind kind) : m_kind(kind) {}
+    explicit DomNode(Kind kind);
     friend class FakeDom;
     friend class GumboConverter;
 
@@ -113,6 +119,7 @@ private:
     DomNode *formOwner();
 
     Kind m_kind;
+    qint64 m_serial;
     QString m_name;
     QString m_data;
     QList<std::pair<QString, QString>> m_attributes;
