@@ -36,6 +36,13 @@ const SchemeInfo *infoByNumber(int scheme)
     return nullptr;
 }
 
+// Schemes without a number that still crack; any other name is not a scheme (a bare
+// "host:port/path" must not pass for one).
+bool isKnownUnnumbered(const QString &name)
+{
+    return name == u"about" || name == u"skl" || name == u"data" || name == u"view-source";
+}
+
 bool needsHost(int scheme)
 {
     return scheme == InternetScheme::Ftp || scheme == InternetScheme::Gopher ||
@@ -204,6 +211,8 @@ bool CWinInet_URL::CrackUrl(const QString &url)
     if (name.isEmpty() || !u.isValid() || u.isRelative())
         return false;
     const int number = schemeNumber(name);
+    if (number == InternetScheme::Unknown && !isKnownUnnumbered(name))
+        return false;
     const QString host = u.host(QUrl::FullyEncoded);
     if (needsHost(number) && host.isEmpty())
         return false;

@@ -2,9 +2,9 @@
 
 #include <QString>
 
-// Scheme numbers as URL cracking reports them. Schemes without a number of their own (about:,
-// the program's skl:, anything else well-formed) crack successfully as Unknown; SchemeName()
-// then tells them apart.
+// Scheme numbers as URL cracking reports them. about:, data:, view-source: and the program's
+// skl: have no number of their own: they crack successfully as Unknown, and SchemeName() tells
+// them apart. Any other unnumbered name fails to crack.
 namespace InternetScheme {
 enum : int {
     Partial = -2,

@@ -115,6 +115,20 @@ qint32 profileNumber(const QString &section, const QString &key, qint32 defaultV
     return qint32(parseProfileNumber(v));
 }
 
+// Empty unless the URL names a file on this machine: a file URL's host other than localhost
+// would be a network share, which has no path here.
+QString localPath(const QString &url, QUrl::ParsingMode mode)
+{
+    QUrl u(url, mode);
+    if (!u.isValid() || !u.isLocalFile())
+        return QString();
+    if (u.host().compare(u"localhost", Qt::CaseInsensitive) == 0)
+        u.setHost(QString());
+    if (!u.host().isEmpty())
+        return QString();
+    return u.toLocalFile();
+}
+
 } // namespace
 
 cFile::cFile(InputBox inputBox, Recordset *rsOptions)
@@ -316,8 +330,7 @@ bool cFile::INIWriteString(const QString &section, const QString &key, const QSt
 
 QString cFile::WinPathfromURL(const QString &url) const
 {
-    const QUrl u(url, QUrl::TolerantMode);
-    return u.isLocalFile() ? u.toLocalFile() : QString();
+    return localPath(url, QUrl::TolerantMode);
 }
 
 std::optional<QString> RegExReplace(const QString &text, const QString &pattern,
@@ -377,12 +390,9 @@ std::optional<QString> PathFromUrl(const QString &url,
                                    const std::function<void(const QString &)> &messageBox,
                                    const ErrorLog *log)
 {
-    const QUrl u(url, QUrl::StrictMode);
-    if (u.isValid() && u.isLocalFile()) {
-        const QString path = u.toLocalFile();
-        if (!path.isEmpty())
-            return path;
-    }
+    const QString path = localPath(url, QUrl::StrictMode);
+    if (!path.isEmpty())
+        return path;
     if (messageBox)
         messageBox(QStringLiteral("Failed to create path from url ") + url);
     if (log)

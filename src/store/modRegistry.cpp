@@ -1,5 +1,6 @@
 #include "store/modRegistry.h"
 
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <cmath>
@@ -98,20 +99,15 @@ std::optional<QString> findValue(QSettings &s, const QString &group, const QStri
 
 QString toHex(const QByteArray &bytes)
 {
-    return QString::fromLatin1(bytes.toHex(','));
+    return QString::fromLatin1(bytes.toHex());
 }
 
 std::optional<QByteArray> fromHex(const QString &text)
 {
-    QByteArray out;
-    for (const QString &pair : text.split(u',', Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const uint b = pair.trimmed().toUInt(&ok, 16);
-        if (!ok || b > 0xff)
-            return std::nullopt;
-        out.append(char(b));
-    }
-    return out;
+    static const QRegularExpression pairs(QStringLiteral("^([0-9A-Fa-f]{2})*$"));
+    if (!pairs.match(text).hasMatch())
+        return std::nullopt;
+    return QByteArray::fromHex(text.toLatin1());
 }
 
 // The stored text of a value, or the error the write must give.

@@ -1,0 +1,269 @@
+#include "TempProfile.h"
+#include "store/ErrorLog.h"
+#include "store/cFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestUtilFiles : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void wholeFileIsUtf16LittleEndianWithMark()
+    {
+        TempProfile profile;
+        cFile file;
+        const QString path = profile.file(QStringLiteral("FormData.txt"));
+        // A BMP letter, a two-byte letter and a character outside the BMP (surrogate pair).
+        const QString text = QStringLiteral("A\u00e9\u20ac") + QString::fromUcs4(U"\U0001F600");
+        QVERIFY(file.WriteVariableToFile(text, path));
+        QCOMPARE(readBytes(path), QByteArray("\xFF\xFE"
+                                             "A\x00\xE9\x00\xAC\x20\x3D\xD8\x00\xDE",
+                                             12));
+        QCOMPARE(file.ReadFileToVariable(path), text);
+
+        // A shorter text replaces the file whole.
+        QVERIFY(file.WriteVariableToFile(QStringLiteral("x"), path));
+        QCOMPARE(readBytes(path), QByteArray("\xFF\xFEx\x00", 4));
+        QCOMPARE(file.ReadFileToVariable(path), QStringLiteral("x"));
+    }
+
+    void readFileAcceptsOtherMarksAndMissingFiles()
+    {
+        TempProfile profile;
+        cFile file;
+        const QString path = profile.file(QStringLiteral("in.txt"));
+        QCOMPARE(file.ReadFileToVariable(profile.file(QStringLiteral("missing.txt"))), QString());
+
+        writeBytes(path, QByteArray("\xFE\xFF\x00h\x00i", 6));
+        QCOMPARE(file.ReadFileToVariable(path), QStringLiteral("hi"));
+        writeBytes(path, QByteArray("h\x00i\x00", 4)); // UTF-16 LE without a mark
+        QCOMPARE(file.ReadFileToVariable(path), QStringLiteral("hi"));
+        writeBytes(path, QByteArray("\xEF\xBB\xBF\xC3\xA9", 5));
+        QCOMPARE(file.ReadFileToVariable(path), QStringLiteral("\u00e9"));
+        writeBytes(path, QByteArray("line 1\r\nline 2\r\n"));
+        QCOMPARE(file.ReadFileToVariable(path), QStringLiteral("line 1\r\nline 2\r\n"));
+    }
+
+    void appendWritesUtf8Unchanged()
+    {
+        TempProfile profile;
+        cFile file;
+        const QString path = profile.file(QStringLiteral("LoggedErrors.txt"));
+        QVERIFY(file.AppendStrToFile(path, QStringLiteral("ab")));
+        QVERIFY(file.AppendStrToFile(path, QStringLiteral("\u00e9 Opening Notes database.")));
+        QVERIFY(file.AppendStrToFile(path, QStringLiteral("\r\n")));
+        QCOMPARE(readBytes(path), QByteArray("ab\xC3\xA9 Opening Notes database.\r\n"));
+
+        QVERIFY(!file.AppendStrToFile(profile.file(QStringLiteral("no/such/dir/x.txt")),
+                                      QStringLiteral("x")));
+        QVERIFY(!file.WriteVariableToFile(QStringLiteral("x"),
+                                          profile.file(QStringLiteral("no/such/dir/x.txt"))));
+    }
+
+    void deleteMovesToTheTrash()
+    {
+        TempProfile profile;
+        // The trash of this test's own profile, not the user's.
+        const QByteArray previous = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", profile.file(QStringLiteral("xdg")).toUtf8());
+        QDir().mkpath(profile.file(QStringLiteral("xdg")));
+        cFile file;
+        const QString path = profile.file(QStringLiteral("sklPastSession.skl"));
+        writeBytes(path, "data");
+        QVERIFY(file.DeleteFile(path));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(QFile::exists(profile.file(QStringLiteral("xdg/Trash/files/sklPastSession.skl"))));
+        // Nothing there: nothing stays.
+        QVERIFY(file.DeleteFile(path));
+        qputenv("XDG_DATA_HOME", previous);
+    }
+
+    void validFilename_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("blanks around, invalid inside") << "  a:b*c  "
+                                                       << "a-b-c";
+        QTest::newRow("every invalid character")
+            << QStringLiteral("1:2'3\\4/5*6?7|8") << QStringLiteral("1-2-3-4-5-6-7-8");
+        QTest::newRow("quotes are removed") << "say \"hi\" now"
+                                            << "say hi now";
+        QTest::newRow("inner blanks stay") << "my  page"
+                                           << "my  page";
+        QTest::newRow("tabs are not blanks") << "\tx\t"
+                                             << "\tx\t";
+        QTest::newRow("300 characters") << QString(300, u'n') << QString(255, u'n');
+        // Cut first, then the quotes go: 254 characters remain.
+        QTest::newRow("cut before quotes removed")
+            << QString(254, u'a') + u'"' + QString(10, u'b') << QString(254, u'a');
+        QTest::newRow("invalid in the cut part")
+            << QString(250, u'a') + QStringLiteral("?????") + QStringLiteral("zzz")
+            << QString(250, u'a') + QStringLiteral("-----");
+        QTest::newRow("non-ASCII stays") << "R\u00e9sum\u00e9 \u65e5\u672c"
+                                         << "R\u00e9sum\u00e9 \u65e5\u672c";
+    }
+    void validFilename()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        int asked = 0;
+        cFile file([&](const QString &) {
+            ++asked;
+            return std::optional<QString>();
+        });
+        QCOMPARE(file.ValidFilename(name), std::optional<QString>(expected));
+        QCOMPARE(asked, 0);
+    }
+
+    void emptyNameAsksUntilGivenOne()
+    {
+        QStringList answers{QString(), QStringLiteral("   "), QStringLiteral(" x/y ")};
+        QStringList prompts;
+        cFile file([&](const QString &prompt) {
+            prompts.append(prompt);
+            return std::optional<QString>(answers.takeFirst());
+        });
+        QCOMPARE(file.ValidFilename(QStringLiteral("   ")), std::optional<QString>("x-y"));
+        QCOMPARE(prompts.size(), 3);
+        QCOMPARE(prompts.first(),
+                 QStringLiteral("Please enter a valid filename! Do not use the following invalid "
+                                "characters: :'\\\\/*?|\""));
+    }
+
+    void cancellingTheInputBoxCancels()
+    {
+        int asked = 0;
+        cFile file([&](const QString &) {
+            ++asked;
+            return asked < 2 ? std::optional<QString>(QString()) : std::nullopt;
+        });
+        QCOMPARE(file.ValidFilename(QString()), std::nullopt);
+        QCOMPARE(asked, 2);
+        cFile withoutBox;
+        QCOMPARE(withoutBox.ValidFilename(QStringLiteral(" ")), std::nullopt);
+    }
+
+    void regExReplace_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("replacement");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("every match, any case") << "Hello HELLO hello"
+                                               << "hello"
+                                               << "x"
+                                               << "x x x";
+        QTest::newRow("multi-line anchors") << "a\nb\r\nc"
+                                            << "^"
+                                            << ">"
+                                            << ">a\n>b\r\n>c";
+        QTest::newRow("end of each line") << "a\nb"
+                                          << "$"
+                                          << ";"
+                                          << "a;\nb;";
+        QTest::newRow("groups") << "John Smith"
+                                << "(\\w+) (\\w+)"
+                                << "$2, $1"
+                                << "Smith, John";
+        QTest::newRow("whole match and dollar") << "5"
+                                                << "\\d"
+                                                << "$$$&.00"
+                                                << "$5.00";
+        QTest::newRow("missing group is literal") << "ab"
+                                                  << "(a)"
+                                                  << "$2$1"
+                                                  << "$2ab";
+        QTest::newRow("empty matches") << "abc"
+                                       << "x*"
+                                       << "-"
+                                       << "-a-b-c-";
+        QTest::newRow("no match") << "abc"
+                                  << "z"
+                                  << "-"
+                                  << "abc";
+        QTest::newRow("backslash is not special") << "a.b"
+                                                  << "\\."
+                                                  << "\\1"
+                                                  << "a\\1b";
+    }
+    void regExReplace()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, pattern);
+        QFETCH(QString, replacement);
+        QFETCH(QString, expected);
+        QCOMPARE(RegExReplace(text, pattern, replacement), std::optional<QString>(expected));
+    }
+
+    void regExReplaceRefusesABrokenPattern()
+    {
+        QCOMPARE(RegExReplace(QStringLiteral("abc"), QStringLiteral("(a"), QStringLiteral("x")),
+                 std::nullopt);
+    }
+
+    void fileUrlsBecomeLocalPaths_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("escaped blank") << "file:///home/u/My%20Files/a.htm"
+                                       << "/home/u/My Files/a.htm";
+        QTest::newRow("escaped hash and UTF-8")
+            << "file:///tmp/a%23b%C3%A9.htm" << QStringLiteral("/tmp/a#b\u00e9.htm");
+        QTest::newRow("localhost") << "file://localhost/etc/hosts"
+                                   << "/etc/hosts";
+        QTest::newRow("network share") << "file://server/share/a.htm" << "";
+        QTest::newRow("web address") << "http://example.com/a.htm"
+                                     << "";
+        QTest::newRow("plain path") << "/home/u/a.htm"
+                                    << "";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void fileUrlsBecomeLocalPaths()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, path);
+        cFile file;
+        QCOMPARE(file.WinPathfromURL(url), path);
+
+        TempProfile profile;
+        ErrorLog log(profile.file(QStringLiteral("LoggedErrors.txt")));
+        QStringList messages;
+        const auto result = PathFromUrl(
+            url, [&](const QString &text) { messages.append(text); }, &log);
+        if (path.isEmpty()) {
+            QCOMPARE(result, std::nullopt);
+            QCOMPARE(messages,
+                     QStringList{QStringLiteral("Failed to create path from url ") + url});
+            QVERIFY(QString::fromUtf8(readBytes(log.path()))
+                        .endsWith(QStringLiteral(" PathCreateFromUrl ") + url));
+        } else {
+            QCOMPARE(result, std::optional<QString>(path));
+            QVERIFY(messages.isEmpty());
+            QVERIFY(!QFile::exists(log.path()));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUtilFiles)
+#include "test_util_files.moc"

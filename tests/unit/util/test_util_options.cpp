@@ -1,0 +1,88 @@
+#include "TempProfile.h"
+#include "store/Recordset.h"
+#include "store/cFile.h"
+
+#include <QtTest>
+
+class TestUtilOptions : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void missingKeysGiveTheDefault()
+    {
+        TempProfile profile;
+        Recordset rs =
+            Recordset::Create(OptionsSchema(), profile.file(QStringLiteral("Options.skl")));
+        cFile file(nullptr, &rs);
+        const QVariant none = file.GetOption(QStringLiteral("MaxWindows"));
+        QVERIFY(!none.isValid());
+        QCOMPARE(none.toString(), QString());
+        QCOMPARE(file.GetOption(QStringLiteral("MaxWindows"), 50), QVariant(50));
+    }
+
+    void setTwiceKeepsOneRecordAndSavesEachTime()
+    {
+        TempProfile profile;
+        const QString path = profile.file(QStringLiteral("Options.skl"));
+        Recordset rs = Recordset::Create(OptionsSchema(), path);
+        cFile file(nullptr, &rs);
+        QVERIFY(file.SetOption(QStringLiteral("MaxWindows"), 20));
+        QVERIFY(file.SetOption(QStringLiteral("PageZoom"), 1.4));
+        QVERIFY(file.SetOption(QStringLiteral("MaxWindows"), 30));
+        QCOMPARE(rs.RecordCount(), 2);
+        // Values come back as text.
+        QCOMPARE(file.GetOption(QStringLiteral("MaxWindows"), 50), QVariant(QStringLiteral("30")));
+        QCOMPARE(file.GetOption(QStringLiteral("PageZoom")), QVariant(QStringLiteral("1.4")));
+
+        // Every write reached the file.
+        auto reopened = Recordset::Open(path);
+        QVERIFY(reopened.has_value());
+        cFile other(nullptr, &*reopened);
+        QCOMPARE(reopened->RecordCount(), 2);
+        QCOMPARE(other.GetOption(QStringLiteral("MaxWindows")), QVariant(QStringLiteral("30")));
+        QVERIFY(reopened->Find(QStringLiteral("key = 'MaxWindows'")));
+        QVERIFY(reopened->Field(QStringLiteral("status")).isNull());
+    }
+
+    void keysIgnoreCase()
+    {
+        TempProfile profile;
+        Recordset rs =
+            Recordset::Create(OptionsSchema(), profile.file(QStringLiteral("Options.skl")));
+        cFile file(nullptr, &rs);
+        QVERIFY(file.SetOption(QStringLiteral("mode"), 2));
+        QCOMPARE(file.GetOption(QStringLiteral("Mode")), QVariant(QStringLiteral("2")));
+        QVERIFY(file.SetOption(QStringLiteral("MODE"), 4));
+        QCOMPARE(rs.RecordCount(), 1);
+        QCOMPARE(file.GetOption(QStringLiteral("mode")), QVariant(QStringLiteral("4")));
+    }
+
+    void apostrophesInKeysAndValues()
+    {
+        TempProfile profile;
+        Recordset rs =
+            Recordset::Create(OptionsSchema(), profile.file(QStringLiteral("Options.skl")));
+        cFile file(nullptr, &rs);
+        QVERIFY(file.SetOption(QStringLiteral("it's"), QStringLiteral("O'Brien's page")));
+        QVERIFY(file.SetOption(QStringLiteral("it's"), QStringLiteral("'quoted'")));
+        QCOMPARE(rs.RecordCount(), 1);
+        QCOMPARE(file.GetOption(QStringLiteral("it's")), QVariant(QStringLiteral("'quoted'")));
+        QCOMPARE(file.GetOption(QStringLiteral("it"), QStringLiteral("none")),
+                 QVariant(QStringLiteral("none")));
+    }
+
+    void withoutAnOpenStore()
+    {
+        cFile file;
+        QVERIFY(!file.SetOption(QStringLiteral("k"), 1));
+        QCOMPARE(file.GetOption(QStringLiteral("k"), 3), QVariant(3));
+        Recordset closed;
+        file.setOptionsStore(&closed);
+        QVERIFY(!file.SetOption(QStringLiteral("k"), 1));
+        QCOMPARE(file.GetOption(QStringLiteral("k"), 3), QVariant(3));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUtilOptions)
+#include "test_util_options.moc"
