@@ -31,6 +31,14 @@ QString trimBlanks(const QString &s)
     return s.mid(start, end - start);
 }
 
+// Options are text; a flag reads back as the platform writes it.
+QString optionText(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    return value.toString();
+}
+
 QString quoted(const QString &value)
 {
     QString v = value;
@@ -207,10 +215,10 @@ bool cFile::SetOption(const QString &key, const QVariant &value)
     Recordset &rs = *m_rsOptions;
     bool ok = true;
     if (rs.Find(QStringLiteral("key = ") + quoted(key))) {
-        ok = rs.SetField(QStringLiteral("value"), value.toString());
+        ok = rs.SetField(QStringLiteral("value"), optionText(value));
         rs.Update();
     } else {
-        ok = rs.AddNew({QStringLiteral("key"), QStringLiteral("value")}, {key, value.toString()});
+        ok = rs.AddNew({QStringLiteral("key"), QStringLiteral("value")}, {key, optionText(value)});
     }
     // Written even after a refused value, as every option write saves the whole store.
     const bool saved = rs.Save();

@@ -52,8 +52,8 @@ public:
     // Appends the text unchanged in the system code page (UTF-8), creating the file.
     [[nodiscard]] bool AppendStrToFile(const QString &path, const QString &text);
 
-    // Writes one option and saves the options store. False when there is no open options store
-    // or the record or the save failed.
+    // Writes one option as text (a flag as "True" or "False") and saves the options store. False
+    // when there is no open options store or the record or the save failed.
     [[nodiscard]] bool SetOption(const QString &key, const QVariant &value);
     // The option's text; the default (an empty value when none is given) when the key is
     // missing or there is no options store.

@@ -30,8 +30,10 @@ private Q_SLOTS:
         QVERIFY(file.SetOption(QStringLiteral("MaxWindows"), 20));
         QVERIFY(file.SetOption(QStringLiteral("PageZoom"), 1.4));
         QVERIFY(file.SetOption(QStringLiteral("MaxWindows"), 30));
-        QCOMPARE(rs.RecordCount(), 2);
+        QVERIFY(file.SetOption(QStringLiteral("bHighlight"), true));
+        QCOMPARE(rs.RecordCount(), 3);
         // Values come back as text.
+        QCOMPARE(file.GetOption(QStringLiteral("bHighlight")), QVariant(QStringLiteral("True")));
         QCOMPARE(file.GetOption(QStringLiteral("MaxWindows"), 50), QVariant(QStringLiteral("30")));
         QCOMPARE(file.GetOption(QStringLiteral("PageZoom")), QVariant(QStringLiteral("1.4")));
 
@@ -39,7 +41,7 @@ private Q_SLOTS:
         auto reopened = Recordset::Open(path);
         QVERIFY(reopened.has_value());
         cFile other(nullptr, &*reopened);
-        QCOMPARE(reopened->RecordCount(), 2);
+        QCOMPARE(reopened->RecordCount(), 3);
         QCOMPARE(other.GetOption(QStringLiteral("MaxWindows")), QVariant(QStringLiteral("30")));
         QVERIFY(reopened->Find(QStringLiteral("key = 'MaxWindows'")));
         QVERIFY(reopened->Field(QStringLiteral("status")).isNull());
