@@ -1,0 +1,876 @@
+#include "frame/MDIForm1.h"
+
+#include "frame/CommandLine.h"
+#include "frame/MenuTable.h"
+#include "frame/cPopupMessage.h"
+#include "platform/BrowserControl.h"
+#include "platform/PageWriter.h"
+#include "platform/Shell.h"
+#include "platform/Ui.h"
+#include "reader/frmBrowser.h"
+#include "startup/AppContext.h"
+#include "store/Recordset.h"
+#include "store/Stores.h"
+#include "store/modRegistry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+// Twips per pixel at the usual 96 dots per inch.
+constexpr int kTwipsPerPixel = 15;
+
+struct ToolButtonSpec
+{
+    const char *key;
+    const char *tooltip;
+    const char *icon;  // freedesktop icon name
+    const char *glyph; // drawn when the theme has no such icon
+    bool available;
+};
+
+// clang-format off
+const ToolButtonSpec kToolButtons[] = {
+    {"Back", "Back", "go-previous", "<", false},
+    {"Forward", "Forward", "go-next", ">", false},
+    {"Stop", "Stop - CTRL+click to stop all downloads.", "process-stop", "x", true},
+    {"Refresh", "Refresh", "view-refresh", "R", false},
+    {"Home", "Home", "go-home", "H", false},
+    {"Find", "Find Files, Folders. Ctrl-F to search for text.", "system-search", "F", false},
+    {"Help", "Help", "help-browser", "?", true},
+    {"Open", "Open All Selected Links", "window-new", "O", false},
+    {"Copy", "Copy", "edit-copy", "C", true},
+    {"Paste", "Paste", "edit-paste", "P", true},
+    {"Print", "Print", "document-print", "Pr", true},
+    {"Save", "Save", "document-save-as", "S", true},
+    {"FS", "Open in Same Window", "go-jump", "=", false},
+    {"Favorites", "Favorites", "user-bookmarks", "*", false},
+    {"AddtoFavorites", "Add to Favorites", "bookmark-new", "+*", false},
+    {"ViewSource", "View Source", "text-x-generic", "</>", false},
+    {"MK", "Keep this page in memory", "emblem-important", "K", false},
+    {"ML", "Load this page in Internet Explorer", "web-browser", "W", false},
+    {"SS", "Search Page", "edit-find", "S?", true},
+    {"PW", "Previous Window", "media-skip-backward", "|<", false},
+    {"NW", "Next Window", "media-skip-forward", ">|", false},
+};
+// clang-format on
+
+// A plain drawn icon for desktops without an icon theme.
+QIcon glyphIcon(const QString &glyph)
+{
+    QPixmap pm(24, 24);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x3a, 0x5a, 0x80), 1.5));
+    p.setBrush(QColor(0xe8, 0xef, 0xf7));
+    p.drawRoundedRect(QRectF(1.5, 1.5, 21, 21), 4, 4);
+    QFont f = p.font();
+    f.setBold(true);
+    f.setPixelSize(glyph.size() > 2 ? 8 : 12);
+    p.setFont(f);
+    p.setPen(QColor(0x23, 0x45, 0x6b));
+    p.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, glyph);
+    return QIcon(pm);
+}
+
+QIcon themedIcon(const char *name, const char *glyph)
+{
+    if (QIcon::themeName().isEmpty() || !QIcon::hasThemeIcon(QStringLiteral("go-previous"))) {
+        // Offscreen and bare window managers report no theme; the standard one is usually there.
+        for (const char *theme : {"Adwaita", "hicolor"}) {
+            QIcon::setThemeName(QString::fromLatin1(theme));
+            if (QIcon::hasThemeIcon(QStringLiteral("go-previous")))
+                break;
+        }
+    }
+    const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
+    return icon.isNull() ? glyphIcon(QString::fromLatin1(glyph)) : icon;
+}
+
+} // namespace
+
+MDIForm1::MDIForm1(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("MDIForm1"));
+    setWindowTitle(QStringLiteral("Skimline"));
+    setDockOptions(QMainWindow::AnimatedDocks);
+    m_mdiArea = new QMdiArea(this);
+    m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    m_mdiArea->setViewMode(QMdiArea::SubWindowView);
+    m_mdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+    m_mdiArea->setBackground(QColor(0x8a, 0x94, 0xa0));
+    setCentralWidget(m_mdiArea);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &MDIForm1::onSubWindowActivated);
+
+    URL = new QLineEdit(this);
+    URL->setObjectName(QStringLiteral("URL"));
+    URL->hide();
+    connect(URL, &QLineEdit::textChanged, this, [this] { URL_Change(); });
+
+    buildMenus();
+    buildPanes();
+    buildToolBar();
+    buildStatusBar();
+    connectCommands();
+    resize(1100, 800);
+    ctx.mainForm = this;
+}
+
+MDIForm1::~MDIForm1()
+{
+    if (m_ctx.mainForm == this)
+        m_ctx.mainForm = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building
+
+void MDIForm1::buildMenus()
+{
+    using namespace MenuTable;
+    QList<QMenu *> stack;
+    QMenu *holder = nullptr; // the never-shown holder of context menus
+    for (const Row &row : kRows) {
+        if (row.flags & End) {
+            if (!stack.isEmpty())
+                stack.removeLast();
+            continue;
+        }
+        const QString name = QString::fromLatin1(row.name);
+        const QString caption = QString::fromUtf8(row.caption);
+        QAction *action = nullptr;
+        if (row.flags & Begin) {
+            QMenu *menu = nullptr;
+            if (row.flags & NoBar) {
+                menu = new QMenu(caption, this);
+                holder = menu;
+            } else if (stack.isEmpty()) {
+                menu = menuBar()->addMenu(caption);
+            } else {
+                menu = stack.last()->addMenu(caption);
+            }
+            menu->setObjectName(name);
+            action = menu->menuAction();
+            m_menus.insert(name, menu);
+            stack.append(menu);
+        } else if (caption == QLatin1String("-")) {
+            action = stack.last()->addSeparator();
+            action->setText(caption);
+        } else {
+            action = stack.last()->addAction(caption);
+        }
+        Q_UNUSED(holder);
+        action->setObjectName(name);
+        if (row.shortcut && *row.shortcut)
+            action->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
+        if (row.flags & (Checkable | Checked))
+            action->setCheckable(true);
+        if (row.flags & Checked)
+            action->setChecked(true);
+        if (row.flags & Hidden)
+            action->setVisible(false);
+        if (row.flags & (Disabled | Later))
+            action->setEnabled(false);
+        if (row.flags & Later)
+            m_unavailable.insert(name);
+        m_items.insert(name, action);
+        m_menuOrder.append(name);
+    }
+    // The shortcuts of the menus must work while the menu bar is hidden too (full screen).
+    for (QAction *a : std::as_const(m_items)) {
+        if (!a->shortcut().isEmpty())
+            addAction(a);
+    }
+}
+
+void MDIForm1::buildPanes()
+{
+    // Top bar: toolbar above the address-box pane, docked across the whole width.
+    aPBTopBar = new QDockWidget(this);
+    aPBTopBar->setObjectName(QStringLiteral("aPBTopBar"));
+    aPBTopBar->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    aPBTopBar->setTitleBarWidget(new QWidget(aPBTopBar));
+    auto *top = new QWidget(aPBTopBar);
+    auto *topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    topLayout->setSpacing(0);
+    tbToolBar = new QToolBar(top);
+    tbToolBar->setObjectName(QStringLiteral("tbToolBar"));
+    tbToolBar->setIconSize(QSize(22, 22));
+    tbToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    topLayout->addWidget(tbToolBar);
+    aWBTopBar = new QWidget(top);
+    aWBTopBar->setObjectName(QStringLiteral("aWBTopBar"));
+    // The address box and search box pane; hidden until it has a page to show.
+    aWBTopBar->setFixedHeight(80);
+    aWBTopBar->hide();
+    topLayout->addWidget(aWBTopBar);
+    aPBTopBar->setWidget(top);
+    addDockWidget(Qt::TopDockWidgetArea, aPBTopBar);
+
+    // Sidebar
+    cPic = new QDockWidget(this);
+    cPic->setObjectName(QStringLiteral("cPic"));
+    cPic->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    cPic->setTitleBarWidget(new QWidget(cPic));
+    auto *sidebar = new QLabel(cPic);
+    sidebar->setObjectName(QStringLiteral("cWB"));
+    sidebar->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    sidebar->setWordWrap(true);
+    sidebar->setMargin(8);
+    sidebar->setStyleSheet(QStringLiteral("QLabel { background: #fbfbf8; color: #555d68; }"));
+    sidebar->setText(QStringLiteral("<b>Sidebar</b><br><br>Press <b>X</b>, <b>.</b> or <b>F12</b> "
+                                    "for the next page, <b>Z</b> for the previous one.<br><br>"
+                                    "<b>Ctrl+F11</b> hides this pane."));
+    cWB = sidebar;
+    cPic->setWidget(cWB);
+    cPic->setMinimumWidth(120);
+    addDockWidget(Qt::LeftDockWidgetArea, cPic);
+    resizeDocks({cPic}, {240}, Qt::Horizontal);
+}
+
+void MDIForm1::buildToolBar()
+{
+    for (const ToolButtonSpec &spec : kToolButtons) {
+        const QString key = QString::fromLatin1(spec.key);
+        QAction *button = tbToolBar->addAction(themedIcon(spec.icon, spec.glyph), key);
+        button->setObjectName(key);
+        button->setToolTip(QString::fromUtf8(spec.tooltip));
+        button->setEnabled(spec.available);
+        if (key == QLatin1String("FS"))
+            button->setCheckable(true);
+        if (!spec.available)
+            m_unavailable.insert(QStringLiteral("tb:") + key);
+        connect(button, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
+        m_buttons.insert(key, button);
+        m_buttonOrder.append(key);
+    }
+}
+
+void MDIForm1::buildStatusBar()
+{
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(true);
+    for (int i = 0; i < 3; ++i) {
+        auto *panel = new QLabel(StatusBar1);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        panel->setTextFormat(Qt::PlainText);
+        panel->setFrameShape(QFrame::StyledPanel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setMinimumWidth(i == 0 ? 200 : (i == 1 ? 110 : 220));
+        if (i == 0)
+            panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        StatusBar1->addPermanentWidget(panel, i == 0 ? 1 : 0);
+        m_panels[i] = panel;
+    }
+}
+
+void MDIForm1::connectCommands()
+{
+    auto on = [this](const char *name, auto handler) {
+        if (QAction *a = menuItem(QString::fromLatin1(name)))
+            connect(a, &QAction::triggered, this, handler);
+    };
+    connect(subMenu(QStringLiteral("mnuFile")), &QMenu::aboutToShow, this,
+            &MDIForm1::mnuFile_Click);
+    connect(subMenu(QStringLiteral("mnuEdit")), &QMenu::aboutToShow, this,
+            &MDIForm1::mnuEdit_Click);
+    connect(subMenu(QStringLiteral("mnuTools")), &QMenu::aboutToShow, this,
+            &MDIForm1::mnuTools_Click);
+    connect(subMenu(QStringLiteral("mnuView")), &QMenu::aboutToShow, this,
+            &MDIForm1::mnuView_Click);
+    connect(subMenu(QStringLiteral("mnuFavorites")), &QMenu::aboutToShow, this,
+            &MDIForm1::mnuFavorites_Click);
+
+    on("mnuQuit", &MDIForm1::mnuQuit_Click);
+    on("mnuFileDelete", &MDIForm1::mnuFileDelete_Click);
+    on("mnuSaveAs", &MDIForm1::mnuSaveAs_Click);
+    on("mnuPageSetup", &MDIForm1::mnuPageSetup_Click);
+    on("mnuPrintPreview", &MDIForm1::mnuPrintPreview_Click);
+    on("mnuPrint", &MDIForm1::mnuPrint_Click);
+    on("mnuCut", &MDIForm1::mnuCut_Click);
+    on("mnuCopy", &MDIForm1::mnuCopy_Click);
+    on("mnuPaste", &MDIForm1::mnuPaste_Click);
+    on("mnuSelectAll", &MDIForm1::mnuSelectAll_Click);
+    on("mnuPopSelection(0)", &MDIForm1::mnuCopy_Click);
+    on("mnuSearch", &MDIForm1::mnuSearch_Click);
+    on("mnuView_FullScreen", &MDIForm1::mnuView_FullScreen_Click);
+    on("mnuView_Sidebar", &MDIForm1::mnuView_Sidebar_Click);
+    on("mnuViewSetFocusAB", &MDIForm1::mnuViewSetFocusAB_Click);
+    on("mnuOL_Start", [this] {
+        if (frmBrowser *f = ActiveForm()) {
+            f->bNavigateInOtherWindow = false;
+            (void)f->brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("Start.htm")));
+        }
+    });
+    for (int i = 0; i <= 4; ++i)
+        on(qPrintable(QStringLiteral("mnuTS(%1)").arg(i)), [this, i] { mnuTS_Click(i); });
+    for (int i = 0; i <= 10; ++i)
+        on(qPrintable(QStringLiteral("mnuHelpAr(%1)").arg(i)), [this, i] { mnuHelpAr_Click(i); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lookups
+
+QAction *MDIForm1::menuItem(const QString &name) const
+{
+    return m_items.value(name, nullptr);
+}
+
+QMenu *MDIForm1::subMenu(const QString &name) const
+{
+    return m_menus.value(name, nullptr);
+}
+
+bool MDIForm1::isCommandAvailable(const QString &name) const
+{
+    return !m_unavailable.contains(name);
+}
+
+void MDIForm1::setCommandEnabled(const QString &name, bool enabled)
+{
+    if (QAction *a = menuItem(name))
+        a->setEnabled(enabled && isCommandAvailable(name));
+}
+
+QAction *MDIForm1::toolButton(const QString &key) const
+{
+    return m_buttons.value(key, nullptr);
+}
+
+QStringList MDIForm1::toolButtonKeys() const
+{
+    return m_buttonOrder;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Document windows and status bar
+
+QMdiSubWindow *MDIForm1::addDocumentWindow(frmBrowser *form)
+{
+    QMdiSubWindow *sub = m_mdiArea->addSubWindow(form);
+    sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    sub->setWindowIcon(windowIcon());
+    connect(form, &frmBrowser::statusTextChange, this,
+            [this](const QString &text) { SetStatusText(1, text); });
+    connect(form, &frmBrowser::progressTextChange, this,
+            [this](const QString &text) { SetStatusText(3, text); });
+    connect(form, &frmBrowser::titleChange, sub,
+            [sub](const QString &title) { sub->setWindowTitle(title); });
+    sub->showMaximized();
+    return sub;
+}
+
+frmBrowser *MDIForm1::ActiveForm() const
+{
+    QMdiSubWindow *sub = m_mdiArea->activeSubWindow();
+    if (!sub)
+        sub = m_mdiArea->currentSubWindow();
+    if (sub)
+        return qobject_cast<frmBrowser *>(sub->widget());
+    // No child has been activated yet: the current slot is the one the user sees.
+    if (m_ctx.giCurrentWindow >= 0 && m_ctx.giCurrentWindow < m_ctx.gBrowsers.size())
+        return m_ctx.gBrowsers.at(m_ctx.giCurrentWindow);
+    return nullptr;
+}
+
+void MDIForm1::onSubWindowActivated(QMdiSubWindow *window)
+{
+    if (!window)
+        return;
+    if (auto *form = qobject_cast<frmBrowser *>(window->widget())) {
+        if (!window->isMaximized())
+            window->showMaximized();
+        Q_EMIT documentWindowActivated(form);
+    }
+}
+
+void MDIForm1::SetStatusText(int panel, const QString &text)
+{
+    if (panel >= 1 && panel <= 3)
+        m_panels[panel - 1]->setText(text);
+}
+
+QString MDIForm1::StatusText(int panel) const
+{
+    return panel >= 1 && panel <= 3 ? m_panels[panel - 1]->text() : QString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menu enabling
+
+void MDIForm1::mnuFile_Click()
+{
+    frmBrowser *f = ActiveForm();
+    if (QAction *same = menuItem(QStringLiteral("mnuOpenInSameWindow")))
+        same->setChecked(f && f->bOpenInSameWindow);
+    bool deletable = false;
+    if (f && f->msURL.left(8).toLower() == QLatin1String("file:///")) {
+        const QString path = QUrl(f->msURL).toLocalFile();
+        const QFileInfo info(path);
+        deletable = !path.isEmpty() && info.exists() && info.isFile();
+    }
+    menuItem(QStringLiteral("mnuFileDelete"))->setEnabled(deletable);
+}
+
+void MDIForm1::mnuEdit_Click()
+{
+    frmBrowser *f = ActiveForm();
+    const struct
+    {
+        const char *name;
+        BrowserCommand command;
+    } items[] = {{"mnuCut", BrowserCommand::Cut},
+                 {"mnuCopy", BrowserCommand::Copy},
+                 {"mnuPaste", BrowserCommand::Paste},
+                 {"mnuSelectAll", BrowserCommand::SelectAll}};
+    for (const auto &item : items) {
+        const bool enabled =
+            f && f->brwWebBrowser && f->brwWebBrowser->queryCommandEnabled(item.command);
+        menuItem(QString::fromLatin1(item.name))->setEnabled(enabled);
+    }
+}
+
+void MDIForm1::mnuTools_Click()
+{
+    frmBrowser *f = ActiveForm();
+    const bool selection =
+        f && f->brwWebBrowser && f->brwWebBrowser->queryCommandEnabled(BrowserCommand::Copy);
+    menuItem(QStringLiteral("mnuTools_Selection"))->setEnabled(selection);
+}
+
+void MDIForm1::mnuView_Click()
+{
+    frmBrowser *f = ActiveForm();
+    if (!f || !f->brwWebBrowser)
+        return;
+    mvTextSize = f->brwWebBrowser->textSize();
+    for (int i = 0; i <= 4; ++i)
+        menuItem(QStringLiteral("mnuTS(%1)").arg(i))->setChecked(i == mvTextSize);
+}
+
+void MDIForm1::mnuFavorites_Click()
+{
+    frmBrowser *f = ActiveForm();
+    const bool fromFavorite = f && f->mdFavBookmark != 0;
+    setCommandEnabled(QStringLiteral("mnuFav_Edit(0)"), fromFavorite);
+    setCommandEnabled(QStringLiteral("mnuFav_Edit(1)"), fromFavorite);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void MDIForm1::mnuQuit_Click()
+{
+    close();
+}
+
+void MDIForm1::mnuFileDelete_Click()
+{
+    frmBrowser *f = ActiveForm();
+    if (!f || f->msURL.left(8).toLower() != QLatin1String("file:///"))
+        return;
+    const QString path = QUrl(f->msURL).toLocalFile();
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    // To the trash rather than gone: Ctrl+D is easy to press by mistake.
+    if (!m_ctx.shell || !m_ctx.shell->moveToTrash(path))
+        return;
+    if (m_ctx.ui)
+        m_ctx.ui->messageBox(QDir::toNativeSeparators(path) + QStringLiteral(" has been deleted."),
+                             QStringLiteral("Skimline"));
+    menuItem(QStringLiteral("mnuFileDelete"))->setEnabled(false);
+}
+
+bool MDIForm1::execOnActive(int command, int prompt)
+{
+    frmBrowser *f = ActiveForm();
+    if (!f || !f->brwWebBrowser)
+        return false;
+    return f->brwWebBrowser->execCommand(static_cast<BrowserCommand>(command),
+                                         static_cast<CommandPrompt>(prompt));
+}
+
+void MDIForm1::mnuSaveAs_Click()
+{
+    (void)execOnActive(int(BrowserCommand::SaveAs), int(CommandPrompt::PromptUser));
+}
+
+void MDIForm1::mnuPageSetup_Click()
+{
+    (void)execOnActive(int(BrowserCommand::PageSetup), int(CommandPrompt::PromptUser));
+}
+
+void MDIForm1::mnuPrintPreview_Click()
+{
+    (void)execOnActive(int(BrowserCommand::PrintPreview), int(CommandPrompt::PromptUser));
+}
+
+void MDIForm1::mnuPrint_Click()
+{
+    (void)execOnActive(int(BrowserCommand::Print), int(CommandPrompt::PromptUser));
+}
+
+void MDIForm1::mnuCut_Click()
+{
+    (void)execOnActive(int(BrowserCommand::Cut), int(CommandPrompt::Default));
+}
+
+void MDIForm1::mnuCopy_Click()
+{
+    (void)execOnActive(int(BrowserCommand::Copy), int(CommandPrompt::Default));
+}
+
+void MDIForm1::mnuPaste_Click()
+{
+    (void)execOnActive(int(BrowserCommand::Paste), int(CommandPrompt::Default));
+}
+
+void MDIForm1::mnuSelectAll_Click()
+{
+    (void)execOnActive(int(BrowserCommand::SelectAll), int(CommandPrompt::Default));
+}
+
+void MDIForm1::mnuTS_Click(int index)
+{
+    frmBrowser *f = ActiveForm();
+    if (!f || !f->brwWebBrowser || index < 0 || index > 4)
+        return;
+    f->brwWebBrowser->setTextSize(index);
+    mvTextSize = index;
+}
+
+void MDIForm1::mnuSearch_Click()
+{
+    frmBrowser *f = ActiveForm();
+    if (!f || !f->brwWebBrowser)
+        return;
+    f->bNavigateInOtherWindow = false;
+    (void)f->brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("sklSearch.htm")));
+}
+
+void MDIForm1::mnuView_FullScreen_Click()
+{
+    const bool F = mbFullScreen;
+    aPBTopBar->setVisible(F);
+    StatusBar1->setVisible(F);
+    menuBar()->setVisible(F);
+    cPic->setVisible(F ? menuItem(QStringLiteral("mnuView_Sidebar"))->isChecked() : false);
+    mbFullScreen = !F;
+    m_ctx.gbFullScreen = mbFullScreen;
+    menuItem(QStringLiteral("mnuView_FullScreen"))->setChecked(mbFullScreen);
+    if (mbFullScreen) {
+        m_stateBeforeFullScreen = windowState();
+        setWindowState(windowState() | Qt::WindowFullScreen);
+    } else {
+        setWindowState(m_stateBeforeFullScreen & ~Qt::WindowFullScreen);
+    }
+}
+
+void MDIForm1::mnuView_Sidebar_Click()
+{
+    QAction *item = menuItem(QStringLiteral("mnuView_Sidebar"));
+    // The check mark has already toggled when the menu triggers the item; when called
+    // directly, toggle it here.
+    if (sender() != item)
+        item->setChecked(!item->isChecked());
+    mbSidebarVisible = item->isChecked();
+    cPic->setVisible(mbSidebarVisible);
+}
+
+void MDIForm1::mnuViewSetFocusAB_Click()
+{
+    // The address box lives in the top bar pane; without it there is nothing to focus.
+    if (aWBTopBar && aWBTopBar->isVisible())
+        aWBTopBar->setFocus();
+}
+
+QString MDIForm1::helpPageUrl(int index) const
+{
+    switch (index) {
+    case 3:
+        return ProgramPages::url(QStringLiteral("Readme.htm?skl#WhatsNew")).toString();
+    case 4:
+        return ProgramPages::url(QStringLiteral("sklHelp.htm?skl#NewFeatures")).toString();
+    case 5:
+        return ProgramPages::url(QStringLiteral("Readme.htm?skl#Home")).toString();
+    case 10:
+        return ProgramPages::url(QStringLiteral("Readme.htm#Blog")).toString();
+    default:
+        return QString();
+    }
+}
+
+void MDIForm1::loadProgramPage(const QString &relative, bool clearOtherWindow)
+{
+    frmBrowser *f = ActiveForm();
+    if (clearOtherWindow && f)
+        f->bNavigateInOtherWindow = false;
+    const QString url =
+        relative.contains(QLatin1Char(':')) ? relative : ProgramPages::url(relative).toString();
+    if (m_ctx.LoadDocument)
+        m_ctx.LoadDocument(url, LoadWhere::Here);
+}
+
+void MDIForm1::mnuHelpAr_Click(int index)
+{
+    switch (index) {
+    case 0:
+        m_ctx.giPageKind = 1;
+        loadProgramPage(QStringLiteral("sklQuickHelp.htm"), true);
+        break;
+    case 1:
+        m_ctx.giPageKind = 1;
+        loadProgramPage(QStringLiteral("sklHelp.htm"), true);
+        break;
+    case 3:
+    case 4:
+        m_ctx.giPageKind = 1;
+        loadProgramPage(helpPageUrl(index), false);
+        break;
+    case 5:
+    case 10:
+        loadProgramPage(helpPageUrl(index), false);
+        break;
+    case 6: {
+        // The support address is a setting; without one the mail program opens unaddressed.
+        if (m_ctx.shell)
+            (void)m_ctx.shell->openUrl(QUrl(QStringLiteral("mailto:") + m_ctx.gsSupportMail +
+                                            QStringLiteral("?subject=Skimline")));
+        break;
+    }
+    case 8:
+        if (!m_popup)
+            m_popup = std::make_unique<cPopupMessage>(this, [this] { releasePopupMessage(); });
+        m_popup->PopupShow(
+            cPopupMessage::aboutHtml(m_ctx.gsVersion.isEmpty() ? QStringLiteral("Skimline")
+                                                               : m_ctx.gsVersion),
+            aWBTopBar && aWBTopBar->isVisible() ? aWBTopBar->width() : m_mdiArea->width());
+        break;
+    case 9:
+        loadProgramPage(QStringLiteral("Readme.htm"), true);
+        break;
+    default:
+        break;
+    }
+}
+
+void MDIForm1::releasePopupMessage()
+{
+    if (m_popup)
+        m_popup.release()->deleteLater();
+}
+
+void MDIForm1::tbToolBar_ButtonClick(const QString &key)
+{
+    if (!isCommandAvailable(QStringLiteral("tb:") + key))
+        return;
+    if (key == QLatin1String("Stop")) {
+        const Qt::KeyboardModifiers mods =
+            m_ctx.ui ? m_ctx.ui->keyboardModifiers() : QApplication::keyboardModifiers();
+        if (mods & Qt::ControlModifier) {
+            // Stop all downloads: every window in the pool.
+            for (frmBrowser *f : std::as_const(m_ctx.gBrowsers)) {
+                if (f && f->brwWebBrowser)
+                    f->brwWebBrowser->stop();
+            }
+        } else if (frmBrowser *f = ActiveForm(); f && f->brwWebBrowser) {
+            f->brwWebBrowser->stop();
+        }
+    } else if (key == QLatin1String("Help")) {
+        mnuHelpAr_Click(1);
+    } else if (key == QLatin1String("Copy")) {
+        mnuCopy_Click();
+    } else if (key == QLatin1String("Paste")) {
+        mnuPaste_Click();
+    } else if (key == QLatin1String("Print")) {
+        mnuPrint_Click();
+    } else if (key == QLatin1String("Save")) {
+        mnuSaveAs_Click();
+    } else if (key == QLatin1String("SS")) {
+        mnuSearch_Click();
+    } else if (key == QLatin1String("FS")) {
+        if (frmBrowser *f = ActiveForm()) {
+            f->bOpenInSameWindow = !f->bOpenInSameWindow;
+            menuItem(QStringLiteral("mnuOpenInSameWindow"))->setChecked(f->bOpenInSameWindow);
+            toolButton(key)->setChecked(f->bOpenInSameWindow);
+        }
+    }
+}
+
+void MDIForm1::URL_Change()
+{
+    const QString text = URL->text();
+    if (text.isEmpty())
+        return;
+    if (m_ctx.ui)
+        m_ctx.ui->flashWindow(this);
+    else
+        QApplication::alert(this);
+    const CommandLineAction action = ParseCommandLine(text, QDir::currentPath());
+    // Clear the box so that the same address handed over twice loads twice.
+    const QSignalBlocker block(URL);
+    URL->clear();
+    if (action.kind == CommandLineKind::Address && !action.address.isEmpty() && m_ctx.LoadDocument)
+        m_ctx.LoadDocument(action.address, LoadWhere::Background);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shutdown
+
+void MDIForm1::closeEvent(QCloseEvent *event)
+{
+    if (!m_unloaded) {
+        MDIForm_QueryUnload();
+        MDIForm_Unload();
+        m_unloaded = true;
+    }
+    event->accept();
+}
+
+void MDIForm1::MDIForm_Load()
+{
+    Registry *reg = m_ctx.registry;
+    if (!reg)
+        return;
+    // The running program's hand-off is the local socket; "MSW" marks that one is listening.
+    (void)reg->RegSaveAppValue(QStringLiteral("MSW"), int(QCoreApplication::applicationPid()),
+                               RegRoot::HKLM, REG_DWORD);
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const int screenWidth = screen ? screen->geometry().width() : 1280;
+    const RegResult width = reg->RegGetAppValue(QStringLiteral("SidebarWidth"), RegRoot::HKCU,
+                                                REG_DWORD, screenWidth * kTwipsPerPixel / 4);
+    const int px = qBound(80, width.value.toInt() / kTwipsPerPixel, qMax(200, screenWidth - 200));
+    resizeDocks({cPic}, {px}, Qt::Horizontal);
+    const RegResult visible = reg->RegGetAppValue(QStringLiteral("bSidebarVisible"), RegRoot::HKCU,
+                                                  REG_SZ, QStringLiteral("True"));
+    mbSidebarVisible =
+        visible.value.toString().compare(QLatin1String("False"), Qt::CaseInsensitive) != 0;
+    menuItem(QStringLiteral("mnuView_Sidebar"))->setChecked(mbSidebarVisible);
+    cPic->setVisible(mbSidebarVisible);
+}
+
+int MDIForm1::sidebarWidthTwips() const
+{
+    return cPic->width() * kTwipsPerPixel;
+}
+
+void MDIForm1::UnloadChildren()
+{
+    // The active child first, as long as one is left.
+    while (QMdiSubWindow *sub = m_mdiArea->activeSubWindow()
+                                    ? m_mdiArea->activeSubWindow()
+                                    : (m_mdiArea->subWindowList().isEmpty()
+                                           ? nullptr
+                                           : m_mdiArea->subWindowList().constFirst())) {
+        auto *form = qobject_cast<frmBrowser *>(sub->widget());
+        sub->close();
+        if (form) {
+            const int slot = m_ctx.gBrowsers.indexOf(form);
+            if (slot >= 0) {
+                m_ctx.gBrowsers[slot] = nullptr;
+                m_ctx.gsWindowState[slot] = QString();
+            }
+        }
+        m_mdiArea->removeSubWindow(sub);
+        delete sub;
+    }
+    m_ctx.giWindowsOpen = 0;
+}
+
+void MDIForm1::MDIForm_QueryUnload()
+{
+    showMinimized();
+    m_ctx.gbExiting = true;
+    releasePopupMessage();
+
+    if (Registry *reg = m_ctx.registry) {
+        (void)reg->RegSaveAppValue(QStringLiteral("bSidebarVisible"),
+                                   mbSidebarVisible ? QStringLiteral("True")
+                                                    : QStringLiteral("False"),
+                                   RegRoot::HKCU, REG_SZ);
+        (void)reg->RegSaveAppValue(QStringLiteral("LCG"), m_ctx.glLCG, RegRoot::HKCU, REG_DWORD);
+        (void)reg->RegSaveAppValue(QStringLiteral("SidebarWidth"), sidebarWidthTwips(),
+                                   RegRoot::HKCU, REG_DWORD);
+        (void)reg->RegDeleteValue(RegRoot::HKLM, m_ctx.gsRegKey, QStringLiteral("MSW"));
+    }
+
+    if (Stores *st = m_ctx.stores) {
+        // Form values left empty are of no use for filling forms again.
+        if (st->rsForms.State()) {
+            st->rsForms.ClearFilter();
+            bool removed = false;
+            if (st->rsForms.SetFilter(QStringLiteral("fieldvalue = ''"))) {
+                while (!st->rsForms.isEOF()) {
+                    removed = st->rsForms.Delete() || removed;
+                    st->rsForms.MoveNext();
+                }
+            }
+            st->rsForms.ClearFilter();
+            if (removed && !st->rsForms.Save())
+                m_ctx.errorLog.LogError(st->rsForms.lastError(), StoreLog::FinalUnload);
+        }
+        // The favorites trash is emptied at every exit.
+        if (st->rsFavorites.State()) {
+            st->rsFavorites.ClearFilter();
+            if (st->rsFavorites.SetFilter(QStringLiteral("Keywords LIKE 'Delete\\*'"))) {
+                while (!st->rsFavorites.isEOF()) {
+                    (void)st->rsFavorites.Delete();
+                    st->rsFavorites.MoveNext();
+                }
+            } else {
+                m_ctx.errorLog.LogError(st->rsFavorites.lastError(), StoreLog::FinalUnload);
+            }
+            st->rsFavorites.ClearFilter();
+        }
+    }
+
+    UnloadChildren();
+
+    if (Registry *reg = m_ctx.registry)
+        (void)reg->RegSaveAppValue(QStringLiteral("Exit"), 1, RegRoot::HKLM, REG_DWORD);
+}
+
+void MDIForm1::MDIForm_Unload()
+{
+    Stores *st = m_ctx.stores;
+    if (!st)
+        return;
+    if (st->rsFavorites.State()) {
+        st->rsFavorites.ClearFilter();
+        if (!st->rsFavorites.Save())
+            m_ctx.errorLog.LogError(st->rsFavorites.lastError(), StoreLog::FinalUnload);
+        st->rsFavorites.Close();
+    }
+    QCoreApplication::processEvents();
+    if (st->rsForms.State())
+        st->rsForms.Close();
+    if (m_ctx.gbOptBit4 && st->rsHistory.State())
+        SaveHistoryAtExit(*st);
+    QCoreApplication::processEvents();
+    if (st->rsSavedFiles.State())
+        st->rsSavedFiles.Close();
+    RotateSessionAtExit(*st);
+    QCoreApplication::processEvents();
+}

@@ -1,0 +1,144 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+
+class QAction;
+class QDockWidget;
+class QLabel;
+class QLineEdit;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolBar;
+class QStatusBar;
+class cPopupMessage;
+class frmBrowser;
+struct AppContext;
+
+// The main frame: menu bar, toolbar, top bar, sidebar, status bar and the area holding the
+// document windows. Commands act on the active document window.
+class MDIForm1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MDIForm1(AppContext &ctx, QWidget *parent = nullptr);
+    ~MDIForm1() override;
+
+    // Menu items by control name; items of a menu array as "mnuTS(2)". Submenus and top menus
+    // are found by the name of the item that opens them. nullptr for an unknown name.
+    QAction *menuItem(const QString &name) const;
+    QMenu *subMenu(const QString &name) const;
+    // Control names of every menu item, in menu order (the context-menu holders included).
+    QStringList menuItemNames() const { return m_menuOrder; }
+    // False for the commands whose work is not in the program yet: they stay disabled.
+    bool isCommandAvailable(const QString &name) const;
+    // Enables a command that start-up enables conditionally; unavailable commands stay off.
+    void setCommandEnabled(const QString &name, bool enabled);
+
+    // Toolbar buttons by key ("Back", "FS", ...).
+    QAction *toolButton(const QString &key) const;
+    QStringList toolButtonKeys() const;
+
+    // Document windows
+    QMdiSubWindow *addDocumentWindow(frmBrowser *form);
+    frmBrowser *ActiveForm() const;
+    QMdiArea *mdiArea() const { return m_mdiArea; }
+
+    // Status bar panels 1..3
+    void SetStatusText(int panel, const QString &text);
+    QString StatusText(int panel) const;
+
+    // Controls
+    QDockWidget *cPic = nullptr; // sidebar container
+    QWidget *cWB = nullptr;      // sidebar pane
+    QDockWidget *aPBTopBar = nullptr;
+    QToolBar *tbToolBar = nullptr;
+    QWidget *aWBTopBar = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QLineEdit *URL = nullptr; // receives addresses handed over by another start of the program
+
+    bool mbFullScreen = false;
+    bool mbSidebarVisible = true;
+    int mvTextSize = 2;
+
+    // Menu opening
+    void mnuFile_Click();
+    void mnuEdit_Click();
+    void mnuTools_Click();
+    void mnuView_Click();
+    void mnuFavorites_Click();
+
+    // Commands
+    void mnuQuit_Click();
+    void mnuFileDelete_Click();
+    void mnuSaveAs_Click();
+    void mnuPageSetup_Click();
+    void mnuPrintPreview_Click();
+    void mnuPrint_Click();
+    void mnuCut_Click();
+    void mnuCopy_Click();
+    void mnuPaste_Click();
+    void mnuSelectAll_Click();
+    void mnuTS_Click(int index);
+    void mnuSearch_Click();
+    void mnuView_FullScreen_Click();
+    void mnuView_Sidebar_Click();
+    void mnuViewSetFocusAB_Click();
+    void mnuHelpAr_Click(int index);
+    void tbToolBar_ButtonClick(const QString &key);
+    void URL_Change();
+
+    // Start-up's part of loading the frame: writes "MSW", restores the sidebar's width and
+    // visibility from the registry.
+    void MDIForm_Load();
+    // Shutdown, in this order, when the frame closes.
+    void MDIForm_QueryUnload();
+    void MDIForm_Unload();
+    // Closes every child window and drops it from the pool.
+    void UnloadChildren();
+    bool isUnloaded() const { return m_unloaded; }
+    // Sidebar width in twips, as saved.
+    int sidebarWidthTwips() const;
+
+    // The About message while it is shown.
+    cPopupMessage *popupMessage() const { return m_popup.get(); }
+    void releasePopupMessage();
+
+    // Address of Help menu item 3, 4, 5 or 10 (What's New, New Feature Help, home, blog).
+    QString helpPageUrl(int index) const;
+
+Q_SIGNALS:
+    void documentWindowActivated(frmBrowser *form);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildPanes();
+    void buildStatusBar();
+    void connectCommands();
+    void onSubWindowActivated(QMdiSubWindow *window);
+    void loadProgramPage(const QString &relative, bool clearOtherWindow);
+    bool execOnActive(int command, int prompt);
+
+    AppContext &m_ctx;
+    QMdiArea *m_mdiArea = nullptr;
+    QLabel *m_panels[3] = {nullptr, nullptr, nullptr};
+    QHash<QString, QAction *> m_items;
+    QHash<QString, QMenu *> m_menus;
+    QStringList m_menuOrder;
+    QSet<QString> m_unavailable;
+    QHash<QString, QAction *> m_buttons;
+    QStringList m_buttonOrder;
+    std::unique_ptr<cPopupMessage> m_popup;
+    Qt::WindowStates m_stateBeforeFullScreen = Qt::WindowNoState;
+    bool m_unloaded = false;
+};

@@ -1,0 +1,151 @@
+#pragma once
+
+#include "store/ErrorLog.h"
+#include "store/SpecialFolders.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <functional>
+
+class BrowserFactory;
+class CWinInet_URL;
+class HttpClient;
+class MDIForm1;
+class Shell;
+class Ui;
+class cFile;
+class frmBrowser;
+class Registry;
+struct Stores;
+
+// One-letter codes to search-URL templates; "!" in a template stands for the query. Keys
+// compare without regard to case and keep the order in which they were added.
+class SearchEngines
+{
+public:
+    void add(const QString &code, const QString &templateUrl)
+    {
+        for (auto &entry : m_entries) {
+            if (entry.first.compare(code, Qt::CaseInsensitive) == 0) {
+                entry.second = templateUrl;
+                return;
+            }
+        }
+        m_entries.append({code, templateUrl});
+    }
+    bool exists(const QString &code) const { return !item(code).isNull(); }
+    // A null string for an unknown code.
+    QString item(const QString &code) const
+    {
+        for (const auto &entry : m_entries) {
+            if (entry.first.compare(code, Qt::CaseInsensitive) == 0)
+                return entry.second;
+        }
+        return QString();
+    }
+    // The template with its "!" replaced by the query; empty for an unknown code.
+    QString searchUrl(const QString &code, const QString &query) const
+    {
+        const QString t = item(code);
+        return t.isNull() ? QString() : QString(t).replace(QLatin1Char('!'), query);
+    }
+    int count() const { return int(m_entries.size()); }
+    QStringList codes() const
+    {
+        QStringList out;
+        for (const auto &entry : m_entries)
+            out << entry.first;
+        return out;
+    }
+    void clear() { m_entries.clear(); }
+
+private:
+    QList<QPair<QString, QString>> m_entries;
+};
+
+// Where a document loads (the "where" argument of LoadDocument).
+enum class LoadWhere { Background = 0, Next = 1, Here = 2 };
+
+// The program-wide state: made by Main, passed by reference to whatever needs it, torn down
+// when the program ends. Tests make their own. Pointers are owned by whoever created the
+// context (Main, or the test); a null pointer means that service is not there.
+struct AppContext
+{
+    // Folders and files
+    QDateTime gdStartTime;
+    QString gsAppPath; // the program's pages; also gsHtmlFolder
+    QString gsRegKey = QStringLiteral("Software\\Quillfern\\Skimline");
+    Folders folders;
+    ErrorLog errorLog;
+    QString gsStyleLink;
+
+    // Shared objects
+    Stores *stores = nullptr;
+    cFile *gFile = nullptr;
+    CWinInet_URL *gURL = nullptr;
+    Registry *registry = nullptr;
+    BrowserFactory *browsers = nullptr; // the platform's control factory
+    Ui *ui = nullptr;
+    Shell *shell = nullptr;
+    HttpClient *http = nullptr;
+    MDIForm1 *mainForm = nullptr;
+
+    // Window pool: slot arrays, each starting with element 0
+    QVector<frmBrowser *> gBrowsers{nullptr};
+    QStringList gsWindowState{QString()};
+    QVector<int> giWindowOrder{0};
+    int giLastWindow = 0;
+    int giCurrentWindow = 0;
+    int giPreviousWindow = 0;
+    int giWindowsOpen = 0;
+    int giLoadingCount = 0;
+    bool gbLoadBusy = false;
+
+    // Flags
+    bool gbTextEntry = false;
+    bool gbExiting = false;
+    bool gbOffline = false;
+    bool gbOnline = false;
+    bool gbFullScreen = false;
+    int giPageKind = 0;
+
+    // Settings
+    int giMaxWindows = 50;
+    float gsngPageZoom = 0;
+    float gsngTempZoom = 1.4f;
+    int giNextOrder = 0;
+    int giLaterOrder = 10000;
+    int giBrowsingMode = 1;
+    qint32 glOptionChecks = 4;
+    bool gbOptBit1 = false;
+    bool gbOptBit2 = false;
+    bool gbOptBit4 = false;
+    bool gbOptBit8 = false;
+    qint32 glLCG = 0;
+
+    // Identity
+    QString gsVersion;
+    QString gsUserAgent;
+    QString gsUserAgentLine;
+    QString gsExtraHeaders;
+    QString gsDefaultUserAgent;
+    SearchEngines gSearchEngines;
+    QString gsSupportMail; // option "SupportMail"
+
+    // Flags of the command line meant for automation
+    bool bNoFirstRun = false;
+    bool bExitWhenIdle = false;
+
+    // The loading routine; Main installs it. Until the queue exists it loads into window 0.
+    std::function<void(const QString &url, LoadWhere where)> LoadDocument;
+
+    QString pagePath(const QString &fileName) const
+    {
+        return gsAppPath + QLatin1Char('/') + fileName;
+    }
+};

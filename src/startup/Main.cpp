@@ -1,0 +1,545 @@
+#include "startup/Main.h"
+
+#include "frame/MDIForm1.h"
+#include "platform/BrowserControl.h"
+#include "platform/HttpClient.h"
+#include "platform/PageWriter.h"
+#include "platform/Shell.h"
+#include "platform/Ui.h"
+#include "reader/frmBrowser.h"
+#include "startup/AgreementDialog.h"
+#include "startup/SingleInstance.h"
+#include "store/CWinInet_URL.h"
+#include "store/DateValue.h"
+#include "store/Recordset.h"
+#include "store/Stores.h"
+#include "store/cFile.h"
+#include "store/modRegistry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTimer>
+#include <QXmlStreamReader>
+
+namespace {
+
+const QString kVersionNumber = QStringLiteral(SKIMLINE_VERSION);
+const QString kDefaultUserAgent =
+    QStringLiteral("Absolutely the fastest way to browse, read, and search the Internet!");
+const QString kMainError = QStringLiteral(" Error in Main: ");
+// Bit values of "LCG".
+constexpr qint32 kAcceptedMask = 0xFF;
+constexpr qint32 kHasRunBefore = 0x200;
+
+// The program's pages whose absence means a broken installation.
+const char *const kRequiredPages[] = {"AddtoFavs.htm", "frmBookmarks.htm", "frmEditor.htm",
+                                      "OpenURL.htm",   "frmOptions.htm",   "Start.htm"};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+StartArguments StartArguments::parse(const QStringList &arguments, const QString &workingDir)
+{
+    StartArguments a;
+    a.workingDir = workingDir;
+    QStringList rest;
+    for (const QString &arg : arguments) {
+        if (arg == QLatin1String("--no-first-run"))
+            a.noFirstRun = true;
+        else if (arg == QLatin1String("--exit-when-idle"))
+            a.exitWhenIdle = true;
+        else if (arg == QLatin1String("--print-completed"))
+            a.printCompleted = true;
+        else if (arg.startsWith(QLatin1String("--")))
+            continue;
+        else
+            rest << arg;
+    }
+    // The shell has split the line; an address or path given in pieces is one again.
+    a.commandLine = rest.join(QLatin1Char(' '));
+    return a;
+}
+
+FirstDocument ChooseFirstDocument(const StartSituation &s)
+{
+    if (s.firstRun)
+        return FirstDocument::QuickHelp;
+    if (s.shiftHeld)
+        return FirstDocument::StartPage;
+    return s.scheduledFavorites > 0 ? FirstDocument::ScheduledFavorites : FirstDocument::StartPage;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+modMain::modMain(const Platform &platform, StartArguments arguments, QObject *parent)
+    : QObject(parent), m_platform(platform), m_args(std::move(arguments))
+{}
+
+modMain::~modMain()
+{
+    // Children first: their controls must go before the platform that made them.
+    if (m_frame && !m_frame->isUnloaded())
+        m_frame->UnloadChildren();
+    m_frame.reset();
+    m_ctx.mainForm = nullptr;
+}
+
+QString modMain::findPagesFolder()
+{
+    const QString fromEnv = qEnvironmentVariable("SKIMLINE_PAGES");
+    if (!fromEnv.isEmpty())
+        return QDir(fromEnv).absolutePath();
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {exeDir + QStringLiteral("/pages"),
+                                    exeDir + QStringLiteral("/../../pages"),
+                                    exeDir + QStringLiteral("/../share/skimline/pages")};
+    for (const QString &c : candidates) {
+        if (QFileInfo::exists(c + QStringLiteral("/Start.htm")))
+            return QDir(c).absolutePath();
+    }
+    return QDir(candidates.first()).absolutePath();
+}
+
+bool modMain::shiftKeyHeld()
+{
+    return QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+}
+
+void modMain::logMainError(const QString &description)
+{
+    m_ctx.errorLog.LogError(description, kMainError);
+}
+
+modMain::Outcome modMain::Main()
+{
+    AppContext &ctx = m_ctx;
+    QString lastError;
+
+    // 1, 2
+    ctx.gdStartTime = QDateTime::currentDateTime();
+    ctx.gsAppPath = findPagesFolder();
+    ctx.browsers = m_platform.browsers;
+    ctx.ui = m_platform.ui;
+    ctx.shell = m_platform.shell;
+    ctx.http = m_platform.http;
+    ctx.bNoFirstRun = m_args.noFirstRun;
+    ctx.bExitWhenIdle = m_args.exitWhenIdle;
+
+    // 3: a running program takes the command line over.
+    m_channel = std::make_unique<InstanceChannel>();
+    if (!m_args.commandLine.isEmpty() &&
+        m_channel->handOff(AbsoluteIfLocalFile(m_args.commandLine, m_args.workingDir)))
+        return Outcome::HandedOff;
+
+    // 4 to 7
+    ctx.folders = Folders::resolve();
+    if (!ctx.folders.create())
+        lastError = QStringLiteral("Could not create the data folders");
+    ctx.errorLog.setPath(ctx.folders.errorLogFile);
+    ctx.errorLog.WriteStartEntry(lastError, kVersionNumber);
+
+    // 8
+    m_url = std::make_unique<CWinInet_URL>();
+    ctx.gURL = m_url.get();
+    bool pagesMissing = false;
+    for (const char *page : kRequiredPages)
+        pagesMissing = pagesMissing || !QFileInfo::exists(ctx.pagePath(QLatin1String(page)));
+    if (pagesMissing) {
+        const QString readme = ctx.pagePath(QStringLiteral("Readme.htm"));
+        if (ctx.ui)
+            ctx.ui->messageBox(
+                QStringLiteral("This setup of Skimline is missing some files. To correct this, go "
+                               "to ") +
+                    QDir::toNativeSeparators(readme) + QStringLiteral("#WhatsNew") +
+                    QStringLiteral(" and download the latest upgrade version."),
+                QStringLiteral("Skimline"), MessageButtons::Ok);
+        if (ctx.shell && QFileInfo::exists(readme) && !ctx.shell->openFile(readme))
+            logMainError(QStringLiteral("Could not open ") + readme);
+    }
+
+    // 9
+    m_stores = std::make_unique<Stores>(ctx.errorLog);
+    ctx.stores = m_stores.get();
+    m_currentSessionCreatedHere = true;
+    OpenAllStores(*m_stores, ctx.folders.data, ctx.folders.commonData);
+    m_file = std::make_unique<cFile>(
+        [this](const QString &prompt) -> std::optional<QString> {
+            return m_ctx.ui ? m_ctx.ui->inputBox(prompt, QStringLiteral("Skimline")) : std::nullopt;
+        },
+        &m_stores->rsOptions);
+    ctx.gFile = m_file.get();
+    m_registry = std::make_unique<Registry>(ctx.folders.userHiveFile, ctx.folders.machineHiveFile);
+    ctx.registry = m_registry.get();
+
+    // 10: Num Lock stays as the user set it; the keypad keys act the same either way.
+
+    // 11
+    ctx.glOptionChecks = m_file->GetOption(QStringLiteral("OptionChecks"), 4).toInt();
+    ctx.gbOptBit4 = ctx.glOptionChecks & 4;
+    if (ctx.gbOptBit4)
+        OpenHistoryStore(*m_stores);
+    ctx.gbOptBit1 = ctx.glOptionChecks & 1;
+    ctx.gbOptBit2 = (ctx.glOptionChecks & 2) && QFileInfo::exists(m_stores->gsPastSessionFile);
+    ctx.gbOptBit8 = ctx.glOptionChecks & 8;
+
+    // 12
+    const RegResult lcg =
+        m_registry->RegGetAppValue(QStringLiteral("LCG"), RegRoot::HKCU, REG_DWORD, 0);
+    if (!lcg.ok())
+        logMainError(lcg.description);
+    ctx.glLCG = lcg.value.toInt();
+    bool firstRun = !(ctx.glLCG & kHasRunBefore);
+
+    // 14
+    ctx.gsStyleLink = QStringLiteral("<LINK REL=stylesheet STYLE=text/css HREF=\"") +
+                      ProgramPages::url(QStringLiteral("sklStyle.css")).toString() +
+                      QStringLiteral("\"><style>body {margin:3%}p {text-indent:0}h2,h3,h4 "
+                                     "{text-align:left}</style>");
+
+    // 15
+    ctx.giMaxWindows = m_file->GetOption(QStringLiteral("MaxWindows"), 50).toInt();
+    ctx.giLaterOrder = 10000;
+    ctx.gsngPageZoom = m_file->GetOption(QStringLiteral("PageZoom"), 0).toFloat();
+    ctx.gsngTempZoom = m_file->GetOption(QStringLiteral("TempZoomSetting"), 1.4).toFloat();
+    ctx.giBrowsingMode = m_file->GetOption(QStringLiteral("Mode"), 1).toInt();
+    ctx.gsSupportMail = m_file->GetOption(QStringLiteral("SupportMail"), QString()).toString();
+
+    // 16: the frame, and the engine's own user agent from the first window's control.
+    m_frame = std::make_unique<MDIForm1>(ctx);
+    std::unique_ptr<BrowserControl> first = ctx.browsers ? ctx.browsers->createControl() : nullptr;
+    if (first)
+        ctx.gsDefaultUserAgent = first->userAgent();
+    m_frame->MDIForm_Load();
+    const bool pastSession = QFileInfo::exists(m_stores->gsPastSessionFile);
+    m_frame->setCommandEnabled(QStringLiteral("mnuOL_LastSession(0)"), pastSession);
+    m_frame->setCommandEnabled(QStringLiteral("mnuOL_LastSession(1)"), pastSession);
+    m_frame->setCommandEnabled(QStringLiteral("mnuView_History"), ctx.gbOptBit4);
+    m_frame->show();
+
+    // 17
+    if ((ctx.glLCG & kAcceptedMask) != 1) {
+        bool accepted = m_args.noFirstRun;
+        if (!accepted) {
+            AgreementDialog dialog(m_frame.get());
+            accepted = dialog.exec() == QDialog::Accepted;
+        }
+        if (!accepted) {
+            first.reset();
+            discardRun();
+            return Outcome::Declined;
+        }
+        ctx.glLCG = (ctx.glLCG & ~kAcceptedMask) | 1;
+        (void)m_registry->RegSaveAppValue(QStringLiteral("LCG"), ctx.glLCG, RegRoot::HKCU,
+                                          REG_DWORD);
+    }
+    if (m_args.noFirstRun && firstRun) {
+        ctx.glLCG |= kHasRunBefore;
+        firstRun = false;
+    }
+
+    // 18
+    ctx.gsVersion = QStringLiteral("Skimline ") + kVersionNumber;
+
+    // 20
+    const QString token = ctx.gsVersion + QStringLiteral("; ");
+    const QString engineAgent = QString(ctx.gsDefaultUserAgent).remove(token);
+    ctx.gsUserAgent = m_file->GetOption(QStringLiteral("UserAgent"), kDefaultUserAgent).toString();
+    const QString fullAgent = token + engineAgent + QStringLiteral("; ") + ctx.gsUserAgent;
+    ctx.gsUserAgentLine = QStringLiteral("User-Agent: ") + fullAgent;
+    ctx.gsExtraHeaders = ctx.gsUserAgentLine + QStringLiteral("\r\n");
+    if (first)
+        first->setUserAgent(fullAgent);
+
+    // 21
+    createWindowZero(std::move(first));
+
+    // 22
+    (void)m_registry->RegSaveAppValue(QStringLiteral("PA"), ctx.gsAppPath + QLatin1Char('/'),
+                                      RegRoot::HKLM, REG_SZ);
+
+    // 23
+    ctx.gbOffline = false;
+    if (!m_args.commandLine.isEmpty()) {
+        handleCommandLine();
+    } else {
+        if (m_stores->rsTempSession.State() || QFileInfo::exists(m_stores->gsTempSessionFile)) {
+            ContinueAbortedSession(*m_stores,
+                                   [this](const QString &url, const QByteArray &, const QString &) {
+                                       if (!url.isEmpty())
+                                           m_ctx.LoadDocument(url, LoadWhere::Background);
+                                   });
+        }
+        if (ctx.gsWindowState.value(0) == QLatin1String("f")) {
+            StartSituation s;
+            s.firstRun = firstRun;
+            s.shiftHeld = m_args.shiftHeld.value_or(shiftKeyHeld());
+            QStringList scheduled;
+            Recordset &fav = m_stores->rsFavorites;
+            if (!s.firstRun && !s.shiftHeld && fav.State()) {
+                if (fav.SetFilter(QStringLiteral("Period = 1"))) {
+                    for (fav.MoveFirst(); !fav.isEOF(); fav.MoveNext())
+                        scheduled << fav.Field(QStringLiteral("URL")).toString();
+                }
+                fav.ClearFilter();
+            }
+            s.scheduledFavorites = int(scheduled.size());
+            switch (ChooseFirstDocument(s)) {
+            case FirstDocument::QuickHelp:
+                ctx.glLCG |= kHasRunBefore;
+                (void)m_registry->RegSaveAppValue(QStringLiteral("LCG"), ctx.glLCG, RegRoot::HKCU,
+                                                  REG_DWORD);
+                m_frame->mnuHelpAr_Click(0);
+                break;
+            case FirstDocument::StartPage:
+                loadInWindowZero(ProgramPages::url(QStringLiteral("Start.htm")).toString(),
+                                 LoadWhere::Here);
+                if (s.shiftHeld)
+                    m_frame->activateWindow();
+                break;
+            case FirstDocument::ScheduledFavorites:
+                for (const QString &url : std::as_const(scheduled))
+                    ctx.LoadDocument(url, LoadWhere::Background);
+                break;
+            }
+            if (!s.firstRun)
+                reopenNextSessionPages();
+        }
+    }
+
+    // 24: reopening the last session and today's pages come with their commands.
+
+    // 25
+    ctx.gsWindowState[0] = QStringLiteral("a");
+
+    // 26, 27
+    fillSearchEngines();
+    ctx.gbOnline = true;
+    startVersionCheck();
+
+    // Later starts hand their command lines to this program.
+    if (m_channel->listen()) {
+        QPointer<MDIForm1> frame = m_frame.get();
+        connect(m_channel.get(), &InstanceChannel::received, this, [frame](const QString &text) {
+            if (frame && !text.isEmpty())
+                frame->URL->setText(text);
+        });
+    }
+
+    if (m_args.exitWhenIdle)
+        connect(this, &modMain::idle, m_frame.get(), &QWidget::close, Qt::QueuedConnection);
+    return Outcome::Running;
+}
+
+void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
+{
+    AppContext &ctx = m_ctx;
+    ctx.gBrowsers = {nullptr};
+    ctx.gsWindowState = {QString()};
+    ctx.giWindowOrder = {0};
+    ctx.giLastWindow = 0;
+    ctx.giCurrentWindow = 0;
+    if (!control) {
+        logMainError(QStringLiteral("No browser control for the first window"));
+        return;
+    }
+    auto *form = new frmBrowser(ctx, std::move(control));
+    ctx.gBrowsers[0] = form;
+    form->InitializeForm(0, false);
+    m_frame->addDocumentWindow(form);
+    ctx.gsWindowState[0] = QStringLiteral("f");
+    ctx.giWindowsOpen = 1;
+    connect(form, &frmBrowser::documentCompleted, this, [this](const QString &url) {
+        m_completed << url;
+        if (m_args.printCompleted) {
+            std::fprintf(stdout, "completed %s\n", qPrintable(url));
+            std::fflush(stdout);
+        }
+        checkIdle();
+    });
+
+    // Until the loading queue exists, every document loads in the first window.
+    ctx.LoadDocument = [this](const QString &url, LoadWhere where) {
+        loadInWindowZero(url, where);
+    };
+}
+
+void modMain::loadInWindowZero(const QString &url, LoadWhere where)
+{
+    frmBrowser *form = m_ctx.gBrowsers.value(0);
+    if (!form || !form->brwWebBrowser || url.isEmpty())
+        return;
+    Stores *st = m_ctx.stores;
+    // The session log keeps every document, so that a run that ends abnormally can be resumed.
+    if (st && st->rsCurrentSession.State()) {
+        int order = 0;
+        if (where == LoadWhere::Background)
+            order = ++m_ctx.giLaterOrder;
+        else if (where == LoadWhere::Next)
+            order = ++m_ctx.giNextOrder;
+        if (st->rsCurrentSession.AddNew({QStringLiteral("Order"), QStringLiteral("Date"),
+                                         QStringLiteral("bRead"), QStringLiteral("bLoaded"),
+                                         QStringLiteral("Title"), QStringLiteral("URL")},
+                                        {order, DateValue::now(), 1, 1, url, url})) {
+            form->mdCurrentSessionBookmark = st->rsCurrentSession.Bookmark();
+        }
+        if (!st->rsCurrentSession.Save())
+            logMainError(st->rsCurrentSession.lastError());
+    }
+    m_ctx.gsWindowState[0] = QStringLiteral("b");
+    form->bNavigateInOtherWindow = false;
+    if (!form->brwWebBrowser->navigate(QUrl(url)))
+        logMainError(QStringLiteral("Could not load ") + url);
+    if (m_ctx.mainForm)
+        m_ctx.mainForm->SetStatusText(3, QStringLiteral("Loading ") + url);
+}
+
+void modMain::handleCommandLine()
+{
+    m_ctx.gsWindowState[0] = QStringLiteral("a");
+    const CommandLineAction action = ParseCommandLine(m_args.commandLine, m_args.workingDir);
+    switch (action.kind) {
+    case CommandLineKind::Setup:
+    case CommandLineKind::Uninstall:
+        // Registering with the desktop comes with the shell integration; nothing to do at start.
+        loadInWindowZero(ProgramPages::url(QStringLiteral("Start.htm")).toString(),
+                         LoadWhere::Here);
+        break;
+    case CommandLineKind::Address:
+        m_ctx.LoadDocument(action.address, LoadWhere::Here);
+        break;
+    case CommandLineKind::Empty:
+        break;
+    }
+}
+
+void modMain::reopenNextSessionPages()
+{
+    Recordset &opt = m_stores->rsOptions;
+    if (!opt.State())
+        return;
+    if (!opt.SetFilter(QStringLiteral("key = 'nextsessionurl'")))
+        return;
+    bool changed = false;
+    opt.MoveFirst();
+    while (!opt.isEOF()) {
+        const QString value = opt.Field(QStringLiteral("value")).toString();
+        const int grave = value.indexOf(QLatin1Char('`'));
+        const QString url = grave >= 0 ? value.mid(grave + 1) : value;
+        if (!url.isEmpty())
+            m_ctx.LoadDocument(url, LoadWhere::Background);
+        changed = opt.Delete() || changed;
+        opt.MoveNext();
+    }
+    opt.ClearFilter();
+    if (changed && !opt.Save())
+        logMainError(opt.lastError());
+}
+
+void modMain::fillSearchEngines()
+{
+    SearchEngines &s = m_ctx.gSearchEngines;
+    s.clear();
+    const QString custom = QStringLiteral(
+        "https://www.google.com/custom?q=!&sa=Search&client=pub-skimline&cof=FORID:1");
+    s.add(QStringLiteral("1"),
+          QStringLiteral("https://search.usa.gov/fedsearch2/index.jsp?db=www&mt=all&fr=0&mw=!&"
+                         "submit=Search"));
+    s.add(QStringLiteral("9"), QStringLiteral("https://duckduckgo.com/!"));
+    s.add(QStringLiteral("a"), QStringLiteral("https://www.answers.com/main/ntquery?s=!"));
+    s.add(QStringLiteral("d"), QStringLiteral("https://www.dictionary.com/search?q=!"));
+    s.add(QStringLiteral("e"),
+          QStringLiteral("https://www.ebay.com/search/search.dll?cgiurl=https%3A%2F%2Fwww.ebay.com"
+                         "%2F&krd=1&from=R8&MfcISAPICommand=GetResult&ht=1&SortProperty="
+                         "MetaEndSort&query=!"));
+    s.add(QStringLiteral("f"), QStringLiteral("https://www.google.com/froogle?q=!"));
+    s.add(QStringLiteral("g"), custom);
+    s.add(QStringLiteral("i"),
+          QStringLiteral("https://www.imdb.com/Find?select=All&for=!&Go.x=16&Go.y=10"));
+    s.add(QStringLiteral("j"),
+          QStringLiteral("https://www.ask.com/main/askjeeves.asp?ask=!&o=0&x=13&y=14"));
+    s.add(QStringLiteral("l"),
+          QStringLiteral("https://www.law.cornell.edu/cgi-bin/lc.pl?entry=!&sites=wlegal"));
+    s.add(QStringLiteral("m"), QStringLiteral("https://www.bing.com/results.asp?q=!"));
+    s.add(QStringLiteral("n"), QStringLiteral("https://news.google.com/news?hl=en&q=!"));
+    s.add(QStringLiteral("o"), QStringLiteral("https://www.findarticles.com/p/search?qt=!&tb=art"));
+    s.add(QStringLiteral("p"), QStringLiteral("https://www.google.com/images?q=!"));
+    s.add(QStringLiteral("v"),
+          QStringLiteral("https://search.yippy.com/search?v%3Aproject=query-site&query=!&"
+                         "v%3Asources=Web"));
+    s.add(QStringLiteral("y"), QStringLiteral("https://search.yahoo.com/bin/search?p=!"));
+    s.add(QStringLiteral("w"),
+          QStringLiteral("https://en.wikipedia.org/wiki/Special:Search?search=!&go=Go"));
+    s.add(QStringLiteral("?"), custom);
+}
+
+void modMain::startVersionCheck()
+{
+    const QString address = m_file->GetOption(QStringLiteral("VersionURL"), QString()).toString();
+    if (address.isEmpty() || !m_ctx.gbOnline || !m_ctx.http)
+        return;
+    HttpRequest request;
+    request.url = QUrl(address);
+    request.maxBodyBytes = 256 * 1024;
+    QPointer<MDIForm1> frame = m_frame.get();
+    m_ctx.http->request(request, [this, frame](const HttpResponse &response) {
+        if (!response.ok() || !frame)
+            return;
+        QXmlStreamReader xml(response.body);
+        QString current;
+        while (!xml.atEnd() && current.isNull()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement &&
+                xml.name() == QLatin1String("CurrentVersion"))
+                current = xml.readElementText();
+        }
+        if (xml.hasError() || current.isNull())
+            return;
+        const QString known =
+            m_file->GetOption(QStringLiteral("CurrentVersion"), QString()).toString();
+        if (current == known)
+            return;
+        frame->mnuHelpAr_Click(3);
+        (void)m_file->SetOption(QStringLiteral("CurrentVersion"), current);
+    });
+}
+
+void modMain::checkIdle()
+{
+    if (!m_args.exitWhenIdle || m_completed.isEmpty() || m_ctx.gbExiting)
+        return;
+    for (frmBrowser *f : std::as_const(m_ctx.gBrowsers)) {
+        if (f && f->brwWebBrowser && f->brwWebBrowser->isLoading())
+            return;
+    }
+    if (m_ctx.giLoadingCount > 0)
+        return;
+    if (m_stores && m_stores->rsCurrentSession.State()) {
+        Recordset queued = m_stores->rsCurrentSession.Clone();
+        if (queued.SetFilter(QStringLiteral("bRead = 0 AND bLoaded = 0")) &&
+            queued.RecordCount() > 0)
+            return;
+    }
+    Q_EMIT idle();
+}
+
+void modMain::discardRun()
+{
+    // Declined: end without the exit sequence, leaving no session behind.
+    if (m_frame) {
+        m_frame->UnloadChildren();
+        m_frame->hide();
+    }
+    if (m_stores) {
+        m_stores->rsCurrentSession.Close();
+        m_stores->rsCurrentSessionClone.Close();
+        if (!m_stores->gsCurrentSessionFile.isEmpty())
+            QFile::remove(m_stores->gsCurrentSessionFile);
+    }
+}

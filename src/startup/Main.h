@@ -1,0 +1,106 @@
+#pragma once
+
+#include "frame/CommandLine.h"
+#include "startup/AppContext.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class BrowserControl;
+class InstanceChannel;
+
+// The platform services the program runs on: the real ones in the executable, doubles in tests.
+struct Platform
+{
+    BrowserFactory *browsers = nullptr;
+    Ui *ui = nullptr;
+    Shell *shell = nullptr;
+    HttpClient *http = nullptr;
+};
+
+// The process command line, flags taken out.
+struct StartArguments
+{
+    QString commandLine; // the address, file or /Setup, /Upgrade, /Uninstall
+    QString workingDir;
+    bool noFirstRun = false;     // --no-first-run
+    bool exitWhenIdle = false;   // --exit-when-idle
+    bool printCompleted = false; // --print-completed
+    // The state of the Shift key at start; read from the keyboard when not set.
+    std::optional<bool> shiftHeld;
+
+    // Arguments after the program name. Unknown options starting with "--" are ignored.
+    static StartArguments parse(const QStringList &arguments, const QString &workingDir);
+};
+
+// What the first window shows when the command line is empty (after a crashed session's pages
+// were reloaded, when window 0 is still free).
+enum class FirstDocument { QuickHelp, StartPage, ScheduledFavorites };
+
+struct StartSituation
+{
+    bool firstRun = false; // bit 0x200 of "LCG" clear
+    bool shiftHeld = false;
+    int scheduledFavorites = 0; // favorites with "Period = 1"
+};
+
+FirstDocument ChooseFirstDocument(const StartSituation &situation);
+
+// The start-up procedure and the program's lifetime: builds the context, the main frame and the
+// first window, and owns them until the frame has unloaded.
+class modMain : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Outcome {
+        Running,   // the main frame is up
+        HandedOff, // another running program took the command line: end, no window
+        Declined,  // the agreement was declined: end, nothing kept
+    };
+
+    modMain(const Platform &platform, StartArguments arguments, QObject *parent = nullptr);
+    ~modMain() override;
+
+    Outcome Main();
+
+    AppContext &context() { return m_ctx; }
+    InstanceChannel *channel() const { return m_channel.get(); }
+    const QStringList &completedDocuments() const { return m_completed; }
+
+    // The program's pages: SKIMLINE_PAGES when set, else beside the executable (build tree or
+    // installed share folder).
+    static QString findPagesFolder();
+
+    // The Shift-key state at start, for tests and for the real keyboard.
+    static bool shiftKeyHeld();
+
+Q_SIGNALS:
+    // --exit-when-idle: the first document has completed and nothing loads or waits.
+    void idle();
+
+private:
+    void loadInWindowZero(const QString &url, LoadWhere where);
+    void createWindowZero(std::unique_ptr<BrowserControl> control);
+    void handleCommandLine();
+    void reopenNextSessionPages();
+    void fillSearchEngines();
+    void startVersionCheck();
+    void checkIdle();
+    void logMainError(const QString &description);
+    void discardRun();
+
+    Platform m_platform;
+    StartArguments m_args;
+    AppContext m_ctx;
+    std::unique_ptr<InstanceChannel> m_channel;
+    std::unique_ptr<Stores> m_stores;
+    std::unique_ptr<cFile> m_file;
+    std::unique_ptr<CWinInet_URL> m_url;
+    std::unique_ptr<Registry> m_registry;
+    std::unique_ptr<MDIForm1> m_frame;
+    QStringList m_completed;
+    bool m_currentSessionCreatedHere = false;
+};
