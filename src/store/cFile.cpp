@@ -66,7 +66,7 @@ IniResult listResult(const QStringList &items, int bufferLength)
     return IniResult{items.join(QChar(0)), 0};
 }
 
-// What the profile reader returns for an absent key: the default, cut to the buffer.
+// The key's text, or the default when the key is absent, cut to the buffer.
 QString profileString(const IniFile &ini, const QString &section, const QString &key,
                       const QString &defaultValue, int bufferLength)
 {
