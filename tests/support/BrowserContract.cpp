@@ -1,0 +1,857 @@
+#include "BrowserContract.h"
+
+#include "platform/PageWriter.h"
+
+#include <QtTest>
+
+// ---- ServedRequest ----
+
+QByteArray ServedRequest::header(const QByteArray &name) const
+{
+    for (const auto &[headerName, value] : headers) {
+        if (headerName.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return QByteArray();
+}
+
+// ---- ContractRecorder ----
+
+ContractRecorder::ContractRecorder(BrowserControl &control) : m_control(control)
+{
+    control.setListener(this);
+    control.document().setListener(this);
+}
+
+ContractRecorder::~ContractRecorder()
+{
+    m_control.setListener(nullptr);
+    m_control.document().setListener(nullptr);
+}
+
+int ContractRecorder::indexOf(const QString &name, const QUrl &url, int from) const
+{
+    for (int i = std::max(0, from); i < events.size(); ++i) {
+        if (events[i].name == name && (url.isEmpty() || events[i].url == url))
+            return i;
+    }
+    return -1;
+}
+
+QList<DomEvent> ContractRecorder::domEventsOf(DomEventType type) const
+{
+    QList<DomEvent> result;
+    for (const DomEvent &event : domEvents) {
+        if (event.type == type)
+            result.append(event);
+    }
+    return result;
+}
+
+void ContractRecorder::clear()
+{
+    events.clear();
+    navigations.clear();
+    newWindows.clear();
+    errors.clear();
+    titles.clear();
+    keyPresses.clear();
+    keyReleases.clear();
+    wheels.clear();
+    contextMenus.clear();
+    domEvents.clear();
+    closeRequests = 0;
+    commandStates.clear();
+}
+
+bool ContractRecorder::beforeNavigate(BrowserControl &, const BeforeNavigateInfo &info)
+{
+    events.append({QStringLiteral("beforeNavigate"), info.url, info.isTopFrame});
+    navigations.append(info);
+    return cancelNavigation ? cancelNavigation(info) : false;
+}
+
+BrowserControl *ContractRecorder::newWindowRequested(BrowserControl &, const NewWindowInfo &info)
+{
+    events.append({QStringLiteral("newWindow"), info.url, true});
+    newWindows.append(info);
+    return newWindowTarget ? newWindowTarget(info) : nullptr;
+}
+
+void ContractRecorder::navigateComplete(BrowserControl &, const QUrl &url, bool isTopFrame)
+{
+    events.append({QStringLiteral("navigateComplete"), url, isTopFrame});
+}
+
+void ContractRecorder::documentComplete(BrowserControl &, const QUrl &url, bool isTopFrame)
+{
+    events.append({QStringLiteral("documentComplete"), url, isTopFrame});
+}
+
+void ContractRecorder::downloadBegin(BrowserControl &)
+{
+    events.append({QStringLiteral("downloadBegin"), {}, true});
+}
+
+void ContractRecorder::downloadComplete(BrowserControl &)
+{
+    events.append({QStringLiteral("downloadComplete"), {}, true});
+}
+
+void ContractRecorder::readyStateChanged(BrowserControl &, ReadyState state)
+{
+    static const char *names[] = {"uninitialized", "loading", "interactive", "complete"};
+    events.append({QStringLiteral("readyState:") + QLatin1String(names[int(state)]), {}, true});
+}
+
+bool ContractRecorder::navigateError(BrowserControl &, const QUrl &url, qint32 statusCode,
+                                     const QString &, bool isTopFrame)
+{
+    events.append({QStringLiteral("navigateError"), url, isTopFrame});
+    errors.append({url, statusCode});
+    return false;
+}
+
+void ContractRecorder::titleChanged(BrowserControl &, const QString &title)
+{
+    events.append({QStringLiteral("title"), {}, true});
+    titles.append(title);
+}
+
+void ContractRecorder::commandStateChanged(BrowserControl &, bool canGoBack, bool canGoForward)
+{
+    commandStates.append({canGoBack, canGoForward});
+}
+
+bool ContractRecorder::windowClosing(BrowserControl &)
+{
+    ++closeRequests;
+    return keepWindowOnClose;
+}
+
+bool ContractRecorder::keyPressUnhandled(BrowserControl &, const KeyInfo &key)
+{
+    keyPresses.append(key);
+    return consumeKeys;
+}
+
+bool ContractRecorder::keyReleaseUnhandled(BrowserControl &, const KeyInfo &key)
+{
+    keyReleases.append(key);
+    return consumeKeys;
+}
+
+bool ContractRecorder::wheelEvent(BrowserControl &, const WheelInfo &wheel)
+{
+    wheels.append(wheel);
+    return consumeWheel;
+}
+
+bool ContractRecorder::contextMenuRequested(BrowserControl &, const ContextMenuInfo &info)
+{
+    contextMenus.append(info);
+    return false;
+}
+
+void ContractRecorder::domEvent(const DomEvent &event)
+{
+    domEvents.append(event);
+}
+
+// ---- the checks ----
+
+namespace {
+
+const Qt::KeyboardModifiers kNone = Qt::NoModifier;
+
+QString pageHtml(const QString &title, const QString &body)
+{
+    return QStringLiteral("<!DOCTYPE html><html><head><title>") + title +
+           QStringLiteral("</title></head><body>") + body + QStringLiteral("</body></html>");
+}
+
+// Loaded: the document completed and the download ended after it.
+bool loaded(const ContractRecorder &rec, const QUrl &url)
+{
+    const int done = rec.indexOf(QStringLiteral("documentComplete"), url);
+    return done >= 0 && rec.events[done].isTopFrame &&
+           rec.indexOf(QStringLiteral("downloadComplete"), QUrl(), done) >= 0;
+}
+
+bool load(ContractHarness &h, ContractRecorder &rec, const QUrl &url)
+{
+    rec.clear();
+    if (!h.control().navigate(url))
+        return false;
+    return h.waitFor([&] { return loaded(rec, url); });
+}
+
+std::optional<ElementSnapshot> readElement(ContractHarness &h, const ElementRef &ref)
+{
+    bool answered = false;
+    std::optional<ElementSnapshot> result;
+    h.control().document().queryElement(ref, [&](const std::optional<ElementSnapshot> &s) {
+        answered = true;
+        result = s;
+    });
+    if (!h.waitFor([&] { return answered; }))
+        return std::nullopt;
+    return result;
+}
+
+const BeforeNavigateInfo *findNavigation(const ContractRecorder &rec, const QUrl &url)
+{
+    for (const BeforeNavigateInfo &info : rec.navigations) {
+        if (info.url == url)
+            return &info;
+    }
+    return nullptr;
+}
+
+bool hasDomEvent(const ContractRecorder &rec, DomEventType type, const QString &sourceId)
+{
+    for (const DomEvent &event : rec.domEvents) {
+        if (event.type == type && event.source.id == sourceId)
+            return true;
+    }
+    return false;
+}
+
+DomEvent domEventFrom(const ContractRecorder &rec, DomEventType type, const QString &sourceId)
+{
+    for (const DomEvent &event : rec.domEvents) {
+        if (event.type == type && event.source.id == sourceId)
+            return event;
+    }
+    return DomEvent();
+}
+
+// Block-sized links, so that a real mouse finds them.
+const char kLinkStyle[] = "<style>a,div{display:block;height:40px;margin:4px}</style>";
+
+} // namespace
+
+namespace BrowserContract {
+
+void checkNavigationEventOrder(ContractHarness &h)
+{
+    const QUrl url = h.serve(QStringLiteral("/order.htm"),
+                             ServedResponse::page(pageHtml("Order", "<p>text</p>")));
+    ContractRecorder rec(h.control());
+    QVERIFY(h.control().navigate(url));
+    QVERIFY(h.waitFor([&] { return loaded(rec, url) && rec.titles.contains("Order"); }));
+
+    QCOMPARE(rec.events.first().name, QStringLiteral("beforeNavigate"));
+    const BeforeNavigateInfo &nav = rec.navigations.first();
+    QCOMPARE(nav.url, url);
+    QCOMPARE(nav.kind, NavigationKind::Program);
+    QVERIFY(nav.isTopFrame);
+    QVERIFY(!nav.linkClicked);
+
+    const int begin = rec.indexOf(QStringLiteral("downloadBegin"));
+    const int committed = rec.indexOf(QStringLiteral("navigateComplete"), url);
+    const int interactive = rec.indexOf(QStringLiteral("readyState:interactive"));
+    const int complete = rec.indexOf(QStringLiteral("readyState:complete"));
+    const int documentDone = rec.indexOf(QStringLiteral("documentComplete"), url);
+    const int downloadDone = rec.indexOf(QStringLiteral("downloadComplete"), QUrl(), committed);
+    const int title = rec.indexOf(QStringLiteral("title"), QUrl(), committed);
+    QVERIFY2(begin > 0 && begin < committed, "download begins before the commit");
+    QVERIFY2(committed < interactive && interactive < complete, "ready states after the commit");
+    QVERIFY2(committed < documentDone && documentDone < downloadDone,
+             "document complete, then download complete");
+    QVERIFY2(title > committed, "the title arrives after the commit");
+
+    QCOMPARE(h.control().locationUrl(), url);
+    QVERIFY(!h.control().isLoading());
+    const DocumentSnapshot snap = h.control().document().snapshot();
+    QCOMPARE(snap.readyState, ReadyState::Complete);
+    QCOMPARE(snap.title, QStringLiteral("Order"));
+    QCOMPARE(snap.url, url);
+}
+
+void checkCancelledNavigation(ContractHarness &h)
+{
+    const QUrl first =
+        h.serve(QStringLiteral("/first.htm"), ServedResponse::page(pageHtml("First", "first")));
+    const QUrl refused =
+        h.serve(QStringLiteral("/refused.htm"), ServedResponse::page(pageHtml("Refused", "no")));
+    const QUrl after =
+        h.serve(QStringLiteral("/after.htm"), ServedResponse::page(pageHtml("After", "after")));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, first));
+
+    rec.clear();
+    rec.cancelNavigation = [&](const BeforeNavigateInfo &info) { return info.url == refused; };
+    QVERIFY(h.control().navigate(refused));
+    QVERIFY(h.waitFor([&] { return rec.has(QStringLiteral("beforeNavigate"), refused); }));
+
+    // A load in another control gives a wrongly started load time to reach the server,
+    // without replacing it the way a new navigation of this control would.
+    std::unique_ptr<BrowserControl> other = h.createControl();
+    ContractRecorder otherRec(*other);
+    QVERIFY(other->navigate(after));
+    QVERIFY(h.waitFor([&] { return loaded(otherRec, after); }));
+    QVERIFY(h.requests(QStringLiteral("/refused.htm")).isEmpty());
+    QVERIFY(!rec.has(QStringLiteral("navigateComplete"), refused));
+    QVERIFY(!rec.has(QStringLiteral("downloadBegin")));
+    QCOMPARE(h.control().locationUrl(), first);
+}
+
+void checkRedirect(ContractHarness &h)
+{
+    const QUrl target = h.serve(QStringLiteral("/landing.htm"),
+                                ServedResponse::page(pageHtml("Landing", "landed")));
+    const QUrl from = h.serve(QStringLiteral("/moved.htm"), ServedResponse::redirect(target));
+    ContractRecorder rec(h.control());
+    QVERIFY(h.control().navigate(from));
+    QVERIFY(h.waitFor([&] { return loaded(rec, target); }));
+
+    QCOMPARE(h.control().locationUrl(), target);
+    const BeforeNavigateInfo *hop = findNavigation(rec, target);
+    QVERIFY2(hop, "the redirect passes beforeNavigate");
+    QCOMPARE(hop->kind, NavigationKind::Redirect);
+    QVERIFY(!hop->linkClicked);
+    QVERIFY(!rec.has(QStringLiteral("navigateComplete"), from));
+    QCOMPARE(h.requests(QStringLiteral("/moved.htm")).size(), 1);
+    QCOMPARE(h.requests(QStringLiteral("/landing.htm")).size(), 1);
+}
+
+void checkFailedLoadStatusCodes(ContractHarness &h)
+{
+    struct Case
+    {
+        QString path;
+        int status;
+        QString body;
+    };
+    const QList<Case> cases{
+        {QStringLiteral("/gone-with-body.htm"), 404,
+         pageHtml("Not here", "<p id=custom>custom 404</p>")},
+        {QStringLiteral("/gone-empty.htm"), 404, QString()},
+        {QStringLiteral("/broken.htm"), 500, QStringLiteral("server trouble")},
+    };
+    ContractRecorder rec(h.control());
+    for (const Case &c : cases) {
+        const QUrl url = h.serve(c.path, ServedResponse::error(c.status, c.body));
+        rec.clear();
+        QVERIFY(h.control().navigate(url));
+        const bool ended = h.waitFor([&] {
+            const int error = rec.indexOf(QStringLiteral("navigateError"), url);
+            return error >= 0 &&
+                   rec.indexOf(QStringLiteral("downloadComplete"), QUrl(), error) >= 0;
+        });
+        QVERIFY2(ended, qPrintable(c.path));
+        QCOMPARE(rec.errors.size(), 1);
+        QCOMPARE(rec.errors.first().second, c.status);
+        QVERIFY(rec.events[rec.indexOf(QStringLiteral("navigateError"), url)].isTopFrame);
+        QVERIFY2(rec.indexOf(QStringLiteral("beforeNavigate"), url) <
+                     rec.indexOf(QStringLiteral("navigateError"), url),
+                 qPrintable(c.path));
+    }
+}
+
+void checkRequestHeadersAndBody(ContractHarness &h)
+{
+    const QUrl posted =
+        h.serve(QStringLiteral("/posted.htm"), ServedResponse::page(pageHtml("Posted", "ok")));
+    const QUrl plain =
+        h.serve(QStringLiteral("/plain.htm"), ServedResponse::page(pageHtml("Plain", "ok")));
+    const QUrl never =
+        h.serve(QStringLiteral("/never.htm"), ServedResponse::page(pageHtml("Never", "no")));
+    ContractRecorder rec(h.control());
+    h.control().setUserAgent(QStringLiteral("SkimlineContract/1.0"));
+    h.control().setHostHeaderRules({{posted.host(), "X-Host-Rule", "yes"},
+                                    {QStringLiteral("elsewhere.invalid"), "X-Other-Host", "no"}});
+
+    rec.clear();
+    QVERIFY(h.control().navigate(posted, QStringLiteral("X-Skl-Test: 42\r\nX-Second: two"),
+                                 QByteArray("a=1&b=two+words")));
+    QVERIFY(h.waitFor([&] { return loaded(rec, posted); }));
+    QVERIFY(rec.navigations.first().isPost);
+    QCOMPARE(rec.navigations.first().postData, QByteArray("a=1&b=two+words"));
+    auto sent = h.requests(QStringLiteral("/posted.htm"));
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(sent.first().method, QByteArray("POST"));
+    QCOMPARE(sent.first().body, QByteArray("a=1&b=two+words"));
+    QCOMPARE(sent.first().header("x-skl-test"), QByteArray("42"));
+    QCOMPARE(sent.first().header("X-Second"), QByteArray("two"));
+    QVERIFY(sent.first().header("User-Agent").contains("SkimlineContract/1.0"));
+    QCOMPARE(sent.first().header("X-Host-Rule"), QByteArray("yes"));
+    QVERIFY(sent.first().header("X-Other-Host").isNull());
+
+    QVERIFY(load(h, rec, plain));
+    sent = h.requests(QStringLiteral("/plain.htm"));
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(sent.first().method, QByteArray("GET"));
+    QVERIFY(sent.first().body.isEmpty());
+    QVERIFY(sent.first().header("X-Skl-Test").isNull());
+
+    // Lines that would smuggle a header or are no header at all: nothing is sent.
+    QVERIFY(!h.control().navigate(never, QStringLiteral("X-Bad: a\rInjected: b")));
+    QVERIFY(!h.control().navigate(never, QStringLiteral("NoColonHere")));
+    QVERIFY(!h.control().navigate(QUrl()));
+    QVERIFY(load(h, rec, posted));
+    QVERIFY(h.requests(QStringLiteral("/never.htm")).isEmpty());
+}
+
+void checkClickKinds(ContractHarness &h)
+{
+    const QUrl target = h.serve(QStringLiteral("/clicked.htm"),
+                                ServedResponse::page(pageHtml("Clicked", "target")));
+    const QUrl links = h.serve(
+        QStringLiteral("/links.htm"),
+        ServedResponse::page(pageHtml(
+            "Links", QLatin1String(kLinkStyle) +
+                         QStringLiteral("<a id=plain href='/clicked.htm'>plain link</a>"
+                                        "<a id=blank href='/clicked.htm' target=_blank>new</a>"))));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, links));
+    rec.cancelNavigation = [](const BeforeNavigateInfo &info) { return info.linkClicked; };
+
+    struct Case
+    {
+        const char *name;
+        QString id;
+        Qt::MouseButton button;
+        Qt::KeyboardModifiers modifiers;
+        WindowDisposition disposition;
+        QString target;
+    };
+    const QList<Case> cases{
+        {"plain", "plain", Qt::LeftButton, kNone, WindowDisposition::CurrentWindow, {}},
+        {"ctrl",
+         "plain",
+         Qt::LeftButton,
+         Qt::ControlModifier,
+         WindowDisposition::NewBackgroundTab,
+         {}},
+        {"shift", "plain", Qt::LeftButton, Qt::ShiftModifier, WindowDisposition::NewWindow, {}},
+        {"middle", "plain", Qt::MiddleButton, kNone, WindowDisposition::NewBackgroundTab, {}},
+        {"target=_blank", "blank", Qt::LeftButton, kNone, WindowDisposition::NewForegroundTab,
+         "_blank"},
+    };
+    for (const Case &c : cases) {
+        rec.clear();
+        h.click(h.control(), c.id, c.button, c.modifiers);
+        QVERIFY2(h.waitFor([&] { return !rec.navigations.isEmpty(); }), c.name);
+        const BeforeNavigateInfo &nav = rec.navigations.first();
+        QVERIFY2(nav.url == target, c.name);
+        QVERIFY2(nav.kind == NavigationKind::LinkClicked, c.name);
+        QVERIFY2(nav.linkClicked, c.name);
+        QVERIFY2(nav.isTopFrame, c.name);
+        QVERIFY2(nav.modifiers == c.modifiers, c.name);
+        QVERIFY2(nav.button == c.button, c.name);
+        QVERIFY2(nav.disposition == c.disposition, c.name);
+        QVERIFY2(nav.targetFrameName == c.target, c.name);
+        QVERIFY2(nav.source == NavigationSource::WebContent, c.name);
+        QVERIFY2(rec.newWindows.isEmpty(), c.name);
+    }
+    QCOMPARE(h.control().locationUrl(), links);
+    QVERIFY(h.requests(QStringLiteral("/clicked.htm")).isEmpty());
+}
+
+void checkNewWindowRequests(ContractHarness &h)
+{
+    const QUrl target =
+        h.serve(QStringLiteral("/opened.htm"), ServedResponse::page(pageHtml("Opened", "opened")));
+    const QUrl links =
+        h.serve(QStringLiteral("/openers.htm"),
+                ServedResponse::page(pageHtml(
+                    "Openers",
+                    QLatin1String(kLinkStyle) +
+                        QStringLiteral("<a id=plain href='/opened.htm'>plain</a>"
+                                       "<a id=blank href='/opened.htm' target=_blank>new</a>"))));
+    ContractRecorder rec(h.control());
+    std::unique_ptr<BrowserControl> other = h.createControl();
+    ContractRecorder otherRec(*other);
+
+    // Not cancelled, a Ctrl-click (background tab) loads in the same control.
+    QVERIFY(load(h, rec, links));
+    h.click(h.control(), QStringLiteral("plain"), Qt::LeftButton, Qt::ControlModifier);
+    QVERIFY(h.waitFor([&] { return loaded(rec, target); }));
+    QVERIFY(rec.newWindows.isEmpty());
+
+    // target=_blank becomes a new-window request; the control handed back loads the page.
+    QVERIFY(load(h, rec, links));
+    rec.newWindowTarget = [&](const NewWindowInfo &) { return other.get(); };
+    h.click(h.control(), QStringLiteral("blank"), Qt::LeftButton, kNone);
+    QVERIFY(h.waitFor([&] { return loaded(otherRec, target); }));
+    QCOMPARE(rec.newWindows.size(), 1);
+    QCOMPARE(rec.newWindows.first().url, target);
+    QVERIFY(rec.newWindows.first().userInitiated);
+    QCOMPARE(rec.newWindows.first().source, NavigationSource::WebContent);
+    QCOMPARE(h.control().locationUrl(), links);
+    QCOMPARE(other->locationUrl(), target);
+
+    // Shift-click refused by returning no control: nothing loads anywhere.
+    rec.clear();
+    otherRec.clear();
+    rec.newWindowTarget = nullptr;
+    h.click(h.control(), QStringLiteral("plain"), Qt::LeftButton, Qt::ShiftModifier);
+    QVERIFY(h.waitFor([&] { return !rec.newWindows.isEmpty(); }));
+    QCOMPARE(rec.newWindows.first().disposition, WindowDisposition::NewWindow);
+    QVERIFY(rec.newWindows.first().userInitiated);
+
+    // A script pop-up outside a user gesture is a request the user did not make.
+    h.runPageScript(h.control(), PageScript::OpenPopup, target.toString());
+    QVERIFY(h.waitFor([&] { return rec.newWindows.size() == 2; }));
+    QCOMPARE(rec.newWindows.last().url, target);
+    QVERIFY(!rec.newWindows.last().userInitiated);
+    QCOMPARE(h.control().locationUrl(), links);
+    QVERIFY(otherRec.events.isEmpty());
+}
+
+void checkCommandLinkSource(ContractHarness &h)
+{
+    const QString body = QLatin1String(kLinkStyle) +
+                         QStringLiteral("<a id=cmd href='skl:dbm1'>delete</a>"
+                                        "<a id=prog href='skl-app://pages/Start.htm'>start</a>");
+    const QUrl web =
+        h.serve(QStringLiteral("/commands.htm"), ServedResponse::page(pageHtml("Cmd", body)));
+    const QUrl after = h.serve(QStringLiteral("/after-commands.htm"),
+                               ServedResponse::page(pageHtml("After", "after")));
+    const QUrl command(QStringLiteral("skl:dbm1"));
+    ContractRecorder rec(h.control());
+    rec.cancelNavigation = [](const BeforeNavigateInfo &info) {
+        return info.url.scheme() == QLatin1String("skl");
+    };
+
+    QVERIFY(load(h, rec, web));
+    rec.clear();
+    h.click(h.control(), QStringLiteral("cmd"), Qt::LeftButton, kNone);
+    QVERIFY(h.waitFor([&] { return findNavigation(rec, command) != nullptr; }));
+    QCOMPARE(findNavigation(rec, command)->source, NavigationSource::WebContent);
+    QVERIFY(findNavigation(rec, command)->linkClicked);
+
+    // Web content cannot open the program's own pages.
+    h.click(h.control(), QStringLiteral("prog"), Qt::LeftButton, kNone);
+    QVERIFY(load(h, rec, after));
+    QVERIFY(!rec.has(QStringLiteral("navigateComplete"), ProgramPages::url("Start.htm")));
+
+    // The same link in a page the program wrote is the program's own.
+    rec.clear();
+    const QUrl written = h.control().pageWriter().writePage(pageHtml("Own", body), "Own.htm");
+    QVERIFY(h.waitFor([&] { return loaded(rec, written); }));
+    rec.clear();
+    h.click(h.control(), QStringLiteral("cmd"), Qt::LeftButton, kNone);
+    QVERIFY(h.waitFor([&] { return findNavigation(rec, command) != nullptr; }));
+    QCOMPARE(findNavigation(rec, command)->source, NavigationSource::ProgramPage);
+    QCOMPARE(h.control().locationUrl(), written);
+}
+
+void checkDocumentSnapshotAndWrites(ContractHarness &h)
+{
+    h.serve(QStringLiteral("/frame-blank.htm"), ServedResponse::page(pageHtml("F", "frame")));
+    const QUrl url =
+        h.serve(QStringLiteral("/snapshot.htm"),
+                ServedResponse::page(QStringLiteral(
+                    "<!DOCTYPE html><html><head><title>Snap</title>"
+                    "<meta name=description content='About it'><meta name=keywords content='k1,k2'>"
+                    "</head><body><div id=box class=c1>old</div><a id=l1 href='/x.htm'>x</a>"
+                    "<a href='/y.htm'>y</a><img src='/none.png'><form id=f action='/go'>"
+                    "<input id=t name=t value=v><input type=checkbox id=c name=c></form>"
+                    "<iframe src='/frame-blank.htm'></iframe><ul id=list><li>one</li></ul>"
+                    "</body></html>")));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, url));
+    Document &doc = h.control().document();
+    QVERIFY(h.waitFor([&] { return doc.snapshot().readyState == ReadyState::Complete; }));
+    const DocumentSnapshot snap = doc.snapshot();
+    QCOMPARE(snap.title, QStringLiteral("Snap"));
+    QCOMPARE(snap.url, url);
+    QCOMPARE(snap.metaDescription, QStringLiteral("About it"));
+    QCOMPARE(snap.metaKeywords, QStringLiteral("k1,k2"));
+    QCOMPARE(snap.linkCount, 2);
+    QCOMPARE(snap.imageCount, 1);
+    QCOMPARE(snap.formCount, 1);
+    QCOMPARE(snap.iframeCount, 1);
+    QCOMPARE(snap.frameElementCount, 0);
+    QCOMPARE(snap.compatMode, QStringLiteral("CSS1Compat"));
+
+    doc.setInnerHTML(QStringLiteral("box"),
+                     QStringLiteral("<b id=bold>new &amp; <i>nested</i></b>"));
+    doc.setStyle(QStringLiteral("box"), QStringLiteral("background-color"), QStringLiteral("red"));
+    doc.setAttribute(QStringLiteral("box"), QStringLiteral("title"), QStringLiteral("tip"));
+    doc.setValue(QStringLiteral("t"), QStringLiteral("typed"));
+    doc.setChecked(QStringLiteral("c"), true);
+    doc.insertAdjacentHTML(QStringLiteral("list"), QStringLiteral("beforeEnd"),
+                           QStringLiteral("<li id=two>two</li>"));
+    doc.setOuterHTML(QStringLiteral("l1"), QStringLiteral("<span id=repl>r</span>"));
+    doc.setInnerHTML(QStringLiteral("no-such-element"), QStringLiteral("ignored"));
+
+    // Answers never come inside the call.
+    bool answeredInside = false;
+    bool answered = false;
+    doc.queryElement(QStringLiteral("bold"),
+                     [&](const std::optional<ElementSnapshot> &) { answered = true; });
+    answeredInside = answered;
+    QVERIFY(!answeredInside);
+    QVERIFY(h.waitFor([&] { return answered; }));
+
+    const auto bold = readElement(h, QStringLiteral("bold"));
+    QVERIFY(bold);
+    QCOMPARE(bold->tagName, QStringLiteral("B"));
+    QCOMPARE(bold->text, QStringLiteral("new & nested"));
+    const auto box = readElement(h, QStringLiteral("box"));
+    QVERIFY(box);
+    QVERIFY(box->styleText.contains(QStringLiteral("background-color: red")));
+    QCOMPARE(box->className, QStringLiteral("c1"));
+    const auto field = readElement(h, QStringLiteral("t"));
+    QVERIFY(field);
+    QCOMPARE(field->value, QStringLiteral("typed"));
+    QVERIFY(field->isEditable);
+    QCOMPARE(field->type, QStringLiteral("text"));
+    const auto box2 = readElement(h, QStringLiteral("c"));
+    QVERIFY(box2 && box2->checked);
+    QVERIFY(!readElement(h, QStringLiteral("l1")));
+    QVERIFY(readElement(h, QStringLiteral("repl")));
+
+    QList<ElementSnapshot> items;
+    bool itemsDone = false;
+    doc.querySelectorAll(QStringLiteral("#list li"), [&](const QList<ElementSnapshot> &found) {
+        items = found;
+        itemsDone = true;
+    });
+    QVERIFY(h.waitFor([&] { return itemsDone; }));
+    QCOMPARE(items.size(), 2);
+    QCOMPARE(items[1].id, QStringLiteral("two"));
+
+    QList<LinkInfo> links;
+    QList<FormInfo> forms;
+    QString outer;
+    int answers = 0;
+    doc.queryLinks([&](const QList<LinkInfo> &l) { links = l, ++answers; });
+    doc.queryForms([&](const QList<FormInfo> &f) { forms = f, ++answers; });
+    doc.queryOuterHTML([&](const QString &html) { outer = html, ++answers; });
+    QVERIFY(h.waitFor([&] { return answers == 3; }));
+    QList<LinkInfo> topLinks;
+    for (const LinkInfo &link : links) {
+        if (link.frameIndex < 0)
+            topLinks.append(link);
+    }
+    QCOMPARE(topLinks.size(), 1);
+    QCOMPARE(topLinks.first().href, url.resolved(QUrl("/y.htm")).toString());
+    QCOMPARE(forms.size(), 1);
+    QCOMPARE(forms.first().method, QStringLiteral("get"));
+    QCOMPARE(forms.first().action, url.resolved(QUrl("/go")).toString());
+    QCOMPARE(forms.first().fields.size(), 2);
+    QCOMPARE(forms.first().fields[0].value, QStringLiteral("typed"));
+    QVERIFY(forms.first().fields[1].checked);
+    QVERIFY(outer.contains(QStringLiteral("<span id=\"repl\">r</span>")));
+    QVERIFY(outer.contains(QStringLiteral("title=\"tip\"")));
+}
+
+void checkDomEvents(ContractHarness &h)
+{
+    const QUrl target =
+        h.serve(QStringLiteral("/event-target.htm"), ServedResponse::page(pageHtml("T", "t")));
+    const QUrl url = h.serve(
+        QStringLiteral("/events.htm"),
+        ServedResponse::page(pageHtml(
+            "Events", QLatin1String(kLinkStyle) +
+                          QStringLiteral("<a id=lnk class=k href='/event-target.htm'>"
+                                         "<span id=inner>inner text</span></a>"
+                                         "<div id=plainDiv class='p q'>plain</div>"
+                                         "<a id=blocked class=block href='/blocked.htm'>no</a>"))));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, url));
+    rec.cancelNavigation = [](const BeforeNavigateInfo &info) { return info.linkClicked; };
+    EventRule block;
+    block.type = DomEventType::Click;
+    block.selector = QStringLiteral("a.block");
+    h.control().document().setEventRules({block});
+
+    h.click(h.control(), QStringLiteral("plainDiv"), Qt::LeftButton, kNone);
+    QVERIFY(h.waitFor([&] { return hasDomEvent(rec, DomEventType::Click, "plainDiv"); }));
+    DomEvent click = domEventFrom(rec, DomEventType::Click, QStringLiteral("plainDiv"));
+    QCOMPARE(click.source.tagName, QStringLiteral("DIV"));
+    QCOMPARE(click.source.className, QStringLiteral("p q"));
+    QCOMPARE(click.source.text, QStringLiteral("plain"));
+    QCOMPARE(click.frameIndex, -1);
+    QCOMPARE(click.modifiers, kNone);
+    QVERIFY(!click.defaultPrevented);
+
+    // An element inside a link names the link; the click goes on to navigate.
+    h.click(h.control(), QStringLiteral("inner"), Qt::LeftButton, kNone);
+    QVERIFY(h.waitFor([&] {
+        return hasDomEvent(rec, DomEventType::Click, "inner") && findNavigation(rec, target);
+    }));
+    click = domEventFrom(rec, DomEventType::Click, QStringLiteral("inner"));
+    QCOMPARE(click.source.tagName, QStringLiteral("SPAN"));
+    QCOMPARE(click.source.linkHref, target.toString());
+    QVERIFY(click.source.href.isEmpty());
+
+    // A click that an event rule cancels reports the event and does not navigate.
+    h.click(h.control(), QStringLiteral("blocked"), Qt::LeftButton, kNone);
+    QVERIFY(h.waitFor([&] { return hasDomEvent(rec, DomEventType::Click, "blocked"); }));
+    QVERIFY(domEventFrom(rec, DomEventType::Click, QStringLiteral("blocked")).defaultPrevented);
+    rec.domEvents.clear();
+    h.click(h.control(), QStringLiteral("plainDiv"), Qt::LeftButton, Qt::ControlModifier);
+    QVERIFY(h.waitFor([&] { return hasDomEvent(rec, DomEventType::Click, "plainDiv"); }));
+    QCOMPARE(domEventFrom(rec, DomEventType::Click, QStringLiteral("plainDiv")).modifiers,
+             Qt::KeyboardModifiers(Qt::ControlModifier));
+    QVERIFY(!findNavigation(rec, url.resolved(QUrl("/blocked.htm"))));
+}
+
+void checkEventsAfterDocumentWrite(ContractHarness &h)
+{
+    const QUrl url = h.serve(QStringLiteral("/rewrite.htm"),
+                             ServedResponse::page(pageHtml("Before", "<div id=old>old</div>")));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, url));
+    h.runPageScript(h.control(), PageScript::DocumentWrite,
+                    QStringLiteral("<html><head><title>After</title></head><body>") +
+                        QLatin1String(kLinkStyle) +
+                        QStringLiteral("<div id=fresh>fresh</div></body></html>"));
+    QVERIFY(h.waitFor([&] { return readElement(h, QStringLiteral("fresh")).has_value(); }));
+    h.click(h.control(), QStringLiteral("fresh"), Qt::LeftButton, kNone);
+    QVERIFY(h.waitFor([&] { return hasDomEvent(rec, DomEventType::Click, "fresh"); }));
+    QVERIFY(!readElement(h, QStringLiteral("old")));
+}
+
+void checkFrameEvents(ContractHarness &h)
+{
+    h.serve(QStringLiteral("/inner.htm"),
+            ServedResponse::page(pageHtml(
+                "Inner", QLatin1String(kLinkStyle) + QStringLiteral("<div id=innerDiv>in</div>"))));
+    const QUrl url = h.serve(
+        QStringLiteral("/outer.htm"),
+        ServedResponse::page(pageHtml(
+            "Outer", QLatin1String(kLinkStyle) +
+                         QStringLiteral("<div id=topDiv>top</div><iframe name=f1 "
+                                        "src='/inner.htm' width=400 height=200></iframe>"))));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, url));
+    QCOMPARE(h.control().document().snapshot().frameCount, 1);
+
+    h.click(h.control(), QStringLiteral("innerDiv"), Qt::LeftButton, kNone, 0);
+    QVERIFY(h.waitFor([&] { return hasDomEvent(rec, DomEventType::Click, "innerDiv"); }));
+    QCOMPARE(domEventFrom(rec, DomEventType::Click, QStringLiteral("innerDiv")).frameIndex, 0);
+    h.click(h.control(), QStringLiteral("topDiv"), Qt::LeftButton, kNone);
+    QVERIFY(h.waitFor([&] { return hasDomEvent(rec, DomEventType::Click, "topDiv"); }));
+    QCOMPARE(domEventFrom(rec, DomEventType::Click, QStringLiteral("topDiv")).frameIndex, -1);
+}
+
+void checkKeys(ContractHarness &h)
+{
+    const QUrl url =
+        h.serve(QStringLiteral("/keys.htm"),
+                ServedResponse::page(pageHtml(
+                    "Keys", QStringLiteral("<input id=field type=text><div id=text>text</div>"))));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, url));
+
+    h.pressKey(h.control(), Qt::Key_X, kNone, QStringLiteral("x"));
+    QVERIFY(h.waitFor([&] { return !rec.keyReleases.isEmpty(); }));
+    QCOMPARE(rec.keyPresses.size(), 1);
+    QCOMPARE(rec.keyPresses.first().virtualKey, 88);
+    QCOMPARE(rec.keyReleases.first().virtualKey, 88);
+
+    h.control().document().focus(QStringLiteral("field"));
+    QVERIFY(h.waitFor([&] { return hasDomEvent(rec, DomEventType::FocusIn, "field"); }));
+    rec.clear();
+    h.pressKey(h.control(), Qt::Key_X, kNone, QStringLiteral("x"));
+    QVERIFY(h.waitFor([&] {
+        const auto field = readElement(h, QStringLiteral("field"));
+        return field && field->value == QLatin1String("x");
+    }));
+    QVERIFY(hasDomEvent(rec, DomEventType::KeyDown, "field"));
+    QVERIFY(domEventFrom(rec, DomEventType::KeyDown, QStringLiteral("field")).source.isEditable);
+    QVERIFY2(rec.keyPresses.isEmpty(), "typing into a field is the page's");
+    QVERIFY2(rec.keyReleases.isEmpty(), "typing into a field is the page's");
+}
+
+void checkWheelAndContextMenu(ContractHarness &h)
+{
+    const QUrl url =
+        h.serve(QStringLiteral("/wheel.htm"),
+                ServedResponse::page(pageHtml(
+                    "Wheel", QLatin1String(kLinkStyle) +
+                                 QStringLiteral("<a id=lnk href='/menu-target.htm'>link</a>"
+                                                "<div id=area style='height:3000px'>long</div>"))));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, url));
+    rec.consumeWheel = true;
+    h.wheel(h.control(), QStringLiteral("area"), -120, Qt::ControlModifier);
+    QVERIFY(h.waitFor([&] { return !rec.wheels.isEmpty(); }));
+    QCOMPARE(rec.wheels.first().delta, -120);
+    QVERIFY(rec.wheels.first().modifiers & Qt::ControlModifier);
+
+    h.contextClick(h.control(), QStringLiteral("lnk"));
+    QVERIFY(h.waitFor([&] {
+        return !rec.contextMenus.isEmpty() && hasDomEvent(rec, DomEventType::ContextMenu, "lnk");
+    }));
+    QCOMPARE(rec.contextMenus.first().linkUrl, url.resolved(QUrl("/menu-target.htm")));
+    QCOMPARE(domEventFrom(rec, DomEventType::ContextMenu, QStringLiteral("lnk")).button, 2);
+}
+
+void checkWindowClose(ContractHarness &h)
+{
+    const QUrl url =
+        h.serve(QStringLiteral("/closing.htm"), ServedResponse::page(pageHtml("Close", "bye")));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, url));
+    rec.keepWindowOnClose = true;
+    h.runPageScript(h.control(), PageScript::CloseWindow);
+    QVERIFY(h.waitFor([&] { return rec.closeRequests == 1; }));
+    QCOMPARE(h.control().locationUrl(), url);
+}
+
+void checkBackForward(ContractHarness &h)
+{
+    const QUrl a = h.serve(QStringLiteral("/a.htm"), ServedResponse::page(pageHtml("A", "a")));
+    const QUrl b = h.serve(QStringLiteral("/b.htm"), ServedResponse::page(pageHtml("B", "b")));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, a));
+    QVERIFY(!h.control().canGoBack());
+    QVERIFY(load(h, rec, b));
+    QVERIFY(h.waitFor([&] { return h.control().canGoBack(); }));
+    QVERIFY(rec.commandStates.contains({true, false}));
+
+    rec.clear();
+    h.control().goBack();
+    QVERIFY(h.waitFor([&] { return loaded(rec, a); }));
+    QCOMPARE(h.control().locationUrl(), a);
+    QVERIFY(findNavigation(rec, a));
+    QCOMPARE(findNavigation(rec, a)->kind, NavigationKind::BackForward);
+    QVERIFY(h.waitFor([&] { return h.control().canGoForward(); }));
+
+    rec.clear();
+    h.control().goForward();
+    QVERIFY(h.waitFor([&] { return loaded(rec, b); }));
+    QCOMPARE(h.control().locationUrl(), b);
+}
+
+void checkWrittenPage(ContractHarness &h)
+{
+    const QUrl before =
+        h.serve(QStringLiteral("/before.htm"), ServedResponse::page(pageHtml("Before", "b")));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, before));
+
+    QString filler;
+    for (int i = 0; i < 20000; ++i)
+        filler += QStringLiteral("<p class=row>Row %1 of a long generated report</p>").arg(i);
+    const QString html =
+        pageHtml(QStringLiteral("Written"), QStringLiteral("<div id=w>written &lt;b&gt;</div>") +
+                                                filler + QStringLiteral("<div id=last>end</div>"));
+    QVERIFY(html.size() > 1000000);
+    rec.clear();
+    const QUrl url = h.control().pageWriter().writePage(html, QStringLiteral("Report.htm"));
+    QVERIFY(ProgramPages::isWrittenPage(url));
+    QVERIFY(h.waitFor([&] { return loaded(rec, url); }));
+    QVERIFY2(rec.navigations.isEmpty(), "a written page raises no beforeNavigate");
+    QCOMPARE(h.control().locationUrl(), url);
+    QCOMPARE(h.control().document().snapshot().title, QStringLiteral("Written"));
+    const auto written = readElement(h, QStringLiteral("w"));
+    QVERIFY(written);
+    QCOMPARE(written->text, QStringLiteral("written <b>"));
+    QVERIFY2(readElement(h, QStringLiteral("last")), "the whole page arrived");
+
+    rec.clear();
+    h.control().goBack();
+    QVERIFY(h.waitFor([&] { return loaded(rec, before); }));
+    QCOMPARE(h.control().locationUrl(), before);
+}
+
+} // namespace BrowserContract
