@@ -108,7 +108,8 @@ void TextColumn::setNull(int slot)
 
 void TextColumn::maybeCompact()
 {
-    if (m_garbage < (1u << 20) || m_garbage < m_orig.size() / 2)
+    // Compact once garbage makes up half of both buffers.
+    if (m_garbage < (1u << 16) || m_garbage < (m_orig.size() + m_fold.size()) / 2)
         return;
     std::string orig, fold;
     orig.reserve(m_orig.size() - std::min(m_orig.size(), m_garbage));
