@@ -22,6 +22,8 @@ private Q_SLOTS:
     void innerText_data();
     void innerText();
     void compatMode();
+    void selectors_data();
+    void selectors();
 };
 
 void TestFakeDom::writeByIdThenReadBack()
@@ -324,6 +326,37 @@ void TestFakeDom::compatMode()
     FakeDom standards(QStringLiteral("<!DOCTYPE html><p>x"));
     QCOMPARE(standards.compatMode(), QStringLiteral("CSS1Compat"));
     QVERIFY(standards.toHtml().startsWith(QStringLiteral("<!DOCTYPE html><html>")));
+}
+
+void TestFakeDom::selectors_data()
+{
+    QTest::addColumn<QString>("selector");
+    QTest::addColumn<QStringList>("ids");
+    QTest::newRow("type") << "a" << QStringList{"cmd", "web", "plain"};
+    QTest::newRow("id") << "#side" << QStringList{"side"};
+    QTest::newRow("class, several") << ".x.y" << QStringList{"web"};
+    QTest::newRow("prefix") << "a[href^='skl:']" << QStringList{"cmd"};
+    QTest::newRow("suffix, unquoted") << "a[href$=.htm]" << QStringList{"web"};
+    QTest::newRow("contains") << "[href*=\"site\"]" << QStringList{"web"};
+    QTest::newRow("presence") << "input[checked]" << QStringList{"box"};
+    QTest::newRow("descendant") << "#side a" << QStringList{"cmd", "web"};
+    QTest::newRow("child") << "#side > a" << QStringList{"cmd"};
+    QTest::newRow("list") << "#box, #plain" << QStringList{"plain", "box"};
+    QTest::newRow("pseudo-class matches nothing") << "a:hover" << QStringList{};
+}
+
+void TestFakeDom::selectors()
+{
+    QFETCH(QString, selector);
+    QFETCH(QStringList, ids);
+    FakeDom dom(
+        QStringLiteral("<div id=side><a id=cmd href='skl:rpt'>r</a><p><a id=web class='x y' "
+                       "href='http://site/page.htm'>w</a></p></div><a id=plain class=x>p</a>"
+                       "<input id=box type=checkbox checked>"));
+    QStringList found;
+    for (DomNode *node : dom.document()->querySelectorAll(selector))
+        found << node->id();
+    QCOMPARE(found, ids);
 }
 
 QTEST_GUILESS_MAIN(TestFakeDom)
