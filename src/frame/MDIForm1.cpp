@@ -113,6 +113,7 @@ MDIForm1::MDIForm1(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ct
 {
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(QStringLiteral("Skimline"));
+    setWindowIcon(themedIcon("web-browser", "S"));
     setDockOptions(QMainWindow::AnimatedDocks);
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
@@ -132,6 +133,8 @@ MDIForm1::MDIForm1(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ct
     buildToolBar();
     buildStatusBar();
     connectCommands();
+    // Shown until the saved setting says otherwise.
+    menuItem(QStringLiteral("mnuView_Sidebar"))->setChecked(mbSidebarVisible);
     resize(1100, 800);
     ctx.mainForm = this;
 }
@@ -371,7 +374,7 @@ QMdiSubWindow *MDIForm1::addDocumentWindow(frmBrowser *form)
 {
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
-    sub->setWindowIcon(windowIcon());
+    sub->setWindowIcon(themedIcon("text-html", "W"));
     connect(form, &frmBrowser::statusTextChange, this,
             [this](const QString &text) { SetStatusText(1, text); });
     connect(form, &frmBrowser::progressTextChange, this,

@@ -1,0 +1,539 @@
+#include "FakeBrowserControl.h"
+#include "FakePlatform.h"
+#include "TempProfile.h"
+#include "frame/CommandLine.h"
+#include "frame/MDIForm1.h"
+#include "frame/cPopupMessage.h"
+#include "reader/frmBrowser.h"
+#include "startup/AppContext.h"
+#include "store/Schemas.h"
+#include "store/Stores.h"
+#include "store/modRegistry.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QtTest>
+
+// The main frame over the platform double: one document window, loads recorded.
+struct FrameRig
+{
+    FakeWeb web;
+    FakeBrowserFactory factory{web};
+    FakeUi ui;
+    FakeShell shell;
+    AppContext ctx;
+    std::unique_ptr<MDIForm1> form;
+    QList<QPair<QString, LoadWhere>> loads;
+
+    FrameRig(int windows = 1)
+    {
+        ctx.ui = &ui;
+        ctx.shell = &shell;
+        ctx.gsVersion = QStringLiteral("Skimline 9.8.7");
+        ctx.LoadDocument = [this](const QString &url, LoadWhere where) {
+            loads.append({url, where});
+        };
+        form = std::make_unique<MDIForm1>(ctx);
+        ctx.gBrowsers.clear();
+        ctx.gsWindowState.clear();
+        for (int i = 0; i < windows; ++i) {
+            auto *f = new frmBrowser(ctx, factory.createControl());
+            ctx.gBrowsers.append(f);
+            ctx.gsWindowState.append(QStringLiteral("f"));
+            f->InitializeForm(i, false);
+            form->addDocumentWindow(f);
+        }
+        ctx.giWindowsOpen = windows;
+        form->show();
+        form->mdiArea()->setActiveSubWindow(form->mdiArea()->subWindowList().constFirst());
+    }
+    ~FrameRig() { form->UnloadChildren(); }
+    frmBrowser *window(int i) const { return ctx.gBrowsers.at(i); }
+    FakeBrowserControl *control(int i) const
+    {
+        return static_cast<FakeBrowserControl *>(ctx.gBrowsers.at(i)->brwWebBrowser);
+    }
+    QAction *item(const char *name) const { return form->menuItem(QString::fromLatin1(name)); }
+};
+
+class TestFrame : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void menuItems_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("shortcut");
+        QTest::addColumn<bool>("hidden");
+        QTest::addColumn<bool>("disabled");
+        QTest::addColumn<bool>("checked");
+        auto row = [](const char *name, const char *caption, const char *shortcut = "",
+                      bool hidden = false, bool disabled = false, bool checked = false) {
+            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromUtf8(caption)
+                                << QString::fromLatin1(shortcut) << hidden << disabled << checked;
+        };
+        row("mnuFile", "File");
+        row("mnuFileDelete", "Delete this File", "Ctrl+D", false, true);
+        row("mnuSaveAs", "A  Save As...                                Ctrl+S");
+        row("mnuFile_Save(0)", "T  Save HTML Only", "Shift+F8");
+        row("mnuFile_Save(1)", "W  Save Complete Web Page", "Ctrl+F8", true, true);
+        row("mnuPageSetup", "U  Page Setup for Printing...");
+        row("mnuPrintPreview", "V  Print Preview...");
+        row("mnuPrint", "Print...", "Ctrl+P");
+        row("mnuOpenInSameWindow", "S  Open In Same Window", "F2");
+        row("mnuQuit", "X  Exit");
+        row("mnuEdit", "Edit");
+        row("mnuFind", "Find Files on your Computer...", "Shift+F3");
+        row("mnuSelectAll", "A  Select All");
+        row("mnuCopy", "Copy", "Ctrl+C");
+        row("mnuCut", "U  Cut", "Ctrl+X");
+        row("mnuPaste", "Paste", "Ctrl+Ins");
+        row("mnuEdit_CopyLink", "L Copy Link");
+        row("mnuFavorites", "F&avorites");
+        row("mnuFav_Sub(0)", "View Favorites", "F6");
+        row("mnuFav_Sub(1)", "Add to Favorites...", "Shift+F6");
+        row("mnuFav_Sub(2)", "Set Capture", "Ctrl+Shift+F6");
+        row("mnuFav_Group(2)", "-");
+        row("mnuFav_DisplaySearchPage", "Display Search Page", "", true, true);
+        row("mnuFav_EditSearchRecords", "R  Edit Search Records", "", true, true);
+        row("mnuNav_PrevWin", "Go Back to Previous Window", "Alt+Backspace");
+        row("mnuBrowseMode(2)", "Tabbed Browser");
+        row("mnuNav_Win(0)", "Close This Window", "", true);
+        row("mnuNav_Win(1)", "Keep This Window", "", true);
+        row("mnuNav_Win(2)", "-", "", true);
+        row("mnuNav_WinManSub(3)", "Cancel Queued Downloads");
+        row("mnuRefresh", "Refresh", "F5");
+        row("mnuKeepInMemory", "Keep in Memory", "F3");
+        row("mnuNextDoc", "X  Next Window", "F12");
+        row("mnuPreviousDoc", "Previous Window", "Shift+F12");
+        row("mnuSearch", "Search", "F9");
+        row("mnuOL_OpenAllLinks(0)", "0  Open All Links on This Page");
+        row("mnuOL_OpenAllLinks(4)", "4  Open All Selected Links", "", false, true);
+        row("mnuNav_GotoHomePageofThisSite", "Go to Home Page of This Site", "Ctrl+H");
+        row("mnuLoadPageInIE", "Load Page In IE", "F8");
+        row("mnuOpen", "Open URL...", "Ctrl+O");
+        row("mnuOL_DownloadList(0)", "Open Today's Pages", "Shift+F2");
+        row("mnuOL_DownloadList(1)", "Unread Pages (up to 6 days prior)", "Ctrl+F2");
+        row("mnuOL_LastSession(2)", "Unread Pages + Scheduled Pages");
+        row("mnuOL_Start", "Skimline Start Page");
+        row("mnuPopular", "Popular", "", true);
+        row("mnuReport", "Report - History (this session), Loaded Documents, etc.", "F4");
+        row("mnuViewSetFocusAB", "Set Focus to Address Box", "Shift+Ins");
+        row("mnuView_FullScreen", "Full Screen Mode", "F11");
+        row("mnuView_Sidebar", "B  Show Sidebar", "Ctrl+F11", false, false, true);
+        row("mnuView_EnlargeFonts", "Enlarge Fonts on This Page        Num:+");
+        row("mnuView_IncreaseImageSizes", "Increase Image Sizes", "Ctrl+Q");
+        row("mnuTS(0)", "1  Smallest Text Size");
+        row("mnuTS(2)", "3  Medium Text Size", "", false, false, true);
+        row("mnuTS(4)", "5  Largest Text Size");
+        row("mnuTools_Web(1)", "B  WayBack Machine");
+        row("mnuPopSelection(11)", "Columbia Encyclopedia");
+        row("mnuNews", "7  News");
+        row("mnuOptions", "Skimline Options...");
+        row("mnuInternetOptions(0)", "O  Internet Options, Privacy Settings...");
+        row("mnuHelpAr(0)", "Quick Help", "Shift+F1");
+        row("mnuHelpAr(1)", "Help && Tutorial", "F1");
+        row("mnuHelpAr(6)", "S  Get Support, Report Bugs, or Send Suggestions (email)");
+        row("mnuHelpAr(8)", "About Skimline");
+        row("mnuHelpAr(10)", "Blog (web)");
+        row("mnuPopSB(2)", "Remove from Quick Links", "", true);
+        row("mnuPopSB(3)", "Unschedule", "", true);
+        row("cmQF(1)", "Remove this Folder from Quick Folder List");
+    }
+    void menuItems()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QString, shortcut);
+        QFETCH(bool, hidden);
+        QFETCH(bool, disabled);
+        QFETCH(bool, checked);
+        FrameRig rig;
+        QAction *a = rig.form->menuItem(name);
+        QVERIFY2(a, qPrintable(name));
+        QCOMPARE(a->text(), caption);
+        QCOMPARE(a->shortcut(), QKeySequence(shortcut));
+        QCOMPARE(a->isVisible(), !hidden);
+        if (disabled)
+            QVERIFY(!a->isEnabled());
+        QCOMPARE(a->isChecked(), checked);
+    }
+
+    void menuBarOrderAndHolders()
+    {
+        FrameRig rig;
+        QStringList top;
+        for (QAction *a : rig.form->menuBar()->actions())
+            top << a->objectName();
+        QCOMPARE(top, (QStringList{"mnuFile", "mnuEdit", "mnuFavorites", "mnuNavigation", "mnuView",
+                                   "mnuTools", "mnuWindow", "mnuHelp(0)"}));
+        // The context-menu holders exist but never appear in the bar.
+        QVERIFY(rig.form->subMenu(QStringLiteral("cmContextMenus")));
+        QVERIFY(!top.contains(QStringLiteral("cmContextMenus")));
+        QStringList file;
+        for (QAction *a : rig.form->subMenu(QStringLiteral("mnuFile"))->actions())
+            file << a->objectName();
+        QCOMPARE(file,
+                 (QStringList{"mnuOpenLocalFile", "mnuFileDelete", "mnuFDash2", "mnuSaveAs",
+                              "mnuFile_Save(0)", "mnuFile_Save(1)", "mnuPageSetup",
+                              "mnuPrintPreview", "mnuPrint", "mnuOpenInSameWindow", "mnuQuit"}));
+    }
+
+    void workingCommandsAreEnabled()
+    {
+        FrameRig rig;
+        for (const char *name : {"mnuQuit", "mnuSaveAs", "mnuPageSetup", "mnuPrintPreview",
+                                 "mnuPrint", "mnuSearch", "mnuView_FullScreen", "mnuView_Sidebar",
+                                 "mnuTS(0)", "mnuHelpAr(0)", "mnuHelpAr(8)", "mnuHelpAr(9)"})
+            QVERIFY2(rig.item(name)->isEnabled(), name);
+        // Commands of parts not in the program stay off even when start-up asks for them.
+        rig.form->setCommandEnabled(QStringLiteral("mnuView_History"), true);
+        QVERIFY(!rig.item("mnuView_History")->isEnabled());
+    }
+
+    void toolbar()
+    {
+        FrameRig rig;
+        QCOMPARE(rig.form->toolButtonKeys(),
+                 (QStringList{"Back",       "Forward", "Stop", "Refresh",   "Home",
+                              "Find",       "Help",    "Open", "Copy",      "Paste",
+                              "Print",      "Save",    "FS",   "Favorites", "AddtoFavorites",
+                              "ViewSource", "MK",      "ML",   "SS",        "PW",
+                              "NW"}));
+        QCOMPARE(rig.form->toolButton("Stop")->toolTip(),
+                 QStringLiteral("Stop - CTRL+click to stop all downloads."));
+        QCOMPARE(rig.form->toolButton("Find")->toolTip(),
+                 QStringLiteral("Find Files, Folders. Ctrl-F to search for text."));
+        for (const QString &key : rig.form->toolButtonKeys())
+            QVERIFY2(!rig.form->toolButton(key)->icon().isNull(), qPrintable(key));
+        // Keys compare exactly: another spelling does nothing.
+        rig.form->tbToolBar_ButtonClick(QStringLiteral("ss"));
+        QVERIFY(rig.control(0)->navigateCalls().isEmpty());
+        rig.form->tbToolBar_ButtonClick(QStringLiteral("SS"));
+        QCOMPARE(rig.control(0)->navigateCalls().size(), 1);
+        QCOMPARE(rig.control(0)->navigateCalls().constFirst().url.fileName(),
+                 QStringLiteral("sklSearch.htm"));
+    }
+
+    void stopButton()
+    {
+        FrameRig rig(3);
+        rig.form->tbToolBar_ButtonClick(QStringLiteral("Stop"));
+        QVERIFY(rig.control(0)->calls().contains(QStringLiteral("stop")));
+        QVERIFY(!rig.control(1)->calls().contains(QStringLiteral("stop")));
+        rig.ui.setKeyboardModifiers(Qt::ControlModifier);
+        rig.form->tbToolBar_ButtonClick(QStringLiteral("Stop"));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(rig.control(i)->calls().contains(QStringLiteral("stop")));
+    }
+
+    void editMenuFollowsTheBrowser()
+    {
+        FrameRig rig;
+        rig.control(0)->setCommandEnabled(BrowserCommand::Cut, false);
+        rig.control(0)->setCommandEnabled(BrowserCommand::Copy, true);
+        rig.control(0)->setCommandEnabled(BrowserCommand::Paste, false);
+        rig.control(0)->setCommandEnabled(BrowserCommand::SelectAll, true);
+        rig.form->mnuEdit_Click();
+        QVERIFY(!rig.item("mnuCut")->isEnabled());
+        QVERIFY(rig.item("mnuCopy")->isEnabled());
+        QVERIFY(!rig.item("mnuPaste")->isEnabled());
+        QVERIFY(rig.item("mnuSelectAll")->isEnabled());
+        rig.form->mnuTools_Click();
+        QVERIFY(rig.item("mnuTools_Selection")->isEnabled());
+        rig.control(0)->setCommandEnabled(BrowserCommand::Copy, false);
+        rig.form->mnuTools_Click();
+        QVERIFY(!rig.item("mnuTools_Selection")->isEnabled());
+    }
+
+    void browserCommands()
+    {
+        FrameRig rig;
+        rig.item("mnuSaveAs")->trigger();
+        rig.item("mnuPrint")->trigger();
+        rig.item("mnuPrintPreview")->trigger();
+        rig.item("mnuPageSetup")->trigger();
+        rig.item("mnuSelectAll")->trigger();
+        const QList<std::pair<BrowserCommand, CommandPrompt>> expected = {
+            {BrowserCommand::SaveAs, CommandPrompt::PromptUser},
+            {BrowserCommand::Print, CommandPrompt::PromptUser},
+            {BrowserCommand::PrintPreview, CommandPrompt::PromptUser},
+            {BrowserCommand::PageSetup, CommandPrompt::PromptUser},
+            {BrowserCommand::SelectAll, CommandPrompt::Default}};
+        QCOMPARE(rig.control(0)->commands(), expected);
+    }
+
+    void textSizeCheckMark()
+    {
+        FrameRig rig;
+        rig.control(0)->setTextSize(4);
+        rig.form->mnuView_Click();
+        for (int i = 0; i <= 4; ++i)
+            QCOMPARE(rig.form->menuItem(QStringLiteral("mnuTS(%1)").arg(i))->isChecked(), i == 4);
+        rig.item("mnuTS(0)")->trigger();
+        QCOMPARE(rig.control(0)->textSize(), 0);
+        rig.form->mnuView_Click();
+        QVERIFY(rig.item("mnuTS(0)")->isChecked());
+        QVERIFY(!rig.item("mnuTS(4)")->isChecked());
+    }
+
+    void deleteThisFileEnabling_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("web page") << "web" << false;
+        QTest::newRow("local file") << "file" << true;
+        QTest::newRow("local file removed since") << "removed" << false;
+        QTest::newRow("local folder") << "folder" << false;
+    }
+    void deleteThisFileEnabling()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, enabled);
+        TempProfile profile;
+        const QString path = profile.file(QStringLiteral("saved page.htm"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        FrameRig rig;
+        rig.item("mnuFileDelete")->setEnabled(!enabled);
+        if (kind == QLatin1String("web"))
+            rig.window(0)->msURL = QStringLiteral("https://example.org/file:///x");
+        else if (kind == QLatin1String("folder"))
+            rig.window(0)->msURL = QUrl::fromLocalFile(profile.path()).toString();
+        else
+            rig.window(0)->msURL = QUrl::fromLocalFile(path).toString();
+        if (kind == QLatin1String("removed"))
+            QFile::remove(path);
+        rig.form->mnuFile_Click();
+        QCOMPARE(rig.item("mnuFileDelete")->isEnabled(), enabled);
+        if (enabled) {
+            rig.item("mnuFileDelete")->trigger();
+            QCOMPARE(rig.shell.targetsOf(QStringLiteral("moveToTrash")), QStringList{path});
+            QCOMPARE(rig.ui.messages().size(), 1);
+            QVERIFY(rig.ui.messages().constFirst().text.endsWith(" has been deleted."));
+        }
+    }
+
+    void fullScreenAndSidebar()
+    {
+        FrameRig rig;
+        QVERIFY(rig.form->cPic->isVisible());
+        rig.item("mnuView_FullScreen")->trigger();
+        QVERIFY(rig.item("mnuView_FullScreen")->isChecked());
+        QVERIFY(!rig.form->aPBTopBar->isVisible());
+        QVERIFY(!rig.form->StatusBar1->isVisible());
+        QVERIFY(!rig.form->cPic->isVisible());
+        QVERIFY(rig.ctx.gbFullScreen);
+        // The sidebar turned off while in full screen stays off on leaving it.
+        rig.item("mnuView_Sidebar")->trigger();
+        QVERIFY(!rig.item("mnuView_Sidebar")->isChecked());
+        rig.item("mnuView_FullScreen")->trigger();
+        QVERIFY(rig.form->aPBTopBar->isVisible());
+        QVERIFY(rig.form->StatusBar1->isVisible());
+        QVERIFY(!rig.form->cPic->isVisible());
+        QVERIFY(!rig.form->mbSidebarVisible);
+        rig.form->mnuView_Sidebar_Click();
+        QVERIFY(rig.form->cPic->isVisible());
+        QVERIFY(rig.item("mnuView_Sidebar")->isChecked());
+    }
+
+    void helpMenu_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("clearsOtherWindow");
+        QTest::addColumn<int>("pageKind");
+        QTest::newRow("quick help") << 0 << "sklQuickHelp.htm" << true << 1;
+        QTest::newRow("help") << 1 << "sklHelp.htm" << true << 1;
+        QTest::newRow("what's new") << 3 << "Readme.htm?skl#WhatsNew" << false << 1;
+        QTest::newRow("new features") << 4 << "sklHelp.htm?skl#NewFeatures" << false << 1;
+        QTest::newRow("home") << 5 << "Readme.htm?skl#Home" << false << 0;
+        QTest::newRow("read me") << 9 << "Readme.htm" << true << 0;
+        QTest::newRow("blog") << 10 << "Readme.htm#Blog" << false << 0;
+    }
+    void helpMenu()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, page);
+        QFETCH(bool, clearsOtherWindow);
+        QFETCH(int, pageKind);
+        FrameRig rig;
+        rig.window(0)->bNavigateInOtherWindow = true;
+        rig.form->menuItem(QStringLiteral("mnuHelpAr(%1)").arg(index))->trigger();
+        QCOMPARE(rig.loads.size(), 1);
+        QCOMPARE(rig.loads.constFirst().first, ProgramPages::url(page).toString());
+        QCOMPARE(rig.window(0)->bNavigateInOtherWindow, !clearsOtherWindow);
+        QCOMPARE(rig.ctx.giPageKind, pageKind);
+    }
+
+    void supportMail()
+    {
+        FrameRig rig;
+        rig.ctx.gsSupportMail = QStringLiteral("help@example.org");
+        rig.item("mnuHelpAr(6)")->trigger();
+        QCOMPARE(rig.shell.targetsOf(QStringLiteral("openUrl")),
+                 QStringList{"mailto:help@example.org?subject=Skimline"});
+    }
+
+    void aboutMessage()
+    {
+        FrameRig rig;
+        rig.item("mnuHelpAr(8)")->trigger();
+        cPopupMessage *popup = rig.form->popupMessage();
+        QVERIFY(popup);
+        QVERIFY(popup->isVisible());
+        QVERIFY(popup->html().contains("Skimline 9.8.7"));
+        QVERIFY(popup->popupHeight() > 0);
+        QVERIFY(popup->popupWidth() <= rig.form->width());
+        // A second About reuses the box that is up.
+        rig.item("mnuHelpAr(8)")->trigger();
+        QCOMPARE(rig.form->popupMessage(), popup);
+        QPointer<cPopupMessage> watch = popup;
+        QTest::mouseClick(popup->findChild<QWidget *>(QStringLiteral("popupBody")), Qt::LeftButton);
+        QVERIFY(!rig.form->popupMessage());
+        QTRY_VERIFY(watch.isNull());
+    }
+
+    void aboutEscapesTheVersionText()
+    {
+        const QString html = cPopupMessage::aboutHtml(QStringLiteral("<b>x</b>"));
+        QVERIFY(html.contains("&lt;b&gt;x&lt;/b&gt;"));
+    }
+
+    void handedOverAddress_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("loaded");
+        QTest::newRow("address") << "http://example.org/a"
+                                 << "http://example.org/a";
+        QTest::newRow("shortcut file") << "SHORTCUT"
+                                       << "http://example.org/inside";
+        QTest::newRow("quoted shortcut file") << "\"SHORTCUT\""
+                                              << "http://example.org/inside";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void handedOverAddress()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, loaded);
+        TempProfile profile;
+        const QString shortcut = profile.file(QStringLiteral("Page.URL"));
+        QFile f(shortcut);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[InternetShortcut]\r\nURL=http://example.org/inside\r\n");
+        f.close();
+        text.replace(QStringLiteral("SHORTCUT"), shortcut);
+        FrameRig rig;
+        rig.form->URL->setText(text);
+        if (loaded.isEmpty()) {
+            QVERIFY(rig.loads.isEmpty());
+            return;
+        }
+        QCOMPARE(rig.loads.size(), 1);
+        QCOMPARE(rig.loads.constFirst().first, loaded);
+        QCOMPARE(rig.ui.flashes(), 1);
+        // The same address handed over again loads again.
+        rig.form->URL->setText(text);
+        QCOMPARE(rig.loads.size(), 2);
+    }
+
+    void shutdownEmptiesTrashAndWritesSettings()
+    {
+        TempProfile profile;
+        const QString data = profile.file(QStringLiteral("data"));
+        QDir().mkpath(data + QStringLiteral("/common"));
+        ErrorLog log(data + QStringLiteral("/common/LoggedErrors.txt"));
+        Stores stores(log);
+        OpenAllStores(stores, data, data + QStringLiteral("/common"));
+        QVERIFY(stores.rsFavorites.State());
+        for (const char *keywords : {"Delete\\News", "Deleted", "Delete\\a\\b", "Work", "Delete"})
+            QVERIFY(stores.rsFavorites.AddNew({"Keywords", "Title", "URL"},
+                                              {QString::fromLatin1(keywords), "t", "http://x/"}));
+        Registry reg(profile.file("HKCU.ini"), profile.file("HKLM.ini"));
+        {
+            FrameRig rig;
+            rig.ctx.stores = &stores;
+            rig.ctx.registry = &reg;
+            rig.ctx.glLCG = 0x201;
+            rig.form->MDIForm_Load();
+            rig.item("mnuView_Sidebar")->trigger();
+            QVERIFY(rig.form->close());
+            QVERIFY(rig.ctx.gbExiting);
+            QVERIFY(rig.ctx.gBrowsers.constFirst() == nullptr);
+        }
+        auto value = [&](const char *name, RegRoot root, int type) {
+            return reg.RegGetAppValue(QString::fromLatin1(name), root, type, QVariant()).value;
+        };
+        QCOMPARE(value("bSidebarVisible", RegRoot::HKCU, REG_SZ).toString(),
+                 QStringLiteral("False"));
+        QCOMPARE(value("LCG", RegRoot::HKCU, REG_DWORD).toInt(), 0x201);
+        QCOMPARE(value("Exit", RegRoot::HKLM, REG_DWORD).toInt(), 1);
+        QVERIFY(!value("MSW", RegRoot::HKLM, REG_DWORD).isValid());
+        QVERIFY(value("SidebarWidth", RegRoot::HKCU, REG_DWORD).toInt() > 0);
+
+        auto favorites = Recordset::Open(stores.gsFavoritesFile);
+        QVERIFY(favorites);
+        QStringList left;
+        for (favorites->MoveFirst(); !favorites->isEOF(); favorites->MoveNext())
+            left << favorites->Field("Keywords").toString();
+        left.sort();
+        QCOMPARE(left, (QStringList{"Delete", "Deleted", "Work"}));
+        // The session turned into the past session.
+        QVERIFY(!QFile::exists(stores.gsCurrentSessionFile));
+        QVERIFY(QFile::exists(stores.gsPastSessionFile));
+    }
+
+    void historyTrimmedAtExit_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("600 stay") << 600 << 600;
+        QTest::newRow("601: the 600th newest and older go") << 601 << 599;
+        QTest::newRow("history off: nothing saved") << -5 << -1;
+    }
+    void historyTrimmedAtExit()
+    {
+        QFETCH(int, records);
+        QFETCH(int, kept);
+        TempProfile profile;
+        const QString data = profile.file(QStringLiteral("data"));
+        QDir().mkpath(data + QStringLiteral("/common"));
+        ErrorLog log(data + QStringLiteral("/common/LoggedErrors.txt"));
+        Stores stores(log);
+        OpenAllStores(stores, data, data + QStringLiteral("/common"));
+        OpenHistoryStore(stores);
+        QVERIFY(stores.rsHistory.State());
+        for (int i = 0; i < std::abs(records); ++i)
+            QVERIFY(stores.rsHistory.AddNew({"URL", "Date"},
+                                            {QStringLiteral("http://h/%1").arg(i), 40000.0 + i}));
+        {
+            FrameRig rig;
+            rig.ctx.stores = &stores;
+            rig.ctx.gbOptBit4 = records > 0;
+            rig.form->close();
+        }
+        if (kept < 0) {
+            QVERIFY(!QFile::exists(stores.gsHistoryFile));
+            return;
+        }
+        auto history = Recordset::Open(stores.gsHistoryFile);
+        QVERIFY(history);
+        QCOMPARE(history->RecordCount(), kept);
+        QVERIFY(history->SetSort(QStringLiteral("Date")));
+        QCOMPARE(history->Field("Date").toDouble(), 40000.0 + (records - kept));
+    }
+};
+
+QTEST_MAIN(TestFrame)
+#include "test_frame.moc"
