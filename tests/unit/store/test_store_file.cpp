@@ -1,0 +1,295 @@
+// Store files: round trips, saving under a filter, unreadable files, and saves killed midway.
+#include "StoreTestUtil.h"
+#include "TempProfile.h"
+#include "store/DateValue.h"
+#include "store/StoreFile.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+namespace {
+
+Schema everyType()
+{
+    using namespace FieldType;
+    return {{"i32", Integer, 0},        {"dbl", Double, 0},
+            {"when", Date, 0},          {"i8", TinyInt, 0},
+            {"u8", UnsignedTinyInt, 0}, {"u16", UnsignedSmallInt, 0},
+            {"u32", UnsignedInt, 0},    {"ch", Char, 1},
+            {"name", WChar, 255},       {"text", LongWChar, 32768},
+            {"icon", VarBinary, 256},   {"post", LongVarBinary, 4096}};
+}
+
+Schema loopSchema()
+{
+    return {{"Gen", FieldType::UnsignedInt, 0}, {"Text", FieldType::LongWChar, 4096}};
+}
+
+Recordset generation(int gen, int rows)
+{
+    Recordset rs = Recordset::Create(loopSchema());
+    const QString filler = QString("generation %1 ").arg(gen).repeated(12);
+    for (int i = 0; i < rows; ++i)
+        (void)rs.AddNew({"Gen", "Text"}, {gen, filler});
+    return rs;
+}
+
+constexpr int kLoopRows = 20000;
+
+int rowsOf(int gen)
+{
+    return gen == 1 ? kLoopRows : kLoopRows * 3 / 4;
+}
+
+// Child process: saves two generations in turn over `path` until it is killed, so the kill
+// nearly always lands inside a save.
+int saveLoop(const QString &path)
+{
+    Recordset stores[2] = {generation(1, rowsOf(1)), generation(2, rowsOf(2))};
+    for (int i = 0;; ++i) {
+        if (!stores[i % 2].Save(path))
+            return 2;
+        std::printf("saved %d\n", i % 2 + 1);
+        std::fflush(stdout);
+    }
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+void sqlExec(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    char *err = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &err);
+    const QString message = QString::fromUtf8(err ? err : "");
+    sqlite3_free(err);
+    sqlite3_close(db);
+    QVERIFY2(rc == SQLITE_OK, qPrintable(message));
+}
+
+} // namespace
+
+class TestStoreFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void roundTripKeepsSchemaValuesAndBookmarks();
+    void saveUnderFilterWritesVisibleRowsOnly();
+    void failedSaveKeepsTheOldFile();
+    void unreadableFilesAreRefused_data();
+    void unreadableFilesAreRefused();
+    void killedSaveLeavesOldOrNewFile();
+};
+
+void TestStoreFile::roundTripKeepsSchemaValuesAndBookmarks()
+{
+    TempProfile profile;
+    const QString path = profile.file("all.skl");
+    const double when = *DateValue::parseGeneral("2023-07-08 09:10:11");
+    const QByteArray blob("\x00\xff\x10 zero", 8);
+
+    Recordset rs = Recordset::Create(everyType(), path);
+    QVERIFY(rs.AddNew(
+        {"i32", "dbl", "when", "i8", "u8", "u16", "u32", "ch", "name", "text", "icon", "post"},
+        {-2147483647, 0.1, when, -128, 255, 65535, 4294967295.0, "c", QString::fromUtf8("Zoë 😀"),
+         "line1\r\nline2\t'quoted' \\ \"x\"", blob, QByteArray("a=1&b=2")}));
+    rs.AddNew(); // all Null
+    QVERIFY(rs.AddNew({"name", "text", "post"}, {"", "", QByteArray("")}));
+    QVERIFY(rs.SetAbsolutePosition(2));
+    const double nullRow = rs.Bookmark();
+    QVERIFY(rs.Save());
+    QVERIFY(QDir(profile.path()).entryList(QDir::Files) == QStringList{"all.skl"}); // no temp
+
+    QString error;
+    auto back = Recordset::Open(path, &error);
+    QVERIFY2(back, qPrintable(error));
+    QCOMPARE(back->schema(), everyType());
+    QCOMPARE(back->path(), path);
+    QCOMPARE(back->RecordCount(), 3);
+    QCOMPARE(back->Field("i32"), QVariant(-2147483647));
+    QCOMPARE(back->Field("dbl"), QVariant(0.1));
+    QCOMPARE(back->Field("when"), QVariant(when));
+    QCOMPARE(back->Field("i8"), QVariant(-128));
+    QCOMPARE(back->Field("u8"), QVariant(255));
+    QCOMPARE(back->Field("u16"), QVariant(65535));
+    QCOMPARE(back->Field("u32"), QVariant(qint64(4294967295LL)));
+    QCOMPARE(back->Field("ch"), QVariant("c"));
+    QCOMPARE(back->Field("name"), QVariant(QString::fromUtf8("Zoë 😀")));
+    QCOMPARE(back->Field("text"), QVariant("line1\r\nline2\t'quoted' \\ \"x\""));
+    QCOMPARE(back->Field("icon"), QVariant(blob));
+    QCOMPARE(back->Field("post"), QVariant(QByteArray("a=1&b=2")));
+
+    QVERIFY(back->SetBookmark(nullRow));
+    for (int f = 0; f < back->FieldCount(); ++f)
+        QVERIFY2(!back->Field(f).isValid(), qPrintable(everyType()[f].name));
+    back->MoveNext(); // empty values stay empty, not Null
+    QCOMPARE(back->Field("name"), QVariant(QString("")));
+    QVERIFY(back->Field("text").isValid());
+    QVERIFY(back->Field("post").isValid());
+    QVERIFY(!back->Field("i32").isValid());
+    QVERIFY(back->SetFilter("name = ''"));
+    QCOMPARE(back->RecordCount(), 2);
+
+    // New rows after a reopen never take an id that was handed out before.
+    const double last = back->Bookmark();
+    back->AddNew();
+    QVERIFY(back->Bookmark() > last);
+}
+
+void TestStoreFile::saveUnderFilterWritesVisibleRowsOnly()
+{
+    TempProfile profile;
+    Recordset rs = makeStore(NotesSchema(), {{{"Note", "keep 1"}, {"Status", 0}},
+                                             {{"Note", "drop"}, {"Status", 2}},
+                                             {{"Note", "keep 2"}, {"Status", 1}}});
+    QVERIFY(rs.SetSort("Note DESC"));
+    QVERIFY(rs.SetFilter("Status <> 2"));
+    const QString path = profile.file("notes.skl");
+    QVERIFY(rs.Save(path));
+    QCOMPARE(rs.path(), path); // the store now belongs to that file
+    QCOMPARE(rs.RecordCount(), 2);
+    rs.ClearFilter();
+    QCOMPARE(rs.RecordCount(), 3); // memory keeps every row
+
+    auto back = Recordset::Open(path);
+    QVERIFY(back);
+    QCOMPARE(column(*back, "Note"), (QStringList{"keep 1", "keep 2"})); // stored order
+}
+
+void TestStoreFile::failedSaveKeepsTheOldFile()
+{
+    TempProfile profile;
+    const QString path = profile.file("opts.skl");
+    Recordset rs = makeStore(OptionsSchema(), {{{"key", "a"}, {"value", "1"}}});
+    QVERIFY(rs.Save(path));
+
+    QVERIFY(!rs.Save(profile.file("missing/dir/opts.skl")));
+    QVERIFY(!rs.lastError().isEmpty());
+    QCOMPARE(rs.path(), path);
+
+    // A directory in the way: the rename fails, the temporary file goes away.
+    QVERIFY(QDir(profile.path()).mkdir("blocked.skl"));
+    QVERIFY(!rs.Save(profile.file("blocked.skl")));
+    QCOMPARE(QDir(profile.path()).entryList(QDir::Files), QStringList{"opts.skl"});
+
+    auto back = Recordset::Open(path);
+    QVERIFY(back);
+    QCOMPARE(back->RecordCount(), 1);
+}
+
+void TestStoreFile::unreadableFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *k :
+         {"missing", "empty", "garbage", "truncated", "other database", "unknown format",
+          "unknown type code", "gap in fields", "text in a number field", "missing column"})
+        QTest::newRow(k) << QString(k);
+}
+
+void TestStoreFile::unreadableFilesAreRefused()
+{
+    QFETCH(QString, kind);
+    TempProfile profile;
+    const QString path = profile.file("x.skl");
+    auto validFile = [&](int rows) {
+        Recordset rs = generation(1, rows);
+        QVERIFY(rs.Save(path));
+    };
+
+    if (kind == "empty") {
+        writeFile(path, {});
+    } else if (kind == "garbage") {
+        writeFile(path, QByteArray(5000, 'x'));
+    } else if (kind == "truncated") {
+        validFile(3000);
+        QFile f(path);
+        QVERIFY(f.resize(f.size() / 2));
+    } else if (kind == "other database") {
+        sqlExec(path, "CREATE TABLE t(a); INSERT INTO t VALUES(1);");
+    } else if (kind == "unknown format") {
+        validFile(1);
+        sqlExec(path, "UPDATE skl_store SET format = 99");
+    } else if (kind == "unknown type code") {
+        validFile(1);
+        sqlExec(path, "UPDATE skl_fields SET type = 4 WHERE pos = 0");
+    } else if (kind == "gap in fields") {
+        validFile(1);
+        sqlExec(path, "UPDATE skl_fields SET pos = 5 WHERE pos = 1");
+    } else if (kind == "text in a number field") {
+        validFile(2);
+        sqlExec(path, "UPDATE skl_rows SET c0 = 'abc'");
+    } else if (kind == "missing column") {
+        validFile(1);
+        sqlExec(path, "INSERT INTO skl_fields VALUES(2, 'More', 3, 0)");
+    }
+
+    QString error;
+    auto rs = Recordset::Open(path, &error);
+    QVERIFY(!rs);
+    QVERIFY(!error.isEmpty());
+}
+
+void TestStoreFile::killedSaveLeavesOldOrNewFile()
+{
+    TempProfile profile;
+    const QString path = profile.file("History8.skl");
+    {
+        Recordset first = generation(1, rowsOf(1));
+        QVERIFY(first.Save(path));
+    }
+    int lastGen = 0;
+    for (int round = 0; round < 6; ++round) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {"--save-loop", path});
+        QVERIFY(child.waitForStarted());
+        // Let it finish `round` saves, so the kill lands inside a later one.
+        int lines = 0;
+        while (lines <= round && child.waitForReadyRead(60000)) {
+            while (child.canReadLine()) {
+                child.readLine();
+                ++lines;
+            }
+        }
+        QVERIFY(lines > 0);
+        QThread::msleep(ulong(round) * 3); // vary where in the save the kill lands
+        child.kill();                      // SIGKILL
+        QVERIFY(child.waitForFinished());
+
+        QString error;
+        auto rs = Recordset::Open(path, &error);
+        QVERIFY2(rs, qPrintable(error));
+        const int gen = rs->Field("Gen").toInt();
+        QVERIFY(gen == 1 || gen == 2);
+        QCOMPARE(rs->RecordCount(), rowsOf(gen));
+        QVERIFY(rs->SetFilter(QString("Gen <> %1").arg(gen)));
+        QCOMPARE(rs->RecordCount(), 0); // one whole generation, never a mix
+        lastGen = gen;
+
+        StoreFile::removeStaleTemps(path);
+        QCOMPARE(QDir(profile.path()).entryList(QDir::Files), QStringList{"History8.skl"});
+    }
+    QVERIFY(lastGen >= 1);
+}
+
+int main(int argc, char **argv)
+{
+    if (argc >= 3 && qstrcmp(argv[1], "--save-loop") == 0)
+        return saveLoop(QString::fromLocal8Bit(argv[2]));
+    QCoreApplication app(argc, argv);
+    TestStoreFile test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_store_file.moc"
