@@ -1,0 +1,1190 @@
+#include "WebEngineControl.h"
+
+#include "ProgramSchemeHandler.h"
+#include "WebEngineDocument.h"
+
+#include <QAction>
+#include <QChildEvent>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+#include <QWebChannel>
+#include <QWebEngineContextMenuRequest>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
+#include <QWebEngineHttpRequest>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineView>
+#include <QWheelEvent>
+
+namespace {
+
+constexpr int kBridgeWaitMs = 3000;
+// How long after the user's click or key a link navigation still counts as theirs.
+constexpr qint64 kGestureMs = 1500;
+
+const char kControlProperty[] = "sklControl";
+
+QString bridgeSource()
+{
+    static const QString source = [] {
+        QString text;
+        QFile channel(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+        if (channel.open(QIODevice::ReadOnly))
+            text += QString::fromUtf8(channel.readAll());
+        text += QLatin1Char('\n');
+        QFile bridge(QStringLiteral(":/skimline/bridge.js"));
+        if (bridge.open(QIODevice::ReadOnly))
+            text += QString::fromUtf8(bridge.readAll());
+        return text;
+    }();
+    return source;
+}
+
+bool isNetworkScheme(const QString &scheme)
+{
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+           scheme == QLatin1String("ftp") || scheme == QLatin1String("ws") ||
+           scheme == QLatin1String("wss");
+}
+
+bool isCommandUrl(const QUrl &url)
+{
+    return url.scheme().compare(QLatin1String(ProgramPages::kCommandScheme), Qt::CaseInsensitive) ==
+           0;
+}
+
+bool isProgramScheme(const QUrl &url)
+{
+    return url.scheme().compare(QLatin1String(ProgramPages::kScheme), Qt::CaseInsensitive) == 0;
+}
+
+WindowDisposition dispositionOf(QWebEngineNewWindowRequest::DestinationType t)
+{
+    switch (t) {
+    case QWebEngineNewWindowRequest::InNewWindow:
+        return WindowDisposition::NewWindow;
+    case QWebEngineNewWindowRequest::InNewTab:
+        return WindowDisposition::NewForegroundTab;
+    case QWebEngineNewWindowRequest::InNewBackgroundTab:
+        return WindowDisposition::NewBackgroundTab;
+    case QWebEngineNewWindowRequest::InNewDialog:
+        return WindowDisposition::Popup;
+    }
+    return WindowDisposition::NewWindow;
+}
+
+NavigationKind kindOf(QWebEnginePage::NavigationType t, bool gesture)
+{
+    switch (t) {
+    case QWebEnginePage::NavigationTypeLinkClicked:
+        return gesture ? NavigationKind::LinkClicked : NavigationKind::Other;
+    case QWebEnginePage::NavigationTypeTyped:
+        return NavigationKind::Program;
+    case QWebEnginePage::NavigationTypeFormSubmitted:
+        return NavigationKind::FormSubmitted;
+    case QWebEnginePage::NavigationTypeBackForward:
+        return NavigationKind::BackForward;
+    case QWebEnginePage::NavigationTypeReload:
+        return NavigationKind::Reload;
+    case QWebEnginePage::NavigationTypeRedirect:
+        return NavigationKind::Redirect;
+    default:
+        return NavigationKind::Other;
+    }
+}
+
+qint64 nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+} // namespace
+
+namespace skl_webengine {
+
+// Holds the view; the view hands it the key events the page did not consume.
+class ControlWidget : public QWidget
+{
+public:
+    explicit ControlWidget(WebEngineControl *control) : m_control(control)
+    {
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+    }
+    WebEngineControl *m_control;
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override { key(e, true); }
+    void keyReleaseEvent(QKeyEvent *e) override { key(e, false); }
+
+private:
+    void key(QKeyEvent *e, bool press)
+    {
+        BrowserControlListener *listener = m_control ? m_control->m_listener : nullptr;
+        if (!listener) {
+            e->ignore();
+            return;
+        }
+        KeyInfo k;
+        k.qtKey = e->key();
+        k.modifiers = e->modifiers() & ~Qt::KeypadModifier;
+        k.isKeypad = e->modifiers() & Qt::KeypadModifier;
+        k.virtualKey = virtualKeyFromQt(e->key(), e->modifiers());
+        k.text = e->text();
+        k.isAutoRepeat = e->isAutoRepeat();
+        const bool handled = press ? listener->keyPressUnhandled(*m_control, k)
+                                   : listener->keyReleaseUnhandled(*m_control, k);
+        e->setAccepted(handled);
+    }
+};
+
+class ControlView : public QWebEngineView
+{
+public:
+    ControlView(WebEngineControl *control, QWidget *parent)
+        : QWebEngineView(parent), m_control(control)
+    {
+        installEventFilter(this);
+    }
+    WebEngineControl *m_control;
+    QPointer<QWidget> m_proxy;
+
+    void watchProxy()
+    {
+        QWidget *proxy = focusProxy();
+        if (proxy == m_proxy)
+            return;
+        if (m_proxy)
+            m_proxy->removeEventFilter(this);
+        m_proxy = proxy;
+        if (m_proxy)
+            m_proxy->installEventFilter(this);
+    }
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *e) override
+    {
+        if (m_control && m_control->contextMenu(e->pos()))
+            QWebEngineView::contextMenuEvent(e);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (watched == this) {
+            if (e->type() == QEvent::ChildAdded || e->type() == QEvent::ChildPolished)
+                watchProxy();
+            return false;
+        }
+        if (watched != m_proxy || !m_control)
+            return false;
+        BrowserControlListener *listener = m_control->m_listener;
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease: {
+            auto *me = static_cast<QMouseEvent *>(e);
+            m_control->recordInput(me->button(), me->modifiers(), true);
+            if (!listener)
+                return false;
+            MouseInfo m;
+            m.button = me->button();
+            m.buttons = me->buttons();
+            m.modifiers = me->modifiers();
+            m.position = me->position().toPoint();
+            m.doubleClick = e->type() == QEvent::MouseButtonDblClick;
+            return e->type() == QEvent::MouseButtonRelease
+                       ? listener->mouseButtonReleased(*m_control, m)
+                       : listener->mouseButtonPressed(*m_control, m);
+        }
+        case QEvent::KeyPress: {
+            auto *ke = static_cast<QKeyEvent *>(e);
+            m_control->recordInput(Qt::NoButton, ke->modifiers(), false);
+            return false;
+        }
+        case QEvent::Wheel: {
+            if (!listener)
+                return false;
+            auto *we = static_cast<QWheelEvent *>(e);
+            WheelInfo w;
+            w.delta = we->angleDelta().y();
+            w.modifiers = we->modifiers();
+            w.buttons = we->buttons();
+            w.position = we->position().toPoint();
+            return listener->wheelEvent(*m_control, w);
+        }
+        default:
+            return false;
+        }
+    }
+};
+
+class ControlPage : public QWebEnginePage
+{
+public:
+    ControlPage(WebEngineControl *control, QWebEngineProfile *profile, QObject *parent)
+        : QWebEnginePage(profile, parent), m_control(control)
+    {}
+    WebEngineControl *m_control;
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
+    {
+        return m_control ? m_control->acceptNavigation(url, type, isMainFrame) : false;
+    }
+
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
+                                  int line, const QString &sourceId) override
+    {
+        if (level != ErrorMessageLevel || !m_control)
+            return;
+        QPointer<WebEngineControl> control = m_control;
+        QMetaObject::invokeMethod(
+            m_control,
+            [control, message, line, sourceId] {
+                if (control && control->m_listener)
+                    control->m_listener->scriptError(*control, message, line, sourceId);
+            },
+            Qt::QueuedConnection);
+    }
+};
+
+class ControlInterceptor : public QWebEngineUrlRequestInterceptor
+{
+public:
+    ControlInterceptor(WebEngineControl *control, QObject *parent)
+        : QWebEngineUrlRequestInterceptor(parent), m_control(control)
+    {}
+    WebEngineControl *m_control;
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        if (!m_control) {
+            info.block(true);
+            return;
+        }
+        const QUrl url = info.requestUrl();
+        const QString scheme = url.scheme().toLower();
+        if (scheme == QLatin1String(ProgramPages::kScheme) && !programInitiator(info.initiator())) {
+            info.block(true);
+            return;
+        }
+        if (!isNetworkScheme(scheme))
+            return;
+        if (m_control->m_offline) {
+            info.block(true);
+            return;
+        }
+        if (!m_control->m_userAgent.isEmpty())
+            info.setHttpHeader("User-Agent", m_control->m_userAgent.toUtf8());
+        for (const HostHeaderRule &rule : std::as_const(m_control->m_hostRules)) {
+            if (hostMatches(rule.host, url.host()))
+                info.setHttpHeader(rule.name, rule.value);
+        }
+    }
+};
+
+} // namespace skl_webengine
+
+using namespace skl_webengine;
+
+WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHandler *schemes,
+                                   QObject *parent)
+    : QObject(parent), m_profile(profile), m_schemes(schemes)
+{
+    m_widget = new ControlWidget(this);
+    m_view = new ControlView(this, m_widget);
+    m_widget->layout()->addWidget(m_view);
+    m_page = new ControlPage(this, profile, m_view);
+    m_page->setProperty(kControlProperty, QVariant::fromValue<QObject *>(this));
+    m_view->setPage(m_page);
+    m_interceptor = new ControlInterceptor(this, m_page);
+    m_page->setUrlRequestInterceptor(m_interceptor);
+
+    m_document = new WebEngineDocument(m_page, this);
+    m_channel = new QWebChannel(this);
+    m_channel->registerObject(QStringLiteral("sklBridge"), m_document);
+    m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
+
+    QWebEngineScript script;
+    script.setName(QStringLiteral("skimline-bridge"));
+    script.setSourceCode(bridgeSource());
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(false);
+    m_page->scripts().insert(script);
+
+    QWebEngineSettings *settings = m_page->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+
+    m_bridgeWait.setSingleShot(true);
+    m_bridgeWait.setInterval(kBridgeWaitMs);
+    connect(&m_bridgeWait, &QTimer::timeout, this, [this] {
+        if (m_document->isAwaitingNewDocument())
+            m_document->giveUpWaiting();
+        maybeComplete(true);
+    });
+
+    connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineControl::onLoadStarted);
+    connect(m_page, &QWebEnginePage::loadFinished, this, &WebEngineControl::onLoadFinished);
+    connect(m_page, &QWebEnginePage::loadingChanged, this, &WebEngineControl::onLoadingChanged);
+    connect(m_page, &QWebEnginePage::loadProgress, this, [this](int progress) {
+        if (m_listener && m_load.active && !m_load.completed)
+            m_listener->progressChanged(*this, progress, 100);
+    });
+    connect(m_page, &QWebEnginePage::titleChanged, this, [this](const QString &title) {
+        if (m_listener)
+            m_listener->titleChanged(*this, title);
+    });
+    connect(m_page, &QWebEnginePage::linkHovered, this, [this](const QString &url) {
+        if (m_listener)
+            m_listener->statusTextChanged(*this, url);
+    });
+    connect(m_page, &QWebEnginePage::urlChanged, this, [this] { updateCommandState(); });
+    connect(m_page, &QWebEnginePage::windowCloseRequested, this, [this] {
+        // Queued: the listener may well destroy this control.
+        QPointer<WebEngineControl> self(this);
+        QMetaObject::invokeMethod(
+            this,
+            [self] {
+                if (self && self->m_listener)
+                    self->m_listener->windowClosing(*self);
+            },
+            Qt::QueuedConnection);
+    });
+    connect(m_page, &QWebEnginePage::newWindowRequested, this,
+            &WebEngineControl::onNewWindowRequested);
+    connect(m_document, &WebEngineDocument::documentCreated, this,
+            &WebEngineControl::onDocumentCreated);
+    connect(m_document, &WebEngineDocument::readyStateReported, this,
+            &WebEngineControl::onReadyState);
+    connect(m_document, &WebEngineDocument::formSubmitted, this,
+            [this](const QString &method, const QUrl &action) {
+                m_lastSubmitMethod = method;
+                m_lastSubmitAction = action;
+                m_lastSubmitTime = nowMs();
+            });
+    connect(m_document, &WebEngineDocument::linkClicked, this,
+            [this](const QUrl &href, const QString &target) {
+                m_lastClickHref = href;
+                m_lastClickTarget = target;
+            });
+}
+
+WebEngineControl::~WebEngineControl()
+{
+    m_bridgeWait.stop();
+    if (m_schemes)
+        m_schemes->dropOwner(quintptr(this));
+    if (m_page) {
+        m_page->disconnect(this);
+        m_page->m_control = nullptr;
+        m_page->setProperty(kControlProperty, QVariant());
+    }
+    if (m_interceptor)
+        m_interceptor->m_control = nullptr;
+    if (m_view)
+        m_view->m_control = nullptr;
+    if (m_widget) {
+        m_widget->m_control = nullptr;
+        // The page may be inside one of its own callbacks: let it return first.
+        m_widget->hide();
+        m_widget->setParent(nullptr);
+        m_widget->deleteLater();
+    }
+    m_document->disconnect(this);
+}
+
+WebEngineControl *WebEngineControl::fromPage(QWebEnginePage *page)
+{
+    if (!page)
+        return nullptr;
+    return qobject_cast<WebEngineControl *>(page->property(kControlProperty).value<QObject *>());
+}
+
+QWidget *WebEngineControl::widget() const
+{
+    return m_widget;
+}
+
+Document &WebEngineControl::document()
+{
+    return *m_document;
+}
+
+QWebEngineView *WebEngineControl::view() const
+{
+    return m_view;
+}
+
+QWebEnginePage *WebEngineControl::page() const
+{
+    return m_page;
+}
+
+QWidget *WebEngineControl::inputWidget() const
+{
+    m_view->watchProxy();
+    return m_view->focusProxy() ? m_view->focusProxy() : m_view;
+}
+
+double WebEngineControl::textSizeFactor(int size)
+{
+    static const double factors[] = {0.75, 0.875, 1.0, 1.25, 1.5};
+    return factors[qBound(0, size, 4)];
+}
+
+qint32 WebEngineControl::navErrorFromNetError(int e)
+{
+    // Chromium's net error numbers (net/base/net_error_list.h).
+    switch (e) {
+    case -300: // INVALID_URL
+    case -301: // DISALLOWED_URL_SCHEME
+        return NavErrorCode::InvalidUrl;
+    case -302: // UNKNOWN_URL_SCHEME
+        return NavErrorCode::UnknownProtocol;
+    case -106: // INTERNET_DISCONNECTED
+        return NavErrorCode::NoSession;
+    case -102: // CONNECTION_REFUSED
+    case -104: // CONNECTION_FAILED
+    case -109: // ADDRESS_UNREACHABLE
+    case -108: // ADDRESS_INVALID
+        return NavErrorCode::CannotConnect;
+    case -105: // NAME_NOT_RESOLVED
+    case -137: // NAME_RESOLUTION_FAILED
+    case -130: // PROXY_CONNECTION_FAILED
+        return NavErrorCode::ResourceNotFound;
+    case -6: // FILE_NOT_FOUND
+        return NavErrorCode::ObjectNotFound;
+    case -100: // CONNECTION_CLOSED
+    case -101: // CONNECTION_RESET
+    case -324: // EMPTY_RESPONSE
+        return NavErrorCode::DataNotAvailable;
+    case -7:   // TIMED_OUT
+    case -118: // CONNECTION_TIMED_OUT
+        return NavErrorCode::Timeout;
+    case -10: // ACCESS_DENIED
+        return NavErrorCode::CannotLoadData;
+    case -3: // ABORTED
+        return NavErrorCode::Aborted;
+    default:
+        if (e <= -200 && e > -300) // certificate errors
+            return NavErrorCode::SecurityProblem;
+        if (e <= -310 && e > -400) // bad responses, redirect loops
+            return NavErrorCode::InvalidRequest;
+        return NavErrorCode::DownloadFailure;
+    }
+}
+
+NavigationSource WebEngineControl::currentSource() const
+{
+    // The committed document, not the address of a navigation under way.
+    QUrl current = m_page->history()->currentItem().url();
+    if (!current.isValid() || current.isEmpty())
+        current = m_page->url();
+    if (current.isEmpty() || current == QUrl(QStringLiteral("about:blank")))
+        return NavigationSource::None;
+    return ProgramPages::isProgramUrl(current) ? NavigationSource::ProgramPage
+                                               : NavigationSource::WebContent;
+}
+
+void WebEngineControl::recordInput(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                                   bool fromMouse)
+{
+    if (fromMouse && button == Qt::NoButton)
+        return;
+    m_lastButton = button;
+    m_lastModifiers =
+        modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    m_lastInputMouse = fromMouse;
+    m_lastInputTime = nowMs();
+}
+
+void WebEngineControl::deferSklNavigation(const BeforeNavigateInfo &info)
+{
+    // Command links are always cancelled, so the program may act on them outside the
+    // engine's callback (dialogs, closing this window).
+    QPointer<WebEngineControl> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, info] {
+            if (self && self->m_listener)
+                (void)self->m_listener->beforeNavigate(*self, info);
+        },
+        Qt::QueuedConnection);
+}
+
+bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMainFrame)
+{
+    const auto type = QWebEnginePage::NavigationType(navType);
+    if (qEnvironmentVariableIsSet("SKL_WEB_DEBUG"))
+        qDebug() << "accept?" << url << type << isMainFrame;
+    // Typed navigations come only from this control (navigate, writePage): already decided.
+    if (type == QWebEnginePage::NavigationTypeTyped && isMainFrame) {
+        if (isCommandUrl(url))
+            return false;
+        beginLoad(url);
+        return true;
+    }
+    // A server redirect belongs to the request under way: nothing has committed for it yet.
+    // A redirect after the document committed (meta refresh) is the page's own navigation.
+    if (type == QWebEnginePage::NavigationTypeRedirect && isMainFrame && m_load.active &&
+        !m_load.finished && !m_load.committed &&
+        m_page->history()->currentItem().url() != m_load.url) {
+        if (isCommandUrl(url) || isProgramScheme(url))
+            return false;
+        m_load.url = url;
+        return true;
+    }
+    if (type == QWebEnginePage::NavigationTypeRedirect && !isMainFrame)
+        return !isCommandUrl(url) && !isProgramScheme(url);
+
+    const NavigationSource source = currentSource();
+    const bool gesture = nowMs() - m_lastInputTime < kGestureMs;
+
+    BeforeNavigateInfo info;
+    info.url = url;
+    info.kind = kindOf(type, gesture);
+    info.isTopFrame = isMainFrame;
+    info.linkClicked = info.kind == NavigationKind::LinkClicked;
+    if (gesture && (info.linkClicked || info.kind == NavigationKind::FormSubmitted)) {
+        info.modifiers = m_lastModifiers;
+        info.button = m_lastInputMouse ? m_lastButton : Qt::NoButton;
+        m_lastInputTime = 0; // one gesture, one navigation
+    }
+    if (info.linkClicked && m_lastClickHref == url)
+        info.targetFrameName = m_lastClickTarget;
+    if (info.kind == NavigationKind::FormSubmitted && nowMs() - m_lastSubmitTime < kGestureMs)
+        info.isPost = m_lastSubmitMethod == QLatin1String("post");
+    info.source = source;
+    info.sourceUrl = m_page->history()->currentItem().url();
+
+    if (isCommandUrl(url)) {
+        // Command links count only in the program's own pages.
+        if (source == NavigationSource::ProgramPage && isMainFrame)
+            deferSklNavigation(info);
+        return false;
+    }
+    if (isProgramScheme(url)) {
+        // Web content never reaches the program's pages; history moves are the user's.
+        const bool allowed = source == NavigationSource::ProgramPage ||
+                             type == QWebEnginePage::NavigationTypeBackForward ||
+                             type == QWebEnginePage::NavigationTypeReload;
+        if (!allowed)
+            return false;
+    }
+    if (type != QWebEnginePage::NavigationTypeReload && m_listener) {
+        QPointer<WebEngineControl> self(this);
+        const bool cancel = m_listener->beforeNavigate(*this, info);
+        if (!self)
+            return false;
+        if (cancel)
+            return false;
+    }
+    if (isMainFrame)
+        beginLoad(url);
+    return true;
+}
+
+void WebEngineControl::onNewWindowRequested(QWebEngineNewWindowRequest &request)
+{
+    const QUrl url = request.requestedUrl();
+    const NavigationSource source = currentSource();
+    const bool fromProgram = source == NavigationSource::ProgramPage;
+    if ((isProgramScheme(url) || isCommandUrl(url)) && !fromProgram)
+        return; // dropped
+    const WindowDisposition disposition = dispositionOf(request.destination());
+    QPointer<WebEngineControl> self(this);
+
+    BrowserControl *target = nullptr;
+    if (request.isUserInitiated()) {
+        // A click that the engine would open elsewhere: the program decides, as for any link
+        // of this window.
+        BeforeNavigateInfo info;
+        info.url = url;
+        info.kind = NavigationKind::LinkClicked;
+        info.linkClicked = true;
+        info.modifiers = m_lastModifiers;
+        info.button = m_lastInputMouse ? m_lastButton : Qt::NoButton;
+        info.disposition = disposition;
+        info.source = source;
+        info.sourceUrl = m_page->history()->currentItem().url();
+        if (m_lastClickHref == url)
+            info.targetFrameName = m_lastClickTarget;
+        else if (disposition == WindowDisposition::NewForegroundTab &&
+                 !(m_lastModifiers & (Qt::ControlModifier | Qt::ShiftModifier)) &&
+                 m_lastButton != Qt::MiddleButton)
+            info.targetFrameName = QStringLiteral("_blank");
+        m_lastInputTime = 0;
+        if (isCommandUrl(url)) {
+            deferSklNavigation(info);
+            return;
+        }
+        if (m_listener && m_listener->beforeNavigate(*this, info))
+            return;
+        if (!self)
+            return;
+        if (disposition == WindowDisposition::NewBackgroundTab) {
+            // Ctrl or middle button: the link loads here.
+            m_document->awaitNewDocument();
+            QWebEngineHttpRequest req(url);
+            if (source == NavigationSource::WebContent && !info.sourceUrl.isEmpty())
+                req.setHeader("Referer", info.sourceUrl.toEncoded());
+            m_page->load(req);
+            return;
+        }
+    }
+    if (!m_listener)
+        return;
+    NewWindowInfo ni;
+    ni.url = url;
+    ni.disposition = disposition;
+    ni.userInitiated = request.isUserInitiated();
+    ni.source = source;
+    ni.sourceUrl = m_page->history()->currentItem().url();
+    target = m_listener->newWindowRequested(*this, ni);
+    if (!self || !target)
+        return;
+    if (target == this) {
+        m_document->awaitNewDocument();
+        m_page->load(url);
+        return;
+    }
+    QString headers;
+    if (source == NavigationSource::WebContent && !ni.sourceUrl.isEmpty())
+        headers = QStringLiteral("Referer: ") + QString::fromUtf8(ni.sourceUrl.toEncoded());
+    (void)target->navigate(url, headers);
+}
+
+bool WebEngineControl::navigate(const QUrl &url, const QString &headers, const QByteArray &postData)
+{
+    const std::optional<QList<HeaderLine>> lines = parseHeaderLines(headers);
+    if (!lines || !url.isValid() || url.isEmpty())
+        return false;
+    BeforeNavigateInfo info;
+    info.url = url;
+    info.kind = NavigationKind::Program;
+    info.isPost = !postData.isEmpty();
+    info.postData = postData;
+    info.headers = headers;
+    info.source = currentSource();
+    info.sourceUrl = m_page->history()->currentItem().url();
+    QPointer<WebEngineControl> self(this);
+    if (m_listener && m_listener->beforeNavigate(*this, info))
+        return true;
+    if (!self || isCommandUrl(url))
+        return true;
+
+    QWebEngineHttpRequest request(url, postData.isEmpty() ? QWebEngineHttpRequest::Get
+                                                          : QWebEngineHttpRequest::Post);
+    bool hasContentType = false;
+    for (const HeaderLine &h : *lines) {
+        request.setHeader(h.name, h.value);
+        hasContentType = hasContentType || h.name.compare("content-type", Qt::CaseInsensitive) == 0;
+    }
+    if (!postData.isEmpty()) {
+        request.setPostData(postData);
+        if (!hasContentType)
+            request.setHeader("Content-Type", "application/x-www-form-urlencoded");
+    }
+    const QUrl current = m_page->url();
+    const bool sameDocument =
+        url.hasFragment() && postData.isEmpty() &&
+        url.adjusted(QUrl::RemoveFragment) == current.adjusted(QUrl::RemoveFragment);
+    if (!sameDocument)
+        m_document->awaitNewDocument();
+    m_page->load(request);
+    return true;
+}
+
+QUrl WebEngineControl::writePage(const QString &html, const QString &name)
+{
+    if (!m_schemes)
+        return QUrl();
+    const QUrl url = m_schemes->addWrittenPage(
+        quintptr(this), name.isEmpty() ? QStringLiteral("page.htm") : name, html.toUtf8());
+    m_document->awaitNewDocument();
+    m_page->load(url);
+    return url;
+}
+
+void WebEngineControl::stop()
+{
+    m_page->triggerAction(QWebEnginePage::Stop);
+}
+
+void WebEngineControl::refresh()
+{
+    m_document->awaitNewDocument();
+    m_page->triggerAction(QWebEnginePage::Reload);
+}
+
+void WebEngineControl::goBack()
+{
+    if (!canGoBack())
+        return;
+    m_document->awaitNewDocument();
+    m_page->triggerAction(QWebEnginePage::Back);
+}
+
+void WebEngineControl::goForward()
+{
+    if (!canGoForward())
+        return;
+    m_document->awaitNewDocument();
+    m_page->triggerAction(QWebEnginePage::Forward);
+}
+
+bool WebEngineControl::canGoBack() const
+{
+    return m_page->history()->canGoBack();
+}
+
+bool WebEngineControl::canGoForward() const
+{
+    return m_page->history()->canGoForward();
+}
+
+void WebEngineControl::updateCommandState()
+{
+    const bool back = canGoBack();
+    const bool forward = canGoForward();
+    if (back == m_canBack && forward == m_canForward)
+        return;
+    m_canBack = back;
+    m_canForward = forward;
+    if (m_listener)
+        m_listener->commandStateChanged(*this, back, forward);
+}
+
+bool WebEngineControl::queryCommandEnabled(BrowserCommand command) const
+{
+    const bool hasDocument = !m_page->url().isEmpty();
+    switch (command) {
+    case BrowserCommand::Cut:
+        return m_page->action(QWebEnginePage::Cut)->isEnabled();
+    case BrowserCommand::Copy:
+        return m_page->hasSelection();
+    case BrowserCommand::Paste:
+        return m_page->action(QWebEnginePage::Paste)->isEnabled();
+    case BrowserCommand::Undo:
+        return m_page->action(QWebEnginePage::Undo)->isEnabled();
+    case BrowserCommand::Redo:
+        return m_page->action(QWebEnginePage::Redo)->isEnabled();
+    case BrowserCommand::SelectAll:
+    case BrowserCommand::Print:
+    case BrowserCommand::PrintPreview:
+    case BrowserCommand::SaveAs:
+    case BrowserCommand::Refresh:
+        return hasDocument && !(command != BrowserCommand::SelectAll && m_printing);
+    case BrowserCommand::PageSetup:
+    case BrowserCommand::TextSize:
+        return true;
+    case BrowserCommand::Stop:
+        return m_loading;
+    }
+    return false;
+}
+
+bool WebEngineControl::execCommand(BrowserCommand command, CommandPrompt prompt)
+{
+    if (!queryCommandEnabled(command))
+        return false;
+    const bool ask = prompt != CommandPrompt::DontPrompt;
+    switch (command) {
+    case BrowserCommand::Cut:
+        m_page->triggerAction(QWebEnginePage::Cut);
+        return true;
+    case BrowserCommand::Copy:
+        m_page->triggerAction(QWebEnginePage::Copy);
+        return true;
+    case BrowserCommand::Paste:
+        m_page->triggerAction(QWebEnginePage::Paste);
+        return true;
+    case BrowserCommand::Undo:
+        m_page->triggerAction(QWebEnginePage::Undo);
+        return true;
+    case BrowserCommand::Redo:
+        m_page->triggerAction(QWebEnginePage::Redo);
+        return true;
+    case BrowserCommand::SelectAll:
+        m_page->triggerAction(QWebEnginePage::SelectAll);
+        return true;
+    case BrowserCommand::Refresh:
+        refresh();
+        return true;
+    case BrowserCommand::Stop:
+        stop();
+        return true;
+    case BrowserCommand::TextSize:
+        return true; // setTextSize() carries the value
+    case BrowserCommand::Print:
+        print(false, ask);
+        return true;
+    case BrowserCommand::PrintPreview:
+        print(true, true);
+        return true;
+    case BrowserCommand::PageSetup: {
+        if (!m_printer)
+            m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        QPageSetupDialog dialog(m_printer.get(), m_widget);
+        return dialog.exec() == QDialog::Accepted;
+    }
+    case BrowserCommand::SaveAs:
+        return saveAs(ask);
+    }
+    return false;
+}
+
+void WebEngineControl::print(bool preview, bool prompt)
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (preview) {
+        QPrintPreviewDialog dialog(m_printer.get(), m_widget);
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *printer) {
+            // The preview paints synchronously; this is a user command, not an engine callback.
+            QEventLoop loop;
+            connect(m_view, &QWebEngineView::printFinished, &loop, &QEventLoop::quit);
+            m_printing = true;
+            m_view->print(printer);
+            loop.exec();
+            m_printing = false;
+        });
+        dialog.exec();
+        return;
+    }
+    if (prompt) {
+        QPrintDialog dialog(m_printer.get(), m_widget);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
+    m_printing = true;
+    connect(
+        m_view, &QWebEngineView::printFinished, this, [this](bool) { m_printing = false; },
+        Qt::SingleShotConnection);
+    m_view->print(m_printer.get());
+}
+
+bool WebEngineControl::saveAs(bool prompt)
+{
+    QString name = m_page->title().trimmed();
+    name.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")), QStringLiteral("_"));
+    if (name.isEmpty())
+        name = QStringLiteral("page");
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (dir.isEmpty())
+        dir = QDir::homePath();
+    QString path = QDir(dir).filePath(name + QStringLiteral(".html"));
+    if (prompt) {
+        path = QFileDialog::getSaveFileName(
+            m_widget, tr("Save As"), path,
+            tr("Web page, HTML only (*.html *.htm);;Web archive (*.mhtml)"));
+        if (path.isEmpty())
+            return false;
+    }
+    const auto format = path.endsWith(QLatin1String(".mhtml"), Qt::CaseInsensitive)
+                            ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
+                            : QWebEngineDownloadRequest::SingleHtmlSaveFormat;
+    m_page->save(path, format);
+    return true;
+}
+
+void WebEngineControl::setTextSize(int size)
+{
+    m_textSize = qBound(0, size, 4);
+    applyZoom();
+}
+
+void WebEngineControl::setZoomFactor(double factor)
+{
+    m_zoom = qBound(0.25, factor, 5.0);
+    applyZoom();
+}
+
+void WebEngineControl::applyZoom()
+{
+    m_page->setZoomFactor(qBound(0.25, m_zoom * textSizeFactor(m_textSize), 5.0));
+}
+
+QUrl WebEngineControl::locationUrl() const
+{
+    return m_page->url();
+}
+
+QString WebEngineControl::title() const
+{
+    return m_page->title();
+}
+
+QString WebEngineControl::selectedText() const
+{
+    return m_page->selectedText();
+}
+
+void WebEngineControl::setFocus()
+{
+    m_view->setFocus(Qt::OtherFocusReason);
+    m_document->focus(ElementRef());
+}
+
+void WebEngineControl::setOffline(bool offline)
+{
+    m_offline = offline;
+}
+
+void WebEngineControl::setUserAgent(const QString &userAgent)
+{
+    m_userAgent = userAgent;
+}
+
+QString WebEngineControl::userAgent() const
+{
+    return m_userAgent.isEmpty() ? m_profile->httpUserAgent() : m_userAgent;
+}
+
+void WebEngineControl::setHostHeaderRules(const QList<HostHeaderRule> &rules)
+{
+    m_hostRules = rules;
+}
+
+void WebEngineControl::sleep(SleepMode mode)
+{
+    if (m_asleep)
+        return;
+    // A visible page cannot be frozen or discarded.
+    m_page->setVisible(false);
+    m_page->setLifecycleState(mode == SleepMode::Freeze
+                                  ? QWebEnginePage::LifecycleState::Frozen
+                                  : QWebEnginePage::LifecycleState::Discarded);
+    m_asleep = true;
+}
+
+void WebEngineControl::wake()
+{
+    if (!m_asleep)
+        return;
+    m_asleep = false;
+    m_page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    m_page->setVisible(m_widget && m_widget->isVisible());
+}
+
+bool WebEngineControl::contextMenu(const QPoint &pos)
+{
+    if (!m_listener)
+        return true;
+    ContextMenuInfo info;
+    info.position = pos;
+    if (QWebEngineContextMenuRequest *request = m_view->lastContextMenuRequest()) {
+        info.linkUrl = request->linkUrl();
+        info.linkText = request->linkText();
+        info.selectedText = request->selectedText();
+        info.isEditable = request->isContentEditable();
+    }
+    return m_listener->contextMenuRequested(*this, info);
+}
+
+void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
+{
+    if (!m_listener) {
+        download->cancel();
+        return;
+    }
+    const QString path =
+        m_listener->downloadRequested(*this, download->url(), download->suggestedFileName());
+    if (path.isEmpty()) {
+        download->cancel();
+        return;
+    }
+    const QFileInfo info(path);
+    download->setDownloadDirectory(info.absolutePath());
+    download->setDownloadFileName(info.fileName());
+    QPointer<WebEngineControl> self(this);
+    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [self, download, path] {
+        if (!download->isFinished() || !self || !self->m_listener)
+            return;
+        self->m_listener->downloadFinished(
+            *self, path, download->state() == QWebEngineDownloadRequest::DownloadCompleted);
+    });
+    download->accept();
+}
+
+// The life of one top-level load, in the order the program expects:
+// downloadBegin, navigateComplete, readyState interactive, downloadComplete,
+// documentComplete, readyState complete.
+void WebEngineControl::onLoadStarted()
+{
+    if (qEnvironmentVariableIsSet("SKL_WEB_DEBUG"))
+        qDebug() << "loadStarted" << m_page->url();
+    m_loading = true;
+}
+
+void WebEngineControl::beginLoad(const QUrl &url)
+{
+    if (m_load.active && !m_load.completed) {
+        // A new navigation ends the one before: its document, when it has one, is complete.
+        QPointer<WebEngineControl> self(this);
+        if (m_load.finished) {
+            maybeComplete(true);
+        } else {
+            m_load.completed = true;
+            if (m_listener)
+                m_listener->downloadComplete(*this);
+        }
+        if (!self)
+            return;
+    }
+    m_bridgeWait.stop();
+    m_load = LoadState();
+    m_load.active = true;
+    m_load.url = url;
+    if (m_listener)
+        m_listener->downloadBegin(*this);
+}
+
+void WebEngineControl::onLoadingChanged(const QWebEngineLoadingInfo &info)
+{
+    if (qEnvironmentVariableIsSet("SKL_WEB_DEBUG"))
+        qDebug() << "loadingChanged" << info.url() << info.status() << info.isErrorPage()
+                 << info.errorDomain() << info.errorCode();
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+        return;
+    // Only the end of the load this control began; a cancelled navigation ends too.
+    if (!m_load.active || m_load.finished || info.url() != m_load.url)
+        return;
+    m_load.finished = true;
+    m_load.ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+    updateCommandState();
+    QPointer<WebEngineControl> self(this);
+    if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus ||
+        (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain &&
+         info.errorCode() == -3)) {
+        m_load.aborted = true;
+    } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
+        int code = info.errorCode();
+        if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain)
+            code = navErrorFromNetError(code);
+        if (m_listener)
+            (void)m_listener->navigateError(*this, info.url(), code, info.errorString(), true);
+        if (!self)
+            return;
+    }
+    if (m_load.aborted && !m_load.committed) {
+        m_load.completed = true;
+        if (m_document->isAwaitingNewDocument())
+            m_bridgeWait.start();
+        if (m_listener)
+            m_listener->downloadComplete(*this);
+        return;
+    }
+    maybeComplete(!m_load.ok);
+    if (self && !m_load.completed)
+        m_bridgeWait.start();
+}
+
+void WebEngineControl::onLoadFinished(bool ok)
+{
+    if (qEnvironmentVariableIsSet("SKL_WEB_DEBUG"))
+        qDebug() << "loadFinished" << ok << m_page->url();
+    m_loading = false;
+    updateCommandState();
+}
+
+void WebEngineControl::onDocumentCreated(const QUrl &url, const QString &readyState)
+{
+    if (!m_load.active || m_load.completed) {
+        // A document the engine made without a load of its own (an opened window).
+        if (m_listener)
+            m_listener->navigateComplete(*this, url, true);
+    } else if (!m_load.committed) {
+        m_load.committed = true;
+        m_load.url = url;
+        QPointer<WebEngineControl> self(this);
+        if (m_listener)
+            m_listener->navigateComplete(*this, url, true);
+        if (!self)
+            return;
+    }
+    if (m_bridgeWait.isActive() && !m_document->isAwaitingNewDocument() && m_load.completed)
+        m_bridgeWait.stop();
+    onReadyState(readyState);
+}
+
+void WebEngineControl::fireInteractive()
+{
+    if (m_load.interactive)
+        return;
+    m_load.interactive = true;
+    if (m_listener)
+        m_listener->readyStateChanged(*this, ReadyState::Interactive);
+}
+
+void WebEngineControl::onReadyState(const QString &readyState)
+{
+    if (readyState == QLatin1String("loading")) {
+        if (m_load.completed)
+            m_load.interactive = false; // document.open() started a new document
+        return;
+    }
+    if (readyState != QLatin1String("interactive") && readyState != QLatin1String("complete"))
+        return;
+    QPointer<WebEngineControl> self(this);
+    fireInteractive();
+    if (!self || readyState != QLatin1String("complete"))
+        return;
+    if (m_load.completed) {
+        if (m_listener && m_load.committed)
+            m_listener->readyStateChanged(*this, ReadyState::Complete);
+        return;
+    }
+    m_load.bridgeComplete = true;
+    maybeComplete(false);
+}
+
+void WebEngineControl::maybeComplete(bool force)
+{
+    if (m_load.completed || !m_load.finished)
+        return;
+    if (!force && !m_load.bridgeComplete)
+        return;
+    m_load.completed = true;
+    m_bridgeWait.stop();
+    const QUrl url = m_page->url();
+    QPointer<WebEngineControl> self(this);
+    if (!m_load.committed) {
+        m_load.committed = true;
+        if (m_listener)
+            m_listener->navigateComplete(*this, url, true);
+        if (!self)
+            return;
+    }
+    fireInteractive();
+    if (!self || !m_listener)
+        return;
+    m_listener->downloadComplete(*this);
+    if (!self || !m_listener)
+        return;
+    m_listener->documentComplete(*this, url, true);
+    if (!self || !m_listener)
+        return;
+    m_listener->readyStateChanged(*this, ReadyState::Complete);
+}

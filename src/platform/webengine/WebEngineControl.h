@@ -1,0 +1,173 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+
+#include "platform/BrowserControl.h"
+#include "platform/PageWriter.h"
+
+class QWebChannel;
+class QWebEngineDownloadRequest;
+class QWebEngineLoadingInfo;
+class QPrinter;
+class QWebEngineNewWindowRequest;
+class QWebEngineProfile;
+class QWebEngineView;
+class QWebEnginePage;
+class ProgramSchemeHandler;
+class WebEngineDocument;
+
+namespace skl_webengine {
+class ControlWidget;
+class ControlView;
+class ControlPage;
+class ControlInterceptor;
+} // namespace skl_webengine
+
+// A BrowserControl on a QWebEngineView inside a plain container widget (the container receives
+// the key events that the page did not consume).
+class WebEngineControl : public QObject, public BrowserControl, public PageWriter
+{
+    Q_OBJECT
+public:
+    WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHandler *schemes,
+                     QObject *parent = nullptr);
+    ~WebEngineControl() override;
+
+    void setListener(BrowserControlListener *listener) override { m_listener = listener; }
+    QWidget *widget() const override;
+    Document &document() override;
+    PageWriter &pageWriter() override { return *this; }
+
+    bool navigate(const QUrl &url, const QString &headers = QString(),
+                  const QByteArray &postData = QByteArray()) override;
+    void stop() override;
+    void refresh() override;
+    void goBack() override;
+    void goForward() override;
+    bool canGoBack() const override;
+    bool canGoForward() const override;
+
+    bool execCommand(BrowserCommand command,
+                     CommandPrompt prompt = CommandPrompt::Default) override;
+    bool queryCommandEnabled(BrowserCommand command) const override;
+    void setTextSize(int size) override;
+    int textSize() const override { return m_textSize; }
+    void setZoomFactor(double factor) override;
+    double zoomFactor() const override { return m_zoom; }
+
+    QUrl locationUrl() const override;
+    QString title() const override;
+    bool isLoading() const override { return m_loading; }
+    QString selectedText() const override;
+    void setFocus() override;
+
+    void setOffline(bool offline) override;
+    bool isOffline() const override { return m_offline; }
+    void setUserAgent(const QString &userAgent) override;
+    QString userAgent() const override;
+    void setHostHeaderRules(const QList<HostHeaderRule> &rules) override;
+
+    void sleep(SleepMode mode) override;
+    void wake() override;
+    bool isAsleep() const override { return m_asleep; }
+
+    QUrl writePage(const QString &html, const QString &name = QString()) override;
+
+    // For tests and the platform.
+    QWebEngineView *view() const;
+    QWebEnginePage *page() const;
+    // The widget that receives the mouse and keys (changes when the renderer is replaced).
+    QWidget *inputWidget() const;
+    // The control showing page, or null.
+    static WebEngineControl *fromPage(QWebEnginePage *page);
+    // A file download the page started (not a saved page).
+    void handleDownload(QWebEngineDownloadRequest *download);
+    // Text sizes 0..4 as zoom factors.
+    static double textSizeFactor(int size);
+    // A network failure of the engine as the old platform's error code.
+    static qint32 navErrorFromNetError(int netError);
+
+private:
+    friend class skl_webengine::ControlPage;
+    friend class skl_webengine::ControlView;
+    friend class skl_webengine::ControlWidget;
+    friend class skl_webengine::ControlInterceptor;
+
+    struct LoadState
+    {
+        bool active = false;
+        bool committed = false;
+        bool interactive = false;
+        bool finished = false;
+        bool ok = false;
+        bool bridgeComplete = false;
+        bool completed = false;
+        bool aborted = false;
+        QUrl url;
+    };
+
+    bool acceptNavigation(const QUrl &url, int type, bool isMainFrame);
+    void onNewWindowRequested(QWebEngineNewWindowRequest &request);
+    void onLoadStarted();
+    void beginLoad(const QUrl &url);
+    void onLoadFinished(bool ok);
+    void onLoadingChanged(const QWebEngineLoadingInfo &info);
+    void onDocumentCreated(const QUrl &url, const QString &readyState);
+    void onReadyState(const QString &readyState);
+    void maybeComplete(bool force);
+    void fireInteractive();
+    void updateCommandState();
+    void applyZoom();
+    NavigationSource currentSource() const;
+    void recordInput(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, bool fromMouse);
+    bool contextMenu(const QPoint &pos);
+    void print(bool preview, bool prompt);
+    bool saveAs(bool prompt);
+    void deferSklNavigation(const BeforeNavigateInfo &info);
+
+    BrowserControlListener *m_listener = nullptr;
+    QWebEngineProfile *m_profile;
+    QPointer<ProgramSchemeHandler> m_schemes;
+    QPointer<skl_webengine::ControlWidget> m_widget;
+    skl_webengine::ControlView *m_view = nullptr;
+    skl_webengine::ControlPage *m_page = nullptr;
+    skl_webengine::ControlInterceptor *m_interceptor = nullptr;
+    QWebChannel *m_channel = nullptr;
+    WebEngineDocument *m_document = nullptr;
+
+    // A navigation the control started itself and already reported (or must not report).
+    bool m_expectOwnNavigation = false;
+    QUrl m_ownNavigationUrl;
+    LoadState m_load;
+    QTimer m_bridgeWait;
+    bool m_loading = false;
+    bool m_canBack = false;
+    bool m_canForward = false;
+
+    int m_textSize = 2;
+    double m_zoom = 1.0;
+    bool m_offline = false;
+    QString m_userAgent;
+    QList<HostHeaderRule> m_hostRules;
+    bool m_asleep = false;
+
+    // The user's last input, for the modifiers and button of the navigation it causes.
+    Qt::MouseButton m_lastButton = Qt::NoButton;
+    Qt::KeyboardModifiers m_lastModifiers = Qt::NoModifier;
+    bool m_lastInputMouse = false;
+    qint64 m_lastInputTime = 0; // ms since epoch
+    // The last form submission the page reported, to tell a POST from a GET.
+    QString m_lastSubmitMethod;
+    QUrl m_lastSubmitAction;
+    qint64 m_lastSubmitTime = 0;
+    QString m_lastClickTarget;
+    QUrl m_lastClickHref;
+
+    std::unique_ptr<QPrinter> m_printer;
+    bool m_printing = false;
+};

@@ -1,0 +1,566 @@
+#include "WebEngineDocument.h"
+
+#include <QJsonValue>
+#include <QPointer>
+#include <QTimer>
+#include <QWebEnginePage>
+
+namespace {
+
+QJsonObject refJson(const ElementRef &ref)
+{
+    QJsonObject o;
+    if (!ref.id.isEmpty())
+        o.insert(QStringLiteral("id"), ref.id);
+    if (ref.handle)
+        o.insert(QStringLiteral("handle"), double(ref.handle));
+    return o;
+}
+
+int modifierBits(Qt::KeyboardModifiers m)
+{
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
+           (m & Qt::AltModifier ? 4 : 0);
+}
+
+Qt::KeyboardModifiers modifiersFromBits(int bits)
+{
+    Qt::KeyboardModifiers m;
+    if (bits & 1)
+        m |= Qt::ShiftModifier;
+    if (bits & 2)
+        m |= Qt::ControlModifier;
+    if (bits & 4)
+        m |= Qt::AltModifier;
+    if (bits & 8)
+        m |= Qt::MetaModifier;
+    return m;
+}
+
+ReadyState readyStateFrom(const QString &s)
+{
+    if (s == QLatin1String("complete"))
+        return ReadyState::Complete;
+    if (s == QLatin1String("interactive"))
+        return ReadyState::Interactive;
+    if (s == QLatin1String("loading"))
+        return ReadyState::Loading;
+    return ReadyState::Uninitialized;
+}
+
+qint64 handleOf(const QJsonValue &v)
+{
+    return qint64(v.toDouble());
+}
+
+QString str(const QJsonObject &o, const char *key)
+{
+    return o.value(QLatin1String(key)).toString();
+}
+
+int num(const QJsonObject &o, const char *key)
+{
+    return o.value(QLatin1String(key)).toInt();
+}
+
+} // namespace
+
+WebEngineDocument::WebEngineDocument(QWebEnginePage *page, QObject *parent)
+    : QObject(parent), m_page(page)
+{}
+
+WebEngineDocument::~WebEngineDocument() = default;
+
+ElementSnapshot WebEngineDocument::elementFromJson(const QJsonObject &o)
+{
+    ElementSnapshot e;
+    e.handle = handleOf(o.value(QLatin1String("handle")));
+    e.id = str(o, "id");
+    e.tagName = str(o, "tagName");
+    e.className = str(o, "className");
+    e.name = str(o, "name");
+    e.text = str(o, "text");
+    e.value = str(o, "value");
+    e.checked = o.value(QLatin1String("checked")).toBool();
+    e.href = str(o, "href");
+    e.target = str(o, "target");
+    e.type = str(o, "type");
+    e.styleText = str(o, "styleText");
+    e.isEditable = o.value(QLatin1String("isEditable")).toBool();
+    e.linkHref = str(o, "linkHref");
+    e.linkTarget = str(o, "linkTarget");
+    e.linkHandle = handleOf(o.value(QLatin1String("linkHandle")));
+    return e;
+}
+
+void WebEngineDocument::setEventRules(const QList<EventRule> &rules)
+{
+    QJsonArray list;
+    for (const EventRule &r : rules) {
+        QJsonObject o;
+        o.insert(QStringLiteral("type"), int(r.type));
+        o.insert(QStringLiteral("selector"), r.selector);
+        if (r.keyCode)
+            o.insert(QStringLiteral("keyCode"), *r.keyCode);
+        if (r.modifiers)
+            o.insert(QStringLiteral("modifiers"), modifierBits(*r.modifiers));
+        if (r.buttons)
+            o.insert(QStringLiteral("buttons"), *r.buttons);
+        o.insert(QStringLiteral("preventDefault"), r.preventDefault);
+        o.insert(QStringLiteral("stopPropagation"), r.stopPropagation);
+        list.append(o);
+    }
+    m_rules = list;
+    QJsonObject m;
+    m.insert(QStringLiteral("op"), QStringLiteral("rules"));
+    m.insert(QStringLiteral("rules"), list);
+    send(m);
+}
+
+void WebEngineDocument::write(const QString &op, const ElementRef &element, QJsonObject fields)
+{
+    if (element.isNull())
+        return;
+    fields.insert(QStringLiteral("op"), op);
+    fields.insert(QStringLiteral("ref"), refJson(element));
+    send(fields);
+}
+
+void WebEngineDocument::setInnerHTML(const ElementRef &element, const QString &html)
+{
+    write(QStringLiteral("innerHTML"), element, {{QStringLiteral("html"), html}});
+}
+
+void WebEngineDocument::setInnerText(const ElementRef &element, const QString &text)
+{
+    write(QStringLiteral("innerText"), element, {{QStringLiteral("text"), text}});
+}
+
+void WebEngineDocument::setOuterHTML(const ElementRef &element, const QString &html)
+{
+    write(QStringLiteral("outerHTML"), element, {{QStringLiteral("html"), html}});
+}
+
+void WebEngineDocument::insertAdjacentHTML(const ElementRef &element, const QString &where,
+                                           const QString &html)
+{
+    write(QStringLiteral("insertAdjacentHTML"), element,
+          {{QStringLiteral("where"), where}, {QStringLiteral("html"), html}});
+}
+
+void WebEngineDocument::setStyle(const ElementRef &element, const QString &property,
+                                 const QString &value)
+{
+    write(QStringLiteral("style"), element,
+          {{QStringLiteral("property"), property}, {QStringLiteral("value"), value}});
+}
+
+void WebEngineDocument::setAttribute(const ElementRef &element, const QString &name,
+                                     const QString &value)
+{
+    write(QStringLiteral("attr"), element,
+          {{QStringLiteral("name"), name}, {QStringLiteral("value"), value}});
+}
+
+void WebEngineDocument::setValue(const ElementRef &element, const QString &value)
+{
+    write(QStringLiteral("value"), element, {{QStringLiteral("value"), value}});
+}
+
+void WebEngineDocument::setChecked(const ElementRef &element, bool checked)
+{
+    write(QStringLiteral("checked"), element, {{QStringLiteral("checked"), checked}});
+}
+
+void WebEngineDocument::addCssRule(const QString &selector, const QString &declarations)
+{
+    send({{QStringLiteral("op"), QStringLiteral("cssRule")},
+          {QStringLiteral("selector"), selector},
+          {QStringLiteral("declarations"), declarations}});
+}
+
+void WebEngineDocument::setBodyZoom(const QString &zoom)
+{
+    send({{QStringLiteral("op"), QStringLiteral("bodyZoom")}, {QStringLiteral("value"), zoom}});
+}
+
+void WebEngineDocument::scrollTo(int x, int y)
+{
+    send({{QStringLiteral("op"), QStringLiteral("scrollTo")},
+          {QStringLiteral("x"), x},
+          {QStringLiteral("y"), y}});
+}
+
+void WebEngineDocument::scrollIntoView(const ElementRef &element)
+{
+    write(QStringLiteral("scrollIntoView"), element, {});
+}
+
+void WebEngineDocument::focus(const ElementRef &element)
+{
+    if (element.isNull()) {
+        send({{QStringLiteral("op"), QStringLiteral("focusWindow")}});
+        return;
+    }
+    write(QStringLiteral("focus"), element, {});
+}
+
+void WebEngineDocument::highlightTerms(const QStringList &terms, const QStringList &styles)
+{
+    send({{QStringLiteral("op"), QStringLiteral("highlight")},
+          {QStringLiteral("terms"), QJsonArray::fromStringList(terms)},
+          {QStringLiteral("styles"), QJsonArray::fromStringList(styles)}});
+}
+
+void WebEngineDocument::execCommand(const QString &command, bool showUi, const QString &value)
+{
+    // The clipboard is out of the page's reach; the engine's own actions do these.
+    const QString c = command.toLower();
+    if (c == QLatin1String("paste") || c == QLatin1String("copy") || c == QLatin1String("cut") ||
+        c == QLatin1String("selectall")) {
+        const QWebEnginePage::WebAction action = c == QLatin1String("paste") ? QWebEnginePage::Paste
+                                                 : c == QLatin1String("copy") ? QWebEnginePage::Copy
+                                                 : c == QLatin1String("cut")
+                                                     ? QWebEnginePage::Cut
+                                                     : QWebEnginePage::SelectAll;
+        // After the writes before it (a focus() usually) have reached the page.
+        QPointer<QWebEnginePage> page = m_page;
+        query(QStringLiteral("bodyText"), {}, [page, action](const QJsonValue &) {
+            if (page)
+                page->triggerAction(action);
+        });
+        return;
+    }
+    send({{QStringLiteral("op"), QStringLiteral("execCommand")},
+          {QStringLiteral("command"), command},
+          {QStringLiteral("showUi"), showUi},
+          {QStringLiteral("value"), value}});
+}
+
+void WebEngineDocument::queryLinks(std::function<void(const QList<LinkInfo> &)> done)
+{
+    query(QStringLiteral("links"), {}, [done](const QJsonValue &v) {
+        QList<LinkInfo> out;
+        for (const QJsonValue &item : v.toArray()) {
+            const QJsonObject o = item.toObject();
+            out.append({str(o, "href"), str(o, "innerHTML"), str(o, "text"), num(o, "frameIndex")});
+        }
+        done(out);
+    });
+}
+
+void WebEngineDocument::queryForms(std::function<void(const QList<FormInfo> &)> done)
+{
+    query(QStringLiteral("forms"), {}, [done](const QJsonValue &v) {
+        QList<FormInfo> out;
+        for (const QJsonValue &item : v.toArray()) {
+            const QJsonObject o = item.toObject();
+            FormInfo f;
+            f.name = str(o, "name");
+            f.id = str(o, "id");
+            f.action = str(o, "action");
+            f.method = str(o, "method");
+            f.frameIndex = num(o, "frameIndex");
+            for (const QJsonValue &fv : o.value(QLatin1String("fields")).toArray()) {
+                const QJsonObject fo = fv.toObject();
+                f.fields.append({str(fo, "tagName"), str(fo, "type"), str(fo, "name"),
+                                 str(fo, "id"), str(fo, "value"),
+                                 fo.value(QLatin1String("checked")).toBool()});
+            }
+            out.append(f);
+        }
+        done(out);
+    });
+}
+
+void WebEngineDocument::queryMeta(std::function<void(const QList<MetaInfo> &)> done)
+{
+    query(QStringLiteral("meta"), {}, [done](const QJsonValue &v) {
+        QList<MetaInfo> out;
+        for (const QJsonValue &item : v.toArray()) {
+            const QJsonObject o = item.toObject();
+            out.append({str(o, "name"), str(o, "httpEquiv"), str(o, "content")});
+        }
+        done(out);
+    });
+}
+
+void WebEngineDocument::queryHeadings(std::function<void(const QList<HeadingInfo> &)> done)
+{
+    query(QStringLiteral("headings"), {}, [done](const QJsonValue &v) {
+        QList<HeadingInfo> out;
+        for (const QJsonValue &item : v.toArray()) {
+            const QJsonObject o = item.toObject();
+            out.append({num(o, "level"), str(o, "text"), str(o, "id"),
+                        handleOf(o.value(QLatin1String("handle")))});
+        }
+        done(out);
+    });
+}
+
+void WebEngineDocument::queryOuterHTML(std::function<void(const QString &)> done)
+{
+    query(QStringLiteral("outerHTML"), {}, [done](const QJsonValue &v) { done(v.toString()); });
+}
+
+void WebEngineDocument::queryBodyText(std::function<void(const QString &)> done)
+{
+    query(QStringLiteral("bodyText"), {}, [done](const QJsonValue &v) { done(v.toString()); });
+}
+
+void WebEngineDocument::queryStyleSheets(std::function<void(const QStringList &)> done)
+{
+    query(QStringLiteral("styleSheets"), {}, [done](const QJsonValue &v) {
+        QStringList out;
+        for (const QJsonValue &item : v.toArray())
+            out.append(item.toString());
+        done(out);
+    });
+}
+
+void WebEngineDocument::querySelectedHTML(std::function<void(const QString &)> done)
+{
+    query(QStringLiteral("selectedHTML"), {}, [done](const QJsonValue &v) { done(v.toString()); });
+}
+
+void WebEngineDocument::queryElement(
+    const ElementRef &element, std::function<void(const std::optional<ElementSnapshot> &)> done)
+{
+    query(QStringLiteral("element"), {{QStringLiteral("ref"), refJson(element)}},
+          [done](const QJsonValue &v) {
+              if (!v.isObject()) {
+                  done(std::nullopt);
+                  return;
+              }
+              done(elementFromJson(v.toObject()));
+          });
+}
+
+void WebEngineDocument::querySelectorAll(const QString &selector,
+                                         std::function<void(const QList<ElementSnapshot> &)> done)
+{
+    query(QStringLiteral("selectorAll"), {{QStringLiteral("selector"), selector}},
+          [done](const QJsonValue &v) {
+              QList<ElementSnapshot> out;
+              for (const QJsonValue &item : v.toArray())
+                  out.append(elementFromJson(item.toObject()));
+              done(out);
+          });
+}
+
+void WebEngineDocument::query(const QString &what, QJsonObject args, Reply done)
+{
+    const int id = m_nextQuery++;
+    m_pending.insert(id, Pending{std::move(done), 0});
+    send({{QStringLiteral("op"), QStringLiteral("query")},
+          {QStringLiteral("id"), id},
+          {QStringLiteral("what"), what},
+          {QStringLiteral("args"), args}});
+}
+
+void WebEngineDocument::send(QJsonObject message)
+{
+    m_outgoing.append(message);
+    scheduleFlush();
+}
+
+void WebEngineDocument::scheduleFlush()
+{
+    if (m_flushScheduled || m_awaiting || m_token == 0)
+        return;
+    m_flushScheduled = true;
+    // One message to the page per turn of the event loop, in the order written.
+    QMetaObject::invokeMethod(this, &WebEngineDocument::flush, Qt::QueuedConnection);
+}
+
+void WebEngineDocument::flush()
+{
+    m_flushScheduled = false;
+    if (m_awaiting || m_token == 0 || m_outgoing.isEmpty())
+        return;
+    for (const QJsonValue &v : std::as_const(m_outgoing)) {
+        const QJsonObject o = v.toObject();
+        if (o.value(QLatin1String("op")).toString() == QLatin1String("query")) {
+            auto it = m_pending.find(o.value(QLatin1String("id")).toInt());
+            if (it != m_pending.end())
+                it->token = m_token;
+        }
+    }
+    const QJsonArray batch = m_outgoing;
+    m_outgoing = QJsonArray();
+    Q_EMIT deliver(batch);
+}
+
+void WebEngineDocument::failPending(bool queuedToo)
+{
+    QList<Reply> failed;
+    for (auto it = m_pending.begin(); it != m_pending.end();) {
+        if (it->token != 0 && it->token != m_token) {
+            failed.append(std::move(it->done));
+            it = m_pending.erase(it);
+        } else if (queuedToo && it->token == 0) {
+            failed.append(std::move(it->done));
+            it = m_pending.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (queuedToo) {
+        QJsonArray keep;
+        for (const QJsonValue &v : std::as_const(m_outgoing)) {
+            if (v.toObject().value(QLatin1String("op")).toString() != QLatin1String("query"))
+                keep.append(v);
+        }
+        m_outgoing = keep;
+    }
+    if (failed.isEmpty())
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [failed] {
+            for (const Reply &r : failed) {
+                if (r)
+                    r(QJsonValue());
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void WebEngineDocument::awaitNewDocument()
+{
+    m_awaiting = true;
+}
+
+void WebEngineDocument::giveUpWaiting()
+{
+    m_awaiting = false;
+    m_token = 0;
+    failPending(true);
+}
+
+void WebEngineDocument::hello(const QJsonObject &info)
+{
+    const qint64 token = qint64(info.value(QLatin1String("token")).toDouble());
+    if (token == 0 || token == m_token)
+        return;
+    m_token = token;
+    m_awaiting = false;
+    failPending(false);
+
+    const quint64 generation = m_snapshot.generation + 1;
+    m_snapshot = DocumentSnapshot();
+    m_snapshot.generation = generation;
+    m_snapshot.url = QUrl(str(info, "url"));
+    m_snapshot.readyState = readyStateFrom(str(info, "readyState"));
+
+    // The rules hold for every document; the new one gets them before anything else.
+    QJsonArray outgoing;
+    outgoing.append(QJsonObject{{QStringLiteral("op"), QStringLiteral("rules")},
+                                {QStringLiteral("rules"), m_rules}});
+    for (const QJsonValue &v : std::as_const(m_outgoing)) {
+        if (v.toObject().value(QLatin1String("op")).toString() != QLatin1String("rules"))
+            outgoing.append(v);
+    }
+    m_outgoing = outgoing;
+    scheduleFlush();
+    Q_EMIT documentCreated(m_snapshot.url, str(info, "readyState"));
+}
+
+void WebEngineDocument::snapshot(const QJsonObject &d)
+{
+    if (qint64(d.value(QLatin1String("token")).toDouble()) != m_token)
+        return;
+    DocumentSnapshot s;
+    s.generation = m_snapshot.generation;
+    s.readyState = readyStateFrom(str(d, "readyState"));
+    s.title = str(d, "title");
+    s.url = QUrl(str(d, "url"));
+    s.metaDescription = str(d, "metaDescription");
+    s.metaKeywords = str(d, "metaKeywords");
+    s.frameCount = num(d, "frameCount");
+    s.iframeCount = num(d, "iframeCount");
+    s.frameElementCount = num(d, "frameElementCount");
+    s.linkCount = num(d, "linkCount");
+    s.imageCount = num(d, "imageCount");
+    s.formCount = num(d, "formCount");
+    s.compatMode = str(d, "compatMode");
+    s.scrollTop = num(d, "scrollTop");
+    s.scrollLeft = num(d, "scrollLeft");
+    s.scrollHeight = num(d, "scrollHeight");
+    s.clientHeight = num(d, "clientHeight");
+    s.clientWidth = num(d, "clientWidth");
+    s.selectionText = str(d, "selectionText");
+    s.bodyZoom = str(d, "bodyZoom");
+    s.isFrameset = d.value(QLatin1String("isFrameset")).toBool();
+    s.bodyTextLength = num(d, "bodyTextLength");
+    s.activeElementTag = str(d, "activeElementTag");
+    s.activeElementEditable = d.value(QLatin1String("activeElementEditable")).toBool();
+    const bool titleChanged = s.title != m_snapshot.title;
+    m_snapshot = s;
+    if (titleChanged)
+        Q_EMIT titleReported(s.title);
+    QPointer<WebEngineDocument> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, s] {
+            if (self && self->m_listener)
+                self->m_listener->snapshotChanged(s);
+        },
+        Qt::QueuedConnection);
+}
+
+void WebEngineDocument::domEvent(const QJsonObject &o)
+{
+    DomEvent e;
+    e.type = DomEventType(num(o, "type"));
+    e.source = elementFromJson(o.value(QLatin1String("source")).toObject());
+    e.keyCode = num(o, "keyCode");
+    e.modifiers = modifiersFromBits(num(o, "modifiers"));
+    e.button = num(o, "button");
+    e.buttons = num(o, "buttons");
+    e.wheelDelta = num(o, "wheelDelta");
+    e.clientX = num(o, "clientX");
+    e.clientY = num(o, "clientY");
+    e.frameIndex = num(o, "frameIndex");
+    e.word = str(o, "word");
+    e.defaultPrevented = o.value(QLatin1String("defaultPrevented")).toBool();
+    if ((e.type == DomEventType::Click || e.type == DomEventType::MouseUp) &&
+        !e.source.linkHref.isEmpty())
+        Q_EMIT linkClicked(QUrl(e.source.linkHref), e.source.linkTarget);
+    // Out of the engine's callback before the program acts (it may open dialogs).
+    QPointer<WebEngineDocument> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, e] {
+            if (self && self->m_listener)
+                self->m_listener->domEvent(e);
+        },
+        Qt::QueuedConnection);
+}
+
+void WebEngineDocument::state(const QString &readyState)
+{
+    m_snapshot.readyState = readyStateFrom(readyState);
+    Q_EMIT readyStateReported(readyState);
+}
+
+void WebEngineDocument::reply(int id, const QJsonValue &result)
+{
+    auto it = m_pending.find(id);
+    if (it == m_pending.end())
+        return;
+    Reply done = std::move(it->done);
+    m_pending.erase(it);
+    QMetaObject::invokeMethod(
+        this,
+        [done, result] {
+            if (done)
+                done(result);
+        },
+        Qt::QueuedConnection);
+}
+
+void WebEngineDocument::formSubmit(const QJsonObject &form)
+{
+    Q_EMIT formSubmitted(str(form, "method"), QUrl(str(form, "action")));
+}

@@ -1,0 +1,80 @@
+#include "WebEnginePlatform.h"
+
+#include "ProgramSchemeHandler.h"
+#include "WebEngineControl.h"
+
+#include "platform/PageWriter.h"
+
+#include <QDir>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlScheme>
+
+void WebEnginePlatform::registerSchemes()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    QWebEngineUrlScheme pages(ProgramPages::kScheme);
+    pages.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    // Local: web content can neither load from it nor navigate to it. Not CORS-enabled.
+    pages.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme |
+                   QWebEngineUrlScheme::LocalAccessAllowed |
+                   QWebEngineUrlScheme::ContentSecurityPolicyIgnored);
+    QWebEngineUrlScheme::registerScheme(pages);
+
+    // Command links are a scheme of their own so that the engine never hands them to the
+    // desktop; no handler serves them.
+    QWebEngineUrlScheme commands(ProgramPages::kCommandScheme);
+    commands.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    commands.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::NoAccessAllowed);
+    QWebEngineUrlScheme::registerScheme(commands);
+}
+
+WebEnginePlatform::WebEnginePlatform(const WebEngineOptions &options, QObject *parent)
+    : QObject(parent)
+{
+    if (options.storagePath.isEmpty()) {
+        m_profile = new QWebEngineProfile(this); // off the record
+    } else {
+        m_profile = new QWebEngineProfile(QStringLiteral("skimline"), this);
+        QDir().mkpath(options.storagePath);
+        m_profile->setPersistentStoragePath(options.storagePath);
+        m_profile->setCachePath(QDir(options.storagePath).filePath(QStringLiteral("cache")));
+    }
+    if (!options.userAgent.isEmpty())
+        m_profile->setHttpUserAgent(options.userAgent);
+    m_schemeHandler = new ProgramSchemeHandler(options.pagesPath, this);
+    m_profile->installUrlSchemeHandler(ProgramPages::kScheme, m_schemeHandler);
+
+    connect(m_profile, &QWebEngineProfile::downloadRequested, this,
+            [](QWebEngineDownloadRequest *download) {
+                if (download->isSavePageDownload()) {
+                    download->accept();
+                    return;
+                }
+                if (WebEngineControl *control = WebEngineControl::fromPage(download->page())) {
+                    control->handleDownload(download);
+                    return;
+                }
+                download->cancel();
+            });
+}
+
+WebEnginePlatform::~WebEnginePlatform() = default;
+
+QString WebEnginePlatform::pagesPath() const
+{
+    return m_schemeHandler->pagesPath();
+}
+
+std::unique_ptr<BrowserControl> WebEnginePlatform::createControl()
+{
+    return createWebEngineControl();
+}
+
+std::unique_ptr<WebEngineControl> WebEnginePlatform::createWebEngineControl()
+{
+    return std::make_unique<WebEngineControl>(m_profile, m_schemeHandler);
+}

@@ -1,0 +1,576 @@
+// The program's side of every top-level document. Runs in an isolated world: page scripts
+// cannot see these functions or the channel. Messages to the program go through
+// sklBridge slots; the program's writes and queries come back through sklBridge.deliver.
+(function () {
+    'use strict';
+    if (window.__sklBridge)
+        return;
+    window.__sklBridge = true;
+
+    const MAX_TEXT = 4096;
+    const HANDLE_BASE = 4294967296;
+    const token = Math.floor(Math.random() * 0xfffff) + 1;
+    const TYPES = {
+        click: 0, dblclick: 1, contextmenu: 2, keydown: 3, keyup: 4, keypress: 5,
+        focusin: 6, focusout: 7, mouseover: 8, mouseout: 9, mousedown: 10, mouseup: 11,
+        wheel: 12
+    };
+
+    let nextHandle = 1;
+    const handles = new Map();
+    const handleOf = new WeakMap();
+    const highlightFonts = new WeakSet();
+    let bridge = null;
+    const outbox = [];
+    let rules = [];
+    const queue = [];
+    let knownRoot = null;
+    let ruleSheet = null;
+    let snapshotTimer = 0;
+
+    function post(method, args) {
+        if (bridge)
+            bridge[method].apply(bridge, args);
+        else
+            outbox.push([method, args]);
+    }
+
+    function handleFor(el) {
+        if (!el)
+            return 0;
+        let h = handleOf.get(el);
+        if (!h) {
+            h = nextHandle++;
+            handleOf.set(el, h);
+            handles.set(h, new WeakRef(el));
+        }
+        return token * HANDLE_BASE + h;
+    }
+
+    function resolve(ref) {
+        if (!ref)
+            return null;
+        if (ref.handle) {
+            if (Math.floor(ref.handle / HANDLE_BASE) !== token)
+                return null;
+            const w = handles.get(ref.handle % HANDLE_BASE);
+            const el = w ? w.deref() : null;
+            return el && el.isConnected ? el : null;
+        }
+        if (ref.id) {
+            const el = document.getElementById(ref.id);
+            if (el)
+                return el;
+            const named = document.getElementsByName(ref.id);
+            return named.length ? named[0] : null;
+        }
+        return null;
+    }
+
+    function textOf(el) {
+        const raw = el.textContent || '';
+        // innerText needs layout; keep it for elements of a sensible size.
+        const text = raw.length <= MAX_TEXT * 4 && typeof el.innerText === 'string'
+            ? el.innerText : raw;
+        return text.length > MAX_TEXT ? text.slice(0, MAX_TEXT) : text;
+    }
+
+    const TEXT_TYPES = new Set(['text', 'password', 'search', 'email', 'url', 'tel', 'number',
+        'date', 'datetime-local', 'month', 'time', 'week', '']);
+
+    function isEditable(el) {
+        const tag = el.tagName;
+        if (tag === 'TEXTAREA' || tag === 'SELECT')
+            return true;
+        if (tag === 'INPUT')
+            return TEXT_TYPES.has((el.getAttribute('type') || '').toLowerCase());
+        return !!el.isContentEditable;
+    }
+
+    function elementSnapshot(el) {
+        const a = el.closest ? el.closest('a[href], area[href]') : null;
+        const isInput = el.tagName === 'INPUT';
+        return {
+            handle: handleFor(el),
+            id: el.id || '',
+            tagName: (el.tagName || '').toUpperCase(),
+            className: typeof el.className === 'string' ? el.className
+                : (el.getAttribute('class') || ''),
+            name: el.getAttribute('name') || '',
+            text: textOf(el),
+            value: typeof el.value === 'string' ? el.value : '',
+            checked: !!el.checked,
+            href: typeof el.href === 'string' ? el.href : (el.getAttribute('href') || ''),
+            target: el.getAttribute('target') || '',
+            type: isInput ? (el.type || '').toLowerCase()
+                : (el.getAttribute('type') || '').toLowerCase(),
+            styleText: el.getAttribute('style') || '',
+            isEditable: isEditable(el),
+            linkHref: a ? a.href : '',
+            linkTarget: a ? (a.getAttribute('target') || '') : '',
+            linkHandle: a ? handleFor(a) : 0
+        };
+    }
+
+    function scrollElement() {
+        return document.scrollingElement || document.documentElement || document.body;
+    }
+
+    function metaContent(name) {
+        for (const m of document.getElementsByTagName('meta')) {
+            if ((m.getAttribute('name') || '').toLowerCase() === name)
+                return m.getAttribute('content') || '';
+        }
+        return '';
+    }
+
+    function docSnapshot() {
+        const se = scrollElement();
+        const body = document.body;
+        const active = document.activeElement;
+        const focused = active && active !== body && active !== document.documentElement;
+        return {
+            token: token,
+            readyState: document.readyState,
+            title: document.title,
+            url: location.href,
+            metaDescription: metaContent('description'),
+            metaKeywords: metaContent('keywords'),
+            frameCount: window.frames.length,
+            iframeCount: document.getElementsByTagName('iframe').length,
+            frameElementCount: document.getElementsByTagName('frame').length,
+            linkCount: document.links.length,
+            imageCount: document.images.length,
+            formCount: document.forms.length,
+            compatMode: document.compatMode,
+            scrollTop: se ? Math.round(se.scrollTop) : 0,
+            scrollLeft: se ? Math.round(se.scrollLeft) : 0,
+            scrollHeight: se ? se.scrollHeight : 0,
+            clientHeight: se && se.clientHeight ? se.clientHeight : window.innerHeight,
+            clientWidth: se && se.clientWidth ? se.clientWidth : window.innerWidth,
+            selectionText: String(window.getSelection ? window.getSelection() : ''),
+            bodyZoom: body && body.style ? (body.style.zoom || '') : '',
+            isFrameset: !!body && body.tagName === 'FRAMESET',
+            bodyTextLength: body ? (body.textContent || '').length : 0,
+            activeElementTag: focused ? active.tagName.toUpperCase() : '',
+            activeElementEditable: focused ? isEditable(active) : false
+        };
+    }
+
+    function pushSnapshot() {
+        if (snapshotTimer) {
+            clearTimeout(snapshotTimer);
+            snapshotTimer = 0;
+        }
+        post('snapshot', [docSnapshot()]);
+    }
+
+    function scheduleSnapshot() {
+        if (!snapshotTimer)
+            snapshotTimer = setTimeout(pushSnapshot, 60);
+    }
+
+    function modifiersOf(e) {
+        return (e.shiftKey ? 1 : 0) | (e.ctrlKey ? 2 : 0) | (e.altKey ? 4 : 0) |
+            (e.metaKey ? 8 : 0);
+    }
+
+    function ruleMatches(r, e, src) {
+        if (r.type !== TYPES[e.type])
+            return false;
+        if (r.keyCode !== undefined && r.keyCode !== null && r.keyCode !== (e.keyCode || 0))
+            return false;
+        if (r.modifiers !== undefined && r.modifiers !== null &&
+            r.modifiers !== (modifiersOf(e) & 7))
+            return false;
+        if (r.buttons !== undefined && r.buttons !== null && r.buttons !== (e.buttons || 0))
+            return false;
+        if (r.selector) {
+            try {
+                if (!src.closest(r.selector))
+                    return false;
+            } catch (err) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    function wordAt(x, y) {
+        const range = document.caretRangeFromPoint ? document.caretRangeFromPoint(x, y) : null;
+        if (!range || !range.startContainer || range.startContainer.nodeType !== 3)
+            return '';
+        const data = range.startContainer.data;
+        let start = range.startOffset;
+        let end = start;
+        const isWord = (c) => /[\p{L}\p{N}_'-]/u.test(c);
+        while (start > 0 && isWord(data[start - 1]))
+            start--;
+        while (end < data.length && isWord(data[end]))
+            end++;
+        return data.slice(start, end);
+    }
+
+    function onEvent(e) {
+        let src = e.target;
+        if (src && src.nodeType !== 1)
+            src = src.parentElement || null;
+        if (!src)
+            src = document.documentElement;
+        if (!src)
+            return;
+        let prevented = false;
+        for (const r of rules) {
+            if (!ruleMatches(r, e, src))
+                continue;
+            if (r.preventDefault) {
+                e.preventDefault();
+                prevented = true;
+            }
+            if (r.stopPropagation)
+                e.stopPropagation();
+        }
+        let delta = 0;
+        if (e.type === 'wheel')
+            delta = typeof e.wheelDelta === 'number' && e.wheelDelta !== 0 ? e.wheelDelta
+                : (e.deltaY < 0 ? 120 : (e.deltaY > 0 ? -120 : 0));
+        post('domEvent', [{
+            type: TYPES[e.type],
+            source: elementSnapshot(src),
+            keyCode: e.keyCode || 0,
+            modifiers: modifiersOf(e),
+            button: e.button || 0,
+            buttons: e.buttons || 0,
+            wheelDelta: delta,
+            clientX: Math.round(e.clientX || 0),
+            clientY: Math.round(e.clientY || 0),
+            frameIndex: -1,
+            word: e.type === 'contextmenu' ? wordAt(e.clientX, e.clientY) : '',
+            defaultPrevented: prevented
+        }]);
+        if (e.type === 'focusin' || e.type === 'focusout' || e.type === 'mouseup' ||
+            e.type === 'keyup')
+            scheduleSnapshot();
+    }
+
+    function onSubmit(e) {
+        const f = e.target;
+        if (!f || f.tagName !== 'FORM')
+            return;
+        post('formSubmit', [{ method: (f.getAttribute('method') || 'get').toLowerCase(),
+                              action: f.action || '' }]);
+    }
+
+    function onReadyState() {
+        post('state', [document.readyState]);
+        if (document.readyState !== 'loading')
+            runQueue();
+        pushSnapshot();
+    }
+
+    // document.open() erases every listener of the document: install them again whenever
+    // the document element is replaced.
+    function arm() {
+        knownRoot = document.documentElement;
+        ruleSheet = null;
+        for (const type of Object.keys(TYPES)) {
+            document.removeEventListener(type, onEvent, true);
+            document.addEventListener(type, onEvent, { capture: true, passive: false });
+        }
+        document.removeEventListener('submit', onSubmit, true);
+        document.addEventListener('submit', onSubmit, true);
+        document.removeEventListener('readystatechange', onReadyState);
+        document.addEventListener('readystatechange', onReadyState);
+        document.removeEventListener('scroll', scheduleSnapshot, true);
+        document.addEventListener('scroll', scheduleSnapshot, { capture: true, passive: true });
+        document.removeEventListener('selectionchange', scheduleSnapshot);
+        document.addEventListener('selectionchange', scheduleSnapshot);
+    }
+
+    const rootWatch = new MutationObserver(() => {
+        if (document.documentElement !== knownRoot) {
+            arm();
+            scheduleSnapshot();
+        }
+    });
+    rootWatch.observe(document, { childList: true });
+
+    let titleWatchTarget = null;
+    const titleWatch = new MutationObserver(scheduleSnapshot);
+    function watchTitle() {
+        const head = document.head;
+        if (head && head !== titleWatchTarget) {
+            titleWatchTarget = head;
+            titleWatch.disconnect();
+            titleWatch.observe(head, { childList: true, subtree: true, characterData: true });
+        }
+    }
+
+    // Writes and queries.
+    function ruleStyleSheet() {
+        if (ruleSheet && ruleSheet.ownerNode && ruleSheet.ownerNode.isConnected)
+            return ruleSheet;
+        const style = document.createElement('style');
+        (document.head || document.documentElement).appendChild(style);
+        ruleSheet = style.sheet;
+        return ruleSheet;
+    }
+
+    function highlight(terms, styles) {
+        const body = document.body;
+        if (!body)
+            return;
+        terms.forEach((term, index) => {
+            if (!term)
+                return;
+            const style = styles.length ? styles[index % styles.length]
+                : 'color:red;background-color:yellow';
+            const lower = term.toLowerCase();
+            const walker = document.createTreeWalker(body, NodeFilter.SHOW_TEXT, {
+                acceptNode(node) {
+                    const p = node.parentElement;
+                    if (!p || /^(SCRIPT|STYLE|TEXTAREA|NOSCRIPT|OPTION)$/.test(p.tagName))
+                        return NodeFilter.FILTER_REJECT;
+                    if (highlightFonts.has(p))
+                        return NodeFilter.FILTER_REJECT;
+                    return node.data.toLowerCase().includes(lower) ? NodeFilter.FILTER_ACCEPT
+                        : NodeFilter.FILTER_REJECT;
+                }
+            });
+            const nodes = [];
+            while (walker.nextNode())
+                nodes.push(walker.currentNode);
+            for (let node of nodes) {
+                let at;
+                while ((at = node.data.toLowerCase().indexOf(lower)) >= 0) {
+                    const match = node.splitText(at);
+                    const rest = match.splitText(term.length);
+                    const font = document.createElement('font');
+                    font.setAttribute('style', style);
+                    highlightFonts.add(font);
+                    match.parentNode.replaceChild(font, match);
+                    font.appendChild(match);
+                    node = rest;
+                }
+            }
+        });
+    }
+
+    function fieldInfo(el) {
+        return {
+            tagName: el.tagName.toUpperCase(),
+            type: el.tagName === 'INPUT' ? (el.type || '').toLowerCase()
+                : (el.tagName === 'SELECT' ? (el.type || 'select-one') : el.tagName.toLowerCase()),
+            name: el.getAttribute('name') || '',
+            id: el.id || '',
+            value: typeof el.value === 'string' ? el.value : '',
+            checked: !!el.checked
+        };
+    }
+
+    function eachDocument(fn) {
+        fn(document, -1);
+        for (let i = 0; i < window.frames.length; i++) {
+            try {
+                const d = window.frames[i].document;
+                if (d)
+                    fn(d, i);
+            } catch (err) {
+                // a frame of another origin stays out of reach
+            }
+        }
+    }
+
+    const queries = {
+        links() {
+            const out = [];
+            eachDocument((d, frame) => {
+                for (const a of d.links)
+                    out.push({ href: a.href, innerHTML: a.innerHTML,
+                               text: a.innerText || a.textContent || '', frameIndex: frame });
+            });
+            return out;
+        },
+        forms() {
+            const out = [];
+            eachDocument((d, frame) => {
+                for (const f of d.forms) {
+                    const fields = [];
+                    for (const el of f.elements) {
+                        if (/^(INPUT|TEXTAREA|SELECT)$/.test(el.tagName))
+                            fields.push(fieldInfo(el));
+                    }
+                    out.push({ name: f.getAttribute('name') || '', id: f.id || '',
+                               action: f.action || '',
+                               method: (f.getAttribute('method') || 'get').toLowerCase(),
+                               fields: fields, frameIndex: frame });
+                }
+            });
+            return out;
+        },
+        meta() {
+            return Array.from(document.getElementsByTagName('meta')).map((m) => ({
+                name: m.getAttribute('name') || '',
+                httpEquiv: m.getAttribute('http-equiv') || '',
+                content: m.getAttribute('content') || ''
+            }));
+        },
+        headings() {
+            return Array.from(document.querySelectorAll('h1,h2,h3,h4,h5,h6')).map((h) => ({
+                level: Number(h.tagName.substring(1)),
+                text: (h.innerText || h.textContent || '').trim(),
+                id: h.id || '',
+                handle: handleFor(h)
+            }));
+        },
+        outerHTML() {
+            return document.documentElement ? document.documentElement.outerHTML : '';
+        },
+        bodyText() {
+            return document.body ? (document.body.innerText || '') : '';
+        },
+        styleSheets() {
+            return Array.from(document.styleSheets).map((s) => {
+                try {
+                    return Array.from(s.cssRules).map((r) => r.cssText).join('\n');
+                } catch (err) {
+                    return '';
+                }
+            });
+        },
+        selectedHTML() {
+            const sel = window.getSelection();
+            if (!sel || sel.rangeCount === 0)
+                return '';
+            const div = document.createElement('div');
+            for (let i = 0; i < sel.rangeCount; i++)
+                div.appendChild(sel.getRangeAt(i).cloneContents());
+            return div.innerHTML;
+        },
+        element(args) {
+            const el = resolve(args.ref);
+            return el ? elementSnapshot(el) : null;
+        },
+        selectorAll(args) {
+            let list = [];
+            try {
+                list = Array.from(document.querySelectorAll(args.selector)).slice(0, 10000);
+            } catch (err) {
+                list = [];
+            }
+            return list.map(elementSnapshot);
+        }
+    };
+
+    function apply(m) {
+        if (m.op === 'query') {
+            let result = null;
+            try {
+                result = queries[m.what](m.args || {});
+            } catch (err) {
+                result = null;
+            }
+            post('reply', [m.id, result === undefined ? null : result]);
+            return;
+        }
+        if (m.op === 'cssRule') {
+            const sheet = ruleStyleSheet();
+            try {
+                sheet.insertRule(m.selector + '{' + m.declarations + '}', sheet.cssRules.length);
+            } catch (err) {
+                // an invalid rule is ignored, as a browser ignores it in a style sheet
+            }
+            return;
+        }
+        if (m.op === 'bodyZoom') {
+            if (document.body)
+                document.body.style.zoom = m.value;
+            return;
+        }
+        if (m.op === 'scrollTo') {
+            window.scrollTo(m.x, m.y);
+            return;
+        }
+        if (m.op === 'highlight') {
+            highlight(m.terms || [], m.styles || []);
+            return;
+        }
+        if (m.op === 'execCommand') {
+            document.execCommand(m.command, !!m.showUi, m.value);
+            return;
+        }
+        if (m.op === 'focusWindow') {
+            window.focus();
+            return;
+        }
+        const el = resolve(m.ref);
+        if (!el)
+            return;
+        switch (m.op) {
+        case 'innerHTML': el.innerHTML = m.html; break;
+        case 'innerText': el.innerText = m.text; break;
+        case 'outerHTML': el.outerHTML = m.html; break;
+        case 'insertAdjacentHTML': el.insertAdjacentHTML(m.where, m.html); break;
+        case 'style': el.style.setProperty(m.property, m.value); break;
+        case 'attr': el.setAttribute(m.name, m.value); break;
+        case 'value': el.value = m.value; break;
+        case 'checked': el.checked = !!m.checked; break;
+        case 'scrollIntoView': el.scrollIntoView(); break;
+        case 'focus': el.focus(); break;
+        }
+    }
+
+    function runQueue() {
+        if (document.readyState === 'loading')
+            return;
+        watchTitle();
+        let touched = false;
+        while (queue.length) {
+            const m = queue.shift();
+            try {
+                apply(m);
+            } catch (err) {
+                // one failing write must not stop the ones after it
+            }
+            if (m.op !== 'query')
+                touched = true;
+        }
+        if (touched)
+            scheduleSnapshot();
+    }
+
+    function deliver(messages) {
+        for (const m of messages) {
+            if (m.op === 'rules')
+                rules = m.rules || [];
+            else
+                queue.push(m);
+        }
+        runQueue();
+    }
+
+    function connect() {
+        if (typeof qt === 'undefined' || !qt.webChannelTransport) {
+            setTimeout(connect, 20);
+            return;
+        }
+        new QWebChannel(qt.webChannelTransport, (channel) => {
+            const b = channel.objects.sklBridge;
+            if (!b)
+                return;
+            b.deliver.connect(deliver);
+            b.hello({ token: token, url: location.href, readyState: document.readyState });
+            bridge = b;
+            while (outbox.length) {
+                const [method, args] = outbox.shift();
+                b[method].apply(b, args);
+            }
+            pushSnapshot();
+        });
+    }
+
+    arm();
+    document.addEventListener('DOMContentLoaded', () => { watchTitle(); runQueue(); });
+    window.addEventListener('load', () => { watchTitle(); pushSnapshot(); });
+    connect();
+})();

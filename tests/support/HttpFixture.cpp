@@ -1,0 +1,282 @@
+#include "HttpFixture.h"
+
+#include <QHostAddress>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+
+QByteArray reason(int status)
+{
+    switch (status) {
+    case 200:
+        return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 303:
+        return "See Other";
+    case 307:
+        return "Temporary Redirect";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
+    }
+}
+
+} // namespace
+
+QByteArray HttpFixture::Request::header(const QByteArray &name) const
+{
+    for (const auto &h : headers) {
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    }
+    return QByteArray();
+}
+
+HttpFixture::HttpFixture(QObject *parent) : QObject(parent), m_server(new QTcpServer(this))
+{
+    connect(m_server, &QTcpServer::newConnection, this, &HttpFixture::onConnection);
+    m_server->listen(QHostAddress::LocalHost, 0);
+}
+
+HttpFixture::~HttpFixture() = default;
+
+bool HttpFixture::isListening() const
+{
+    return m_server->isListening();
+}
+
+quint16 HttpFixture::port() const
+{
+    return m_server->serverPort();
+}
+
+QUrl HttpFixture::url(const QString &path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path));
+}
+
+QByteArray HttpFixture::html(const QString &title, const QString &bodyHtml)
+{
+    return QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%1</title>"
+                          "</head><body>%2</body></html>")
+        .arg(title, bodyHtml)
+        .toUtf8();
+}
+
+void HttpFixture::addPage(const QString &path, const QByteArray &body,
+                          const QByteArray &contentType)
+{
+    addHandler(path, [body, contentType](const Request &) {
+        Response r;
+        r.body = body;
+        r.contentType = contentType;
+        return r;
+    });
+}
+
+void HttpFixture::addHtml(const QString &path, const QString &title, const QString &bodyHtml)
+{
+    addPage(path, html(title, bodyHtml));
+}
+
+void HttpFixture::addStatus(const QString &path, int status, const QByteArray &body)
+{
+    addHandler(path, [status, body](const Request &) {
+        Response r;
+        r.status = status;
+        r.body = body;
+        return r;
+    });
+}
+
+void HttpFixture::addRedirect(const QString &path, const QString &to, int status)
+{
+    addHandler(path, [this, to, status](const Request &) {
+        Response r;
+        r.status = status;
+        r.headers.append({"Location", url(to).toEncoded()});
+        return r;
+    });
+}
+
+void HttpFixture::addSlow(const QString &path, const QByteArray &body, int delayMs)
+{
+    addHandler(path, [body, delayMs](const Request &) {
+        Response r;
+        r.body = body;
+        r.delayMs = delayMs;
+        return r;
+    });
+}
+
+void HttpFixture::addHandler(const QString &path, Handler handler)
+{
+    m_handlers.insert(path, std::move(handler));
+}
+
+void HttpFixture::addSamplePages()
+{
+    addHtml(QStringLiteral("/target.htm"), QStringLiteral("Target"),
+            QStringLiteral("<p id=t>The target page.</p>"));
+    addHtml(
+        QStringLiteral("/links.htm"), QStringLiteral("Links"),
+        QStringLiteral("<p><a id=plain href=\"/target.htm\">plain</a></p>"
+                       "<p><a id=blank href=\"/target.htm?blank\" target=\"_blank\">blank</a></p>"
+                       "<p><a id=named href=\"/target.htm?named\" target=\"other\">named</a></p>"
+                       "<p><a id=cmd href=\"skl:dbm1\">command</a></p>"
+                       "<p><a id=app href=\"skl-app://pages/Start.htm\">program page</a></p>"
+                       "<p><input id=field type=text name=field></p>"));
+    addHtml(QStringLiteral("/popup.htm"), QStringLiteral("Popup"),
+            QStringLiteral("<p>pop</p><script>window.addEventListener('load', function () {"
+                           "window.open('/target.htm?popup', '_blank', 'width=300,height=200');"
+                           "});</script>"));
+    addHtml(QStringLiteral("/form.htm"), QStringLiteral("Form"),
+            QStringLiteral("<form id=f method=post action=\"/submit\">"
+                           "<input id=q type=text name=q value=\"hello world\">"
+                           "<input id=n type=hidden name=n value=\"42\">"
+                           "<input id=go type=submit value=Go></form>"));
+    addHandler(QStringLiteral("/submit"), [](const Request &req) {
+        Response r;
+        r.body = html(
+            QStringLiteral("Submitted"),
+            QStringLiteral("<p id=method>%1</p><p id=body>%2</p>")
+                .arg(QString::fromLatin1(req.method), QString::fromUtf8(req.body).toHtmlEscaped()));
+        return r;
+    });
+}
+
+QList<HttpFixture::Request> HttpFixture::requests(const QString &path) const
+{
+    QList<Request> out;
+    for (const Request &r : m_requests) {
+        if (r.path == path)
+            out.append(r);
+    }
+    return out;
+}
+
+int HttpFixture::requestCount(const QString &path) const
+{
+    return int(requests(path).size());
+}
+
+quint16 HttpFixture::refusedPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 9; // discard: nothing listens there on a test machine
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+void HttpFixture::onConnection()
+{
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        m_buffers.insert(socket, QByteArray());
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            m_buffers.remove(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+void HttpFixture::onReadyRead(QTcpSocket *socket)
+{
+    QByteArray &buffer = m_buffers[socket];
+    buffer += socket->readAll();
+    for (;;) {
+        const qsizetype end = buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QList<QByteArray> lines = buffer.left(end).split('\n');
+        if (lines.isEmpty())
+            return;
+        const QList<QByteArray> first = lines.first().trimmed().split(' ');
+        if (first.size() < 2) {
+            socket->disconnectFromHost();
+            return;
+        }
+        Request request;
+        request.method = first[0];
+        const QByteArray target = first[1];
+        const qsizetype q = target.indexOf('?');
+        request.path = QString::fromUtf8(q < 0 ? target : target.left(q));
+        request.query = q < 0 ? QString() : QString::fromUtf8(target.mid(q + 1));
+        qsizetype length = 0;
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QByteArray line = lines[i].trimmed();
+            const qsizetype colon = line.indexOf(':');
+            if (colon <= 0)
+                continue;
+            const QByteArray name = line.left(colon).trimmed();
+            const QByteArray value = line.mid(colon + 1).trimmed();
+            request.headers.append({name, value});
+            if (name.compare("content-length", Qt::CaseInsensitive) == 0)
+                length = value.toLongLong();
+        }
+        if (buffer.size() < end + 4 + length)
+            return; // the body is still on its way
+        request.body = buffer.mid(end + 4, length);
+        buffer.remove(0, end + 4 + length);
+        m_requests.append(request);
+        answer(socket, request);
+    }
+}
+
+void HttpFixture::answer(QTcpSocket *socket, const Request &request)
+{
+    Response response;
+    const auto it = m_handlers.constFind(request.path);
+    if (it != m_handlers.constEnd()) {
+        response = (*it)(request);
+    } else {
+        response.status = 404;
+        response.body = html(QStringLiteral("Not Found"), QStringLiteral("<p>Not found.</p>"));
+    }
+    ++m_inFlight;
+    m_maxInFlight = qMax(m_maxInFlight, m_inFlight);
+    const bool head = request.method == "HEAD";
+    if (response.delayMs <= 0) {
+        send(socket, response, head);
+        return;
+    }
+    QPointer<QTcpSocket> guard(socket);
+    QTimer::singleShot(response.delayMs, this, [this, guard, response, head] {
+        if (guard) {
+            send(guard, response, head);
+        } else {
+            --m_inFlight;
+        }
+    });
+}
+
+void HttpFixture::send(QTcpSocket *socket, const Response &response, bool head)
+{
+    --m_inFlight;
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    QByteArray out =
+        "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reason(response.status) + "\r\n";
+    if (!response.body.isEmpty() || response.status == 200)
+        out += "Content-Type: " + response.contentType + "\r\n";
+    out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    out += "Cache-Control: no-store\r\nConnection: close\r\n";
+    for (const auto &h : response.headers)
+        out += h.first + ": " + h.second + "\r\n";
+    out += "\r\n";
+    if (!head)
+        out += response.body;
+    socket->write(out);
+    socket->disconnectFromHost();
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QTcpServer;
+class QTcpSocket;
+
+// A small HTTP/1.1 server on 127.0.0.1 with an ephemeral port, running in the test's thread:
+// it answers while the test waits in QTRY_ macros or QSignalSpy::wait.
+class HttpFixture : public QObject
+{
+    Q_OBJECT
+public:
+    struct Request
+    {
+        QByteArray method;
+        QString path;                                     // without the query
+        QString query;                                    // without the "?"
+        QList<std::pair<QByteArray, QByteArray>> headers; // as sent
+        QByteArray body;
+
+        // The first header of that name (case-insensitive); null when absent.
+        QByteArray header(const QByteArray &name) const;
+    };
+
+    struct Response
+    {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "text/html; charset=utf-8";
+        QList<std::pair<QByteArray, QByteArray>> headers;
+        int delayMs = 0; // answered this much later, without blocking the event loop
+    };
+    using Handler = std::function<Response(const Request &)>;
+
+    explicit HttpFixture(QObject *parent = nullptr);
+    ~HttpFixture() override;
+
+    bool isListening() const;
+    quint16 port() const;
+    QUrl url(const QString &path) const; // "/a.htm" -> http://127.0.0.1:port/a.htm
+
+    // Every registration replaces what the path answered before. Unknown paths get 404.
+    void addPage(const QString &path, const QByteArray &body,
+                 const QByteArray &contentType = "text/html; charset=utf-8");
+    void addHtml(const QString &path, const QString &title, const QString &bodyHtml);
+    void addStatus(const QString &path, int status, const QByteArray &body = QByteArray());
+    void addRedirect(const QString &path, const QString &to, int status = 302);
+    void addSlow(const QString &path, const QByteArray &body, int delayMs);
+    void addHandler(const QString &path, Handler handler);
+
+    // Pages most tests need:
+    //   /links.htm   links: #plain (no target), #blank (target=_blank), #named (target=other),
+    //                #cmd (skl:dbm1), #app (the program's Start page), to /target.htm
+    //   /target.htm  a plain page
+    //   /popup.htm   opens /target.htm with window.open at load (no user gesture)
+    //   /form.htm    #f POSTs #q and #n to /submit (a text field #q, a submit button #go)
+    //   /submit      echoes the method and body
+    void addSamplePages();
+
+    QList<Request> requests() const { return m_requests; }
+    QList<Request> requests(const QString &path) const;
+    int requestCount(const QString &path) const;
+    void clearRequests() { m_requests.clear(); }
+
+    // Requests received and not yet answered, and the most at once since the last reset.
+    int inFlight() const { return m_inFlight; }
+    int maxInFlight() const { return m_maxInFlight; }
+    void resetMaxInFlight() { m_maxInFlight = m_inFlight; }
+
+    // A port on 127.0.0.1 where nothing listens (bound, then closed).
+    static quint16 refusedPort();
+
+    static QByteArray html(const QString &title, const QString &bodyHtml);
+
+private:
+    struct Connection;
+    void onConnection();
+    void onReadyRead(QTcpSocket *socket);
+    void answer(QTcpSocket *socket, const Request &request);
+    void send(QTcpSocket *socket, const Response &response, bool head);
+
+    QTcpServer *m_server;
+    QHash<QString, Handler> m_handlers;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+    QList<Request> m_requests;
+    int m_inFlight = 0;
+    int m_maxInFlight = 0;
+};
