@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -290,6 +291,7 @@ void FakeBrowserControl::runLoad(Request request, quint64 serial)
     if (serial != m_loadSerial)
         return; // a later navigation took its place
     std::weak_ptr<bool> alive = m_alive;
+    m_downloadBegun = true;
     if (m_listener)
         m_listener->downloadBegin(*this);
     if (!stillCurrent(alive, serial))
@@ -303,12 +305,13 @@ void FakeBrowserControl::runLoad(Request request, quint64 serial)
 
 void FakeBrowserControl::endLoadQuietly(quint64 serial)
 {
-    std::weak_ptr<bool> alive = m_alive;
+    Q_UNUSED(serial);
     m_loading = false;
+    // A load stopped before it began never told the listener it had begun.
+    if (!std::exchange(m_downloadBegun, false))
+        return;
     if (m_listener)
         m_listener->downloadComplete(*this);
-    Q_UNUSED(serial);
-    Q_UNUSED(alive);
 }
 
 void FakeBrowserControl::fetch(Request request, quint64 serial, int hops)
@@ -422,6 +425,7 @@ void FakeBrowserControl::commit(const Request &request, const QString &html, qui
     if (!stillCurrent(alive, serial))
         return;
     m_loading = false;
+    m_downloadBegun = false;
     if (m_listener)
         m_listener->downloadComplete(*this);
     if (!stillCurrent(alive, serial))

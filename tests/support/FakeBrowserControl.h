@@ -304,6 +304,7 @@ private:
     mutable QPointer<QWidget> m_widget;
     quint64 m_loadSerial = 0;
     bool m_loading = false;
+    bool m_downloadBegun = false;
     QUrl m_location;
     std::vector<HistoryEntry> m_history;
     int m_historyIndex = -1;

@@ -95,6 +95,15 @@ void TestFakePlatform::pendingLoadsFinishByHand()
     QVERIFY(rec.has(QStringLiteral("downloadComplete")));
     QVERIFY(!rec.has(QStringLiteral("navigateComplete")));
     QCOMPARE(control.calls().last(), QStringLiteral("stop"));
+
+    // Stopped before the engine began: no download ever starts or ends.
+    rec.clear();
+    QVERIFY(control.navigate(slow));
+    control.stop();
+    p.settle();
+    QVERIFY(!rec.has(QStringLiteral("downloadBegin")));
+    QVERIFY(!rec.has(QStringLiteral("downloadComplete")));
+    QVERIFY(!control.isLoading());
 }
 
 void TestFakePlatform::writesWaitForADocumentAndAreRecorded()
