@@ -2,6 +2,7 @@
 
 #include "store/ErrorLog.h"
 #include "store/SpecialFolders.h"
+#include "store/Stores.h"
 
 #include <QDateTime>
 #include <QList>
@@ -21,7 +22,6 @@ class Ui;
 class cFile;
 class frmBrowser;
 class Registry;
-struct Stores;
 
 // One-letter codes to search-URL templates; "!" in a template stands for the query. Keys
 // compare without regard to case and keep the order in which they were added.

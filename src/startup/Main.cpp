@@ -267,16 +267,18 @@ modMain::Outcome modMain::Main()
 
     // 23
     ctx.gbOffline = false;
+    // The unread pages of a run that ended abnormally come back in the background, also when
+    // this start brings an address: the next start would delete them unseen.
+    if (m_stores->rsTempSession.State() || QFileInfo::exists(m_stores->gsTempSessionFile)) {
+        ContinueAbortedSession(*m_stores,
+                               [this](const QString &url, const QByteArray &, const QString &) {
+                                   if (!url.isEmpty())
+                                       m_ctx.LoadDocument(url, LoadWhere::Background);
+                               });
+    }
     if (!m_args.commandLine.isEmpty()) {
         handleCommandLine();
     } else {
-        if (m_stores->rsTempSession.State() || QFileInfo::exists(m_stores->gsTempSessionFile)) {
-            ContinueAbortedSession(*m_stores,
-                                   [this](const QString &url, const QByteArray &, const QString &) {
-                                       if (!url.isEmpty())
-                                           m_ctx.LoadDocument(url, LoadWhere::Background);
-                                   });
-        }
         if (ctx.gsWindowState.value(0) == QLatin1String("f")) {
             StartSituation s;
             s.firstRun = firstRun;

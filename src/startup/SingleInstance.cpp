@@ -56,18 +56,20 @@ bool InstanceChannel::listen()
 {
     if (isListening())
         return true;
-    auto *server = new QLocalServer(this);
-    // Only this user may hand addresses to the program.
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(m_name)) {
+    // A live program already receives here. (Listening would replace its socket file.)
+    {
         QLocalSocket probe;
         probe.connectToServer(m_name);
         if (probe.waitForConnected(1000)) {
             probe.abort();
-            delete server;
             return false;
         }
-        // Nobody answers: the socket of a run that did not end normally.
+    }
+    auto *server = new QLocalServer(this);
+    // Only this user may hand addresses to the program.
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server->listen(m_name)) {
+        // Nobody answered: the socket of a run that did not end normally.
         QLocalServer::removeServer(m_name);
         if (!server->listen(m_name)) {
             delete server;

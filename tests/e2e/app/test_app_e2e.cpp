@@ -1,0 +1,107 @@
+#include "HttpFixture.h"
+#include "TempProfile.h"
+#include "store/Recordset.h"
+
+#include <QProcess>
+#include <QtTest>
+
+// The real program, started as a user or a script starts it, each run with its own data folder.
+class TestAppE2e : public QObject
+{
+    Q_OBJECT
+
+    static QString data(const TempProfile &p, const char *file)
+    {
+        return p.file(QStringLiteral("data/") + QLatin1String(file));
+    }
+
+    static bool waitForOutput(QProcess &p, QByteArray &out, const QByteArray &line, int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!out.contains(line)) {
+            if (p.state() == QProcess::NotRunning || t.elapsed() > ms)
+                return false;
+            p.waitForReadyRead(200);
+            out += p.readAllStandardOutput();
+        }
+        return true;
+    }
+
+private Q_SLOTS:
+    void startsWithStartPageAndExitsCleanly()
+    {
+        TempProfile profile;
+        QProcess p;
+        p.start(SKIMLINE_EXE, {"--no-first-run", "--exit-when-idle", "--print-completed"});
+        QVERIFY(p.waitForFinished(120000));
+        const QByteArray out = p.readAllStandardOutput();
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY2(out.contains("completed skl-app://pages/Start.htm\n"), out.constData());
+        // A normal exit turns the session into the past session.
+        QVERIFY(!QFile::exists(data(profile, "sklCurrentSession.skl")));
+        QVERIFY(QFile::exists(data(profile, "sklPastSession.skl")));
+        QFile log(data(profile, "common/LoggedErrors.txt"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("\r\n\r\n" SKIMLINE_VERSION ": "));
+    }
+
+    void handOffThenKilledRunIsResumed()
+    {
+        TempProfile profile;
+        HttpFixture server;
+        QVERIFY(server.isListening());
+        server.addHtml("/first.htm", "First", "<p>first</p>");
+        server.addHtml("/handed.htm", "Handed", "<p>handed over</p>");
+        server.addHtml("/unread.htm", "Unread", "<p>left unread</p>");
+
+        QProcess running;
+        running.start(SKIMLINE_EXE,
+                      {"--no-first-run", "--print-completed", server.url("/first.htm").toString()});
+        QByteArray out;
+        QVERIFY2(waitForOutput(running, out, "completed " + server.url("/first.htm").toEncoded(),
+                               120000),
+                 out.constData());
+
+        // A later start with an address hands it over and ends without a window of its own.
+        QProcess later;
+        later.start(SKIMLINE_EXE, {"--print-completed", server.url("/handed.htm").toString()});
+        QVERIFY(later.waitForFinished(60000));
+        QCOMPARE(later.exitCode(), 0);
+        QVERIFY(later.readAllStandardOutput().isEmpty());
+        QVERIFY2(waitForOutput(running, out, "completed " + server.url("/handed.htm").toEncoded(),
+                               60000),
+                 out.constData());
+        QCOMPARE(server.requestCount("/handed.htm"), 1);
+
+        // Killed: the session file stays behind.
+        running.kill();
+        QVERIFY(running.waitForFinished(30000));
+        const QString current = data(profile, "sklCurrentSession.skl");
+        QVERIFY(QFile::exists(current));
+        {
+            auto session = Recordset::Open(current);
+            QVERIFY(session);
+            QVERIFY(session->RecordCount() >= 2);
+            QVERIFY(session->AddNew({"Order", "URL", "Title", "bRead", "bLoaded"},
+                                    {10001, server.url("/unread.htm").toString(), "Unread", 0, 1}));
+            QVERIFY(session->Save());
+        }
+
+        QProcess next;
+        next.start(SKIMLINE_EXE, {"--no-first-run", "--exit-when-idle", "--print-completed"});
+        QVERIFY(next.waitForFinished(120000));
+        QCOMPARE(next.exitCode(), 0);
+        const QByteArray nextOut = next.readAllStandardOutput();
+        QVERIFY2(nextOut.contains("completed " + server.url("/unread.htm").toEncoded()),
+                 nextOut.constData());
+        // Pages read before the crash are not loaded again.
+        QCOMPARE(server.requestCount("/first.htm"), 1);
+        QVERIFY(!QFile::exists(data(profile, "sklTempSession.skl")));
+        QVERIFY(!QFile::exists(current));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppE2e)
+#include "test_app_e2e.moc"

@@ -1,0 +1,439 @@
+#include "FakeBrowserControl.h"
+#include "FakePlatform.h"
+#include "TempProfile.h"
+#include "frame/MDIForm1.h"
+#include "reader/frmBrowser.h"
+#include "startup/AgreementDialog.h"
+#include "startup/Main.h"
+#include "startup/SingleInstance.h"
+#include "store/DateValue.h"
+#include "store/Stores.h"
+#include "store/cFile.h"
+#include "store/modRegistry.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <cstring>
+
+namespace {
+
+QString writeShortcut(const TempProfile &profile, const QString &name, const QString &url)
+{
+    const QString path = profile.file(name);
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write("[InternetShortcut]\r\nURL=" + url.toUtf8() + "\r\n");
+    return path;
+}
+
+QStringList navigated(FakeBrowserFactory &factory)
+{
+    QStringList out;
+    if (FakeBrowserControl *first = factory.controls().value(0))
+        for (const auto &call : first->navigateCalls())
+            out << call.url.toString();
+    return out;
+}
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("address");
+        const int setup = int(CommandLineKind::Setup);
+        const int uninstall = int(CommandLineKind::Uninstall);
+        const int address = int(CommandLineKind::Address);
+        QTest::newRow("empty") << "" << int(CommandLineKind::Empty) << "";
+        QTest::newRow("setup") << "/Setup" << setup << "";
+        QTest::newRow("upgrade runs setup") << "/Upgrade" << setup << "";
+        QTest::newRow("uninstall") << "/Uninstall" << uninstall << "";
+        QTest::newRow("other case is an address") << "/setup" << address << "/setup";
+        QTest::newRow("other slash text") << "/Help" << address << "/Help";
+        QTest::newRow("web address")
+            << "http://example.org/a b" << address << "http://example.org/a b";
+        QTest::newRow("one pair of quotes stripped")
+            << "\"\"http://x/\"\"" << address << "\"http://x/\"";
+        QTest::newRow("shortcut, any case, quoted")
+            << "\"SHORTCUT\"" << address << "http://example.org/inside";
+        QTest::newRow("local file") << "LOCALFILE" << address << "FILEURL";
+        QTest::newRow("missing shortcut stays a name") << "gone.url" << address << "gone.url";
+    }
+    void commandLine()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, kind);
+        QFETCH(QString, address);
+        TempProfile profile;
+        const QString shortcut = writeShortcut(profile, QStringLiteral("Page.URL"),
+                                               QStringLiteral("http://example.org/inside"));
+        const QString local = profile.file(QStringLiteral("page.htm"));
+        QFile f(local);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        text.replace(QStringLiteral("SHORTCUT"), shortcut);
+        text.replace(QStringLiteral("LOCALFILE"), QStringLiteral("page.htm"));
+        address.replace(QStringLiteral("FILEURL"), QUrl::fromLocalFile(local).toString());
+        const CommandLineAction action = ParseCommandLine(text, profile.path());
+        QCOMPARE(int(action.kind), kind);
+        QCOMPARE(action.address, address);
+    }
+
+    void handOffMakesRelativeFilesAbsolute()
+    {
+        TempProfile profile;
+        QFile f(profile.file(QStringLiteral("a.htm")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QCOMPARE(AbsoluteIfLocalFile(QStringLiteral("a.htm"), profile.path()),
+                 profile.file(QStringLiteral("a.htm")));
+        QCOMPARE(AbsoluteIfLocalFile(QStringLiteral("http://x/a.htm"), profile.path()),
+                 QStringLiteral("http://x/a.htm"));
+        QCOMPARE(AbsoluteIfLocalFile(QStringLiteral("missing.htm"), profile.path()),
+                 QStringLiteral("missing.htm"));
+    }
+
+    void arguments()
+    {
+        const StartArguments a = StartArguments::parse(
+            {"--no-first-run", "http://x/", "--exit-when-idle", "--unknown"}, "/w");
+        QVERIFY(a.noFirstRun);
+        QVERIFY(a.exitWhenIdle);
+        QCOMPARE(a.commandLine, QStringLiteral("http://x/"));
+        QCOMPARE(StartArguments::parse({"C:\\My", "Page.url"}, "/").commandLine,
+                 QStringLiteral("C:\\My Page.url"));
+    }
+
+    void firstDocument_data()
+    {
+        QTest::addColumn<bool>("firstRun");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<int>("scheduled");
+        QTest::addColumn<int>("expected");
+        const int quick = int(FirstDocument::QuickHelp);
+        const int start = int(FirstDocument::StartPage);
+        const int fav = int(FirstDocument::ScheduledFavorites);
+        QTest::newRow("first run") << true << false << 2 << quick;
+        QTest::newRow("first run with shift") << true << true << 0 << quick;
+        QTest::newRow("plain") << false << false << 0 << start;
+        QTest::newRow("scheduled") << false << false << 2 << fav;
+        QTest::newRow("shift skips scheduled") << false << true << 2 << start;
+    }
+    void firstDocument()
+    {
+        QFETCH(bool, firstRun);
+        QFETCH(bool, shift);
+        QFETCH(int, scheduled);
+        QFETCH(int, expected);
+        QCOMPARE(int(ChooseFirstDocument({firstRun, shift, scheduled})), expected);
+    }
+
+    // The whole start over the platform double, from prepared profiles.
+    void startUp_data()
+    {
+        QTest::addColumn<int>("lcg");
+        QTest::addColumn<bool>("noFirstRun");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<int>("favorites");
+        QTest::addColumn<bool>("crashed");
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<QStringList>("loaded");
+        QTest::addColumn<int>("lcgAfter");
+        const QString start = ProgramPages::url("Start.htm").toString();
+        const QString quick = ProgramPages::url("sklQuickHelp.htm").toString();
+        QTest::newRow("accepted, first run: quick help")
+            << 1 << false << false << 1 << false << "" << QStringList{quick} << 0x201;
+        QTest::newRow("fresh profile for automation: start page")
+            << 0 << true << false << 0 << false << "" << QStringList{start} << 0x201;
+        QTest::newRow("normal start")
+            << 0x201 << false << false << 0 << false << "" << QStringList{start} << 0x201;
+        QTest::newRow("scheduled favorites")
+            << 0x201 << false << false << 2 << false << ""
+            << QStringList{"http://fav/0", "http://fav/1"} << 0x201;
+        QTest::newRow("shift held: start page, no favorites")
+            << 0x201 << false << true << 2 << false << "" << QStringList{start} << 0x201;
+        QTest::newRow("crashed run: unread pages come back")
+            << 0x201 << false << false << 0 << true << ""
+            << QStringList{"http://unread/1", "http://unread/2"} << 0x201;
+        QTest::newRow("crashed run's pages, then the command line; no favorites")
+            << 0x201 << false << false << 2 << true << "http://given/"
+            << QStringList{"http://unread/1", "http://unread/2", "http://given/"} << 0x201;
+        QTest::newRow("setup") << 0x201 << false << false << 0 << false << "/Setup"
+                               << QStringList{start} << 0x201;
+    }
+    void startUp()
+    {
+        QFETCH(int, lcg);
+        QFETCH(bool, noFirstRun);
+        QFETCH(bool, shift);
+        QFETCH(int, favorites);
+        QFETCH(bool, crashed);
+        QFETCH(QString, commandLine);
+        QFETCH(QStringList, loaded);
+        QFETCH(int, lcgAfter);
+        TempProfile profile;
+        const Folders folders = Folders::resolve();
+        QVERIFY(folders.create());
+        {
+            Registry reg(folders.userHiveFile, folders.machineHiveFile);
+            if (lcg)
+                QVERIFY(reg.RegSaveAppValue("LCG", lcg, RegRoot::HKCU, REG_DWORD).ok());
+            ErrorLog log;
+            Stores stores(log);
+            OpenAllStores(stores, folders.data, folders.commonData);
+            for (int i = 0; i < favorites; ++i)
+                QVERIFY(stores.rsFavorites.AddNew(
+                    {"Keywords", "Title", "URL", "Period"},
+                    {"Links", "f", QStringLiteral("http://fav/%1").arg(i), 1}));
+            QVERIFY(stores.rsFavorites.AddNew({"Keywords", "Title", "URL", "Period"},
+                                              {"Links", "weekly", "http://not-daily/", 2}));
+            QVERIFY(stores.rsFavorites.Save());
+            if (crashed) {
+                QVERIFY(stores.rsCurrentSession.AddNew({"Order", "URL", "bRead", "bLoaded"},
+                                                       {1, "http://read/", 1, 0}));
+                for (int i = 1; i <= 2; ++i)
+                    QVERIFY(stores.rsCurrentSession.AddNew(
+                        {"Order", "URL", "bRead", "bLoaded"},
+                        {10000 + i, QStringLiteral("http://unread/%1").arg(i), 0, 1}));
+                QVERIFY(stores.rsCurrentSession.Save());
+            } else {
+                RotateSessionAtExit(stores);
+            }
+        }
+
+        FakeWeb web;
+        FakeBrowserFactory factory(web);
+        FakeUi ui;
+        FakeShell shell;
+        FakeHttpClient http;
+        StartArguments args =
+            StartArguments::parse(QStringList{commandLine}.filter(QRegularExpression(".")), "/");
+        args.noFirstRun = noFirstRun;
+        args.shiftHeld = shift;
+        modMain program({&factory, &ui, &shell, &http}, args);
+        QCOMPARE(program.Main(), modMain::Outcome::Running);
+        QCOMPARE(navigated(factory), loaded);
+        AppContext &ctx = program.context();
+        QCOMPARE(ctx.glLCG, lcgAfter);
+        QCOMPARE(ctx.gsWindowState.value(0), QStringLiteral("a"));
+        QCOMPARE(ctx.giLaterOrder >= 10000, true);
+        QVERIFY(ctx.gsUserAgentLine.startsWith("User-Agent: Skimline " SKIMLINE_VERSION "; "));
+        QVERIFY(ctx.gsUserAgentLine.endsWith(
+            "; Absolutely the fastest way to browse, read, and search the Internet!"));
+        QVERIFY(ctx.gsExtraHeaders.endsWith("\r\n"));
+        QCOMPARE(ctx.gsVersion, QStringLiteral("Skimline " SKIMLINE_VERSION));
+        QVERIFY(ui.messages().isEmpty()); // every page file is there
+        QVERIFY(!QFile::exists(ctx.stores->gsTempSessionFile));
+        QVERIFY(QFile::exists(ctx.stores->gsCurrentSessionFile));
+        // The start entry heads the log.
+        QFile log(ctx.folders.errorLogFile);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("\r\n\r\n" SKIMLINE_VERSION ": "));
+    }
+
+    void settingsReadAtStart()
+    {
+        TempProfile profile;
+        const Folders folders = Folders::resolve();
+        QVERIFY(folders.create());
+        {
+            ErrorLog log;
+            Stores stores(log);
+            OpenAllStores(stores, folders.data, folders.commonData);
+            cFile file({}, &stores.rsOptions);
+            QVERIFY(file.SetOption("OptionChecks", 1 | 2 | 8));
+            QVERIFY(file.SetOption("MaxWindows", 7));
+            QVERIFY(file.SetOption("TempZoomSetting", 2.5));
+            QVERIFY(file.SetOption("PageZoom", 1.25));
+            QVERIFY(file.SetOption("UserAgent", "mine"));
+            RotateSessionAtExit(stores); // a past session exists
+        }
+        FakeWeb web;
+        FakeBrowserFactory factory(web);
+        FakeUi ui;
+        StartArguments args;
+        args.noFirstRun = true;
+        args.shiftHeld = false;
+        modMain program({&factory, &ui, nullptr, nullptr}, args);
+        QCOMPARE(program.Main(), modMain::Outcome::Running);
+        AppContext &ctx = program.context();
+        QCOMPARE(ctx.glOptionChecks, 11);
+        QVERIFY(ctx.gbOptBit1 && ctx.gbOptBit2 && ctx.gbOptBit8 && !ctx.gbOptBit4);
+        QVERIFY(!ctx.stores->rsHistory.State());
+        QCOMPARE(ctx.giMaxWindows, 7);
+        QCOMPARE(ctx.gsngTempZoom, 2.5f);
+        QCOMPARE(ctx.gsngPageZoom, 1.25f);
+        QCOMPARE(ctx.giLaterOrder, 10000);
+        QVERIFY(ctx.gsUserAgentLine.endsWith("; mine"));
+        // The control sends the same identity as the header line.
+        QCOMPARE(QStringLiteral("User-Agent: ") + factory.controls().value(0)->userAgent(),
+                 ctx.gsUserAgentLine);
+        QCOMPARE(ctx.gSearchEngines.count(), 18);
+        QCOMPARE(ctx.gSearchEngines.item("G"), ctx.gSearchEngines.item("?"));
+        QVERIFY(ctx.gSearchEngines.searchUrl("w", "cats").contains("search=cats&go=Go"));
+        QVERIFY(ctx.gSearchEngines.item("z").isNull());
+    }
+
+    void missingPagesAreReported()
+    {
+        TempProfile profile;
+        QTemporaryDir pages;
+        QFile::copy(QFINDTESTDATA("../../../resources/pages/Readme.htm"),
+                    pages.filePath("Readme.htm"));
+        const QByteArray before = qgetenv("SKIMLINE_PAGES");
+        qputenv("SKIMLINE_PAGES", pages.path().toUtf8());
+        FakeWeb web;
+        FakeBrowserFactory factory(web);
+        FakeUi ui;
+        FakeShell shell;
+        StartArguments args;
+        args.noFirstRun = true;
+        modMain program({&factory, &ui, &shell, nullptr}, args);
+        const auto outcome = program.Main();
+        qputenv("SKIMLINE_PAGES", before);
+        QCOMPARE(outcome, modMain::Outcome::Running);
+        QCOMPARE(ui.messages().size(), 1);
+        QVERIFY(ui.messages().constFirst().text.startsWith(
+            "This setup of Skimline is missing some files. To correct this, go to "));
+        QVERIFY(
+            ui.messages().constFirst().text.endsWith(" and download the latest upgrade version."));
+        QCOMPARE(shell.targetsOf("openFile"), QStringList{pages.filePath("Readme.htm")});
+    }
+
+    void declinedAgreementKeepsNothing()
+    {
+        TempProfile profile;
+        FakeWeb web;
+        FakeBrowserFactory factory(web);
+        FakeUi ui;
+        StartArguments args;
+        args.shiftHeld = false;
+        modMain program({&factory, &ui, nullptr, nullptr}, args);
+        bool sawDialog = false;
+        QTimer::singleShot(0, this, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (auto *d = qobject_cast<AgreementDialog *>(w)) {
+                    sawDialog = true;
+                    QVERIFY(!d->agreementHtml().isEmpty());
+                    d->declineButton()->click();
+                }
+            }
+        });
+        QCOMPARE(program.Main(), modMain::Outcome::Declined);
+        QVERIFY(sawDialog);
+        const Folders folders = Folders::resolve();
+        QVERIFY(!QFile::exists(folders.data + "/sklCurrentSession.skl"));
+        QVERIFY(!QFile::exists(folders.data + "/sklPastSession.skl"));
+        Registry reg(folders.userHiveFile, folders.machineHiveFile);
+        QVERIFY(!reg.RegGetAppValue("LCG", RegRoot::HKCU, REG_DWORD, QVariant()).value.isValid());
+    }
+
+    void acceptedAgreementIsRemembered()
+    {
+        TempProfile profile;
+        FakeWeb web;
+        FakeBrowserFactory factory(web);
+        FakeUi ui;
+        StartArguments args;
+        args.shiftHeld = false;
+        modMain program({&factory, &ui, nullptr, nullptr}, args);
+        QTimer::singleShot(0, this, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *d = qobject_cast<AgreementDialog *>(w))
+                    d->acceptButton()->click();
+        });
+        QCOMPARE(program.Main(), modMain::Outcome::Running);
+        const Folders folders = Folders::resolve();
+        Registry reg(folders.userHiveFile, folders.machineHiveFile);
+        // Accepted and run once: the next start shows neither the agreement nor Quick Help.
+        QCOMPARE(reg.RegGetAppValue("LCG", RegRoot::HKCU, REG_DWORD, 0).value.toInt(), 0x201);
+        QCOMPARE(navigated(factory), QStringList{ProgramPages::url("sklQuickHelp.htm").toString()});
+    }
+
+    void handOffBetweenProcesses()
+    {
+        TempProfile profile;
+        InstanceChannel receiver;
+        QVERIFY(receiver.listen());
+        QSignalSpy spy(&receiver, &InstanceChannel::received);
+        // A second receiver on the same channel does not take it over.
+        InstanceChannel second;
+        QVERIFY(!second.listen());
+
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--send", receiver.name(), "http://example.org/ü ?a=1"});
+        QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 20000);
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.constFirst().constFirst().toString(),
+                 QStringLiteral("http://example.org/ü ?a=1"));
+
+        // Nobody listening: the later start goes on by itself.
+        QProcess lonely;
+        lonely.start(QCoreApplication::applicationFilePath(),
+                     {"--send", receiver.name() + "-other", "http://x/"});
+        QVERIFY(lonely.waitForFinished(20000));
+        QCOMPARE(lonely.exitCode(), 1);
+    }
+
+    void channelsDependOnTheDataFolder()
+    {
+        QString a;
+        {
+            TempProfile one;
+            a = InstanceChannel::defaultName();
+        }
+        TempProfile two;
+        QVERIFY(a != InstanceChannel::defaultName());
+    }
+
+    void errorLogSizeRule_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("5000 bytes stay") << 5000 << true;
+        QTest::newRow("5001 bytes go") << 5001 << false;
+    }
+    void errorLogSizeRule()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, kept);
+        TempProfile profile;
+        const QString path = profile.file("LoggedErrors.txt");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(size, 'x'));
+        f.close();
+        ErrorLog(path).WriteStartEntry(QStringLiteral("last"), QStringLiteral("1.2.3"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        QCOMPARE(text.startsWith(QByteArray(size, 'x')), kept);
+        QVERIFY(text.contains("last\r\n\r\n1.2.3: "));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    // The other side of the hand-off test: a later start sending its command line.
+    if (argc == 4 && std::strcmp(argv[1], "--send") == 0) {
+        QCoreApplication app(argc, argv);
+        InstanceChannel channel(QString::fromLocal8Bit(argv[2]));
+        return channel.handOff(QString::fromUtf8(argv[3]), 5000) ? 0 : 1;
+    }
+    QApplication app(argc, argv);
+    TestStartup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_startup.moc"
