@@ -3,6 +3,8 @@
 #include "store/DateValue.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace expr {
 
@@ -395,26 +397,54 @@ bool parseSort(const QString &text, const Schema &schema, std::vector<SortKey> *
     return true;
 }
 
+namespace {
+
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+constexpr uint64_t kLowBits = 0x0101010101010101ULL;
+
+// Lower-cases eight ASCII bytes at once; false when a byte is not plain ASCII or is NUL.
+inline bool lowerAscii8(const char *src, char *dst)
+{
+    uint64_t w;
+    std::memcpy(&w, src, 8);
+    if ((w & kHighBits) || ((w - kLowBits) & ~w & kHighBits))
+        return false;
+    const uint64_t geA = w + 0x3f3f3f3f3f3f3f3fULL; // high bit set where byte >= 'A'
+    const uint64_t gtZ = w + 0x2525252525252525ULL; // high bit set where byte > 'Z'
+    w |= ((geA ^ gtZ) & kHighBits) >> 2;
+    std::memcpy(dst, &w, 8);
+    return true;
+}
+
+} // namespace
+
+bool foldAscii(const char *data, size_t size, char *dst)
+{
+    size_t i = 0;
+    while (i + 8 <= size && lowerAscii8(data + i, dst + i))
+        i += 8;
+    for (; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        if (c >= 0x80)
+            return false;
+        dst[i] = c >= 'A' && c <= 'Z' ? char(c + 32) : c == 0 ? ' ' : char(c);
+    }
+    return true;
+}
+
 void foldUtf8(const char *data, size_t size, std::string &out)
 {
     const size_t start = out.size();
     out.resize(start + size);
-    char *dst = out.data() + start;
-    for (size_t i = 0; i < size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        if (c >= 0x80) {
-            // Rare: fold the whole text through Qt's Unicode tables.
-            out.resize(start);
-            const QByteArray folded =
-                QString::fromUtf8(data, qsizetype(size)).toCaseFolded().toUtf8();
-            out.append(folded.constData(), size_t(folded.size()));
-            for (size_t k = start; k < out.size(); ++k) {
-                if (out[k] == '\0')
-                    out[k] = ' ';
-            }
-            return;
-        }
-        dst[i] = c >= 'A' && c <= 'Z' ? char(c + 32) : c == 0 ? ' ' : char(c);
+    if (foldAscii(data, size, out.data() + start))
+        return;
+    // Rare: fold the whole text through Qt's Unicode tables.
+    out.resize(start);
+    const QByteArray folded = QString::fromUtf8(data, qsizetype(size)).toCaseFolded().toUtf8();
+    out.append(folded.constData(), size_t(folded.size()));
+    for (size_t k = start; k < out.size(); ++k) {
+        if (out[k] == '\0')
+            out[k] = ' ';
     }
 }
 

@@ -68,6 +68,9 @@ int fieldIndex(const Schema &schema, const QString &name);
 // Case folding used for every text comparison; UTF-8 in, UTF-8 out (NUL becomes a blank so that
 // it never meets the separators of the search buffers).
 void foldUtf8(const char *data, size_t size, std::string &out);
+// The fast path of foldUtf8: writes `size` folded bytes to `dst` and returns true when the text
+// is plain ASCII; false (dst partly written) otherwise.
+bool foldAscii(const char *data, size_t size, char *dst);
 std::string foldUtf8(const QString &text);
 
 // LIKE over folded text.

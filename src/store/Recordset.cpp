@@ -66,7 +66,8 @@ struct Recordset::Cursor
     void reset(const Table &t, std::vector<int> slots)
     {
         rows = std::move(slots);
-        t.sortSlots(rows, sortKeys);
+        if (!sortKeys.empty() || !std::is_sorted(rows.begin(), rows.end()))
+            t.sortSlots(rows, sortKeys);
         seenSlots = size_t(t.slotCount());
         seenDeleteGen = t.deleteGeneration();
         pos = 0;

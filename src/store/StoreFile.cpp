@@ -10,6 +10,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -65,6 +66,16 @@ bool exec(sqlite3 *db, const char *sql, QString *error)
     return false;
 }
 
+// Memory statistics cost a global lock on every SQLite allocation; the stores never read them.
+void configureSqliteOnce()
+{
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); // refused harmlessly once SQLite is running
+        return true;
+    }();
+    (void)configured;
+}
+
 bool syncPath(const QByteArray &path, bool directory)
 {
     const int fd = ::open(path.constData(), (directory ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
@@ -87,11 +98,14 @@ std::shared_ptr<Table> load(const QString &path, QString *error)
     if (!QFileInfo(path).isFile())
         return failed(QStringLiteral("the file does not exist"));
 
+    configureSqliteOnce();
     Db db;
     const QByteArray native = QFile::encodeName(path);
     if (sqlite3_open_v2(native.constData(), &db.m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
         return failed(dbError(db.m_db, QStringLiteral("cannot open")));
 
+    // Reading through a memory map saves copying every page out of the page cache.
+    exec(db.m_db, "PRAGMA mmap_size=1073741824", nullptr);
     {
         Stmt st(db.m_db, "SELECT format FROM skl_store");
         if (!st.ok() || sqlite3_step(st.get()) != SQLITE_ROW)
@@ -126,6 +140,14 @@ std::shared_ptr<Table> load(const QString &path, QString *error)
     }
 
     auto table = std::make_shared<Table>(schema);
+    {
+        // Ids are dense unless many records were deleted: a good guess for the row count.
+        Stmt st(db.m_db, "SELECT max(id) FROM skl_rows");
+        if (st.ok() && sqlite3_step(st.get()) == SQLITE_ROW)
+            table->reserveRows(size_t(std::clamp<sqlite3_int64>(sqlite3_column_int64(st.get(), 0),
+                                                                0, 4 * 1024 * 1024)),
+                               size_t(QFileInfo(path).size()));
+    }
     QByteArray sql = "SELECT id";
     for (int f = 0; f < schema.size(); ++f)
         sql += ", c" + QByteArray::number(f);
@@ -140,15 +162,19 @@ std::shared_ptr<Table> load(const QString &path, QString *error)
         table->beginLoadedRow(sqlite3_column_int64(s, 0));
         for (int f = 0; f < n; ++f) {
             const int col = f + 1;
+            const Column &c = table->column(f);
+            if (c.isText) {
+                // NULL for a Null value; "" for an empty text.
+                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(s, col));
+                if (text)
+                    table->loadText(f, text, size_t(sqlite3_column_bytes(s, col)));
+                else
+                    table->loadNull(f);
+                continue;
+            }
             const int kind = sqlite3_column_type(s, col);
             if (kind == SQLITE_NULL) {
                 table->loadNull(f);
-                continue;
-            }
-            const Column &c = table->column(f);
-            if (c.isText) {
-                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(s, col));
-                table->loadText(f, text, size_t(sqlite3_column_bytes(s, col)));
             } else if (c.isBinary) {
                 const void *blob = sqlite3_column_blob(s, col);
                 table->loadBytes(
@@ -163,6 +189,7 @@ std::shared_ptr<Table> load(const QString &path, QString *error)
     }
     if (rc != SQLITE_DONE)
         return failed(dbError(db.m_db, QStringLiteral("cannot read the rows")));
+    table->shrinkToFit();
     table->path = path;
     return table;
 }
@@ -179,11 +206,13 @@ bool save(const Table &table, const std::vector<int> &slots, const QString &path
         return false;
     };
     QFile::remove(temp);
+    configureSqliteOnce();
 
     {
         Db db;
         if (sqlite3_open_v2(nativeTemp.constData(), &db.m_db,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK)
             return failed(dbError(db.m_db, QStringLiteral("cannot create the file")));
         QString why;
         const Schema &schema = table.schema();

@@ -8,6 +8,11 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -36,19 +41,83 @@ std::optional<Range> integerRange(int type)
     }
 }
 
-const char *findBytes(const char *hay, size_t hayLen, const char *needle, size_t needleLen)
+// Substring search: compare the needle's first and last byte across a whole vector of
+// positions at once, and check the rest only where both agree.
+const char *findBytes(const char *hay, size_t n, const char *needle, size_t k)
 {
-    return static_cast<const char *>(memmem(hay, hayLen, needle, needleLen));
+    if (k == 0)
+        return hay;
+    if (n < k)
+        return nullptr;
+    if (k == 1)
+        return static_cast<const char *>(memchr(hay, needle[0], n));
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi8(needle[0]);
+    const __m128i last = _mm_set1_epi8(needle[k - 1]);
+    size_t i = 0;
+    for (; i + k - 1 + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(hay + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(hay + i + k - 1));
+        unsigned mask = unsigned(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+        while (mask) {
+            const unsigned bit = unsigned(__builtin_ctz(mask));
+            if (std::memcmp(hay + i + bit + 1, needle + 1, k - 2) == 0)
+                return hay + i + bit;
+            mask &= mask - 1;
+        }
+    }
+    return static_cast<const char *>(memmem(hay + i, n - i, needle, k));
+#else
+    return static_cast<const char *>(memmem(hay, n, needle, k));
+#endif
 }
 
 } // namespace
 
 // ---- TextColumn ----
 
+void Bytes::reserve(size_t capacity)
+{
+    if (capacity <= m_capacity)
+        return;
+    void *p = std::realloc(m_data, capacity);
+    if (!p)
+        throw std::bad_alloc();
+    m_data = static_cast<char *>(p);
+    m_capacity = capacity;
+}
+
+void Bytes::shrinkToFit()
+{
+    if (m_size == m_capacity || !m_data)
+        return;
+    if (void *p = std::realloc(m_data, std::max<size_t>(m_size, 1))) {
+        m_data = static_cast<char *>(p);
+        m_capacity = std::max<size_t>(m_size, 1);
+    }
+}
+
+void TextColumn::shrinkToFit()
+{
+    m_orig.shrinkToFit();
+    m_fold.shrinkToFit();
+}
+
+void TextColumn::reserve(size_t rows, size_t bytes)
+{
+    m_fold.reserve(bytes + rows);
+    m_orig.reserve(bytes);
+    m_cells.reserve(rows);
+    m_null.reserve(rows);
+    m_regionStart.reserve(rows);
+    m_regionSlot.reserve(rows);
+}
+
 void TextColumn::appendNull()
 {
     Cell c;
-    c.origOff = uint32_t(m_orig.size());
+    c.origOff = kSameAsFolded;
     c.foldOff = uint32_t(m_fold.size());
     c.region = kNoRegion;
     m_cells.push_back(c);
@@ -57,13 +126,24 @@ void TextColumn::appendNull()
 
 void TextColumn::appendRegion(int slot, const char *utf8, size_t size, Cell &cell)
 {
-    cell.origOff = uint32_t(m_orig.size());
-    cell.origLen = uint32_t(size);
-    m_orig.append(utf8, size);
     m_fold.push_back('\0');
     cell.foldOff = uint32_t(m_fold.size());
-    expr::foldUtf8(utf8, size, m_fold);
+    char *dst = m_fold.grow(size);
+    if (expr::foldAscii(utf8, size, dst)) {
+        m_fold.commit(size);
+    } else {
+        m_scratchFold.clear();
+        expr::foldUtf8(utf8, size, m_scratchFold);
+        m_fold.append(m_scratchFold.data(), m_scratchFold.size());
+    }
     cell.foldLen = uint32_t(m_fold.size() - cell.foldOff);
+    cell.origLen = uint32_t(size);
+    if (cell.foldLen == size && std::memcmp(m_fold.data() + cell.foldOff, utf8, size) == 0) {
+        cell.origOff = kSameAsFolded;
+    } else {
+        cell.origOff = uint32_t(m_orig.size());
+        m_orig.append(utf8, size);
+    }
     if (slot < m_maxRegionSlot)
         m_inOrder = false;
     m_maxRegionSlot = std::max(m_maxRegionSlot, slot);
@@ -80,16 +160,21 @@ void TextColumn::append(const char *utf8, size_t size)
     appendRegion(slot, utf8, size, m_cells.back());
 }
 
+void TextColumn::release(Cell &c)
+{
+    if (c.region == kNoRegion)
+        return;
+    m_regionSlot[c.region] = -1;
+    m_garbage += c.foldLen + 1 + (c.origOff == kSameAsFolded ? 0 : c.origLen);
+}
+
 void TextColumn::set(int slot, const char *utf8, size_t size)
 {
     Cell &c = m_cells[size_t(slot)];
-    if (c.region != kNoRegion) {
-        m_regionSlot[c.region] = -1;
-        m_garbage += c.origLen + c.foldLen + 1;
-    }
-    m_null[size_t(slot)] = 0;
-    // `utf8` may point into m_orig, which appendRegion grows.
+    // `utf8` may point into the buffers, which appendRegion grows.
     m_scratch.assign(utf8, size);
+    release(c);
+    m_null[size_t(slot)] = 0;
     appendRegion(slot, m_scratch.data(), m_scratch.size(), c);
     maybeCompact();
 }
@@ -97,11 +182,8 @@ void TextColumn::set(int slot, const char *utf8, size_t size)
 void TextColumn::setNull(int slot)
 {
     Cell &c = m_cells[size_t(slot)];
-    if (c.region != kNoRegion) {
-        m_regionSlot[c.region] = -1;
-        m_garbage += c.origLen + c.foldLen + 1;
-    }
-    c = Cell{uint32_t(m_orig.size()), 0, uint32_t(m_fold.size()), 0, kNoRegion};
+    release(c);
+    c = Cell{kSameAsFolded, 0, uint32_t(m_fold.size()), 0, kNoRegion};
     m_null[size_t(slot)] = 1;
     maybeCompact();
 }
@@ -111,36 +193,37 @@ void TextColumn::maybeCompact()
     // Compact once garbage makes up half of both buffers.
     if (m_garbage < (1u << 16) || m_garbage < (m_orig.size() + m_fold.size()) / 2)
         return;
-    std::string orig, fold;
-    orig.reserve(m_orig.size() - std::min(m_orig.size(), m_garbage));
-    fold.reserve(m_fold.size() - std::min(m_fold.size(), m_garbage));
+    Bytes orig, fold;
+    orig.reserve(m_orig.size() - std::min(m_orig.size(), m_garbage) + 1);
+    fold.reserve(m_fold.size() - std::min(m_fold.size(), m_garbage) + 1);
     std::vector<uint32_t> starts;
     std::vector<int32_t> slots;
     for (size_t s = 0; s < m_cells.size(); ++s) {
         Cell &c = m_cells[s];
         if (c.region == kNoRegion) {
-            c.origOff = uint32_t(orig.size());
             c.foldOff = uint32_t(fold.size());
             continue;
         }
-        const uint32_t origOff = uint32_t(orig.size());
-        orig.append(m_orig, c.origOff, c.origLen);
+        if (c.origOff != kSameAsFolded) {
+            const uint32_t origOff = uint32_t(orig.size());
+            orig.append(m_orig.data() + c.origOff, c.origLen);
+            c.origOff = origOff;
+        }
         fold.push_back('\0');
         const uint32_t foldOff = uint32_t(fold.size());
-        fold.append(m_fold, c.foldOff, c.foldLen);
-        c.origOff = origOff;
+        fold.append(m_fold.data() + c.foldOff, c.foldLen);
         c.foldOff = foldOff;
         c.region = uint32_t(starts.size());
         starts.push_back(foldOff);
         slots.push_back(int32_t(s));
     }
+    m_maxRegionSlot = slots.empty() ? -1 : slots.back();
+    m_inOrder = true;
     m_orig = std::move(orig);
     m_fold = std::move(fold);
     m_regionStart = std::move(starts);
     m_regionSlot = std::move(slots);
     m_garbage = 0;
-    m_maxRegionSlot = slots.empty() ? -1 : slots.back();
-    m_inOrder = true;
 }
 
 void TextColumn::findContaining(std::string_view needle, std::vector<int> &out) const
@@ -204,6 +287,31 @@ int Table::beginLoadedRow(qint64 rowId)
     m_deleted.push_back(0);
     ++m_live;
     return int(m_rowIds.size()) - 1;
+}
+
+void Table::shrinkToFit()
+{
+    for (Column &c : m_columns) {
+        if (c.isText)
+            c.text.shrinkToFit();
+    }
+}
+
+void Table::reserveRows(size_t rows, size_t bytes)
+{
+    m_rowIds.reserve(rows);
+    m_deleted.reserve(rows);
+    for (Column &c : m_columns) {
+        if (c.isText) {
+            c.text.reserve(rows, bytes);
+            continue;
+        }
+        c.null.reserve(rows);
+        if (c.isBinary)
+            c.bytes.reserve(rows);
+        else
+            c.numbers.reserve(rows);
+    }
 }
 
 void Table::loadNumber(int field, double v)

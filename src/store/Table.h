@@ -8,7 +8,11 @@
 #include <QString>
 #include <QVariant>
 
+#include <algorithm>
+
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,12 +24,62 @@
 // AddNew or a load and only marked deleted afterwards, so cursors can keep plain slot lists.
 // Slot order is row-id order, which is the stored order.
 
+// A growable byte buffer on realloc, which moves large blocks by remapping instead of copying.
+class Bytes
+{
+public:
+    Bytes() = default;
+    Bytes(const Bytes &) = delete;
+    Bytes &operator=(const Bytes &) = delete;
+    Bytes(Bytes &&other) noexcept { swap(other); }
+    Bytes &operator=(Bytes &&other) noexcept
+    {
+        Bytes tmp(std::move(other));
+        swap(tmp);
+        return *this;
+    }
+    ~Bytes() { std::free(m_data); }
+
+    const char *data() const { return m_data ? m_data : ""; }
+    size_t size() const { return m_size; }
+    void reserve(size_t capacity);
+    void shrinkToFit();
+    // Room for `n` more bytes at the end; commit() then takes what was written.
+    char *grow(size_t n)
+    {
+        if (m_size + n > m_capacity)
+            reserve(std::max(m_size + n, m_capacity + m_capacity / 2 + 4096));
+        return m_data + m_size;
+    }
+    void commit(size_t n) { m_size += n; }
+    void append(const char *p, size_t n)
+    {
+        std::memcpy(grow(n), p, n);
+        m_size += n;
+    }
+    void push_back(char c) { append(&c, 1); }
+
+private:
+    void swap(Bytes &o) noexcept
+    {
+        std::swap(m_data, o.m_data);
+        std::swap(m_size, o.m_size);
+        std::swap(m_capacity, o.m_capacity);
+    }
+    char *m_data = nullptr;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
+
 // Text cells: the original UTF-8 and a case-folded copy. The folded copies sit one after another
 // in a single buffer (each preceded by a NUL) so that LIKE '*x*' is one substring search over the
 // whole column; a changed cell gets a new region at the end and the old one becomes garbage.
+// The original is kept apart only where it differs from the folded copy.
 class TextColumn
 {
 public:
+    void reserve(size_t rows, size_t bytes);
+    void shrinkToFit();
     void appendNull();
     void append(const char *utf8, size_t size);
     void set(int slot, const char *utf8, size_t size);
@@ -35,6 +89,8 @@ public:
     std::string_view original(int slot) const
     {
         const Cell &c = m_cells[size_t(slot)];
+        if (c.origOff == kSameAsFolded)
+            return {m_fold.data() + c.foldOff, c.foldLen};
         return {m_orig.data() + c.origOff, c.origLen};
     }
     std::string_view folded(int slot) const
@@ -49,15 +105,17 @@ public:
     bool regionsInSlotOrder() const { return m_inOrder; }
 
 private:
+    static constexpr uint32_t kSameAsFolded = 0xffffffffu;
     struct Cell
     {
         uint32_t origOff = 0, origLen = 0, foldOff = 0, foldLen = 0, region = 0;
     };
     void appendRegion(int slot, const char *utf8, size_t size, Cell &cell);
+    void release(Cell &cell);
     void maybeCompact();
 
-    std::string m_orig;
-    std::string m_fold;
+    Bytes m_orig;
+    Bytes m_fold;
     std::vector<Cell> m_cells;
     std::vector<uint8_t> m_null;
     std::vector<uint32_t> m_regionStart; // offset of each region's first text byte, ascending
@@ -66,6 +124,7 @@ private:
     int m_maxRegionSlot = -1;
     bool m_inOrder = true;
     std::string m_scratch;
+    std::string m_scratchFold;
 };
 
 struct Column
@@ -116,6 +175,10 @@ public:
 
     // Loading: append a row whose cells the caller then fills with the load* calls, in field order.
     int beginLoadedRow(qint64 rowId);
+    // Before a load: room for about `rows` rows and `bytes` of text per text field (only what is
+    // used gets memory); after it, shrinkToFit gives back the rest.
+    void reserveRows(size_t rows, size_t bytes);
+    void shrinkToFit();
     void loadText(int field, const char *utf8, size_t size)
     {
         m_columns[field].text.append(utf8, size);
