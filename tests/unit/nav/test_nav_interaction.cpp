@@ -1,0 +1,396 @@
+#include "FakePlatform.h"
+#include "reader/KeyCommands.h"
+#include "reader/OpenAllLinks.h"
+#include "reader/WheelGestures.h"
+
+#include <QtTest>
+
+// Keys, the wheel, the context menu, and the link filters of the OpenLinks menu.
+class TestNavInteraction : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void keyTables_data();
+    void keyTables();
+    void keypadCodesFromQt_data();
+    void keypadCodesFromQt();
+    void zoomSteps_data();
+    void zoomSteps();
+    void pageScrolling();
+    void wheelDecisions_data();
+    void wheelDecisions();
+    void contextMenuDecisions_data();
+    void contextMenuDecisions();
+    void linkFilters_data();
+    void linkFilters();
+    void selectionLinks();
+    void openAllLinksOnThePlatformDouble();
+};
+
+Q_DECLARE_METATYPE(KeyCommand)
+
+void TestNavInteraction::keyTables_data()
+{
+    QTest::addColumn<QString>("event"); // "down", "up", "page"
+    QTest::addColumn<int>("vk");
+    QTest::addColumn<int>("mods");
+    QTest::addColumn<bool>("textEntry");
+    QTest::addColumn<KeyCommand>("command");
+
+    const int none = Qt::NoModifier, ctrl = Qt::ControlModifier, alt = Qt::AltModifier,
+              shift = Qt::ShiftModifier, keypad = Qt::KeypadModifier;
+    const auto row = [](const char *name, const char *event, int vk, int mods, bool text,
+                        KeyCommand c) {
+        QTest::newRow(name) << QString::fromLatin1(event) << vk << mods << text << c;
+    };
+    row("X next", "up", 'X', none, false, KeyCommand::NextWindow);
+    row("period next", "up", 190, none, false, KeyCommand::NextWindow);
+    row("keypad point next", "up", 110, keypad, false, KeyCommand::NextWindow);
+    row("Z previous", "up", 'Z', none, false, KeyCommand::PreviousWindow);
+    row("comma previous", "up", 188, none, false, KeyCommand::PreviousWindow);
+    row("K keep", "up", 'K', none, false, KeyCommand::KeepAndNext);
+    row("keypad 4 keep", "up", 100, keypad, false, KeyCommand::KeepAndNext);
+    row("keypad 5 mark", "up", 101, keypad, false, KeyCommand::MarkForClosing);
+    row("keypad 9 mode", "up", 105, none, false, KeyCommand::CycleBrowseMode);
+    row("keypad 7 site home", "up", 103, none, false, KeyCommand::SiteHome);
+    row("keypad plus", "up", 107, none, false, KeyCommand::EnlargeFonts);
+    row("W sidebar", "up", 'W', none, false, KeyCommand::ShowSidebarNotes);
+    row("keypad minus", "up", 109, none, false, KeyCommand::BackToPreviousWindow);
+    row("X while typing", "up", 'X', none, true, KeyCommand::None);
+    row("keypad 5 while typing", "up", 101, none, true, KeyCommand::None);
+    row("shift X", "up", 'X', shift, false, KeyCommand::None);
+    row("ctrl X", "up", 'X', ctrl, false, KeyCommand::None);
+    row("X on key down", "down", 'X', none, false, KeyCommand::None);
+    row("alt D", "up", 'D', alt, false, KeyCommand::FocusAddressBox);
+    row("alt D while typing", "up", 'D', alt, true, KeyCommand::FocusAddressBox);
+    row("ctrl O", "up", 'O', ctrl, false, KeyCommand::OpenUrl);
+    row("ctrl L", "up", 'L', ctrl, false, KeyCommand::OpenUrl);
+    row("ctrl S", "up", 'S', ctrl, false, KeyCommand::SaveAs);
+    row("alt P", "up", 'P', alt, false, KeyCommand::PrintPreview);
+    row("ctrl released", "up", 17, none, false, KeyCommand::FocusLargestFrame);
+    row("ctrl released still flagged", "up", 17, ctrl, false, KeyCommand::FocusLargestFrame);
+    row("ctrl minus", "up", 189, ctrl, false, KeyCommand::SaveForm);
+    row("ctrl 0", "up", 48, ctrl, false, KeyCommand::FillForm);
+    row("ctrl equals", "up", 187, ctrl, false, KeyCommand::FormDataCommand);
+    row("shift grave", "up", 192, shift, false, KeyCommand::FocusDiagnostic);
+    row("ctrl alt D", "up", 'D', ctrl | alt, false, KeyCommand::None);
+    row("V top", "down", 'V', none, false, KeyCommand::PageTop);
+    row("N top", "down", 'N', none, false, KeyCommand::PageTop);
+    row("keypad 2 top", "down", 98, keypad, false, KeyCommand::PageTop);
+    row("B end", "down", 'B', none, false, KeyCommand::PageEnd);
+    row("keypad 3 end", "down", 99, keypad, false, KeyCommand::PageEnd);
+    row("keypad 8 images", "down", 104, keypad, false, KeyCommand::IncreaseImages);
+    row("F5 refresh", "down", 116, none, false, KeyCommand::Refresh);
+    row("shift F5", "down", 116, shift, false, KeyCommand::None);
+    row("V while typing", "down", 'V', none, true, KeyCommand::None);
+    row("space", "page", 32, none, false, KeyCommand::FocusDocument);
+    row("keypad 0 down", "page", 96, keypad, false, KeyCommand::PageDown);
+    row("keypad 1 up", "page", 97, keypad, false, KeyCommand::PageUp);
+    row("C up", "page", 'C', none, false, KeyCommand::PageUp);
+    row("M up", "page", 'M', none, false, KeyCommand::PageUp);
+    row("M while typing", "page", 'M', none, true, KeyCommand::None);
+}
+
+void TestNavInteraction::keyTables()
+{
+    QFETCH(QString, event);
+    QFETCH(int, vk);
+    QFETCH(int, mods);
+    QFETCH(bool, textEntry);
+    QFETCH(KeyCommand, command);
+
+    KeyState state;
+    state.textEntry = textEntry;
+    const auto m = Qt::KeyboardModifiers(mods);
+    const KeyCommand got = event == QLatin1String("down") ? keyDownCommand(vk, m, state)
+                           : event == QLatin1String("up") ? keyUpCommand(vk, m, state)
+                                                          : pageKeyCommand(vk, m, state);
+    QCOMPARE(got, command);
+}
+
+void TestNavInteraction::keypadCodesFromQt_data()
+{
+    // The keypad acts the same with Num Lock on (digits) or off (arrows and Clear).
+    QTest::addColumn<int>("qtKey");
+    QTest::addColumn<KeyCommand>("command");
+    QTest::newRow("5 with num lock") << int(Qt::Key_5) << KeyCommand::MarkForClosing;
+    QTest::newRow("5 without num lock") << int(Qt::Key_Clear) << KeyCommand::MarkForClosing;
+    QTest::newRow("4 with num lock") << int(Qt::Key_4) << KeyCommand::KeepAndNext;
+    QTest::newRow("4 without num lock") << int(Qt::Key_Left) << KeyCommand::KeepAndNext;
+    QTest::newRow("decimal point") << int(Qt::Key_Period) << KeyCommand::NextWindow;
+    QTest::newRow("decimal without num lock") << int(Qt::Key_Delete) << KeyCommand::NextWindow;
+}
+
+void TestNavInteraction::keypadCodesFromQt()
+{
+    QFETCH(int, qtKey);
+    QFETCH(KeyCommand, command);
+    const int vk = virtualKeyFromQt(qtKey, Qt::KeypadModifier);
+    QCOMPARE(keyUpCommand(vk, Qt::KeypadModifier, KeyState{}), command);
+    // The same key off the keypad is something else (or nothing).
+    QVERIFY(keyUpCommand(virtualKeyFromQt(qtKey, Qt::NoModifier), Qt::NoModifier, KeyState{}) !=
+                command ||
+            qtKey == Qt::Key_Period);
+}
+
+void TestNavInteraction::zoomSteps_data()
+{
+    QTest::addColumn<QString>("zoom");
+    QTest::addColumn<int>("delta");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("none, towards the user") << "" << -120 << "95%";
+    QTest::newRow("none, away") << "" << 120 << "105%";
+    QTest::newRow("from 105%") << "105%" << 120 << "110%";
+    QTest::newRow("page zoom factor") << "1.4" << -120 << "135%";
+    QTest::newRow("spaces") << " 80 % " << 120 << "85%";
+    QTest::newRow("garbage") << "large" << 120 << "105%";
+    QTest::newRow("floor") << "5%" << -120 << "5%";
+}
+
+void TestNavInteraction::zoomSteps()
+{
+    QFETCH(QString, zoom);
+    QFETCH(int, delta);
+    QFETCH(QString, after);
+    QCOMPARE(zoomAfterWheel(zoom, delta), after);
+}
+
+void TestNavInteraction::pageScrolling()
+{
+    // Towards the user: a screen down less the overlap; away: up, never above the top.
+    QCOMPARE(pageScrollTarget(0, 600, -120), 480);
+    QCOMPARE(pageScrollTarget(1000, 600, 120), 520);
+    QCOMPARE(pageScrollTarget(100, 600, 120), 0);
+    QCOMPARE(pageScrollTarget(300, 600, 0), 300);
+    // A window lower than the overlap still moves forwards.
+    QCOMPARE(pageScrollTarget(0, 100, -120), 1);
+    QCOMPARE(pageKeyTarget(480, 600, 1), 960);
+    QCOMPARE(pageKeyTarget(480, 600, -1), 0);
+}
+
+Q_DECLARE_METATYPE(WheelAction)
+
+void TestNavInteraction::wheelDecisions_data()
+{
+    QTest::addColumn<int>("mods");
+    QTest::addColumn<bool>("right");
+    QTest::addColumn<bool>("optBit8");
+    QTest::addColumn<WheelAction>("action");
+    QTest::addColumn<bool>("suppress");
+
+    QTest::newRow("plain") << 0 << false << false << WheelAction::PageScroll << false;
+    QTest::newRow("plain, option on") << 0 << false << true << WheelAction::Platform << false;
+    QTest::newRow("right held") << 0 << true << false << WheelAction::Platform << true;
+    QTest::newRow("right held, option on") << 0 << true << true << WheelAction::PageScroll << true;
+    QTest::newRow("ctrl") << int(Qt::ControlModifier) << false << false << WheelAction::Zoom
+                          << false;
+    QTest::newRow("ctrl, right held")
+        << int(Qt::ControlModifier) << true << true << WheelAction::Zoom << false;
+    QTest::newRow("shift") << int(Qt::ShiftModifier) << false << false << WheelAction::Platform
+                           << false;
+    QTest::newRow("alt ctrl") << int(Qt::AltModifier | Qt::ControlModifier) << false << false
+                              << WheelAction::Platform << false;
+}
+
+void TestNavInteraction::wheelDecisions()
+{
+    QFETCH(int, mods);
+    QFETCH(bool, right);
+    QFETCH(bool, optBit8);
+    QFETCH(WheelAction, action);
+    QFETCH(bool, suppress);
+    const WheelDecision d = decideWheel(Qt::KeyboardModifiers(mods), right, optBit8);
+    QCOMPARE(d.action, action);
+    QCOMPARE(d.suppressContextMenu, suppress);
+}
+
+Q_DECLARE_METATYPE(ContextMenuAction)
+
+void TestNavInteraction::contextMenuDecisions_data()
+{
+    QTest::addColumn<bool>("suppress");
+    QTest::addColumn<int>("mods");
+    QTest::addColumn<bool>("left");
+    QTest::addColumn<bool>("onLink");
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<bool>("hasText");
+    QTest::addColumn<ContextMenuAction>("action");
+
+    const auto row = [](const char *name, bool suppress, int mods, bool left, bool onLink,
+                        const char *tag, const char *type, bool text, ContextMenuAction a) {
+        QTest::newRow(name) << suppress << mods << left << onLink << QString::fromLatin1(tag)
+                            << QString::fromLatin1(type) << text << a;
+    };
+    row("after a wheel", true, 0, true, true, "A", "", true, ContextMenuAction::Nothing);
+    row("shift on a link", false, Qt::ShiftModifier, false, true, "A", "", false,
+        ContextMenuAction::EngineMenu);
+    row("rocker", false, 0, true, false, "BODY", "", false, ContextMenuAction::CloseWindow);
+    row("rocker on a link", false, 0, true, true, "A", "", false, ContextMenuAction::CloseWindow);
+    row("link", false, 0, false, true, "IMG", "", false, ContextMenuAction::TakeOverLink);
+    row("text field", false, 0, false, false, "INPUT", "text", true,
+        ContextMenuAction::FormFieldMenu);
+    row("untyped input", false, 0, false, false, "INPUT", "", false,
+        ContextMenuAction::FormFieldMenu);
+    row("password", false, 0, false, false, "INPUT", "password", false,
+        ContextMenuAction::FormFieldMenu);
+    row("textarea", false, 0, false, false, "TEXTAREA", "", false,
+        ContextMenuAction::FormFieldMenu);
+    row("checkbox", false, 0, false, false, "INPUT", "checkbox", false,
+        ContextMenuAction::EngineMenu);
+    row("word", false, 0, false, false, "P", "", true, ContextMenuAction::TextMenu);
+    row("image", false, 0, false, false, "IMG", "", false, ContextMenuAction::EngineMenu);
+}
+
+void TestNavInteraction::contextMenuDecisions()
+{
+    QFETCH(bool, suppress);
+    QFETCH(int, mods);
+    QFETCH(bool, left);
+    QFETCH(bool, onLink);
+    QFETCH(QString, tag);
+    QFETCH(QString, type);
+    QFETCH(bool, hasText);
+    QFETCH(ContextMenuAction, action);
+
+    ContextMenuInput in;
+    in.suppress = suppress;
+    in.modifiers = Qt::KeyboardModifiers(mods);
+    in.leftButtonHeld = left;
+    in.onLink = onLink;
+    in.tagName = tag;
+    in.inputType = type;
+    in.hasText = hasText;
+    QCOMPARE(decideContextMenu(in), action);
+
+    // The taken-over link: the transient mode only in Tabbed Browser mode.
+    QCOMPARE(takeOverLink(4).browsingMode, 5);
+    QVERIFY(takeOverLink(4).navigateInOtherWindow);
+    QCOMPARE(takeOverLink(1).browsingMode, 1);
+    QVERIFY(!takeOverLink(2).navigateInOtherWindow);
+}
+
+namespace {
+
+QList<LinkInfo> samplePage()
+{
+    const auto link = [](const char *href, const char *html = "text", int frame = -1) {
+        return LinkInfo{QString::fromLatin1(href), QString::fromLatin1(html), QString(), frame};
+    };
+    return {
+        link("http://www.site.test/a.html"),
+        link("mailto:someone@site.test"),
+        link("http://www.site.test/b.html#part2"),
+        link("http://other.test/c.html", "<IMG src=c.png>"),
+        link("http://other.test/files/d.ZIP"),
+        link("javascript:void(0)"),
+        link("http://www.site.test/song.mp3"),
+        link("http://www.site.test/b.html#part3"),
+        link("http://other.test/movie.rm"),
+        link("http://third.test/e.html", "<b><img src=e.gif></b>"),
+        link("http://www.site.test/f.html", "f", 0),
+        link("http://other.test/g.html", "<img src=g>", 1),
+    };
+}
+
+} // namespace
+
+void TestNavInteraction::linkFilters_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<bool>("frames");
+    QTest::addColumn<QStringList>("expected");
+
+    const QString site = QStringLiteral("http://www.site.test/index.html");
+    QTest::newRow("all") << int(OpenLinksKind::All) << site << false
+                         << QStringList{"http://www.site.test/a.html",
+                                        "http://www.site.test/b.html", "http://other.test/c.html",
+                                        "http://www.site.test/b.html", "http://third.test/e.html"};
+    QTest::newRow("images") << int(OpenLinksKind::Images) << site << false
+                            << QStringList{"http://other.test/c.html", "http://third.test/e.html"};
+    QTest::newRow("internal") << int(OpenLinksKind::Internal) << site << false
+                              << QStringList{"http://www.site.test/a.html",
+                                             "http://www.site.test/b.html",
+                                             "http://www.site.test/b.html"};
+    QTest::newRow("external") << int(OpenLinksKind::External) << site << false
+                              << QStringList{"http://other.test/c.html",
+                                             "http://third.test/e.html"};
+    QTest::newRow("frames instead of the frameset")
+        << int(OpenLinksKind::All) << site << true
+        << QStringList{"http://www.site.test/f.html", "http://other.test/g.html"};
+    QTest::newRow("external frames")
+        << int(OpenLinksKind::External) << site << true << QStringList{"http://other.test/g.html"};
+    QTest::newRow("local page: internal is file://")
+        << int(OpenLinksKind::Internal) << "file:///home/u/page.html" << false << QStringList{};
+}
+
+void TestNavInteraction::linkFilters()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, page);
+    QFETCH(bool, frames);
+    QFETCH(QStringList, expected);
+    QCOMPARE(filterLinks(samplePage(), OpenLinksKind(kind), siteOfPage(page), frames), expected);
+
+    // On a local page, local links are the internal ones.
+    const QList<LinkInfo> local = {{QStringLiteral("file:///home/u/b.html"), {}, {}, -1},
+                                   {QStringLiteral("http://x.test/"), {}, {}, -1}};
+    QCOMPARE(
+        filterLinks(local, OpenLinksKind::Internal, siteOfPage(QStringLiteral("file:///a")), false),
+        QStringList{"file:///home/u/b.html"});
+}
+
+void TestNavInteraction::selectionLinks()
+{
+    const QUrl base(QStringLiteral("http://www.site.test/dir/page.html"));
+    const QString html = QStringLiteral(
+        "part of <A HREF=\"one.html\">one</a>, <a class=x href='/two.html?a=1&amp;b=2'>"
+        "<img src=t.png></a> <a name=anchor>no href</a> <a href=http://other.test/three>3</a>"
+        "<a href=\"mailto:x@y.test\">mail</a>");
+    const QList<LinkInfo> links = linksInHtml(html, base);
+    QCOMPARE(links.size(), 4);
+    QCOMPARE(links[0].href, QStringLiteral("http://www.site.test/dir/one.html"));
+    QCOMPARE(links[1].href, QStringLiteral("http://www.site.test/two.html?a=1&b=2"));
+    QVERIFY(links[1].innerHTML.contains(QLatin1String("<img")));
+    QCOMPARE(links[2].href, QStringLiteral("http://other.test/three"));
+    QCOMPARE(filterLinks(links, OpenLinksKind::Selected, QString(), false).size(), 3);
+    QVERIFY(linksInHtml(QString(), base).isEmpty());
+}
+
+void TestNavInteraction::openAllLinksOnThePlatformDouble()
+{
+    FakePlatform p;
+    QString body;
+    for (int i = 0; i < 6; ++i)
+        body += QStringLiteral("<a href='p%1.html'>p%1</a>").arg(i);
+    body += QStringLiteral("<a href='mailto:a@b.test'>m</a><a href='x.zip'>z</a>"
+                           "<a href='javascript:go()'>j</a><a href='http://far.test/q'>far</a>");
+    p.web.servePage(QStringLiteral("http://site.test/list.html"), body);
+    auto control = p.browsers.createControl();
+    QVERIFY(control->navigate(QUrl(QStringLiteral("http://site.test/list.html"))));
+    p.settle();
+
+    QStringList loaded;
+    int count = -1;
+    openAllLinks(
+        control->document(), OpenLinksKind::All, QStringLiteral("http://site.test/list.html"),
+        false, [&](const QString &a) { loaded << a; }, [&](int n) { count = n; });
+    QVERIFY(loaded.isEmpty()); // the answer comes later, from the event loop
+    p.settle();
+    QTRY_COMPARE(count, 7);
+    QCOMPARE(loaded.first(), QStringLiteral("http://site.test/p0.html"));
+    QCOMPARE(loaded.at(5), QStringLiteral("http://site.test/p5.html"));
+    QCOMPARE(loaded.last(), QStringLiteral("http://far.test/q"));
+
+    loaded.clear();
+    openAllLinks(control->document(), OpenLinksKind::External,
+                 QStringLiteral("http://site.test/list.html"), false,
+                 [&](const QString &a) { loaded << a; });
+    p.settle();
+    QTRY_COMPARE(loaded, QStringList{"http://far.test/q"});
+}
+
+QTEST_MAIN(TestNavInteraction)
+#include "test_nav_interaction.moc"
