@@ -344,6 +344,7 @@ void Table::loadNull(int field)
 
 int Table::addRow(qint64 rowId)
 {
+    ++m_version;
     const int slot = beginLoadedRow(rowId);
     for (int f = 0; f < fieldCount(); ++f)
         loadNull(f);
@@ -468,6 +469,7 @@ std::optional<QVariant> Table::coerce(int field, const QVariant &value, QString 
 
 void Table::setValue(int slot, int field, const QVariant &value)
 {
+    ++m_version;
     const bool indexed = m_indexes[size_t(field)] != nullptr;
     if (indexed)
         indexRemove(field, slot);
@@ -713,33 +715,54 @@ std::vector<int> Table::select(const expr::Node &node) const
     return out;
 }
 
+bool Table::lessBy(const std::vector<expr::SortKey> &keys, int a, int b) const
+{
+    for (const expr::SortKey &k : keys) {
+        const Column &c = m_columns[size_t(k.field)];
+        int cmp = 0;
+        if (c.isText) {
+            const int r = c.text.folded(a).compare(c.text.folded(b));
+            cmp = r < 0 ? -1 : r > 0 ? 1 : 0;
+        } else if (!c.isBinary) {
+            const bool na = c.null[size_t(a)], nb = c.null[size_t(b)];
+            if (na || nb) {
+                cmp = na == nb ? 0 : na ? -1 : 1; // Null first
+            } else {
+                const double va = c.numbers[size_t(a)], vb = c.numbers[size_t(b)];
+                cmp = va < vb ? -1 : va > vb ? 1 : 0;
+            }
+        }
+        if (cmp != 0)
+            return k.descending ? cmp > 0 : cmp < 0;
+    }
+    return a < b;
+}
+
 void Table::sortSlots(std::vector<int> &slots, const std::vector<expr::SortKey> &keys) const
 {
     if (keys.empty()) {
         std::sort(slots.begin(), slots.end());
         return;
     }
-    std::sort(slots.begin(), slots.end(), [&](int a, int b) {
-        for (const expr::SortKey &k : keys) {
-            const Column &c = m_columns[size_t(k.field)];
-            int cmp = 0;
-            if (c.isText) {
-                const int r = c.text.folded(a).compare(c.text.folded(b));
-                cmp = r < 0 ? -1 : r > 0 ? 1 : 0;
-            } else if (c.isBinary) {
-                cmp = 0;
-            } else {
-                const bool na = c.null[size_t(a)], nb = c.null[size_t(b)];
-                if (na || nb) {
-                    cmp = na == nb ? 0 : na ? -1 : 1; // Null first
-                } else {
-                    const double va = c.numbers[size_t(a)], vb = c.numbers[size_t(b)];
-                    cmp = va < vb ? -1 : va > vb ? 1 : 0;
-                }
-            }
-            if (cmp != 0)
-                return k.descending ? cmp > 0 : cmp < 0;
-        }
-        return a < b;
-    });
+    std::vector<std::pair<int, bool>> signature;
+    for (const expr::SortKey &k : keys)
+        signature.emplace_back(k.field, k.descending);
+    const bool ranked = m_ranks.version == m_version && m_ranks.keys == signature;
+    if (!ranked && slots.size() * 8 < size_t(m_live)) {
+        // A small subset after an edit: cheaper to compare than to rank everything again.
+        std::sort(slots.begin(), slots.end(), [&](int a, int b) { return lessBy(keys, a, b); });
+        return;
+    }
+    if (!ranked) {
+        std::vector<int> all = liveSlots();
+        std::sort(all.begin(), all.end(), [&](int a, int b) { return lessBy(keys, a, b); });
+        m_ranks.rank.assign(size_t(slotCount()), 0);
+        for (size_t i = 0; i < all.size(); ++i)
+            m_ranks.rank[size_t(all[i])] = uint32_t(i);
+        m_ranks.keys = std::move(signature);
+        m_ranks.version = m_version;
+    }
+    const std::vector<uint32_t> &rank = m_ranks.rank;
+    std::sort(slots.begin(), slots.end(),
+              [&](int a, int b) { return rank[size_t(a)] < rank[size_t(b)]; });
 }

@@ -212,6 +212,7 @@ public:
     void sortSlots(std::vector<int> &slots, const std::vector<expr::SortKey> &keys) const;
 
 private:
+    bool lessBy(const std::vector<expr::SortKey> &keys, int a, int b) const;
     void indexAdd(int field, int slot);
     void indexRemove(int field, int slot);
     bool compare(const expr::Node &node, int slot) const;
@@ -225,4 +226,15 @@ private:
     qint64 m_nextRowId = 1;
     uint64_t m_deleteGen = 0;
     QHash<QString, expr::Parsed> m_cache[2];
+
+    // Every live row's rank under the last full sort, so that sorting a filtered subset (a
+    // folder of favorites) compares integers. Any edit makes it stale.
+    uint64_t m_version = 0;
+    struct SortRanks
+    {
+        std::vector<std::pair<int, bool>> keys;
+        std::vector<uint32_t> rank;
+        uint64_t version = ~uint64_t(0);
+    };
+    mutable SortRanks m_ranks;
 };
