@@ -1111,6 +1111,8 @@ void WebEngineControl::onLoadFinished(bool ok)
 
 void WebEngineControl::onDocumentCreated(const QUrl &url, const QString &readyState)
 {
+    if (qEnvironmentVariableIsSet("SKL_WEB_DEBUG"))
+        qDebug() << "hello" << url << readyState;
     if (!m_load.active || m_load.completed) {
         // A document the engine made without a load of its own (an opened window).
         if (m_listener)

@@ -23,18 +23,21 @@ void WebEnginePlatform::registerSchemes()
                    QWebEngineUrlScheme::LocalAccessAllowed |
                    QWebEngineUrlScheme::ContentSecurityPolicyIgnored);
     QWebEngineUrlScheme::registerScheme(pages);
+    // Command links ("skl:") are deliberately not registered: registered, the renderer blocks
+    // them before the program sees them. Unregistered, every navigation to one reaches
+    // acceptNavigationRequest, which always refuses it (so it never goes to the desktop).
+}
 
-    // Command links are a scheme of their own so that the engine never hands them to the
-    // desktop; no handler serves them.
-    QWebEngineUrlScheme commands(ProgramPages::kCommandScheme);
-    commands.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-    commands.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::NoAccessAllowed);
-    QWebEngineUrlScheme::registerScheme(commands);
+static void initResources()
+{
+    // The bridge script lives in this static library's resources.
+    Q_INIT_RESOURCE(webengine);
 }
 
 WebEnginePlatform::WebEnginePlatform(const WebEngineOptions &options, QObject *parent)
     : QObject(parent)
 {
+    initResources();
     if (options.storagePath.isEmpty()) {
         m_profile = new QWebEngineProfile(this); // off the record
     } else {
