@@ -1,0 +1,553 @@
+#include "reader/DocumentWindow.h"
+
+#include "platform/Document.h"
+#include "platform/PageWriter.h"
+#include "platform/Ui.h"
+#include "reader/Reader.h"
+#include "startup/AppContext.h"
+#include "store/CWinInet_URL.h"
+
+#include <QPointer>
+
+namespace {
+const QString kA = QStringLiteral("a");
+const QString kB = QStringLiteral("b");
+const QString kC = QStringLiteral("c");
+const QString kF = QStringLiteral("f");
+const QString kI = QStringLiteral("i");
+const QString kN = QStringLiteral("n");
+const QString kP = QStringLiteral("p");
+const QString kX = QStringLiteral("x");
+
+QString framesText(int frames)
+{
+    return QString::number(frames) +
+           QStringLiteral(" Frames - shift-click to open links in new window.");
+}
+
+URLParts splitUrl(AppContext &ctx, const QString &url)
+{
+    if (ctx.gURL)
+        return ctx.gURL->URLparts(url);
+    CWinInet_URL local;
+    return local.URLparts(url);
+}
+} // namespace
+
+DocumentWindow::DocumentWindow(Reader &reader, BrowserControl *control)
+    : brwWebBrowser(control), m_reader(reader)
+{
+    if (brwWebBrowser)
+        brwWebBrowser->setListener(this);
+}
+
+DocumentWindow::~DocumentWindow()
+{
+    if (brwWebBrowser)
+        brwWebBrowser->setListener(nullptr);
+    if (m_countedDownload)
+        m_reader.queue.releaseDownload(*this);
+}
+
+Document *DocumentWindow::DocumentObject() const
+{
+    return brwWebBrowser ? &brwWebBrowser->document() : nullptr;
+}
+
+void DocumentWindow::InitializeForm(int iTag, bool bNext)
+{
+    AppContext &ctx = m_reader.ctx;
+    miTag = iTag;
+    msKey = QString::number(iTag) + QLatin1Char('K');
+    bActiveForm = (iTag == ctx.giCurrentWindow);
+    mbNext = bNext;
+    miLargestFrame = -1;
+    bNavigateInOtherWindow = false;
+    bAllowOpenInNewWindow = false;
+    m_reader.pool.setState(iTag, bActiveForm ? kA : (bNext ? kN : kB));
+    m_reader.host.windowListChanged();
+    m_reader.host.pumpEvents();
+    m_reader.pool.UpdateWindowCount();
+    m_reader.host.pumpEvents();
+}
+
+void DocumentWindow::LargestFrame_SetFocus()
+{
+    if (!bActiveForm || m_reader.ctx.gbTextEntry || !brwWebBrowser)
+        return;
+    // Frames get the focus through their own handlers; the document's window takes it here.
+    zSetFocus();
+}
+
+void DocumentWindow::zHighlightDoc()
+{
+    m_reader.host.highlightDocument(*this);
+}
+
+void DocumentWindow::zClose()
+{
+    m_reader.pool.unloadWindow(miTag);
+}
+
+void DocumentWindow::zSetFocus()
+{
+    if (!brwWebBrowser)
+        return;
+    brwWebBrowser->setFocus();
+    brwWebBrowser->document().focus(ElementRef());
+}
+
+void DocumentWindow::setCaption(const QString &text)
+{
+    captionChanged(text);
+    m_reader.host.setWindowCaption(*this, text);
+}
+
+// ---- the form ----
+
+void DocumentWindow::Form_Activate()
+{
+    AppContext &ctx = m_reader.ctx;
+    WindowPool &pool = m_reader.pool;
+    ReaderHost &host = m_reader.host;
+
+    bActiveForm = true;
+    mbNext = false;
+    ctx.giCurrentWindow = miTag;
+    if (brwWebBrowser && brwWebBrowser->isAsleep())
+        brwWebBrowser->wake();
+
+    Document *doc = DocumentObject();
+    if (!mbClosing && intFrames == 0 && doc) {
+        if (pool.state(miTag) == kF && lngScrollTop > 0)
+            doc->scrollTo(0, lngScrollTop);
+    }
+    if (mlInitialScrollTop > 0 && doc)
+        doc->scrollTo(0, mlInitialScrollTop);
+    mlInitialScrollTop = 0;
+
+    pool.setState(miTag, kA);
+    pool.ShowWindowState(miTag);
+    bNavigateInOtherWindow = true;
+    bAllowOpenInNewWindow = true;
+
+    host.setStatusText(2, QString::number(miWindowNumber) + QStringLiteral(" of ") +
+                              QString::number(ctx.giWindowsOpen));
+    if (intFrames > 0) {
+        msStatusText = framesText(intFrames);
+        host.setStatusText(3, msStatusText);
+    }
+    host.setAddressText(msURL);
+    host.setToolButton(QStringLiteral("FS"), true, bOpenInSameWindow);
+    host.setToolButton(QStringLiteral("MK"), true, bKeep);
+    host.setToolButton(QStringLiteral("Back"), mbNavigateBack, false);
+    host.setToolButton(QStringLiteral("Forward"), mbNavigateForward, false);
+    host.setMenuItem(QStringLiteral("mnuBack"), mbNavigateBack, false);
+    host.setMenuItem(QStringLiteral("mnuForward"), mbNavigateForward, false);
+    host.setMenuItem(QStringLiteral("mnuOpenInSameWindow"), true, bOpenInSameWindow);
+    host.setMenuItem(QStringLiteral("mnuKeepInMemory"), true, bKeep);
+
+    // The moment a document counts as read.
+    if (mdCurrentSessionBookmark != 0)
+        m_reader.log.update(mdCurrentSessionBookmark, {{"bRead", 1}});
+    host.recordVisit(*this);
+
+    if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
+        m_reader.queue.startQueued();
+    LargestFrame_SetFocus();
+}
+
+void DocumentWindow::Form_Deactivate()
+{
+    AppContext &ctx = m_reader.ctx;
+    WindowPool &pool = m_reader.pool;
+    if (!mbClosing) {
+        if (Document *doc = DocumentObject()) {
+            const DocumentSnapshot snap = doc->snapshot();
+            lngScrollTop = snap.scrollTop;
+        }
+        bOpenInSameWindow = false;
+        mbRead = true;
+        msStatusText.clear();
+        bActiveForm = false;
+        if (pool.state(miTag) != kX)
+            pool.setState(miTag, kP);
+        pool.ShowWindowState(miTag);
+
+        const int previous = ctx.giPreviousWindow;
+        if (previous != miTag && pool.window(previous)) {
+            const QString prevState = pool.state(previous);
+            if (prevState == kX) {
+                pool.unloadWindow(previous);
+            } else if (!prevState.isEmpty()) {
+                pool.setState(previous, kF);
+                pool.ShowWindowState(previous);
+                pool.scheduleSleep(previous);
+            }
+        }
+        ctx.giPreviousWindow = miTag;
+        msReadyState = kF;
+    }
+    mbAddtoHistory = false;
+}
+
+bool DocumentWindow::Form_QueryUnload()
+{
+    AppContext &ctx = m_reader.ctx;
+    if (!ctx.gbExiting && ctx.giWindowsOpen < 2) {
+        mbClosing = false;
+        if (brwWebBrowser) {
+            bNavigateInOtherWindow = false;
+            (void)brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("sklHelp.htm#CW")));
+        }
+        m_reader.host.pumpEvents();
+        return true;
+    }
+    mbClosing = true;
+    bAllowOpenInNewWindow = false;
+    mbDontAddToHistory = true;
+    return false;
+}
+
+void DocumentWindow::Form_Unload()
+{
+    AppContext &ctx = m_reader.ctx;
+    if (m_countedDownload)
+        m_reader.queue.releaseDownload(*this);
+    if (ctx.gbExiting)
+        return;
+    // No longer held in a window: an unread document becomes eligible for the queue again.
+    if (mdCurrentSessionBookmark != 0)
+        m_reader.log.update(mdCurrentSessionBookmark, {{"bLoaded", 0}});
+    m_reader.pool.setState(miTag, QString());
+    m_reader.pool.UpdateWindowCount();
+    if (bActiveForm) {
+        bActiveForm = false;
+        m_reader.pool.mnuNextDoc_Click();
+    }
+    m_reader.host.windowListChanged();
+}
+
+// ---- the control ----
+
+void DocumentWindow::brwWebBrowser_StatusTextChange(const QString &text)
+{
+    if (bActiveForm)
+        m_reader.host.setStatusText(1, text);
+}
+
+void DocumentWindow::brwWebBrowser_ProgressChange(int progress, int progressMax)
+{
+    if (!bActiveForm || progressMax <= 0 || progress > progressMax)
+        return;
+    m_reader.host.setStatusText(3, QStringLiteral("Progress = ") +
+                                       QString::number(double(progress) * 100.0 / progressMax) +
+                                       QLatin1Char('%'));
+}
+
+void DocumentWindow::brwWebBrowser_CommandStateChange(bool canGoBack, bool canGoForward)
+{
+    mbNavigateBack = canGoBack;
+    mbNavigateForward = canGoForward;
+    if (!bActiveForm)
+        return;
+    ReaderHost &host = m_reader.host;
+    host.setToolButton(QStringLiteral("Back"), canGoBack, false);
+    host.setToolButton(QStringLiteral("Forward"), canGoForward, false);
+    host.setMenuItem(QStringLiteral("mnuBack"), canGoBack, false);
+    host.setMenuItem(QStringLiteral("mnuForward"), canGoForward, false);
+}
+
+void DocumentWindow::brwWebBrowser_DownloadBegin()
+{
+    if (mbClosing)
+        return;
+    msReadyState = kB;
+    m_reader.pool.ShowWindowState(miTag);
+    if (bActiveForm)
+        m_reader.host.setStatusText(3, QString());
+}
+
+void DocumentWindow::brwWebBrowser_DownloadComplete()
+{
+    msNavigatingURL.clear();
+    if (mbClosing)
+        return;
+    if (mbInteractive && mbNavigationError) {
+        // An error page has been shown: the document is as complete as it gets.
+        CompleteDocument();
+        return;
+    }
+    if (msReadyState == kB)
+        msReadyState = kI;
+    m_reader.pool.ShowWindowState(miTag);
+}
+
+void DocumentWindow::brwWebBrowser_TitleChange(const QString &text)
+{
+    if (mbClosing || text.isEmpty())
+        return;
+    strDocumentTitle = text;
+    setCaption(text);
+    // The title often arrives after the document completed.
+    if (m_completed && mdCurrentSessionBookmark != 0)
+        m_reader.log.update(mdCurrentSessionBookmark, {{"Title", text}});
+}
+
+void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTopFrame)
+{
+    if (mbClosing)
+        return;
+    if (!isTopFrame) {
+        ++miLastFrame;
+        return;
+    }
+    AppContext &ctx = m_reader.ctx;
+    msNavigatingURL.clear();
+    const QUrl location = brwWebBrowser ? brwWebBrowser->locationUrl() : url;
+    const QString locationText = (location.isEmpty() ? url : location).toString();
+    mURLParts = splitUrl(ctx, locationText);
+    msURL = mURLParts.valid && !mURLParts.url.isEmpty() ? mURLParts.url : locationText;
+    mbInteractive = false;
+    mbNavigationError = false;
+    m_completed = false;
+    lngScrollTop = 0;
+    const bool written = ProgramPages::isWrittenPage(location.isEmpty() ? url : location);
+    // A written page's address means nothing to the user: its writer fills the box.
+    if (bActiveForm && !written)
+        m_reader.host.setAddressText(locationText);
+    if (bActiveForm && !written)
+        m_reader.host.setStatusText(3, QString());
+    miLastFrame = -1;
+    miLargestFrame = -1;
+    mlLargestFrameLength = 0;
+    // A new document: its address until its title arrives.
+    strDocumentTitle = msURL;
+    setCaption(strDocumentTitle);
+    if (!bActiveForm)
+        mbRead = false;
+    mdFavBookmark = mfdTempBookMark;
+    mfdTempBookMark = 0;
+
+    if (mdFavBookmark != 0 && mbFormSubmit && ctx.stores) {
+        // The favorite's form page is here: submit its saved form once, in this window.
+        mbFormSubmit = false;
+        Recordset fav =
+            ctx.stores->rsFavorites.State() ? ctx.stores->rsFavorites.Clone() : Recordset();
+        if (fav.State() && fav.SetBookmark(mdFavBookmark) && !fav.isEOF() && brwWebBrowser) {
+            brwWebBrowser->stop();
+            bNavigateInOtherWindow = false;
+            (void)brwWebBrowser->navigate(QUrl(fav.Field(QStringLiteral("URL")).toString()),
+                                          fav.Field(QStringLiteral("Headers")).toString(),
+                                          fav.Field(QStringLiteral("PostData")).toByteArray());
+        }
+    }
+
+    bNavigateInOtherWindow = bActiveForm;
+    if (!mbDontAddToHistory && mdOldCurrentSessionBookmark != mdCurrentSessionBookmark)
+        m_reader.queue.LogNavigation(mdOldCurrentSessionBookmark, mdCurrentSessionBookmark, msURL,
+                                     miTag);
+    mdOldCurrentSessionBookmark = mdCurrentSessionBookmark;
+    // It holds for the navigation under way (a refresh, a written page), not for later ones.
+    mbDontAddToHistory = mbClosing;
+    bAllowOpenInNewWindow = true;
+    msStatusText.clear();
+    mbDocWritten = written;
+    if (!written)
+        msWrittenPageStatus.clear();
+}
+
+bool DocumentWindow::brwWebBrowser_WindowClosing()
+{
+    if (m_reader.ctx.giWindowsOpen < 2) {
+        if (brwWebBrowser) {
+            bNavigateInOtherWindow = false;
+            (void)brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("sklHelp.htm#CW")));
+        }
+        return true;
+    }
+    zClose();
+    return false;
+}
+
+void DocumentWindow::brwWebBrowser_NavigateError(const QUrl &url, qint32 statusCode)
+{
+    m_reader.report.brwWebBrowser_NavigateError(*this, url, statusCode);
+    mbNavigationError = true;
+}
+
+void DocumentWindow::HW2_onerror(const QString &description, const QString &url, int line)
+{
+    msStatusText = QStringLiteral("Script Error: ") + description + QStringLiteral(" Line #: ") +
+                   QString::number(line) + QStringLiteral(" URL=") + url;
+    if (bActiveForm)
+        m_reader.host.setStatusText(3, msStatusText);
+}
+
+void DocumentWindow::HW2_onunload()
+{
+    mbAddtoHistory = false;
+    mbNavigationError = false;
+}
+
+void DocumentWindow::Doc_onreadystatechange(ReadyState state)
+{
+    if (mbClosing)
+        return;
+    WindowPool &pool = m_reader.pool;
+    if (state == ReadyState::Interactive) {
+        mbInteractive = true;
+        mbAddtoHistory = true;
+        msReadyState = kI;
+        if (bActiveForm) {
+            m_reader.host.recordVisit(*this);
+        } else {
+            const QString s = pool.state(miTag);
+            if (s != kX && s != kP && !s.isEmpty())
+                pool.setState(miTag, mbNext ? kN : kI);
+        }
+        pool.ShowWindowState(miTag);
+        return;
+    }
+    if (state != ReadyState::Complete || m_completed)
+        return;
+    msReadyState = kC;
+    const QString s = pool.state(miTag);
+    if (!bActiveForm && s != kX && s != kP && !s.isEmpty())
+        pool.setState(miTag, kC);
+    CompleteDocument();
+    checkForRawFeed();
+}
+
+void DocumentWindow::CompleteDocument()
+{
+    if (m_completed || mbClosing)
+        return;
+    m_completed = true;
+    AppContext &ctx = m_reader.ctx;
+    ReaderHost &host = m_reader.host;
+    if (mdCurrentSessionBookmark != 0) {
+        if (bActiveForm)
+            m_reader.log.update(mdCurrentSessionBookmark,
+                                {{"Title", strDocumentTitle}, {"bLoaded", 1}, {"bRead", 1}});
+        else
+            m_reader.log.update(mdCurrentSessionBookmark,
+                                {{"Title", strDocumentTitle}, {"bLoaded", 1}});
+    }
+    m_reader.pool.ShowWindowState(miTag);
+    if (bActiveForm) {
+        bAllowOpenInNewWindow = true;
+        bNavigateInOtherWindow = true;
+        if (mbDocWritten && !msWrittenPageStatus.isEmpty())
+            msStatusText = msWrittenPageStatus;
+        host.setStatusText(3, msStatusText);
+        if (!ctx.gbTextEntry)
+            LargestFrame_SetFocus();
+        mbRead = false;
+    }
+    // The download is over: the next queued document may start.
+    if (m_countedDownload)
+        m_reader.queue.releaseDownload(*this);
+    if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
+        m_reader.queue.startQueued();
+
+    Document *doc = DocumentObject();
+    if (ctx.gsngPageZoom != 0 && doc)
+        doc->setBodyZoom(QString::number(double(ctx.gsngPageZoom) * 100.0) + QLatin1Char('%'));
+    if (doc) {
+        const DocumentSnapshot snap = doc->snapshot();
+        intFrames = snap.frameElementCount;
+        intIFrames = snap.iframeCount;
+        miFrames = snap.frameCount;
+    }
+    if (intFrames > 0)
+        msStatusText = framesText(intFrames);
+}
+
+void DocumentWindow::checkForRawFeed()
+{
+    // A feed served without a feed extension shows as raw XML: hand it to the feed viewer.
+    Document *doc = DocumentObject();
+    if (!doc || mURLParts.feed || mbDocWritten || ProgramPages::isProgramUrl(QUrl(msURL)))
+        return;
+    const quint64 generation = doc->snapshot().generation;
+    QPointer<QObject> guard(&m_guard);
+    doc->querySelectorAll(QStringLiteral("rss, channel"),
+                          [this, guard, generation](const QList<ElementSnapshot> &found) {
+                              if (!guard || mbClosing || found.isEmpty())
+                                  return;
+                              Document *d = DocumentObject();
+                              if (!d || d->snapshot().generation != generation)
+                                  return;
+                              const QString root = found.first().tagName.toUpper();
+                              if (root != QLatin1String("RSS") && root != QLatin1String("CHANNEL"))
+                                  return;
+                              if (mdCurrentSessionBookmark != 0)
+                                  m_reader.log.remove(mdCurrentSessionBookmark);
+                              mdCurrentSessionBookmark = 0;
+                              mdOldCurrentSessionBookmark = 0;
+                              m_reader.host.openFeedViewer(msURL);
+                              zClose();
+                          });
+}
+
+// ---- listener ----
+
+void DocumentWindow::navigateComplete(BrowserControl &, const QUrl &url, bool isTopFrame)
+{
+    brwWebBrowser_NavigateComplete2(url, isTopFrame);
+}
+
+void DocumentWindow::downloadBegin(BrowserControl &)
+{
+    brwWebBrowser_DownloadBegin();
+}
+
+void DocumentWindow::downloadComplete(BrowserControl &)
+{
+    brwWebBrowser_DownloadComplete();
+}
+
+void DocumentWindow::readyStateChanged(BrowserControl &, ReadyState state)
+{
+    Doc_onreadystatechange(state);
+}
+
+bool DocumentWindow::navigateError(BrowserControl &, const QUrl &url, qint32 statusCode,
+                                   const QString &, bool isTopFrame)
+{
+    if (isTopFrame)
+        brwWebBrowser_NavigateError(url, statusCode);
+    return false; // the engine shows its own error page
+}
+
+void DocumentWindow::titleChanged(BrowserControl &, const QString &title)
+{
+    brwWebBrowser_TitleChange(title);
+}
+
+void DocumentWindow::statusTextChanged(BrowserControl &, const QString &text)
+{
+    brwWebBrowser_StatusTextChange(text);
+}
+
+void DocumentWindow::progressChanged(BrowserControl &, int progress, int progressMax)
+{
+    brwWebBrowser_ProgressChange(progress, progressMax);
+}
+
+void DocumentWindow::commandStateChanged(BrowserControl &, bool canGoBack, bool canGoForward)
+{
+    brwWebBrowser_CommandStateChange(canGoBack, canGoForward);
+}
+
+bool DocumentWindow::windowClosing(BrowserControl &)
+{
+    return brwWebBrowser_WindowClosing();
+}
+
+void DocumentWindow::scriptError(BrowserControl &, const QString &text, int line,
+                                 const QString &sourceUrl)
+{
+    HW2_onerror(text, sourceUrl, line);
+}

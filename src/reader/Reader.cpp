@@ -1,0 +1,7 @@
+#include "reader/Reader.h"
+
+#include "startup/AppContext.h"
+
+Reader::Reader(AppContext &ctx_, ReaderHost &host_)
+    : ctx(ctx_), host(host_), log(ctx_), pool(*this), queue(*this), report(*this)
+{}

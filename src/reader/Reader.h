@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/BrowserControl.h"
+#include "reader/LoadingQueue.h"
+#include "reader/SessionLog.h"
+#include "reader/SessionReport.h"
+#include "reader/WindowPool.h"
+
+#include <QString>
+
+struct AppContext;
+class DocumentWindow;
+
+// How a window's entry looks in the window list and the Window menu.
+struct WindowStyle
+{
+    QString color; // empty: leave the colour as it is
+    QString background;
+    bool bold = false;
+    bool strikeThrough = false;
+    bool operator==(const WindowStyle &) const = default;
+};
+
+// What the reading workflow asks of the main frame. The frame implements it; tests record it.
+// Every method but the window bookkeeping has an empty default, so a pane that is not there
+// yet simply shows nothing.
+class ReaderHost
+{
+public:
+    virtual ~ReaderHost() = default;
+
+    // Makes the window of a pool slot (not brought to the front); nullptr when none can be made.
+    virtual DocumentWindow *loadWindow(int slot) = 0;
+    virtual DocumentWindow *window(int slot) const = 0;
+    // Drops an unloaded window: the slot no longer holds it; the object goes after this turn.
+    virtual void destroyWindow(int slot) = 0;
+    // Maximises the window inside the frame and gives it the focus / moves it out of view.
+    virtual void showWindow(DocumentWindow &) {}
+    virtual void hideWindow(DocumentWindow &) {}
+
+    virtual void setStatusText(int /*panel*/, const QString &) {}
+    virtual void setAddressText(const QString &) {}
+    // The window's caption and its item in the window list changed.
+    virtual void setWindowCaption(DocumentWindow &, const QString &) {}
+    // Windows came or went (zShowWindows): rebuild the window list.
+    virtual void windowListChanged() {}
+    virtual void showWindowState(int /*slot*/, const WindowStyle &) {}
+    virtual void setToolButton(const QString & /*key*/, bool /*enabled*/, bool /*pressed*/) {}
+    virtual void setMenuItem(const QString & /*name*/, bool /*enabled*/, bool /*checked*/) {}
+    // The sidebar's "mode" element.
+    virtual void showBrowseMode(const QString & /*letter*/, const QString & /*tooltip*/) {}
+    // The sidebar's queue list "qul"; entries are keyed by the session record's bookmark.
+    virtual void queueListAdd(double /*bookmark*/, const QString & /*title*/) {}
+    virtual void queueListRemove(double /*bookmark*/) {}
+    virtual void queueListClear() {}
+
+    // The parts of other features the workflow calls into.
+    virtual void openFeedViewer(const QString & /*url*/) {}
+    virtual void recordVisit(DocumentWindow &) {} // history
+    virtual void highlightDocument(DocumentWindow &) {}
+    virtual void loadScheduledPages() {}
+    // Gives the event loop one turn.
+    virtual void pumpEvents() {}
+};
+
+// The reading workflow's program-wide part: the session log, the window pool, the loading
+// queue and the session report, over one context and one frame.
+class Reader
+{
+public:
+    Reader(AppContext &ctx, ReaderHost &host);
+    Reader(const Reader &) = delete;
+    Reader &operator=(const Reader &) = delete;
+
+    AppContext &ctx;
+    ReaderHost &host;
+    SessionLog log;
+    WindowPool pool;
+    LoadingQueue queue;
+    SessionReport report;
+
+    // How a read window that is not kept is put to sleep, and after how long.
+    SleepMode sleepMode = SleepMode::Discard;
+    int sleepDelayMs = 3000;
+    bool sleepReadWindows = true;
+};

@@ -1,0 +1,174 @@
+#pragma once
+
+#include "FakePlatform.h"
+#include "TempProfile.h"
+#include "reader/DocumentWindow.h"
+#include "reader/Reader.h"
+#include "startup/AppContext.h"
+#include "store/CWinInet_URL.h"
+#include "store/Stores.h"
+#include "store/cFile.h"
+
+#include <QDir>
+#include <QHash>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+// The frame as the reading workflow sees it, recorded.
+class RecordingHost : public ReaderHost
+{
+public:
+    explicit RecordingHost(FakePlatform &p) : platform(p) {}
+
+    DocumentWindow *loadWindow(int slot) override
+    {
+        if (refuseWindows)
+            return nullptr;
+        auto control = platform.browsers.createControl();
+        auto *raw = static_cast<FakeBrowserControl *>(control.get());
+        auto w = std::make_unique<DocumentWindow>(*reader, raw);
+        DocumentWindow *out = w.get();
+        controls[slot] = std::move(control);
+        windows[slot] = std::move(w);
+        ++loaded;
+        return out;
+    }
+    DocumentWindow *window(int slot) const override
+    {
+        auto it = windows.find(slot);
+        return it == windows.end() ? nullptr : it->second.get();
+    }
+    void destroyWindow(int slot) override
+    {
+        // Gone from the slot now, freed later: the caller may be inside its events.
+        auto it = windows.find(slot);
+        if (it == windows.end())
+            return;
+        graveyard.push_back(std::move(it->second));
+        graveyardControls.push_back(std::move(controls[slot]));
+        windows.erase(it);
+        controls.erase(slot);
+        ++destroyed;
+    }
+    void showWindow(DocumentWindow &w) override { shown << w.miTag; }
+    void setStatusText(int panel, const QString &text) override { status[panel] = text; }
+    void setAddressText(const QString &text) override { address = text; }
+    void showWindowState(int slot, const WindowStyle &style) override { styles[slot] = style; }
+    void setMenuItem(const QString &name, bool, bool checked) override { checks[name] = checked; }
+    void setToolButton(const QString &key, bool, bool pressed) override
+    {
+        pressedButtons[key] = pressed;
+    }
+    void showBrowseMode(const QString &letter, const QString &) override { modeLetter = letter; }
+    void queueListAdd(double bookmark, const QString &) override { queue << bookmark; }
+    void queueListRemove(double bookmark) override { queue.removeAll(bookmark); }
+    void queueListClear() override
+    {
+        queue.clear();
+        ++queueClears;
+    }
+    void openFeedViewer(const QString &url) override { feeds << url; }
+    void recordVisit(DocumentWindow &w) override { visits << w.msURL; }
+    void loadScheduledPages() override { ++scheduledLoads; }
+
+    FakeBrowserControl *control(int slot) const
+    {
+        auto it = controls.find(slot);
+        return it == controls.end() ? nullptr : static_cast<FakeBrowserControl *>(it->second.get());
+    }
+
+    FakePlatform &platform;
+    Reader *reader = nullptr;
+    bool refuseWindows = false;
+    std::map<int, std::unique_ptr<DocumentWindow>> windows;
+    std::map<int, std::unique_ptr<BrowserControl>> controls;
+    std::vector<std::unique_ptr<DocumentWindow>> graveyard;
+    std::vector<std::unique_ptr<BrowserControl>> graveyardControls;
+    int loaded = 0;
+    int destroyed = 0;
+    QList<int> shown;
+    QHash<int, QString> status;
+    QString address;
+    QHash<int, WindowStyle> styles;
+    QHash<QString, bool> checks;
+    QHash<QString, bool> pressedButtons;
+    QString modeLetter;
+    QList<double> queue;
+    int queueClears = 0;
+    QStringList feeds;
+    QStringList visits;
+    int scheduledLoads = 0;
+};
+
+// One program's worth of the reading workflow on the platform double, with real stores in a
+// temporary profile. Window 0 exists and is active, as after start-up.
+struct ReaderRig
+{
+    explicit ReaderRig(int maxWindows = 50)
+        : stores(ctx.errorLog), host(platform), reader(ctx, host)
+    {
+        const QString data = profile.file(QStringLiteral("data"));
+        QDir().mkpath(data + QStringLiteral("/common"));
+        ctx.errorLog.setPath(data + QStringLiteral("/common/LoggedErrors.txt"));
+        OpenAllStores(stores, data, data + QStringLiteral("/common"));
+        file.setOptionsStore(&stores.rsOptions);
+        ctx.stores = &stores;
+        ctx.gFile = &file;
+        ctx.gURL = &url;
+        ctx.ui = &platform.ui;
+        ctx.browsers = &platform.browsers;
+        ctx.giMaxWindows = maxWindows;
+        ctx.gsExtraHeaders = QStringLiteral("User-Agent: Skimline-Test\r\n");
+        ctx.gsDefaultUserAgent = QStringLiteral("EngineAgent/1.0");
+        ctx.gdStartTime = QDateTime::currentDateTime();
+        host.reader = &reader;
+        platform.web.setDefaultResponse(FakeResponse::page(QStringLiteral("<title>t</title>x")));
+        const int slot = reader.pool.ChooseWindow(false, true);
+        Q_ASSERT(slot == 0);
+        reader.pool.setState(0, QStringLiteral("a"));
+        window(0)->bActiveForm = true;
+    }
+
+    ~ReaderRig()
+    {
+        // Windows reach back into the reader while they go.
+        host.windows.clear();
+        host.graveyard.clear();
+        host.controls.clear();
+        host.graveyardControls.clear();
+    }
+
+    DocumentWindow *window(int slot) const { return host.window(slot); }
+    FakeBrowserControl *control(int slot) const { return host.control(slot); }
+    QString state(int slot) const { return ctx.gsWindowState.value(slot); }
+    void settle() { platform.settle(); }
+    static QString page(int n) { return QStringLiteral("http://site.test/p%1.htm").arg(n); }
+
+    // Session records as "URL:bRead:bLoaded" in Order.
+    QStringList records(const QString &filter = QString()) const
+    {
+        Recordset rs = reader.log.cursor();
+        if (!filter.isEmpty())
+            (void)rs.SetFilter(filter);
+        (void)rs.SetSort(QStringLiteral("Order"));
+        QStringList out;
+        for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
+            out << QStringLiteral("%1:%2:%3")
+                       .arg(rs.Field(QStringLiteral("URL")).toString())
+                       .arg(rs.Field(QStringLiteral("bRead")).toInt())
+                       .arg(rs.Field(QStringLiteral("bLoaded")).toInt());
+        return out;
+    }
+
+    TempProfile profile;
+    AppContext ctx;
+    Stores stores;
+    cFile file;
+    CWinInet_URL url;
+    FakePlatform platform;
+    RecordingHost host;
+    Reader reader;
+};
