@@ -1,0 +1,781 @@
+#include "reader/Navigator.h"
+
+#include "platform/Shell.h"
+#include "platform/Ui.h"
+#include "reader/DocumentWindow.h"
+#include "reader/Reader.h"
+#include "startup/AppContext.h"
+#include "store/CWinInet_URL.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QStandardPaths>
+
+namespace {
+
+bool isFieldTag(const QString &tag)
+{
+    return tag == QLatin1String("INPUT") || tag == QLatin1String("TEXTAREA") ||
+           tag == QLatin1String("SELECT");
+}
+
+QString closedWindowMessage()
+{
+    return QStringLiteral("This browser window has been closed, and is no longer in memory.");
+}
+
+} // namespace
+
+// The document's events of one window, handed to the navigator with the window.
+class Navigator::DocSink : public DocumentListener
+{
+public:
+    DocSink(Navigator &nav, DocumentWindow &w) : m_nav(nav), m_w(w) {}
+    void domEvent(const DomEvent &event) override { m_nav.domEvent(m_w, event); }
+
+private:
+    Navigator &m_nav;
+    DocumentWindow &m_w;
+};
+
+Navigator::Navigator(Reader &reader) : m_reader(reader)
+{
+    registerOwnCommands();
+}
+
+Navigator::~Navigator()
+{
+    for (auto &[w, sink] : m_sinks) {
+        (void)sink;
+        if (w->brwWebBrowser)
+            w->brwWebBrowser->document().setListener(nullptr);
+    }
+}
+
+void Navigator::attach(DocumentWindow &w)
+{
+    if (!w.brwWebBrowser)
+        return;
+    auto sink = std::make_unique<DocSink>(*this, w);
+    w.brwWebBrowser->document().setListener(sink.get());
+    m_sinks[&w] = std::move(sink);
+}
+
+void Navigator::detach(DocumentWindow &w)
+{
+    if (m_sinks.erase(&w) && w.brwWebBrowser)
+        w.brwWebBrowser->document().setListener(nullptr);
+    m_flags.remove(&w);
+}
+
+Navigator::WindowFlags &Navigator::flags(const DocumentWindow &w)
+{
+    return m_flags[&w];
+}
+
+bool Navigator::linkClicked(const DocumentWindow &w) const
+{
+    return m_flags.value(&w).mbLinkClicked;
+}
+
+bool Navigator::cancelNextNavigation(const DocumentWindow &w) const
+{
+    return m_flags.value(&w).mbCancelNextNavigation;
+}
+
+DocumentWindow *Navigator::current() const
+{
+    return m_reader.pool.current();
+}
+
+void Navigator::showStatusBriefly(const QString &text, int ms)
+{
+    m_reader.host.setStatusText(3, text);
+    if (Ui *ui = m_reader.ctx.ui) {
+        ReaderHost *host = &m_reader.host;
+        ui->singleShot(ms, &m_guard, [host] { host->setStatusText(3, QString()); });
+    }
+}
+
+// ---------------------------------------------------------------- interception
+
+bool Navigator::brwWebBrowser_BeforeNavigate2(DocumentWindow &w, const BeforeNavigateInfo &info)
+{
+    AppContext &ctx = m_reader.ctx;
+    WindowFlags &f = flags(w);
+
+    NavInput in;
+    in.url = info.url.toString();
+    in.isTopFrame = info.isTopFrame;
+    in.targetFrameName = info.targetFrameName;
+    in.kind = info.kind;
+    in.isPost = info.isPost || !info.postData.isEmpty();
+    in.modifiers = info.modifiers;
+    in.button = info.button;
+    in.disposition = info.disposition;
+    in.linkClicked =
+        info.linkClicked || (f.mbLinkClicked && info.kind == NavigationKind::FormSubmitted);
+    in.bActiveForm = w.bActiveForm;
+    in.mbClosing = w.isClosing();
+    in.mbCancelNextNavigation = f.mbCancelNextNavigation;
+    in.bNavigateInOtherWindow = w.bNavigateInOtherWindow;
+    in.bOpenInSameWindow = w.bOpenInSameWindow;
+    in.gbExiting = ctx.gbExiting;
+    in.giBrowsingMode = ctx.giBrowsingMode;
+    in.formCapturePending = hooks.formCapturePending && hooks.formCapturePending();
+
+    const NavDecision d = decideNavigation(in);
+    if (d.clearCancelNext)
+        f.mbCancelNextNavigation = false;
+    if (d.captureForm && hooks.captureForm)
+        hooks.captureForm(w, info);
+
+    switch (d.action) {
+    case NavAction::Allow:
+        if (d.rule == NavRule::Routing && info.disposition != WindowDisposition::CurrentWindow) {
+            // A new-window request follows; NewWindow2 wants the click's modifiers.
+            f.newWindowUrl = info.url;
+            f.newWindowModifiers = info.modifiers;
+        }
+        return false;
+    case NavAction::Cancel:
+        return true;
+    case NavAction::CancelFreeSlot:
+        m_reader.pool.setState(w.miTag, QStringLiteral("f"));
+        return true;
+    case NavAction::OpenWithDesktop:
+        if (ctx.shell)
+            (void)ctx.shell->openUrl(info.url);
+        return true;
+    case NavAction::RunCommand:
+        runCommand(w, in.url, info.source, info.modifiers);
+        return true;
+    case NavAction::FeedViewer:
+        OpenFeedViewer(in.url);
+        if (ctx.ui)
+            ctx.ui->beep();
+        return true;
+    case NavAction::LoadElsewhere:
+    case NavAction::CancelRouted:
+        applyRouted(w, d, in.url, info.postData, info.headers);
+        return true;
+    }
+    return false;
+}
+
+void Navigator::applyRouted(DocumentWindow &w, const NavDecision &d, const QString &url,
+                            const QByteArray &postData, const QString &headers)
+{
+    AppContext &ctx = m_reader.ctx;
+    if (d.restoreTabbedMode)
+        ctx.giBrowsingMode = 4;
+    if (d.consumeLinkClick)
+        flags(w).mbLinkClicked = false;
+    if (d.showUrlInStatus)
+        showStatusBriefly(url, kRoutedStatusMs);
+    if (d.action != NavAction::LoadElsewhere)
+        return;
+    LoadRequest r;
+    r.url = url;
+    r.where = d.where;
+    r.postData = postData;
+    r.headers = headers;
+    (void)m_reader.queue.LoadDocument(r);
+}
+
+void Navigator::routeLikeClick(DocumentWindow &w, const QString &url,
+                               Qt::KeyboardModifiers modifiers, const QByteArray &postData,
+                               const QString &headers)
+{
+    BeforeNavigateInfo info;
+    info.url = QUrl(url);
+    info.kind = NavigationKind::LinkClicked;
+    info.linkClicked = true;
+    info.modifiers = modifiers;
+    info.button = Qt::LeftButton;
+    info.postData = postData;
+    info.isPost = !postData.isEmpty();
+    info.headers = headers;
+    info.source = NavigationSource::ProgramPage;
+    if (brwWebBrowser_BeforeNavigate2(w, info) || !w.brwWebBrowser)
+        return;
+    // Stays here: the window's own navigation, not routed again.
+    const bool before = w.bNavigateInOtherWindow;
+    w.bNavigateInOtherWindow = false;
+    if (!w.brwWebBrowser->navigate(QUrl(url), headers, postData))
+        w.bNavigateInOtherWindow = before;
+}
+
+BrowserControl *Navigator::brwWebBrowser_NewWindow2(DocumentWindow &w, const NewWindowInfo &info)
+{
+    AppContext &ctx = m_reader.ctx;
+    WindowFlags &f = flags(w);
+
+    NewWindowInput in;
+    in.mbClosing = w.isClosing();
+    in.gbExiting = ctx.gbExiting;
+    in.bActiveForm = w.bActiveForm;
+    in.bAllowOpenInNewWindow = w.bAllowOpenInNewWindow;
+    in.modifiers = (f.newWindowUrl == info.url) ? f.newWindowModifiers
+                   : ctx.ui                     ? ctx.ui->keyboardModifiers()
+                                                : Qt::NoModifier;
+    f.newWindowUrl.clear();
+    f.newWindowModifiers = Qt::NoModifier;
+
+    const NewWindowDecision d = decideNewWindow(in);
+    if (d.action == NewWindowAction::Cancel)
+        return nullptr;
+    if (d.action == NewWindowAction::CancelAndNextToo) {
+        f.mbCancelNextNavigation = true;
+        return nullptr;
+    }
+    if (ctx.ui)
+        ctx.ui->beep();
+    const int slot = m_reader.pool.ChooseWindow(d.bNext, false);
+    DocumentWindow *target = slot < 0 ? nullptr : m_reader.pool.window(slot);
+    if (!target || !target->brwWebBrowser)
+        return nullptr; // no window for it: the request is dropped
+    m_reader.pool.setOrder(slot, ctx.giNextOrder);
+    ++ctx.giNextOrder;
+    showStatusBriefly(newWindowStatusText(), kNewWindowStatusMs);
+    return target->brwWebBrowser;
+}
+
+void Navigator::OpenFeedViewer(const QString &url)
+{
+    m_reader.host.openFeedViewer(url);
+}
+
+void Navigator::SetOfflineMode(bool bOffline)
+{
+    AppContext &ctx = m_reader.ctx;
+    ctx.gbOffline = bOffline;
+    for (int i = 0; i < m_reader.pool.slotCount(); ++i) {
+        if (DocumentWindow *w = m_reader.pool.window(i); w && w->brwWebBrowser)
+            w->brwWebBrowser->setOffline(bOffline);
+    }
+}
+
+QString Navigator::downloadFolder()
+{
+    const QString home = qEnvironmentVariable("SKIMLINE_HOME");
+    if (!home.isEmpty())
+        return QDir(home).filePath(QStringLiteral("Downloads"));
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (folder.isEmpty())
+        folder = QDir::home().filePath(QStringLiteral("Downloads"));
+    return folder;
+}
+
+QString Navigator::downloadRequested(DocumentWindow &w, const QUrl &url,
+                                     const QString &suggestedName)
+{
+    const QString folder = downloadFolder();
+    if (!QDir().mkpath(folder))
+        return QString();
+    // Only the name: a server must not choose the folder.
+    QString name = QFileInfo(suggestedName).fileName();
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        name = QFileInfo(url.path()).fileName();
+    if (name.isEmpty())
+        name = QStringLiteral("download");
+    const QFileInfo base(name);
+    QString path = QDir(folder).filePath(name);
+    for (int n = 1; QFileInfo::exists(path); ++n) {
+        const QString suffix = base.completeSuffix();
+        path = QDir(folder).filePath(base.baseName() + QStringLiteral(" (%1)").arg(n) +
+                                     (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix));
+    }
+    if (w.bActiveForm)
+        m_reader.host.setStatusText(3, QStringLiteral("Downloading to ") + path);
+    return path;
+}
+
+void Navigator::downloadFinished(DocumentWindow &w, const QString &path, bool ok)
+{
+    Q_UNUSED(w);
+    m_reader.host.setStatusText(
+        3, (ok ? QStringLiteral("Downloaded to ") : QStringLiteral("Download failed: ")) + path);
+}
+
+// ---------------------------------------------------------------- command links
+
+void Navigator::runCommand(DocumentWindow &w, const QString &url, NavigationSource source,
+                           Qt::KeyboardModifiers modifiers)
+{
+    CommandContext c;
+    c.slot = w.miTag;
+    c.modifiers = modifiers;
+    c.source = source;
+    (void)m_commands.run(url, c);
+}
+
+void Navigator::registerOwnCommands()
+{
+    (void)m_commands.registerHandler(
+        QStringLiteral("rpt"),
+        [this](const QString &, const CommandContext &) { m_reader.report.mnuReport_Click(); });
+    (void)m_commands.registerHandler(QStringLiteral("frm"),
+                                     [](const QString &, const CommandContext &) {});
+    (void)m_commands.registerHandler(QStringLiteral("ldf"), [this](const QString &arg,
+                                                                   const CommandContext &) {
+        bool ok = false;
+        const int slot = arg.trimmed().toInt(&ok);
+        if (ok && slot >= 0 && !m_reader.pool.state(slot).isEmpty() && m_reader.pool.window(slot)) {
+            m_reader.pool.ActivateWindow(slot);
+            return;
+        }
+        if (m_reader.ctx.ui)
+            (void)m_reader.ctx.ui->messageBox(closedWindowMessage(), QStringLiteral("Skimline"));
+    });
+    (void)m_commands.registerHandler(
+        QStringLiteral("loc"), [this](const QString &arg, const CommandContext &c) {
+            QString url = arg;
+            if (!url.startsWith(QLatin1String("file://"), Qt::CaseInsensitive)) {
+                // A local path or a bare host becomes a full address.
+                if (QDir::isAbsolutePath(url))
+                    url = QUrl::fromLocalFile(url).toString();
+                else if (!url.contains(QLatin1String("://")))
+                    url = QStringLiteral("http://") + url;
+                CWinInet_URL parts;
+                const URLParts p = parts.URLparts(url);
+                if (!p.valid)
+                    return;
+                url = p.url;
+            }
+            DocumentWindow *w = m_reader.pool.window(c.slot);
+            if (!w)
+                w = current();
+            if (w)
+                routeLikeClick(*w, url, c.modifiers);
+        });
+    (void)m_commands.registerHandler(QStringLiteral("str"),
+                                     [this](const QString &arg, const CommandContext &) {
+                                         bool ok = false;
+                                         const int option = arg.trimmed().toInt(&ok);
+                                         if (ok)
+                                             zStartPageOptions(option);
+                                     });
+}
+
+void Navigator::zStartPageOptions(int option)
+{
+    switch (option) {
+    case 2:
+        m_reader.host.loadScheduledPages();
+        return;
+    case 4:
+        m_reader.queue.mnuOL_LastSession_Click(0);
+        return;
+    case 5:
+        m_reader.queue.mnuOL_LastSession_Click(2);
+        return;
+    case 10:
+        m_reader.queue.mnuOL_LastSession_Click(1);
+        return;
+    case 11:
+        m_reader.queue.SaveNextSessionURL(1);
+        return;
+    default:
+        if (option >= 0 && option <= 11 && hooks.startPageOption)
+            (void)hooks.startPageOption(option);
+        return;
+    }
+}
+
+// ---------------------------------------------------------------- keys
+
+bool Navigator::Form_KeyDown(DocumentWindow &w, const KeyInfo &key)
+{
+    KeyState state;
+    state.textEntry = m_reader.ctx.gbTextEntry;
+    state.mbNavigateBack = w.mbNavigateBack;
+    const KeyCommand cmd = keyDownCommand(key.virtualKey, key.modifiers, state);
+    switch (cmd) {
+    case KeyCommand::None:
+        return false;
+    case KeyCommand::PageTop:
+        if (DocumentWindow *cur = current(); cur && cur->brwWebBrowser)
+            cur->brwWebBrowser->document().scrollTo(0, 0);
+        return true;
+    case KeyCommand::PageEnd:
+        if (DocumentWindow *cur = current(); cur && cur->brwWebBrowser) {
+            Document &doc = cur->brwWebBrowser->document();
+            const DocumentSnapshot s = doc.snapshot();
+            // Clamped to the page's end.
+            doc.scrollTo(s.scrollLeft, qMax(s.scrollHeight, 1 << 24));
+        }
+        return true;
+    case KeyCommand::Refresh:
+        m_reader.queue.mnuRefresh_Click();
+        return true;
+    default:
+        return hooks.frameCommand && hooks.frameCommand(cmd, w);
+    }
+}
+
+bool Navigator::Form_KeyUp(DocumentWindow &w, const KeyInfo &key)
+{
+    if (key.isAutoRepeat)
+        return false;
+    AppContext &ctx = m_reader.ctx;
+    WindowPool &pool = m_reader.pool;
+    KeyState state;
+    state.textEntry = ctx.gbTextEntry;
+    state.mbNavigateBack = w.mbNavigateBack;
+    const KeyCommand cmd = keyUpCommand(key.virtualKey, key.modifiers, state);
+    switch (cmd) {
+    case KeyCommand::None:
+        return false;
+    case KeyCommand::NextWindow:
+        pool.mnuNextDoc_Click();
+        return true;
+    case KeyCommand::PreviousWindow:
+        pool.mnuPreviousDoc_Click();
+        return true;
+    case KeyCommand::CycleBrowseMode:
+        pool.zBrowseMode(4);
+        return true;
+    case KeyCommand::KeepAndNext:
+        pool.zKeepInMemory(w.miTag, true);
+        return true;
+    case KeyCommand::MarkForClosing:
+        pool.zMarkForClosing();
+        return true;
+    case KeyCommand::BackToPreviousWindow:
+        pool.mnuNav_PrevWin_Click();
+        return true;
+    case KeyCommand::GoBack:
+        m_reader.queue.mnuBack_Click();
+        return true;
+    case KeyCommand::FocusLargestFrame:
+        if (DocumentWindow *cur = current())
+            cur->LargestFrame_SetFocus();
+        return false; // Ctrl's release is everybody's
+    case KeyCommand::FocusDiagnostic:
+        m_reader.host.setStatusText(
+            1, QStringLiteral("Focus set. Window=") + QString::number(w.miTag) +
+                   QStringLiteral("; Active Window = ") + QString::number(ctx.giCurrentWindow));
+        if (DocumentWindow *cur = current())
+            cur->zSetFocus();
+        return true;
+    default:
+        return hooks.frameCommand && hooks.frameCommand(cmd, w);
+    }
+}
+
+// ---------------------------------------------------------------- document events
+
+void Navigator::domEvent(DocumentWindow &w, const DomEvent &event)
+{
+    if (w.isClosing())
+        return;
+    switch (event.type) {
+    case DomEventType::Click:
+        Doc_onclick(w, event);
+        break;
+    case DomEventType::DblClick:
+        Doc_ondblclick(w, event);
+        break;
+    case DomEventType::FocusIn:
+        Doc_onfocusin(w, event);
+        break;
+    case DomEventType::FocusOut:
+        Doc_onfocusout(w, event);
+        break;
+    case DomEventType::KeyDown:
+        Doc_onkeydown(w, event);
+        break;
+    case DomEventType::MouseDown:
+        Doc_onmousedown(w, event);
+        break;
+    case DomEventType::MouseOver:
+        Doc_onmouseover(w, event);
+        break;
+    case DomEventType::ContextMenu:
+        Doc_oncontextmenu(w, event);
+        break;
+    default:
+        break;
+    }
+}
+
+void Navigator::Doc_onclick(DocumentWindow &w, const DomEvent &event)
+{
+    const ElementSnapshot &src = event.source;
+    Document *doc = w.DocumentObject();
+    const bool detailsToggle =
+        src.id == QLatin1String("HShow") ||
+        src.className.split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(QLatin1String("HShow"));
+    if (doc && detailsToggle) {
+        // The details belong to the toggle by its name, or by its id when it has no name.
+        const QString related = src.name.isEmpty() ? src.id : src.name;
+        doc->setStyle(src.ref(), QStringLiteral("display"), QStringLiteral("none"));
+        if (!related.isEmpty())
+            doc->setStyle(ElementRef(related + QStringLiteral("HD")), QStringLiteral("display"),
+                          QStringLiteral("block"));
+    }
+    if ((src.tagName == QLatin1String("BODY") || !src.linkHref.isEmpty()) && w.bActiveForm &&
+        !m_reader.ctx.gbTextEntry)
+        w.LargestFrame_SetFocus();
+    flags(w).mbLinkClicked = true;
+}
+
+void Navigator::Doc_ondblclick(DocumentWindow &w, const DomEvent &event)
+{
+    if (event.buttons & 2) {
+        gbSuppressContextMenu = true;
+        return;
+    }
+    const QString &tag = event.source.tagName;
+    if ((tag == QLatin1String("INPUT") || tag == QLatin1String("TEXTAREA")) &&
+        hooks.formFieldDoubleClick)
+        hooks.formFieldDoubleClick(w, event.source);
+}
+
+bool Navigator::textEntryElement(const ElementSnapshot &e) const
+{
+    return isFieldTag(e.tagName) || e.isEditable;
+}
+
+void Navigator::Doc_onfocusin(DocumentWindow &w, const DomEvent &event)
+{
+    if (!w.bActiveForm) {
+        // A background page took the focus (a script, a loading page): give it back.
+        if (DocumentWindow *cur = current(); cur && cur != &w)
+            cur->LargestFrame_SetFocus();
+        return;
+    }
+    if (textEntryElement(event.source))
+        m_reader.ctx.gbTextEntry = true;
+}
+
+void Navigator::Doc_onfocusout(DocumentWindow &w, const DomEvent &event)
+{
+    if (w.bActiveForm && textEntryElement(event.source))
+        m_reader.ctx.gbTextEntry = false;
+}
+
+void Navigator::scrollPage(DocumentWindow &w, int direction)
+{
+    if (!w.brwWebBrowser)
+        return;
+    Document &doc = w.brwWebBrowser->document();
+    const DocumentSnapshot s = doc.snapshot();
+    doc.scrollTo(s.scrollLeft, pageKeyTarget(s.scrollTop, s.clientHeight, direction));
+}
+
+void Navigator::Doc_onkeydown(DocumentWindow &w, const DomEvent &event)
+{
+    if (textEntryElement(event.source))
+        return;
+    KeyState state;
+    state.textEntry = m_reader.ctx.gbTextEntry;
+    switch (pageKeyCommand(event.keyCode, event.modifiers, state)) {
+    case KeyCommand::FocusDocument:
+        w.zSetFocus();
+        break;
+    case KeyCommand::PageDown:
+        scrollPage(w, 1);
+        break;
+    case KeyCommand::PageUp:
+        scrollPage(w, -1);
+        break;
+    default:
+        break;
+    }
+}
+
+void Navigator::Doc_onmousedown(DocumentWindow &w, const DomEvent &event)
+{
+    if (event.button == 1 && (event.modifiers & Qt::ControlModifier)) {
+        if (Document *doc = w.DocumentObject())
+            doc->setBodyZoom(QString());
+        miZoom = 100;
+    }
+}
+
+void Navigator::Doc_onmouseover(DocumentWindow &w, const DomEvent &event)
+{
+    if (event.source.tagName != QLatin1String("BODY") || m_reader.ctx.gbTextEntry || !w.bActiveForm)
+        return;
+    w.zSetFocus();
+}
+
+void Navigator::Doc_oncontextmenu(DocumentWindow &w, const DomEvent &event)
+{
+    Q_UNUSED(w);
+    m_lastContextElement = event.source;
+    if (!event.word.isEmpty() && gsSelectedText.isEmpty())
+        gsSelectedText = event.word;
+}
+
+// ---------------------------------------------------------------- wheel and menus
+
+bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
+{
+    AppContext &ctx = m_reader.ctx;
+    // The wheel acts on what the user reads, whichever document it turned over.
+    DocumentWindow *target = current();
+    if (!target || !target->brwWebBrowser)
+        target = &w;
+    if (!target->brwWebBrowser)
+        return false;
+    const bool right = wheel.buttons & Qt::RightButton;
+    const WheelDecision d = decideWheel(wheel.modifiers, right, ctx.gbOptBit8);
+    if (d.suppressContextMenu)
+        gbSuppressContextMenu = true;
+    Document &doc = target->brwWebBrowser->document();
+    switch (d.action) {
+    case WheelAction::Platform:
+        // A turn over a background window still belongs to the current one.
+        if (target != &w) {
+            const DocumentSnapshot s = doc.snapshot();
+            doc.scrollTo(s.scrollLeft, qMax(0, s.scrollTop - wheel.delta / 120 * 100));
+            return true;
+        }
+        return false;
+    case WheelAction::Zoom: {
+        const QString zoom = zoomAfterWheel(doc.snapshot().bodyZoom, wheel.delta);
+        doc.setBodyZoom(zoom);
+        miZoom = zoomPercent(zoom);
+        return true;
+    }
+    case WheelAction::PageScroll: {
+        const DocumentSnapshot s = doc.snapshot();
+        doc.scrollTo(s.scrollLeft, pageScrollTarget(s.scrollTop, s.clientHeight, wheel.delta));
+        return true;
+    }
+    }
+    return false;
+}
+
+bool Navigator::mouseButtonPressed(DocumentWindow &w, const MouseInfo &mouse)
+{
+    Q_UNUSED(w);
+    m_buttonsHeld = mouse.buttons;
+    return false;
+}
+
+bool Navigator::mouseButtonReleased(DocumentWindow &w, const MouseInfo &mouse)
+{
+    Q_UNUSED(w);
+    m_buttonsHeld = mouse.buttons;
+    return false;
+}
+
+bool Navigator::OnContextMenu(DocumentWindow &w, const ContextMenuInfo &info)
+{
+    AppContext &ctx = m_reader.ctx;
+    ContextMenuInput in;
+    in.suppress = gbSuppressContextMenu;
+    gbSuppressContextMenu = false;
+    in.modifiers = ctx.ui ? ctx.ui->keyboardModifiers() : Qt::NoModifier;
+    const Qt::MouseButtons held = m_buttonsHeld | (ctx.ui ? ctx.ui->mouseButtons() : Qt::NoButton);
+    in.leftButtonHeld = held & Qt::LeftButton;
+    in.onLink = !info.linkUrl.isEmpty();
+    if (info.isEditable) {
+        in.tagName = QStringLiteral("INPUT");
+        in.inputType = QStringLiteral("text");
+    }
+    in.hasText = !info.selectedText.isEmpty() || !m_lastContextElement.text.isEmpty();
+
+    switch (decideContextMenu(in)) {
+    case ContextMenuAction::Nothing:
+        return false;
+    case ContextMenuAction::EngineMenu:
+        return true;
+    case ContextMenuAction::CloseWindow:
+        if (DocumentWindow *cur = current())
+            cur->zClose();
+        return false;
+    case ContextMenuAction::TakeOverLink: {
+        DocumentWindow *cur = current();
+        if (!cur)
+            cur = &w;
+        const LinkTakeOver t = takeOverLink(ctx.giBrowsingMode);
+        ctx.giBrowsingMode = t.browsingMode;
+        cur->bNavigateInOtherWindow = t.navigateInOtherWindow;
+        routeLikeClick(*cur, info.linkUrl.toString(), Qt::NoModifier);
+        // A mode still transient here was not used by a routed link: back to Tabbed Browser.
+        if (ctx.giBrowsingMode == 5)
+            ctx.giBrowsingMode = 4;
+        return false;
+    }
+    case ContextMenuAction::TextMenu: {
+        if (!hooks.documentMenu)
+            return true;
+        gsSelectedText = !info.selectedText.isEmpty()
+                             ? info.selectedText
+                             : m_lastContextElement.text.section(QLatin1Char(' '), 0, 0);
+        Document *doc = w.DocumentObject();
+        if (doc && m_lastContextElement.handle)
+            SetActiveStyle(*doc, m_lastContextElement);
+        hooks.documentMenu(w, gsSelectedText, info.position);
+        if (doc)
+            ResetStyle(*doc);
+        return false;
+    }
+    case ContextMenuAction::FormFieldMenu: {
+        if (!hooks.formFieldMenu)
+            return true;
+        const QString chosen = hooks.formFieldMenu(w, info.position);
+        if (chosen == QLatin1String("sklPaste") && w.brwWebBrowser)
+            (void)w.brwWebBrowser->execCommand(BrowserCommand::Paste);
+        else if (chosen == QLatin1String("sklEdit") && hooks.formDataEditor)
+            hooks.formDataEditor(w);
+        return false;
+    }
+    }
+    return true;
+}
+
+void Navigator::SetActiveStyle(Document &doc, const ElementSnapshot &element)
+{
+    m_activeStyleHandle = element.handle;
+    m_savedStyle = element.styleText;
+    const ElementRef ref = element.ref();
+    doc.setStyle(ref, QStringLiteral("color"), QStringLiteral("red"));
+    doc.setStyle(ref, QStringLiteral("background-color"), QStringLiteral("white"));
+    doc.setStyle(ref, QStringLiteral("font-weight"), QStringLiteral("900"));
+}
+
+void Navigator::ResetStyle(Document &doc)
+{
+    if (!m_activeStyleHandle)
+        return;
+    doc.setAttribute(ElementRef::fromHandle(m_activeStyleHandle), QStringLiteral("style"),
+                     m_savedStyle);
+    m_activeStyleHandle = 0;
+    m_savedStyle.clear();
+}
+
+// ---------------------------------------------------------------- open all links
+
+void Navigator::mnuOL_OpenAllLinks_Click(int index)
+{
+    if (index < 0 || index > 4)
+        return;
+    DocumentWindow *w = current();
+    if (!w || !w->brwWebBrowser)
+        return;
+    Reader *reader = &m_reader;
+    QPointer<QObject> guard(&m_guard);
+    openAllLinks(w->brwWebBrowser->document(), OpenLinksKind(index), w->msURL, w->intFrames > 0,
+                 [reader, guard](const QString &address) {
+                     if (!guard)
+                         return;
+                     LoadRequest r;
+                     r.url = address;
+                     r.where = LoadWhere::Next;
+                     r.bQuiet = true;
+                     (void)reader->queue.LoadDocument(r);
+                 });
+}
+
+bool Navigator::mnuOpenLinks_Click() const
+{
+    DocumentWindow *w = current();
+    return w && w->brwWebBrowser && w->brwWebBrowser->queryCommandEnabled(BrowserCommand::Copy);
+}
