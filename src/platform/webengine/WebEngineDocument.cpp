@@ -540,7 +540,6 @@ void WebEngineDocument::domEvent(const QJsonObject &o)
 
 void WebEngineDocument::state(const QString &readyState)
 {
-    m_snapshot.readyState = readyStateFrom(readyState);
     Q_EMIT readyStateReported(readyState);
 }
 

@@ -261,11 +261,12 @@
                               action: f.action || '' }]);
     }
 
+    // The snapshot goes first, so the program reads current figures when the state arrives.
     function onReadyState() {
-        post('state', [document.readyState]);
         if (document.readyState !== 'loading')
             runQueue();
         pushSnapshot();
+        post('state', [document.readyState]);
     }
 
     // document.open() erases every listener of the document: install them again whenever

@@ -1,0 +1,308 @@
+#include "EventLog.h"
+#include "HttpFixture.h"
+#include "WebHarness.h"
+
+#include <QWebEnginePage>
+#include <QtTest>
+
+using namespace WebHarness;
+
+namespace {
+
+const char kPage[] =
+    "<!DOCTYPE html><html><head><title>Doc</title>"
+    "<meta name=description content='A page'><meta name=keywords content='a, b'></head>"
+    "<body style='height:3000px'><h1 id=h>Heading</h1><h2>Second</h2>"
+    "<p id=p class='x y'>Some words to find here.</p>"
+    "<a id=link href='/target.htm'><span id=inner>inner</span></a>"
+    "<form id=f name=f method=post action='/submit'><input id=field name=field value=v>"
+    "<input id=box type=checkbox name=box></form><img src='data:,'>"
+    "<div id=spot>spot</div></body></html>";
+
+template <typename T>
+T await(const std::function<void(std::function<void(const T &)>)> &query, bool *ranInside)
+{
+    bool done = false;
+    bool inside = true;
+    T result{};
+    query([&](const T &value) {
+        result = value;
+        done = true;
+        if (inside && ranInside)
+            *ranInside = true;
+    });
+    inside = false;
+    waitFor([&] { return done; });
+    return result;
+}
+
+} // namespace
+
+class TestWebEngineDocument : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<WebEnginePlatform> m_platform;
+    HttpFixture *m_http = nullptr;
+
+    std::unique_ptr<WebEngineControl> loadedControl(EventLog *&log, const QString &path)
+    {
+        auto control = createShownControl(*m_platform);
+        log = new EventLog(*control);
+        const QUrl url = m_http->url(path);
+        if (!control->navigate(url))
+            return nullptr;
+        waitFor([&] { return log->has(QStringLiteral("complete ") + url.toString()); });
+        return control;
+    }
+    static std::optional<ElementSnapshot> element(Document &doc, const QString &id)
+    {
+        return await<std::optional<ElementSnapshot>>([&](auto done) { doc.queryElement(id, done); },
+                                                     nullptr);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_platform = createPlatform();
+        m_http = new HttpFixture(this);
+        m_http->addSamplePages();
+        m_http->addPage(QStringLiteral("/doc.htm"), kPage);
+    }
+    void cleanupTestCase() { m_platform.reset(); }
+
+    void snapshotAfterLoad()
+    {
+        EventLog *log = nullptr;
+        auto control = loadedControl(log, QStringLiteral("/doc.htm"));
+        std::unique_ptr<EventLog> owner(log);
+        QVERIFY(control);
+        Document &doc = control->document();
+        QVERIFY(waitFor([&] { return doc.snapshot().readyState == ReadyState::Complete; }));
+        const DocumentSnapshot s = doc.snapshot();
+        QCOMPARE(s.title, QStringLiteral("Doc"));
+        QCOMPARE(s.url, m_http->url(QStringLiteral("/doc.htm")));
+        QCOMPARE(s.metaDescription, QStringLiteral("A page"));
+        QCOMPARE(s.metaKeywords, QStringLiteral("a, b"));
+        QCOMPARE(s.linkCount, 1);
+        QCOMPARE(s.formCount, 1);
+        QCOMPARE(s.imageCount, 1);
+        QCOMPARE(s.compatMode, QStringLiteral("CSS1Compat"));
+        QVERIFY(s.scrollHeight > s.clientHeight);
+        doc.scrollTo(0, 500);
+        QVERIFY(waitFor([&] { return doc.snapshot().scrollTop == 500; }));
+        doc.scrollTo(0, 1000000); // clamped to the page
+        QVERIFY(waitFor([&] {
+            const DocumentSnapshot t = doc.snapshot();
+            return t.scrollTop > 500 && t.scrollTop == t.scrollHeight - t.clientHeight;
+        }));
+    }
+
+    void writesInOrderAndQueries()
+    {
+        EventLog *log = nullptr;
+        auto control = loadedControl(log, QStringLiteral("/doc.htm"));
+        std::unique_ptr<EventLog> owner(log);
+        Document &doc = control->document();
+        doc.setInnerHTML(QStringLiteral("spot"), QStringLiteral("<b id=bold>one</b>"));
+        doc.insertAdjacentHTML(QStringLiteral("bold"), QStringLiteral("afterEnd"),
+                               QStringLiteral("<i id=it>two</i>"));
+        doc.setInnerText(QStringLiteral("it"), QStringLiteral("<not markup>"));
+        doc.setStyle(QStringLiteral("p"), QStringLiteral("background-color"),
+                     QStringLiteral("yellow"));
+        doc.setValue(QStringLiteral("field"), QStringLiteral("typed"));
+        doc.setChecked(QStringLiteral("box"), true);
+        doc.setOuterHTML(QStringLiteral("h"), QStringLiteral("<h3 id=h>Replaced</h3>"));
+        doc.setBodyZoom(QStringLiteral("105%"));
+        doc.addCssRule(QStringLiteral(".x"), QStringLiteral("color: red"));
+        doc.highlightTerms({QStringLiteral("words")}, {QStringLiteral("color:red")});
+        doc.setInnerHTML(QStringLiteral("no-such-id"), QStringLiteral("ignored"));
+
+        bool inside = false;
+        const auto spot = await<std::optional<ElementSnapshot>>(
+            [&](auto done) { doc.queryElement(QStringLiteral("spot"), done); }, &inside);
+        QVERIFY(!inside);
+        QVERIFY(spot);
+        QCOMPARE(spot->text, QStringLiteral("one<not markup>"));
+        QCOMPARE(element(doc, QStringLiteral("p"))->styleText,
+                 QStringLiteral("background-color: yellow;"));
+        QCOMPARE(element(doc, QStringLiteral("field"))->value, QStringLiteral("typed"));
+        QVERIFY(element(doc, QStringLiteral("box"))->checked);
+        QCOMPARE(element(doc, QStringLiteral("h"))->tagName, QStringLiteral("H3"));
+        QVERIFY(!element(doc, QStringLiteral("no-such-id")));
+        const auto fonts = await<QList<ElementSnapshot>>(
+            [&](auto done) { doc.querySelectorAll(QStringLiteral("#p font"), done); }, nullptr);
+        QCOMPARE(fonts.size(), 1);
+        QCOMPARE(fonts[0].text, QStringLiteral("words"));
+        QVERIFY(waitFor([&] { return doc.snapshot().bodyZoom == QLatin1String("105%"); }));
+        const QStringList sheets =
+            await<QStringList>([&](auto done) { doc.queryStyleSheets(done); }, nullptr);
+        QVERIFY(sheets.join(QString()).contains(QStringLiteral(".x { color: red; }")));
+
+        const auto links =
+            await<QList<LinkInfo>>([&](auto done) { doc.queryLinks(done); }, nullptr);
+        QCOMPARE(links.size(), 1);
+        QCOMPARE(links[0].href, m_http->url(QStringLiteral("/target.htm")).toString());
+        QCOMPARE(links[0].innerHTML, QStringLiteral("<span id=\"inner\">inner</span>"));
+        const auto forms =
+            await<QList<FormInfo>>([&](auto done) { doc.queryForms(done); }, nullptr);
+        QCOMPARE(forms.size(), 1);
+        QCOMPARE(forms[0].method, QStringLiteral("post"));
+        QCOMPARE(forms[0].fields.size(), 2);
+        QCOMPARE(forms[0].fields[0].value, QStringLiteral("typed"));
+        const auto headings =
+            await<QList<HeadingInfo>>([&](auto done) { doc.queryHeadings(done); }, nullptr);
+        QCOMPARE(headings.size(), 2);
+        QCOMPARE(headings[0].level, 3);
+        QCOMPARE(headings[1].text, QStringLiteral("Second"));
+        // A heading without an id is reachable by its handle.
+        doc.setInnerText(ElementRef::fromHandle(headings[1].handle), QStringLiteral("Renamed"));
+        const auto h2 = await<QList<ElementSnapshot>>(
+            [&](auto done) { doc.querySelectorAll(QStringLiteral("h2"), done); }, nullptr);
+        QCOMPARE(h2.value(0).text, QStringLiteral("Renamed"));
+    }
+
+    void domEventsAndRules()
+    {
+        EventLog *log = nullptr;
+        auto control = loadedControl(log, QStringLiteral("/doc.htm"));
+        std::unique_ptr<EventLog> owner(log);
+        Document &doc = control->document();
+        EventRule noLinks;
+        noLinks.type = DomEventType::Click;
+        noLinks.selector = QStringLiteral("a");
+        doc.setEventRules({noLinks});
+        // The rules reach the page before the next query is answered.
+        (void)element(doc, QStringLiteral("p"));
+
+        QVERIFY(clickElement(*control, QStringLiteral("inner")));
+        QVERIFY(waitFor([&] { return !log->domEventsOf(DomEventType::Click).isEmpty(); }));
+        const DomEvent click = log->domEventsOf(DomEventType::Click).first();
+        QCOMPARE(click.source.id, QStringLiteral("inner"));
+        QCOMPARE(click.source.tagName, QStringLiteral("SPAN"));
+        QCOMPARE(click.source.linkHref, m_http->url(QStringLiteral("/target.htm")).toString());
+        QVERIFY(click.defaultPrevented);
+        QCOMPARE(click.button, 0);
+        QVERIFY(!log->domEventsOf(DomEventType::MouseDown).isEmpty());
+        QTest::qWait(200);
+        QVERIFY(log->navigations.size() == 1); // only the page's own load: the rule held
+
+        log->domEvents.clear();
+        QVERIFY(clickElement(*control, QStringLiteral("p"), Qt::LeftButton, Qt::ShiftModifier));
+        QVERIFY(waitFor([&] { return !log->domEventsOf(DomEventType::Click).isEmpty(); }));
+        const DomEvent shifted = log->domEventsOf(DomEventType::Click).first();
+        QCOMPARE(shifted.source.className, QStringLiteral("x y"));
+        QCOMPARE(shifted.modifiers, Qt::KeyboardModifiers(Qt::ShiftModifier));
+        QVERIFY(!shifted.defaultPrevented);
+
+        // Focus in a text field is reported, so the program knows typing is under way.
+        QVERIFY(clickElement(*control, QStringLiteral("field")));
+        QVERIFY(waitFor([&] { return !log->domEventsOf(DomEventType::FocusIn).isEmpty(); }));
+        const DomEvent focus = log->domEventsOf(DomEventType::FocusIn).last();
+        QCOMPARE(focus.source.id, QStringLiteral("field"));
+        QVERIFY(focus.source.isEditable);
+    }
+
+    void eventsAfterTheDocumentRewritesItself()
+    {
+        EventLog *log = nullptr;
+        auto control = loadedControl(log, QStringLiteral("/doc.htm"));
+        std::unique_ptr<EventLog> owner(log);
+        runScript(*control,
+                  QStringLiteral("document.open(); document.write('<html><body>"
+                                 "<p id=fresh style=\"height:50px\">fresh</p></body></html>');"
+                                 "document.close(); 1"),
+                  QWebEngineScript::MainWorld);
+        QVERIFY(
+            waitFor([&] { return elementRect(*control, QStringLiteral("fresh")).has_value(); }));
+        log->domEvents.clear();
+        QVERIFY(clickElement(*control, QStringLiteral("fresh")));
+        QVERIFY(waitFor([&] { return !log->domEventsOf(DomEventType::Click).isEmpty(); }));
+        QCOMPARE(log->domEventsOf(DomEventType::Click).first().source.id, QStringLiteral("fresh"));
+        // Writes still reach it.
+        control->document().setInnerText(QStringLiteral("fresh"), QStringLiteral("rewritten"));
+        QCOMPARE(element(control->document(), QStringLiteral("fresh"))->text,
+                 QStringLiteral("rewritten"));
+    }
+
+    void keysThePageDoesNotConsume()
+    {
+        EventLog *log = nullptr;
+        auto control = loadedControl(log, QStringLiteral("/links.htm"));
+        std::unique_ptr<EventLog> owner(log);
+        focusControl(*control);
+        pressKey(*control, Qt::Key_X);
+        QVERIFY(waitFor([&] { return !log->keyReleases.isEmpty(); }));
+        QCOMPARE(log->keyPresses.value(0).virtualKey, 88);
+        QCOMPARE(log->keyReleases.value(0).virtualKey, 88);
+
+        // Typing into a text field stays in the page.
+        QVERIFY(clickElement(*control, QStringLiteral("field")));
+        log->keyPresses.clear();
+        log->keyReleases.clear();
+        typeText(*control, QStringLiteral("xz"));
+        QVERIFY(waitFor([&] {
+            const auto f = element(control->document(), QStringLiteral("field"));
+            return f && f->value == QLatin1String("xz");
+        }));
+        QVERIFY(log->keyPresses.isEmpty());
+    }
+
+    void wheelContextMenuAndClose()
+    {
+        EventLog *log = nullptr;
+        auto control = loadedControl(log, QStringLiteral("/doc.htm"));
+        std::unique_ptr<EventLog> owner(log);
+        log->consumeWheel = true;
+        QWidget *input = inputWidget(*control);
+        const QPoint at(100, 100);
+        QWheelEvent wheel(at, input->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(input, &wheel);
+        QCOMPARE(log->wheels.size(), 1);
+        QCOMPARE(log->wheels[0].delta, -120);
+        QCOMPARE(log->wheels[0].modifiers, Qt::KeyboardModifiers(Qt::ControlModifier));
+        QTest::qWait(200);
+        QCOMPARE(control->document().snapshot().scrollTop, 0); // consumed: the page stayed
+
+        const std::optional<QRect> link = elementRect(*control, QStringLiteral("link"));
+        QVERIFY(link);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, link->center(),
+                               input->mapToGlobal(link->center()));
+        QTest::mouseClick(input, Qt::RightButton, Qt::NoModifier, link->center());
+        QVERIFY(waitFor([&] { return !log->menus.isEmpty(); }));
+        QCOMPARE(log->menus[0].linkUrl, m_http->url(QStringLiteral("/target.htm")));
+
+        runScript(*control, QStringLiteral("window.close(); 1"), QWebEngineScript::MainWorld);
+        QVERIFY(waitFor([&] { return log->closeRequests == 1; }));
+    }
+
+    void sleepAndWake()
+    {
+        EventLog *log = nullptr;
+        auto control = loadedControl(log, QStringLiteral("/doc.htm"));
+        std::unique_ptr<EventLog> owner(log);
+        control->sleep(SleepMode::Freeze);
+        QVERIFY(control->isAsleep());
+        QCOMPARE(control->page()->lifecycleState(), QWebEnginePage::LifecycleState::Frozen);
+        control->wake();
+        QCOMPARE(control->page()->lifecycleState(), QWebEnginePage::LifecycleState::Active);
+        QCOMPARE(element(control->document(), QStringLiteral("p"))->id, QStringLiteral("p"));
+
+        const int requests = m_http->requestCount(QStringLiteral("/doc.htm"));
+        control->sleep(SleepMode::Discard);
+        QCOMPARE(control->page()->lifecycleState(), QWebEnginePage::LifecycleState::Discarded);
+        control->wake();
+        // A discarded page loads again when it wakes.
+        QVERIFY(waitFor(
+            [&] { return m_http->requestCount(QStringLiteral("/doc.htm")) == requests + 1; }));
+        QVERIFY(waitFor([&] {
+            const auto p = element(control->document(), QStringLiteral("p"));
+            return p.has_value();
+        }));
+    }
+};
+
+SKL_WEB_TEST_MAIN(TestWebEngineDocument)
+#include "test_webengine_document.moc"
