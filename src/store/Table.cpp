@@ -106,12 +106,14 @@ void TextColumn::shrinkToFit()
 
 void TextColumn::reserve(size_t rows, size_t bytes)
 {
-    m_fold.reserve(bytes + rows);
     m_orig.reserve(bytes);
     m_cells.reserve(rows);
     m_null.reserve(rows);
-    m_regionStart.reserve(rows);
-    m_regionSlot.reserve(rows);
+    if (m_hasFolded) {
+        m_fold.reserve(bytes + rows);
+        m_regionStart.reserve(rows);
+        m_regionSlot.reserve(rows);
+    }
 }
 
 void TextColumn::appendNull()
@@ -152,30 +154,72 @@ void TextColumn::appendRegion(int slot, const char *utf8, size_t size, Cell &cel
     m_regionSlot.push_back(slot);
 }
 
+void TextColumn::appendOriginal(const char *utf8, size_t size, Cell &cell)
+{
+    cell.origOff = uint32_t(m_orig.size());
+    cell.origLen = uint32_t(size);
+    m_orig.append(utf8, size);
+    cell.foldOff = 0;
+    cell.foldLen = 0;
+    cell.region = kNoRegion;
+}
+
 void TextColumn::append(const char *utf8, size_t size)
 {
     const int slot = int(m_cells.size());
     m_cells.emplace_back();
     m_null.push_back(0);
-    appendRegion(slot, utf8, size, m_cells.back());
+    if (m_hasFolded)
+        appendRegion(slot, utf8, size, m_cells.back());
+    else
+        appendOriginal(utf8, size, m_cells.back());
+}
+
+void TextColumn::buildFolded()
+{
+    Bytes orig = std::move(m_orig);
+    m_orig = Bytes();
+    m_fold = Bytes();
+    m_fold.reserve(orig.size() + m_cells.size() + 1);
+    m_regionStart.clear();
+    m_regionSlot.clear();
+    m_maxRegionSlot = -1;
+    m_inOrder = true;
+    m_garbage = 0;
+    m_hasFolded = true;
+    for (size_t s = 0; s < m_cells.size(); ++s) {
+        Cell &c = m_cells[s];
+        if (m_null[s]) {
+            c = Cell{kSameAsFolded, 0, uint32_t(m_fold.size()), 0, kNoRegion};
+            continue;
+        }
+        // Not a reference into `orig`: appendRegion reads it while the new buffers grow.
+        appendRegion(int(s), orig.data() + c.origOff, c.origLen, c);
+    }
+    m_orig.shrinkToFit();
 }
 
 void TextColumn::release(Cell &c)
 {
-    if (c.region == kNoRegion)
-        return;
-    m_regionSlot[c.region] = -1;
-    m_garbage += c.foldLen + 1 + (c.origOff == kSameAsFolded ? 0 : c.origLen);
+    if (c.origOff != kSameAsFolded)
+        m_garbage += c.origLen;
+    if (c.region != kNoRegion) {
+        m_regionSlot[c.region] = -1;
+        m_garbage += c.foldLen + 1;
+    }
 }
 
 void TextColumn::set(int slot, const char *utf8, size_t size)
 {
     Cell &c = m_cells[size_t(slot)];
-    // `utf8` may point into the buffers, which appendRegion grows.
+    // `utf8` may point into the buffers, which the append grows.
     m_scratch.assign(utf8, size);
     release(c);
     m_null[size_t(slot)] = 0;
-    appendRegion(slot, m_scratch.data(), m_scratch.size(), c);
+    if (m_hasFolded)
+        appendRegion(slot, m_scratch.data(), m_scratch.size(), c);
+    else
+        appendOriginal(m_scratch.data(), m_scratch.size(), c);
     maybeCompact();
 }
 
@@ -200,14 +244,15 @@ void TextColumn::maybeCompact()
     std::vector<int32_t> slots;
     for (size_t s = 0; s < m_cells.size(); ++s) {
         Cell &c = m_cells[s];
-        if (c.region == kNoRegion) {
-            c.foldOff = uint32_t(fold.size());
-            continue;
-        }
         if (c.origOff != kSameAsFolded) {
             const uint32_t origOff = uint32_t(orig.size());
             orig.append(m_orig.data() + c.origOff, c.origLen);
             c.origOff = origOff;
+        }
+        if (c.region == kNoRegion) {
+            c.foldOff = uint32_t(fold.size());
+            c.foldLen = 0;
+            continue;
         }
         fold.push_back('\0');
         const uint32_t foldOff = uint32_t(fold.size());
@@ -228,6 +273,8 @@ void TextColumn::maybeCompact()
 
 void TextColumn::findContaining(std::string_view needle, std::vector<int> &out) const
 {
+    if (!m_hasFolded)
+        const_cast<TextColumn *>(this)->buildFolded();
     const char *base = m_fold.data();
     const size_t n = m_fold.size();
     size_t pos = 0;
@@ -299,6 +346,10 @@ void Table::shrinkToFit()
 
 void Table::reserveRows(size_t rows, size_t bytes)
 {
+    for (Column &c : m_columns) {
+        if (c.isText)
+            c.text.deferFolding();
+    }
     m_rowIds.reserve(rows);
     m_deleted.reserve(rows);
     for (Column &c : m_columns) {

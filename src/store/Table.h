@@ -74,11 +74,13 @@ private:
 // Text cells: the original UTF-8 and a case-folded copy. The folded copies sit one after another
 // in a single buffer (each preceded by a NUL) so that LIKE '*x*' is one substring search over the
 // whole column; a changed cell gets a new region at the end and the old one becomes garbage.
-// The original is kept apart only where it differs from the folded copy.
+// The original is kept apart only where it differs from the folded copy. A loaded column is
+// folded on first use, so that opening a store costs one copy of its text.
 class TextColumn
 {
 public:
     void reserve(size_t rows, size_t bytes);
+    void deferFolding() { m_hasFolded = false; }
     void shrinkToFit();
     void appendNull();
     void append(const char *utf8, size_t size);
@@ -95,6 +97,8 @@ public:
     }
     std::string_view folded(int slot) const
     {
+        if (!m_hasFolded)
+            const_cast<TextColumn *>(this)->buildFolded();
         const Cell &c = m_cells[size_t(slot)];
         return {m_fold.data() + c.foldOff, c.foldLen};
     }
@@ -111,6 +115,8 @@ private:
         uint32_t origOff = 0, origLen = 0, foldOff = 0, foldLen = 0, region = 0;
     };
     void appendRegion(int slot, const char *utf8, size_t size, Cell &cell);
+    void appendOriginal(const char *utf8, size_t size, Cell &cell);
+    void buildFolded();
     void release(Cell &cell);
     void maybeCompact();
 
@@ -123,6 +129,7 @@ private:
     size_t m_garbage = 0;
     int m_maxRegionSlot = -1;
     bool m_inOrder = true;
+    bool m_hasFolded = true;
     std::string m_scratch;
     std::string m_scratchFold;
 };

@@ -86,6 +86,7 @@ class TestStoreFile : public QObject
 
 private Q_SLOTS:
     void roundTripKeepsSchemaValuesAndBookmarks();
+    void reopenedStoreEditsBeforeFirstSearch();
     void saveUnderFilterWritesVisibleRowsOnly();
     void failedSaveKeepsTheOldFile();
     void unreadableFilesAreRefused_data();
@@ -146,6 +147,55 @@ void TestStoreFile::roundTripKeepsSchemaValuesAndBookmarks()
     const double last = back->Bookmark();
     back->AddNew();
     QVERIFY(back->Bookmark() > last);
+}
+
+// A loaded store folds its text on first use; edits that come before it (and compactions they
+// cause) must leave reads and searches right.
+void TestStoreFile::reopenedStoreEditsBeforeFirstSearch()
+{
+    TempProfile profile;
+    const QString path = profile.file("h.skl");
+    {
+        Recordset rs = Recordset::Create(HistorySchema(), path);
+        for (int i = 0; i < 50; ++i)
+            QVERIFY(rs.AddNew({"Title", "URL", "Visits", "Description"},
+                              {QString("Title %1 ÄÖ").arg(i),
+                               i % 5 ? QVariant(QString("http://h/%1").arg(i)) : QVariant(), i,
+                               QString("Desc %1").arg(i)}));
+        QVERIFY(rs.Save());
+    }
+    auto rs = Recordset::Open(path);
+    QVERIFY(rs);
+    QVERIFY(rs->SetAbsolutePosition(3));
+    QVERIFY(rs->SetField("URL", QString("http://changed/").repeated(200))); // over the size: cut
+    rs->MoveNext();
+    QVERIFY(rs->SetField("Title", QVariant()));
+    // Rewrites big enough to compact the unfolded text.
+    for (int round = 0; round < 40; ++round) {
+        QVERIFY(rs->SetAbsolutePosition(10));
+        QVERIFY(rs->SetField("Description", QString("round %1 ").arg(round).repeated(200)));
+        rs->Update();
+    }
+    QVERIFY(rs->SetAbsolutePosition(2));
+    QCOMPARE(rs->Field("Title").toString(), QString::fromUtf8("Title 1 ÄÖ"));
+    QVERIFY(rs->SetAbsolutePosition(3));
+    QCOMPARE(rs->Field("URL").toString().size(), 2048);
+
+    QVERIFY(rs->SetFilter("URL LIKE '*changed*' OR Title LIKE '*47 äö*'"));
+    QCOMPARE(column(*rs, "Visits"), (QStringList{"2", "47"}));
+    QVERIFY(rs->SetFilter("Description LIKE '*round 39*' OR Description = 'desc 20'"));
+    QCOMPARE(column(*rs, "Visits"), (QStringList{"9", "20"}));
+    QVERIFY(rs->SetFilter("Title = ''")); // the emptied title, and no other
+    QCOMPARE(column(*rs, "Visits"), QStringList{"3"});
+    QVERIFY(rs->SetFilter("URL = ''"));
+    QCOMPARE(rs->RecordCount(), 10);
+    rs->ClearFilter();
+    QVERIFY(rs->Save());
+    auto again = Recordset::Open(path);
+    QVERIFY(again);
+    QCOMPARE(again->RecordCount(), 50);
+    QVERIFY(again->SetFilter("Description LIKE 'round 39*'"));
+    QCOMPARE(again->RecordCount(), 1);
 }
 
 void TestStoreFile::saveUnderFilterWritesVisibleRowsOnly()
