@@ -655,6 +655,8 @@ bool Navigator::mouseButtonPressed(DocumentWindow &w, const MouseInfo &mouse)
 {
     Q_UNUSED(w);
     m_buttonsHeld = mouse.buttons;
+    if (mouse.button == Qt::RightButton)
+        m_rightPressModifiers = mouse.modifiers;
     return false;
 }
 
@@ -671,7 +673,8 @@ bool Navigator::OnContextMenu(DocumentWindow &w, const ContextMenuInfo &info)
     ContextMenuInput in;
     in.suppress = gbSuppressContextMenu;
     gbSuppressContextMenu = false;
-    in.modifiers = ctx.ui ? ctx.ui->keyboardModifiers() : Qt::NoModifier;
+    in.modifiers = m_rightPressModifiers | (ctx.ui ? ctx.ui->keyboardModifiers() : Qt::NoModifier);
+    m_rightPressModifiers = Qt::NoModifier;
     const Qt::MouseButtons held = m_buttonsHeld | (ctx.ui ? ctx.ui->mouseButtons() : Qt::NoButton);
     in.leftButtonHeld = held & Qt::LeftButton;
     in.onLink = !info.linkUrl.isEmpty();

@@ -148,6 +148,7 @@ private:
     QHash<const DocumentWindow *, WindowFlags> m_flags;
     std::map<const DocumentWindow *, std::unique_ptr<DocSink>> m_sinks;
     Qt::MouseButtons m_buttonsHeld = Qt::NoButton;
+    Qt::KeyboardModifiers m_rightPressModifiers = Qt::NoModifier;
     qint64 m_activeStyleHandle = 0;
     QString m_savedStyle;
     ElementSnapshot m_lastContextElement;

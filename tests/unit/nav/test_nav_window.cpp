@@ -1,0 +1,545 @@
+#include "NavRig.h"
+
+#include <QtTest>
+
+// Followed links, command links, keys, the wheel, menus and Open All Links on document windows
+// of the platform double, with the real pool, queue and session store.
+class TestNavWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void skimlineRoutesClicksToTheBackground();
+    void ctrlShiftMiddleAndTargets();
+    void redirectsFeedsFtpAndPosts();
+    void researchAndTabbedModes();
+    void rightClickTakesOverALink();
+    void newWindowRefusedCancelsTheFollowUp();
+    void commandLinksOnlyFromTheProgramsPages();
+    void ldfLocAndStr();
+    void singleKeys();
+    void keysWhileTyping();
+    void wheelZoomAndPageScroll();
+    void rightButtonSwapAndRocker();
+    void detailsToggleAndFocus();
+    void openAllLinks();
+    void openSelectedLinks();
+    void offlineAndDownloads();
+};
+
+namespace {
+
+const QString kPage = QStringLiteral("http://site.test/index.html");
+
+QString linksPage()
+{
+    return QStringLiteral("<title>Index</title><body>"
+                          "<a id=plain href='/a.html'>a</a>"
+                          "<a id=blank href='/b.html' target=_blank>b</a>"
+                          "<a id=secure href='https://site.test/s.html'>s</a>"
+                          "<a id=feed href='/news.rss'>feed</a>"
+                          "<a id=ftp href='ftp://files.test/pub/x.txt'>ftp</a>"
+                          "<a id=song href='/song.mp3'>song</a>"
+                          "<form id=f method=post action='/post.cgi'><input id=q name=q value=1>"
+                          "<input type=submit id=go></form>"
+                          "</body>");
+}
+
+QStringList loadedUrls(NavRig &rig)
+{
+    QStringList out;
+    for (int i = 0; i < rig.reader.pool.slotCount(); ++i) {
+        if (FakeBrowserControl *c = rig.control(i))
+            out << QStringLiteral("%1=%2").arg(i).arg(c->locationUrl().path());
+    }
+    return out;
+}
+
+} // namespace
+
+void TestNavWindow::skimlineRoutesClicksToTheBackground()
+{
+    NavRig rig;
+    rig.show(kPage, linksPage());
+    const int beeps = rig.platform.ui.beeps();
+
+    QVERIFY(rig.control(0)->click(QStringLiteral("plain")));
+    rig.settle();
+    // The reader stays on the page; the link completed in a background window.
+    QCOMPARE(rig.control(0)->locationUrl(), QUrl(kPage));
+    QCOMPARE(loadedUrls(rig), (QStringList{"0=/index.html", "1=/a.html"}));
+    QCOMPARE(rig.state(1), QStringLiteral("c"));
+    QVERIFY(rig.records().contains(QStringLiteral("http://site.test/a.html:0:1")));
+    QVERIFY(!rig.nav.linkClicked(*rig.window(0)));
+    QCOMPARE(rig.platform.ui.beeps(), beeps + 1); // LoadDocument's
+    // The status bar shows the address, briefly.
+    QCOMPARE(rig.host.status.value(3), QStringLiteral("Loading http://site.test/a.html"));
+    rig.platform.ui.fireTimers();
+    QCOMPARE(rig.host.status.value(3), QString());
+
+    // Reading it and coming back: a read window is reused in Skimline mode.
+    rig.reader.pool.mnuNextDoc_Click();
+    rig.settle();
+    QCOMPARE(rig.ctx.giCurrentWindow, 1);
+}
+
+void TestNavWindow::ctrlShiftMiddleAndTargets()
+{
+    NavRig rig;
+    rig.show(kPage, linksPage());
+    const int nextOrder = rig.ctx.giNextOrder;
+
+    // Shift-click: a pool window marked next, with the next order number.
+    QVERIFY(rig.control(0)->click(QStringLiteral("plain"), Qt::LeftButton, Qt::ShiftModifier));
+    rig.settle();
+    QVERIFY(rig.window(1)->mbNext);
+    QCOMPARE(rig.control(1)->locationUrl().path(), QStringLiteral("/a.html"));
+    QCOMPARE(rig.control(0)->locationUrl(), QUrl(kPage));
+    QVERIFY(rig.ctx.giNextOrder > nextOrder);
+    QVERIFY(rig.reader.pool.order(1) < 10000);
+
+    // target=_blank: a pool window too, not marked next.
+    QVERIFY(rig.control(0)->click(QStringLiteral("blank")));
+    rig.settle();
+    QCOMPARE(rig.control(2)->locationUrl().path(), QStringLiteral("/b.html"));
+    QCOMPARE(rig.host.status.value(3),
+             QStringLiteral("The last clicked link was targeted to a new window."));
+
+    // The middle button: a background window in any mode.
+    QVERIFY(rig.control(0)->click(QStringLiteral("plain"), Qt::MiddleButton));
+    rig.settle();
+    QCOMPARE(rig.reader.pool.slotCount(), 4);
+    QCOMPARE(rig.control(0)->locationUrl(), QUrl(kPage));
+
+    // Ctrl-click loads in place.
+    QVERIFY(rig.control(0)->click(QStringLiteral("plain"), Qt::LeftButton, Qt::ControlModifier));
+    rig.settle();
+    QCOMPARE(rig.control(0)->locationUrl().path(), QStringLiteral("/a.html"));
+    QCOMPARE(rig.reader.pool.slotCount(), 4);
+}
+
+void TestNavWindow::redirectsFeedsFtpAndPosts()
+{
+    NavRig rig;
+    rig.show(kPage, linksPage());
+    const int beeps = rig.platform.ui.beeps();
+
+    // A meta refresh after the page loaded goes nowhere.
+    rig.control(0)->scriptNavigate(QUrl(QStringLiteral("http://site.test/refresh.html")),
+                                   NavigationKind::Redirect);
+    rig.settle();
+    QCOMPARE(rig.control(0)->locationUrl(), QUrl(kPage));
+    QCOMPARE(rig.reader.pool.slotCount(), 1);
+
+    // A feed goes to the feed viewer with a beep; FTP to the desktop; https loads in place.
+    QVERIFY(rig.control(0)->click(QStringLiteral("feed")));
+    QCOMPARE(rig.host.feeds, QStringList{"http://site.test/news.rss"});
+    QCOMPARE(rig.platform.ui.beeps(), beeps + 1);
+    QVERIFY(rig.control(0)->click(QStringLiteral("ftp")));
+    QCOMPARE(rig.platform.shell.targetsOf(QStringLiteral("openUrl")),
+             QStringList{"ftp://files.test/pub/x.txt"});
+    rig.settle();
+    QCOMPARE(rig.reader.pool.slotCount(), 1);
+    QCOMPARE(rig.control(0)->locationUrl(), QUrl(kPage));
+
+    // A submitted form stays in its window.
+    QVERIFY(rig.control(0)->click(QStringLiteral("go")));
+    rig.settle();
+    QCOMPARE(rig.control(0)->locationUrl().path(), QStringLiteral("/post.cgi"));
+    QCOMPARE(rig.reader.pool.slotCount(), 1);
+
+    rig.show(kPage, linksPage());
+    QVERIFY(rig.control(0)->click(QStringLiteral("secure")));
+    rig.settle();
+    QCOMPARE(rig.control(0)->locationUrl(), QUrl(QStringLiteral("https://site.test/s.html")));
+}
+
+void TestNavWindow::researchAndTabbedModes()
+{
+    NavRig rig;
+    rig.ctx.giBrowsingMode = 2;
+    rig.show(kPage, linksPage());
+    QVERIFY(rig.control(0)->click(QStringLiteral("plain")));
+    rig.settle();
+    QCOMPARE(rig.reader.pool.slotCount(), 2);
+    // Read and left twice, window 1 would be reusable in Skimline mode; not in Research mode.
+    rig.reader.pool.ActivateWindow(1);
+    rig.reader.pool.ActivateWindow(0);
+    rig.settle();
+    rig.reader.pool.mnuNextDoc_Click();
+    rig.reader.pool.ActivateWindow(0);
+    rig.settle();
+    QVERIFY(rig.control(0)->click(QStringLiteral("plain")));
+    rig.settle();
+    QCOMPARE(rig.reader.pool.slotCount(), 3);
+
+    NavRig tabbed;
+    tabbed.ctx.giBrowsingMode = 4;
+    tabbed.show(kPage, linksPage());
+    QVERIFY(tabbed.control(0)->click(QStringLiteral("plain")));
+    tabbed.settle();
+    QCOMPARE(tabbed.control(0)->locationUrl().path(), QStringLiteral("/a.html"));
+    QCOMPARE(tabbed.reader.pool.slotCount(), 1);
+}
+
+void TestNavWindow::rightClickTakesOverALink()
+{
+    NavRig tabbed;
+    tabbed.ctx.giBrowsingMode = 4;
+    tabbed.show(kPage, linksPage());
+    QVERIFY(!tabbed.control(0)->contextClick(QStringLiteral("plain")));
+    tabbed.settle();
+    QCOMPARE(tabbed.control(0)->locationUrl(), QUrl(kPage));
+    QCOMPARE(tabbed.control(1)->locationUrl().path(), QStringLiteral("/a.html"));
+    QCOMPARE(tabbed.ctx.giBrowsingMode, 4);
+
+    NavRig skim;
+    skim.show(kPage, linksPage());
+    QVERIFY(!skim.control(0)->contextClick(QStringLiteral("plain")));
+    skim.settle();
+    QCOMPARE(skim.control(0)->locationUrl().path(), QStringLiteral("/a.html"));
+    QCOMPARE(skim.reader.pool.slotCount(), 1);
+    QCOMPARE(skim.ctx.giBrowsingMode, 1);
+
+    // With Shift the engine's own menu shows and nothing loads.
+    skim.show(kPage, linksPage());
+    QVERIFY(skim.control(0)->contextClick(QStringLiteral("plain"), -1, Qt::ShiftModifier) || true);
+    skim.platform.ui.setKeyboardModifiers(Qt::ShiftModifier);
+    QVERIFY(skim.control(0)->contextClick(QStringLiteral("plain"), -1, Qt::ShiftModifier));
+    skim.platform.ui.setKeyboardModifiers(Qt::NoModifier);
+    skim.settle();
+    QCOMPARE(skim.control(0)->locationUrl(), QUrl(kPage));
+}
+
+void TestNavWindow::newWindowRefusedCancelsTheFollowUp()
+{
+    NavRig rig;
+    rig.show(kPage, linksPage());
+    // A background window's pop-up is refused, and so is its engine's follow-up navigation.
+    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/bg.html"));
+    rig.settle();
+    DocumentWindow *bg = rig.window(1);
+    QVERIFY(bg && !bg->bActiveForm);
+    rig.control(1)->scriptOpenWindow(QUrl(QStringLiteral("http://ads.test/pop.html")), false);
+    rig.settle();
+    QCOMPARE(rig.reader.pool.slotCount(), 2);
+    QVERIFY(rig.nav.cancelNextNavigation(*bg));
+
+    // Once it is read, the user's own clicks there are not swallowed.
+    rig.reader.pool.ActivateWindow(1);
+    rig.settle();
+    rig.control(1)->scriptNavigate(QUrl(QStringLiteral("http://ads.test/follow.html")));
+    rig.settle();
+    QVERIFY(!rig.nav.cancelNextNavigation(*bg));
+    QCOMPARE(rig.control(1)->locationUrl().path(), QStringLiteral("/bg.html"));
+}
+
+void TestNavWindow::commandLinksOnlyFromTheProgramsPages()
+{
+    NavRig rig;
+    QStringList ran;
+    QVERIFY(rig.nav.commands().registerHandler(
+        QStringLiteral("dbm"), [&](const QString &a, const CommandContext &) { ran << a; }));
+    QVERIFY(rig.nav.commands().registerHandler(
+        QStringLiteral("del"), [&](const QString &a, const CommandContext &) { ran << a; }));
+    const QString html = QStringLiteral(
+        "<a id=d href='skl:dbm1'>delete favorite</a><a id=f href='skl:del/home/u/page.htm'>x</a>");
+
+    rig.show(QStringLiteral("http://evil.test/"), html);
+    QVERIFY(rig.control(0)->click(QStringLiteral("d")));
+    QVERIFY(rig.control(0)->click(QStringLiteral("f")));
+    rig.settle();
+    QVERIFY(ran.isEmpty());
+    QCOMPARE(rig.control(0)->locationUrl(), QUrl(QStringLiteral("http://evil.test/")));
+
+    // The same links in a page the program wrote work.
+    rig.control(0)->writePage(html, QStringLiteral("Report.htm"));
+    rig.settle();
+    QVERIFY(rig.control(0)->click(QStringLiteral("d")));
+    QVERIFY(rig.control(0)->click(QStringLiteral("f")));
+    QCOMPARE(ran, (QStringList{"1", "/home/u/page.htm"}));
+}
+
+void TestNavWindow::ldfLocAndStr()
+{
+    NavRig rig;
+    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/one.html"));
+    rig.settle();
+    rig.control(0)->writePage(QStringLiteral("<a id=open href='skl:ldf1'>1</a>"
+                                             "<a id=gone href='skl:ldf7'>7</a>"
+                                             "<a id=loc href='skl:locwww.site.test/l.html'>l</a>"
+                                             "<a id=str href='skl:str11'>next session</a>"
+                                             "<a id=frm href='skl:frm'>f</a>"));
+    rig.settle();
+    rig.window(0)->bNavigateInOtherWindow = true;
+
+    QVERIFY(rig.control(0)->click(QStringLiteral("gone")));
+    QCOMPARE(rig.platform.ui.messageTexts(),
+             QStringList{"This browser window has been closed, and is no longer in memory."});
+    QVERIFY(rig.control(0)->click(QStringLiteral("frm")));
+    QCOMPARE(rig.ctx.giCurrentWindow, 0);
+    QVERIFY(rig.control(0)->click(QStringLiteral("open")));
+    rig.settle();
+    QCOMPARE(rig.ctx.giCurrentWindow, 1);
+
+    // "loc" is routed like a click: the program page's window stays, the address loads behind.
+    rig.reader.pool.ActivateWindow(0);
+    rig.settle();
+    QVERIFY(rig.control(0)->click(QStringLiteral("loc")));
+    rig.settle();
+    QVERIFY(rig.records().contains(QStringLiteral("http://www.site.test/l.html:0:1")));
+    QVERIFY(ProgramPages::isWrittenPage(rig.control(0)->locationUrl()));
+
+    // "str" 11 reopens the pages stored for this session.
+    QVERIFY(rig.stores.rsOptions.AddNew(
+        {QStringLiteral("key"), QStringLiteral("value")},
+        {QStringLiteral("nextsessionurl"), QStringLiteral("0`http://site.test/stored.html")}));
+    QVERIFY(rig.control(0)->click(QStringLiteral("str")));
+    rig.settle();
+    QVERIFY(rig.records().join(' ').contains(QLatin1String("stored.html")));
+}
+
+void TestNavWindow::singleKeys()
+{
+    NavRig rig;
+    rig.show(kPage, linksPage());
+    for (int i = 1; i <= 3; ++i)
+        (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/k%1.html").arg(i));
+    rig.settle();
+    QCOMPARE(rig.reader.pool.slotCount(), 4);
+
+    rig.control(0)->pressKey(Qt::Key_X);
+    rig.settle();
+    QCOMPARE(rig.ctx.giCurrentWindow, 1);
+    rig.control(1)->pressKey(Qt::Key_Period);
+    rig.settle();
+    QCOMPARE(rig.ctx.giCurrentWindow, 2);
+    rig.control(2)->pressKey(Qt::Key_Comma);
+    rig.settle();
+    QCOMPARE(rig.ctx.giCurrentWindow, 1);
+    rig.control(1)->pressKey(Qt::Key_Z);
+    rig.settle();
+    QCOMPARE(rig.ctx.giCurrentWindow, 0);
+
+    // K keeps this window and moves on.
+    rig.control(0)->pressKey(Qt::Key_K);
+    rig.settle();
+    QVERIFY(rig.window(0)->bKeep);
+    QCOMPARE(rig.ctx.giCurrentWindow, 3);
+    // Keypad 5 marks it for closing and moves on; it stays until the next one is left.
+    rig.control(3)->pressKey(Qt::Key_5, Qt::KeypadModifier, QStringLiteral("5"));
+    rig.settle();
+    QCOMPARE(rig.state(3), QStringLiteral("x"));
+    QVERIFY(rig.window(3));
+    // Keypad 9 cycles the mode.
+    const int cur = rig.ctx.giCurrentWindow;
+    rig.control(cur)->pressKey(Qt::Key_9, Qt::KeypadModifier, QStringLiteral("9"));
+    QCOMPARE(rig.ctx.giBrowsingMode, 2);
+
+    // Keys the frame serves go to it; without it they are not consumed.
+    QList<KeyCommand> asked;
+    rig.nav.hooks.frameCommand = [&](KeyCommand c, DocumentWindow &) {
+        asked << c;
+        return true;
+    };
+    rig.control(cur)->pressKey(Qt::Key_D, Qt::AltModifier);
+    rig.control(cur)->pressKey(Qt::Key_W);
+    QCOMPARE(asked, (QList<KeyCommand>{KeyCommand::FocusAddressBox, KeyCommand::ShowSidebarNotes}));
+}
+
+void TestNavWindow::keysWhileTyping()
+{
+    NavRig rig;
+    rig.show(kPage, linksPage());
+    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/k1.html"));
+    rig.settle();
+
+    rig.control(0)->focusElement(QStringLiteral("q"));
+    rig.settle();
+    QVERIFY(rig.ctx.gbTextEntry);
+    rig.control(0)->pressKey(Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    rig.settle();
+    QCOMPARE(rig.ctx.giCurrentWindow, 0);
+    QCOMPARE(rig.control(0)->dom().getElementById(QStringLiteral("q"))->value(),
+             QStringLiteral("1x"));
+
+    // Focus leaves the field: the keys work again.
+    rig.control(0)->focusElement(QStringLiteral("plain"));
+    rig.settle();
+    QVERIFY(!rig.ctx.gbTextEntry);
+    rig.control(0)->pressKey(Qt::Key_X);
+    rig.settle();
+    QCOMPARE(rig.ctx.giCurrentWindow, 1);
+}
+
+void TestNavWindow::wheelZoomAndPageScroll()
+{
+    NavRig rig;
+    rig.show(kPage, linksPage());
+    FakeBrowserControl *c = rig.control(0);
+    c->fakeDocument().setScrollMetrics(5000, 600);
+
+    c->wheel(ElementRef(), -120, Qt::ControlModifier);
+    QCOMPARE(c->document().snapshot().bodyZoom, QStringLiteral("95%"));
+    c->wheel(ElementRef(), 120, Qt::ControlModifier);
+    c->wheel(ElementRef(), 120, Qt::ControlModifier);
+    QCOMPARE(c->document().snapshot().bodyZoom, QStringLiteral("105%"));
+    QCOMPARE(rig.nav.miZoom, 105);
+    // Ctrl + middle button: back to normal.
+    c->mousePress(ElementRef(), Qt::MiddleButton, Qt::MiddleButton, Qt::ControlModifier);
+    rig.settle();
+    QCOMPARE(c->document().snapshot().bodyZoom, QString());
+
+    // One notch: a screen less the overlap, down and back up.
+    c->wheel(ElementRef(), -120);
+    QCOMPARE(c->document().snapshot().scrollTop, 600 - kPageOverlap);
+    c->wheel(ElementRef(), 120);
+    QCOMPARE(c->document().snapshot().scrollTop, 0);
+    // With the option on, the engine's own step.
+    rig.ctx.gbOptBit8 = true;
+    c->wheel(ElementRef(), -120);
+    QCOMPARE(c->document().snapshot().scrollTop, 100);
+}
+
+void TestNavWindow::rightButtonSwapAndRocker()
+{
+    NavRig rig;
+    rig.show(kPage, linksPage());
+    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/other.html"));
+    rig.settle();
+    FakeBrowserControl *c = rig.control(0);
+    c->fakeDocument().setScrollMetrics(5000, 600);
+
+    // Right button held: the engine's step instead of a page, and no menu on release.
+    c->wheel(ElementRef(), -120, Qt::NoModifier, Qt::RightButton);
+    QCOMPARE(c->document().snapshot().scrollTop, 100);
+    QVERIFY(rig.nav.gbSuppressContextMenu);
+    QVERIFY(!c->contextClick(QStringLiteral("plain")));
+    rig.settle();
+    QCOMPARE(c->locationUrl(), QUrl(kPage)); // the link was not taken over either
+    QVERIFY(!rig.nav.gbSuppressContextMenu);
+
+    // A double-click with the right button held does the same.
+    QVERIFY(c->doubleClick(QStringLiteral("q"), Qt::RightButton));
+    rig.settle();
+    QVERIFY(rig.nav.gbSuppressContextMenu);
+    QVERIFY(!c->contextClick(QStringLiteral("plain")));
+
+    // The rocker: left held, right clicked closes the current window.
+    rig.platform.ui.setMouseButtons(Qt::LeftButton);
+    QVERIFY(!c->contextClick(ElementRef()));
+    rig.platform.ui.setMouseButtons(Qt::NoButton);
+    rig.settle();
+    QVERIFY(!rig.window(0));
+}
+
+void TestNavWindow::detailsToggleAndFocus()
+{
+    NavRig rig;
+    rig.control(0)->writePage(QStringLiteral(
+        "<div class=HShow id=HS1>Show</div><div id=HS1HD style='display:none'>details</div>"
+        "<p id=p>text</p>"));
+    rig.settle();
+    QVERIFY(rig.control(0)->click(QStringLiteral("HS1")));
+    rig.settle();
+    FakeDom &dom = rig.control(0)->dom();
+    QVERIFY(dom.getElementById(QStringLiteral("HS1"))->attribute("style").contains("none"));
+    QVERIFY(dom.getElementById(QStringLiteral("HS1HD"))->attribute("style").contains("block"));
+    QVERIFY(rig.nav.linkClicked(*rig.window(0)));
+}
+
+void TestNavWindow::openAllLinks()
+{
+    NavRig rig;
+    QString body;
+    QStringList expected;
+    for (int i = 0; i < 30; ++i) {
+        QString href;
+        switch (i % 6) {
+        case 1:
+            href = QStringLiteral("mailto:p%1@site.test").arg(i);
+            break;
+        case 3:
+            href = QStringLiteral("/f%1.zip").arg(i);
+            break;
+        case 5:
+            href = QStringLiteral("javascript:go(%1)").arg(i);
+            break;
+        case 4:
+            href = QStringLiteral("http://far.test/%1.html").arg(i);
+            expected << href;
+            break;
+        default:
+            href = QStringLiteral("/p%1.html#top").arg(i);
+            expected << QStringLiteral("http://site.test/p%1.html").arg(i);
+        }
+        body += QStringLiteral("<a href='%1'>l%2</a> ").arg(href).arg(i);
+    }
+    rig.show(kPage, body);
+    const int beeps = rig.platform.ui.beeps();
+    rig.nav.mnuOL_OpenAllLinks_Click(0);
+    rig.settle();
+    QStringList queued;
+    for (const QString &r : rig.records(QStringLiteral("bRead = 0")))
+        queued << r.section(QLatin1Char(':'), 0, 1);
+    QCOMPARE(queued, expected);
+    // All as "next" (before anything queued in the background), quietly, in page order.
+    QVERIFY(rig.reader.pool.order(1) < 10000);
+    QCOMPARE(rig.platform.ui.beeps(), beeps);
+
+    NavRig ext;
+    ext.show(kPage, body);
+    ext.nav.mnuOL_OpenAllLinks_Click(3);
+    ext.settle();
+    QCOMPARE(ext.records(QStringLiteral("bRead = 0")).size(), 5);
+    NavRig in;
+    in.show(kPage, body);
+    in.nav.mnuOL_OpenAllLinks_Click(2);
+    in.settle();
+    QCOMPARE(in.records(QStringLiteral("bRead = 0")).size(), 10);
+}
+
+void TestNavWindow::openSelectedLinks()
+{
+    NavRig rig;
+    rig.show(kPage, QStringLiteral("<a href=/x.html>x</a><p>some <a href=/y.html>y</a></p>"));
+    rig.control(0)->setCommandEnabled(BrowserCommand::Copy, false);
+    QVERIFY(!rig.nav.mnuOpenLinks_Click());
+    rig.control(0)->setCommandEnabled(BrowserCommand::Copy, true);
+    rig.control(0)->fakeDocument().setSelection(QStringLiteral("some y"),
+                                                QStringLiteral("some <a href=/y.html>y</a>"));
+    QVERIFY(rig.nav.mnuOpenLinks_Click());
+    rig.nav.mnuOL_OpenAllLinks_Click(4);
+    rig.settle();
+    QCOMPARE(rig.records(QStringLiteral("bRead = 0")), QStringList{"http://site.test/y.html:0:1"});
+}
+
+void TestNavWindow::offlineAndDownloads()
+{
+    NavRig rig;
+    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/one.html"));
+    rig.settle();
+    rig.nav.SetOfflineMode(true);
+    QVERIFY(rig.ctx.gbOffline);
+    QVERIFY(rig.control(0)->isOffline() && rig.control(1)->isOffline());
+    rig.nav.SetOfflineMode(false);
+    QVERIFY(!rig.control(1)->isOffline());
+
+    // Downloads land in the download folder under their own name, never elsewhere.
+    const QString folder = Navigator::downloadFolder();
+    QVERIFY(folder.startsWith(qEnvironmentVariable("SKIMLINE_HOME")));
+    const QString a =
+        rig.nav.downloadRequested(*rig.window(0), QUrl(QStringLiteral("http://site.test/a.zip")),
+                                  QStringLiteral("../../etc/a.zip"));
+    QCOMPARE(a, QDir(folder).filePath(QStringLiteral("a.zip")));
+    QFile f(a);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    const QString b = rig.nav.downloadRequested(
+        *rig.window(0), QUrl(QStringLiteral("http://site.test/a.zip")), QStringLiteral("a.zip"));
+    QCOMPARE(b, QDir(folder).filePath(QStringLiteral("a (1).zip")));
+    QVERIFY(rig.host.status.value(3).contains(folder));
+}
+
+QTEST_MAIN(TestNavWindow)
+#include "test_nav_window.moc"
