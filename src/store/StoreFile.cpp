@@ -101,7 +101,8 @@ std::shared_ptr<Table> load(const QString &path, QString *error)
     configureSqliteOnce();
     Db db;
     const QByteArray native = QFile::encodeName(path);
-    if (sqlite3_open_v2(native.constData(), &db.m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(native.constData(), &db.m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
         return failed(dbError(db.m_db, QStringLiteral("cannot open")));
 
     // Reading through a memory map saves copying every page out of the page cache.
