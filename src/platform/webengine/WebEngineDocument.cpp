@@ -451,7 +451,9 @@ void WebEngineDocument::hello(const QJsonObject &info)
     m_snapshot = DocumentSnapshot();
     m_snapshot.generation = generation;
     m_snapshot.url = QUrl(str(info, "url"));
-    m_snapshot.readyState = readyStateFrom(str(info, "readyState"));
+    const QJsonObject first = info.value(QLatin1String("snapshot")).toObject();
+    if (!first.isEmpty())
+        snapshot(first);
 
     // The rules hold for every document; the new one gets them before anything else.
     QJsonArray outgoing;

@@ -560,7 +560,8 @@
             if (!b)
                 return;
             b.deliver.connect(deliver);
-            b.hello({ token: token, url: location.href, readyState: document.readyState });
+            b.hello({ token: token, url: location.href, readyState: document.readyState,
+                      snapshot: docSnapshot() });
             bridge = b;
             while (outbox.length) {
                 const [method, args] = outbox.shift();
