@@ -22,7 +22,10 @@ class Table;
 // binary gives QByteArray.
 //
 // Edits (SetField after AddNew or on an existing record) are held by the cursor until Update, and
-// are committed implicitly by any move, filter, sort, find, save, close or AddNew.
+// are committed implicitly by any move, filter, sort, find, save, close, clone or AddNew.
+// A cursor's filter and sort are applied when set: records added later come at the end (an
+// unfiltered cursor also shows those added through its clones), and edited records keep their
+// place until the filter or sort is set again.
 class Recordset
 {
 public:
@@ -42,7 +45,7 @@ public:
     bool State() const; // open
     void Close();       // commits a pending edit, releases this cursor without saving
     QString path() const;
-    QString lastError() const { return m_lastError; }
+    QString lastError() const { return m_lastError; } // of the most recent failure
 
     // Schema
     const Schema &schema() const;
@@ -54,7 +57,10 @@ public:
     QVariant Field(int index) const;
     // Coerces the value to the field's type; false (and lastError) when the field is unknown,
     // there is no current record, or the value does not fit the type. Text longer than the
-    // defined size is cut to it; binary values longer than the size are refused.
+    // defined size is cut to it; binary values longer than the size are refused. Numbers are
+    // rounded for integer fields and refused outside the type's range; a bool is 1 or 0; a date
+    // field also takes QDateTime, QDate or text in the general date format. An invalid QVariant
+    // writes Null.
     bool SetField(const QString &name, const QVariant &value);
     bool SetField(int index, const QVariant &value);
 
