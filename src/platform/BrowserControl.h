@@ -57,7 +57,8 @@ enum class WindowDisposition {
 };
 
 // Who started a navigation: the program's own pages and panes, or web content. Commands
-// embedded in links ("skl:") are honoured only from ProgramPage.
+// embedded in links ("skl:") are honoured only from ProgramPage; the engine control does not
+// even report a command link that web content follows.
 enum class NavigationSource { ProgramPage, WebContent, None };
 
 struct BeforeNavigateInfo

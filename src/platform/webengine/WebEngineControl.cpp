@@ -536,8 +536,6 @@ void WebEngineControl::deferSklNavigation(const BeforeNavigateInfo &info)
 bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMainFrame)
 {
     const auto type = QWebEnginePage::NavigationType(navType);
-    if (qEnvironmentVariableIsSet("SKL_WEB_DEBUG"))
-        qDebug() << "accept?" << url << type << isMainFrame;
     // Typed navigations come only from this control (navigate, writePage): already decided.
     if (type == QWebEnginePage::NavigationTypeTyped && isMainFrame) {
         if (isCommandUrl(url))
@@ -1033,8 +1031,6 @@ void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
 // documentComplete, readyState complete.
 void WebEngineControl::onLoadStarted()
 {
-    if (qEnvironmentVariableIsSet("SKL_WEB_DEBUG"))
-        qDebug() << "loadStarted" << m_page->url();
     m_loading = true;
 }
 
@@ -1063,9 +1059,6 @@ void WebEngineControl::beginLoad(const QUrl &url)
 
 void WebEngineControl::onLoadingChanged(const QWebEngineLoadingInfo &info)
 {
-    if (qEnvironmentVariableIsSet("SKL_WEB_DEBUG"))
-        qDebug() << "loadingChanged" << info.url() << info.status() << info.isErrorPage()
-                 << info.errorDomain() << info.errorCode();
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
         return;
     // Only the end of the load this control began; a cancelled navigation ends too.
@@ -1103,16 +1096,12 @@ void WebEngineControl::onLoadingChanged(const QWebEngineLoadingInfo &info)
 
 void WebEngineControl::onLoadFinished(bool ok)
 {
-    if (qEnvironmentVariableIsSet("SKL_WEB_DEBUG"))
-        qDebug() << "loadFinished" << ok << m_page->url();
     m_loading = false;
     updateCommandState();
 }
 
 void WebEngineControl::onDocumentCreated(const QUrl &url, const QString &readyState)
 {
-    if (qEnvironmentVariableIsSet("SKL_WEB_DEBUG"))
-        qDebug() << "hello" << url << readyState;
     if (!m_load.active || m_load.completed) {
         // A document the engine made without a load of its own (an opened window).
         if (m_listener)

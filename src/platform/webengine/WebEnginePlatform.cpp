@@ -5,6 +5,7 @@
 
 #include "platform/PageWriter.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
@@ -65,7 +66,11 @@ WebEnginePlatform::WebEnginePlatform(const WebEngineOptions &options, QObject *p
             });
 }
 
-WebEnginePlatform::~WebEnginePlatform() = default;
+WebEnginePlatform::~WebEnginePlatform()
+{
+    // Controls hand their pages to deleteLater: the pages must go before the profile.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 QString WebEnginePlatform::pagesPath() const
 {
