@@ -261,7 +261,9 @@ void ContinueAbortedSession(Stores &s, const LoadDocumentFn &loadDocument)
 {
     const QString &context = StoreLog::AbortedSession;
     Recordset &rs = s.rsTempSession;
-    if (rs.State() && rs.RecordCount() > 0 && loadDocument) {
+    if (!loadDocument)
+        return; // nothing to hand the pages to: keep them for a caller that can
+    if (rs.State() && rs.RecordCount() > 0) {
         for (rs.MoveFirst(); rs.State() && !rs.isEOF(); rs.MoveNext()) {
             loadDocument(rs.Field(QStringLiteral("URL")).toString(),
                          rs.Field(QStringLiteral("PostData")).toByteArray(),
