@@ -1094,7 +1094,7 @@ void WebEngineControl::onLoadingChanged(const QWebEngineLoadingInfo &info)
         m_bridgeWait.start();
 }
 
-void WebEngineControl::onLoadFinished(bool ok)
+void WebEngineControl::onLoadFinished(bool)
 {
     m_loading = false;
     updateCommandState();
