@@ -11,6 +11,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -303,8 +305,15 @@ void removeStaleTemps(const QString &path)
     QDir dir = info.absoluteDir();
     const QString prefix = info.fileName() + QLatin1String(kTempMarker);
     const QStringList names = dir.entryList({prefix + QLatin1Char('*')}, QDir::Files);
-    for (const QString &name : names)
+    for (const QString &name : names) {
+        // A save still running in another live process keeps its file.
+        bool ok = false;
+        const qint64 pid = name.mid(prefix.size()).toLongLong(&ok);
+        if (ok && pid > 0 && pid != QCoreApplication::applicationPid() &&
+            (::kill(pid_t(pid), 0) == 0 || errno == EPERM))
+            continue;
         dir.remove(name);
+    }
 }
 
 QString setAside(const QString &path)

@@ -331,6 +331,11 @@ void TestStoreFile::killedSaveLeavesOldOrNewFile()
         QCOMPARE(QDir(profile.path()).entryList(QDir::Files), QStringList{"History8.skl"});
     }
     QVERIFY(lastGen >= 1);
+
+    // A save in progress in a live process (pid 1 stands in for one) is left alone.
+    writeFile(path + ".tmp-1", "in progress");
+    StoreFile::removeStaleTemps(path);
+    QVERIFY(QFileInfo::exists(path + ".tmp-1"));
 }
 
 int main(int argc, char **argv)
