@@ -335,6 +335,11 @@ private:
 
 int fieldIndex(const Schema &schema, const QString &name)
 {
+    // Callers nearly always spell the name as the schema does: try that first, it is cheaper.
+    for (qsizetype i = 0; i < schema.size(); ++i) {
+        if (schema[i].name == name)
+            return int(i);
+    }
     for (qsizetype i = 0; i < schema.size(); ++i) {
         if (schema[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return int(i);
