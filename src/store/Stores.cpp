@@ -244,6 +244,9 @@ void OpenSessionsStore(Stores &s)
 void OpenHistoryStore(Stores &s)
 {
     const QString &context = StoreLog::History;
+    // Switched off and on again: the open store holds this run's visits, which the file lacks.
+    if (s.rsHistory.State())
+        return;
     StoreFile::removeStaleTemps(s.gsHistoryFile);
     s.gbHistoryFromFile = false;
     if (QFileInfo::exists(s.gsHistoryFile)) {

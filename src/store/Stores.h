@@ -73,6 +73,7 @@ void OpenOptionsStore(Stores &stores);
 void OpenFormsStore(Stores &stores);
 void OpenSessionsStore(Stores &stores);
 // Only when history is on; without a file the store stays in memory until the exit saves it.
+// An open history store is left as it is.
 void OpenHistoryStore(Stores &stores);
 
 using LoadDocumentFn =

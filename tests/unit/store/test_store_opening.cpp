@@ -276,6 +276,8 @@ void TestStoreOpening::historyFromMemoryOrFile()
         QVERIFY(!s.gbHistoryFromFile);
         QVERIFY(!QFileInfo::exists(s.gsHistoryFile)); // memory only until exit
         addHistory(s.rsHistory, 3, DateValue::now());
+        OpenHistoryStore(s); // switched on again: this run's visits stay
+        QCOMPARE(s.rsHistory.RecordCount(), 3);
         SaveHistoryAtExit(s);
         QVERIFY(!s.rsHistory.State());
         QVERIFY(QFileInfo::exists(s.gsHistoryFile));
