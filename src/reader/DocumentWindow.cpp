@@ -66,9 +66,7 @@ void DocumentWindow::InitializeForm(int iTag, bool bNext)
     bAllowOpenInNewWindow = false;
     m_reader.pool.setState(iTag, bActiveForm ? kA : (bNext ? kN : kB));
     m_reader.host.windowListChanged();
-    m_reader.host.pumpEvents();
     m_reader.pool.UpdateWindowCount();
-    m_reader.host.pumpEvents();
 }
 
 void DocumentWindow::LargestFrame_SetFocus()
@@ -200,7 +198,6 @@ bool DocumentWindow::Form_QueryUnload()
             bNavigateInOtherWindow = false;
             (void)brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("sklHelp.htm#CW")));
         }
-        m_reader.host.pumpEvents();
         return true;
     }
     mbClosing = true;
@@ -426,6 +423,14 @@ void DocumentWindow::CompleteDocument()
     m_completed = true;
     AppContext &ctx = m_reader.ctx;
     ReaderHost &host = m_reader.host;
+    // The title may have arrived before the document was announced.
+    if (brwWebBrowser && !mbNavigationError) {
+        const QString title = brwWebBrowser->title();
+        if (!title.isEmpty() && title != strDocumentTitle) {
+            strDocumentTitle = title;
+            setCaption(title);
+        }
+    }
     if (mdCurrentSessionBookmark != 0) {
         if (bActiveForm)
             m_reader.log.update(mdCurrentSessionBookmark,

@@ -366,7 +366,6 @@ void LoadingQueue::mnuOL_LastSession_Click(int index)
     auto past = Recordset::Open(ctx.stores->gsPastSessionFile);
     if (!past)
         return;
-    m_reader.host.pumpEvents();
     const QString filter = index == 0 ? QStringLiteral("bLoaded = 1") : QStringLiteral("bRead = 0");
     if (!past->SetFilter(filter) || !past->SetSort(QStringLiteral("Order")))
         return;
@@ -396,7 +395,6 @@ void LoadingQueue::mnuOL_LastSession_Click(int index)
         r.bQuiet = true;
         r.scrollTop = -1;
         (void)LoadDocument(r);
-        m_reader.host.pumpEvents();
     }
     if (index == 2)
         m_reader.host.loadScheduledPages();
@@ -458,7 +456,6 @@ void LoadingQueue::mnuRefresh_Click()
     w->mbDontAddToHistory = true;
     w->bNavigateInOtherWindow = false;
     w->brwWebBrowser->refresh();
-    m_reader.host.pumpEvents();
     if (DocumentWindow *cur = m_reader.pool.current())
         cur->LargestFrame_SetFocus();
 }

@@ -23,7 +23,8 @@ struct WindowStyle
 
 // What the reading workflow asks of the main frame. The frame implements it; tests record it.
 // Every method but the window bookkeeping has an empty default, so a pane that is not there
-// yet simply shows nothing.
+// yet simply shows nothing. Nothing here may run a nested event loop: these calls come from
+// inside the engine's own callbacks.
 class ReaderHost
 {
 public:
@@ -59,8 +60,6 @@ public:
     virtual void recordVisit(DocumentWindow &) {} // history
     virtual void highlightDocument(DocumentWindow &) {}
     virtual void loadScheduledPages() {}
-    // Gives the event loop one turn.
-    virtual void pumpEvents() {}
 };
 
 // The reading workflow's program-wide part: the session log, the window pool, the loading
