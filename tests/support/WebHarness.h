@@ -7,11 +7,14 @@
 #include "platform/webengine/WebEnginePlatform.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
 #include <QRect>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -26,9 +29,21 @@ namespace WebHarness {
 // Generous: only a broken build waits this long; nothing asserts on time.
 inline constexpr int kWaitMs = 30000;
 
+// Runs the event loop until condition holds. Not QTest::qWaitFor: it sleeps 10 ms between
+// turns, and a page load takes a few hundred turns of the engine's tasks (3 s instead of
+// 0.1 s). A coarse timer only wakes the loop to look at the condition again.
 inline bool waitFor(const std::function<bool()> &condition, int timeoutMs = kWaitMs)
 {
-    return QTest::qWaitFor(condition, timeoutMs);
+    QDeadlineTimer deadline(timeoutMs);
+    QTimer wake;
+    wake.start(5);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
 }
 
 // The program's pages in the source tree (set for every test by skl_add_test).
@@ -117,13 +132,25 @@ inline void focusControl(WebEngineControl &control)
     input->setFocus(Qt::MouseFocusReason);
 }
 
+// Waits until the page has drawn two more frames: until its first frame, the renderer drops
+// the user's input, and a scroll must reach the screen before a click lands where meant.
+inline bool waitForFrames(WebEngineControl &control)
+{
+    runScript(control, QStringLiteral("window.__sklFramesDrawn = false;"
+                                      "requestAnimationFrame(() => requestAnimationFrame(() => {"
+                                      "window.__sklFramesDrawn = true; })); 1"));
+    return waitFor([&] {
+        return runScript(control, QStringLiteral("window.__sklFramesDrawn === true")).toBool();
+    });
+}
+
 // A real click at the centre of the element, through the view's input widget.
 inline bool clickElement(WebEngineControl &control, const QString &elementId,
                          Qt::MouseButton button = Qt::LeftButton,
                          Qt::KeyboardModifiers modifiers = Qt::NoModifier, int frameIndex = -1)
 {
     const std::optional<QRect> rect = elementRect(control, elementId, frameIndex);
-    if (!rect)
+    if (!rect || !waitForFrames(control))
         return false;
     QWidget *input = inputWidget(control);
     const QPoint at = rect->center();

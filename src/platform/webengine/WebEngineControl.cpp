@@ -293,7 +293,9 @@ public:
             info.block(true);
             return;
         }
-        if (!m_control->m_userAgent.isEmpty())
+        // Only an agent other than the profile's is set here, request by request.
+        if (!m_control->m_userAgent.isEmpty() &&
+            m_control->m_userAgent != m_control->m_profile->httpUserAgent())
             info.setHttpHeader("User-Agent", m_control->m_userAgent.toUtf8());
         for (const HostHeaderRule &rule : std::as_const(m_control->m_hostRules)) {
             if (hostMatches(rule.host, url.host()))
@@ -339,6 +341,7 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
     m_bridgeWait.setSingleShot(true);
     m_bridgeWait.setInterval(kBridgeWaitMs);
     connect(&m_bridgeWait, &QTimer::timeout, this, [this] {
+        ++m_bridgeFallbacks;
         if (m_document->isAwaitingNewDocument())
             m_document->giveUpWaiting();
         maybeComplete(true);
@@ -953,6 +956,15 @@ void WebEngineControl::setOffline(bool offline)
 void WebEngineControl::setUserAgent(const QString &userAgent)
 {
     m_userAgent = userAgent;
+    if (userAgent.isEmpty() ||
+        m_profile->property(WebEngineControl::kProgramAgentProperty).toBool())
+        return;
+    // The program gives every window the same agent: the first one set becomes the profile's,
+    // so that navigator.userAgent agrees with the header and no request needs rewriting. Only
+    // the first: the engine reloads pages that are loading when the profile's agent changes.
+    m_profile->setProperty(WebEngineControl::kProgramAgentProperty, true);
+    if (m_profile->httpUserAgent() != userAgent)
+        m_profile->setHttpUserAgent(userAgent);
 }
 
 QString WebEngineControl::userAgent() const
@@ -1062,7 +1074,8 @@ void WebEngineControl::onLoadingChanged(const QWebEngineLoadingInfo &info)
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
         return;
     // Only the end of the load this control began; a cancelled navigation ends too.
-    if (!m_load.active || m_load.finished || info.url() != m_load.url)
+    if (!m_load.active || m_load.finished ||
+        (info.url() != m_load.url && info.url() != m_load.documentUrl))
         return;
     m_load.finished = true;
     m_load.ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
@@ -1102,16 +1115,27 @@ void WebEngineControl::onLoadFinished(bool)
 
 void WebEngineControl::onDocumentCreated(const QUrl &url, const QString &readyState)
 {
+    const bool errorPage = url.scheme() == QLatin1String("chrome-error");
     if (!m_load.active || m_load.completed) {
+        // The error page of a load that already ended is no document of its own.
+        if (errorPage)
+            return;
         // A document the engine made without a load of its own (an opened window).
         if (m_listener)
             m_listener->navigateComplete(*this, url, true);
     } else if (!m_load.committed) {
+        if (errorPage && !m_load.finished) {
+            // The failure is reported first; the load's end commits the error page.
+            m_load.errorPage = true;
+            return;
+        }
         m_load.committed = true;
-        m_load.url = url;
+        // The engine's error page stands for the address that failed. The requested address
+        // stays what the end of the load is matched by: the bridge may greet before it.
+        m_load.documentUrl = errorPage ? m_load.url : url;
         QPointer<WebEngineControl> self(this);
         if (m_listener)
-            m_listener->navigateComplete(*this, url, true);
+            m_listener->navigateComplete(*this, m_load.documentUrl, true);
         if (!self)
             return;
     }
@@ -1131,6 +1155,8 @@ void WebEngineControl::fireInteractive()
 
 void WebEngineControl::onReadyState(const QString &readyState)
 {
+    if (m_load.errorPage && !m_load.committed)
+        return;
     if (readyState == QLatin1String("loading")) {
         if (m_load.completed)
             m_load.interactive = false; // document.open() started a new document

@@ -68,6 +68,8 @@ public:
 
     void setOffline(bool offline) override;
     bool isOffline() const override { return m_offline; }
+    // The first agent set becomes the profile's: every page's navigator.userAgent and header.
+    // A control set to another agent later sends it in its request headers only.
     void setUserAgent(const QString &userAgent) override;
     QString userAgent() const override;
     void setHostHeaderRules(const QList<HostHeaderRule> &rules) override;
@@ -91,6 +93,11 @@ public:
     static double textSizeFactor(int size);
     // A network failure of the engine as the old platform's error code.
     static qint32 navErrorFromNetError(int netError);
+    // Set on the profile once it carries the program's user agent (see setUserAgent).
+    static constexpr char kProgramAgentProperty[] = "sklProgramAgent";
+    // How many loads completed only because the page's bridge never reported (error pages,
+    // plain files); a page with a bridge that lands here has lost its greeting.
+    int bridgeFallbackCount() const { return m_bridgeFallbacks; }
 
 private:
     friend class skl_webengine::ControlPage;
@@ -108,7 +115,9 @@ private:
         bool bridgeComplete = false;
         bool completed = false;
         bool aborted = false;
-        QUrl url;
+        bool errorPage = false; // the engine's error page greeted before the load ended
+        QUrl url;               // requested, then where the server redirected it
+        QUrl documentUrl;       // the committed document's, as its bridge reported it
     };
 
     bool acceptNavigation(const QUrl &url, int type, bool isMainFrame);
@@ -145,6 +154,7 @@ private:
     QUrl m_ownNavigationUrl;
     LoadState m_load;
     QTimer m_bridgeWait;
+    int m_bridgeFallbacks = 0;
     bool m_loading = false;
     bool m_canBack = false;
     bool m_canForward = false;

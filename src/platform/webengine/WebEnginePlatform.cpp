@@ -47,8 +47,10 @@ WebEnginePlatform::WebEnginePlatform(const WebEngineOptions &options, QObject *p
         m_profile->setPersistentStoragePath(options.storagePath);
         m_profile->setCachePath(QDir(options.storagePath).filePath(QStringLiteral("cache")));
     }
-    if (!options.userAgent.isEmpty())
+    if (!options.userAgent.isEmpty()) {
         m_profile->setHttpUserAgent(options.userAgent);
+        m_profile->setProperty(WebEngineControl::kProgramAgentProperty, true);
+    }
     m_schemeHandler = new ProgramSchemeHandler(options.pagesPath, this);
     m_profile->installUrlSchemeHandler(ProgramPages::kScheme, m_schemeHandler);
 

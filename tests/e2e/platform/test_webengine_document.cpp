@@ -239,6 +239,7 @@ private Q_SLOTS:
 
         // Typing into a text field stays in the page.
         QVERIFY(clickElement(*control, QStringLiteral("field")));
+        QVERIFY(waitFor([&] { return !log->domEventsOf(DomEventType::FocusIn).isEmpty(); }));
         log->keyPresses.clear();
         log->keyReleases.clear();
         typeText(*control, QStringLiteral("xz"));
