@@ -7,6 +7,7 @@
 #include "platform/PageWriter.h"
 #include "platform/Shell.h"
 #include "platform/Ui.h"
+#include "reader/Reader.h"
 #include "reader/frmBrowser.h"
 #include "startup/AppContext.h"
 #include "store/Recordset.h"
@@ -50,10 +51,10 @@ struct ToolButtonSpec
 
 // clang-format off
 const ToolButtonSpec kToolButtons[] = {
-    {"Back", "Back", "go-previous", "<", false},
-    {"Forward", "Forward", "go-next", ">", false},
+    {"Back", "Back", "go-previous", "<", true},
+    {"Forward", "Forward", "go-next", ">", true},
     {"Stop", "Stop - CTRL+click to stop all downloads.", "process-stop", "x", true},
-    {"Refresh", "Refresh", "view-refresh", "R", false},
+    {"Refresh", "Refresh", "view-refresh", "R", true},
     {"Home", "Home", "go-home", "H", false},
     {"Find", "Find Files, Folders. Ctrl-F to search for text.", "system-search", "F", false},
     {"Help", "Help", "help-browser", "?", true},
@@ -66,11 +67,11 @@ const ToolButtonSpec kToolButtons[] = {
     {"Favorites", "Favorites", "user-bookmarks", "*", false},
     {"AddtoFavorites", "Add to Favorites", "bookmark-new", "+*", false},
     {"ViewSource", "View Source", "text-x-generic", "</>", false},
-    {"MK", "Keep this page in memory", "emblem-important", "K", false},
+    {"MK", "Keep this page in memory", "emblem-important", "K", true},
     {"ML", "Load this page in Internet Explorer", "web-browser", "W", false},
     {"SS", "Search Page", "edit-find", "S?", true},
-    {"PW", "Previous Window", "media-skip-backward", "|<", false},
-    {"NW", "Next Window", "media-skip-forward", ">|", false},
+    {"PW", "Previous Window", "media-skip-backward", "|<", true},
+    {"NW", "Next Window", "media-skip-forward", ">|", true},
 };
 // clang-format on
 
@@ -260,7 +261,7 @@ void MDIForm1::buildToolBar()
         button->setObjectName(key);
         button->setToolTip(QString::fromUtf8(spec.tooltip));
         button->setEnabled(spec.available);
-        if (key == QLatin1String("FS"))
+        if (key == QLatin1String("FS") || key == QLatin1String("MK"))
             button->setCheckable(true);
         if (!spec.available)
             m_unavailable.insert(QStringLiteral("tb:") + key);
@@ -321,11 +322,49 @@ void MDIForm1::connectCommands()
     on("mnuView_FullScreen", &MDIForm1::mnuView_FullScreen_Click);
     on("mnuView_Sidebar", &MDIForm1::mnuView_Sidebar_Click);
     on("mnuViewSetFocusAB", &MDIForm1::mnuViewSetFocusAB_Click);
-    on("mnuOL_Start", [this] {
-        if (frmBrowser *f = ActiveForm()) {
-            f->bNavigateInOtherWindow = false;
-            (void)f->brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("Start.htm")));
-        }
+    // The reading workflow's commands: the pool's and the loader's.
+    const auto pool = [this](auto action) {
+        return [this, action] {
+            if (m_ctx.reader)
+                action(m_ctx.reader->pool);
+        };
+    };
+    const auto queue = [this](auto action) {
+        return [this, action] {
+            if (m_ctx.reader)
+                action(m_ctx.reader->queue);
+        };
+    };
+    on("mnuOL_Start", queue([](LoadingQueue &q) { q.mnuOL_Start_Click(); }));
+    on("mnuNextDoc", pool([](WindowPool &p) { p.mnuNextDoc_Click(); }));
+    on("mnuPreviousDoc", pool([](WindowPool &p) { p.mnuPreviousDoc_Click(); }));
+    on("mnuNav_PrevWin", pool([](WindowPool &p) { p.mnuNav_PrevWin_Click(); }));
+    on("mnuKeepInMemory", pool([](WindowPool &p) { p.mnuKeepInMemory_Click(); }));
+    on("mnuOpenInSameWindow", pool([](WindowPool &p) { p.mnuOpenInSameWindow_Click(); }));
+    for (int i = 0; i <= 2; ++i)
+        on(qPrintable(QStringLiteral("mnuBrowseMode(%1)").arg(i)),
+           pool([i](WindowPool &p) { p.zBrowseMode(i); }));
+    for (int i = 0; i <= 1; ++i)
+        on(qPrintable(QStringLiteral("mnuNav_Win(%1)").arg(i)),
+           pool([this, i](WindowPool &p) { p.mnuNav_Win_Click(i, m_ctx.giCurrentWindow); }));
+    for (int i = 0; i <= 3; ++i)
+        on(qPrintable(QStringLiteral("mnuNav_WinManSub(%1)").arg(i)),
+           pool([i](WindowPool &p) { p.mnuNav_WinManSub_Click(i); }));
+    on("mnuRefresh", queue([](LoadingQueue &q) { q.mnuRefresh_Click(); }));
+    on("mnuNav_Stop", queue([](LoadingQueue &q) { q.mnuNav_Stop_Click(); }));
+    on("mnuBack", queue([](LoadingQueue &q) { q.mnuBack_Click(); }));
+    on("mnuForward", queue([](LoadingQueue &q) { q.mnuForward_Click(); }));
+    on("mnuOffline", queue([](LoadingQueue &q) { q.mnuOffline_Click(); }));
+    for (int i = 0; i <= 2; ++i)
+        on(qPrintable(QStringLiteral("mnuOL_LastSession(%1)").arg(i)),
+           queue([i](LoadingQueue &q) { q.mnuOL_LastSession_Click(i); }));
+    on("mnuReport", [this] {
+        if (m_ctx.reader)
+            m_ctx.reader->report.mnuReport_Click();
+    });
+    connect(subMenu(QStringLiteral("mnuWindow")), &QMenu::aboutToShow, this, [this] {
+        if (m_ctx.reader)
+            m_ctx.reader->pool.mnuWindow_Click();
     });
     for (int i = 0; i <= 4; ++i)
         on(qPrintable(QStringLiteral("mnuTS(%1)").arg(i)), [this, i] { mnuTS_Click(i); });
@@ -689,18 +728,29 @@ void MDIForm1::tbToolBar_ButtonClick(const QString &key)
 {
     if (!isCommandAvailable(QStringLiteral("tb:") + key))
         return;
+    Reader *reader = m_ctx.reader;
     if (key == QLatin1String("Stop")) {
         const Qt::KeyboardModifiers mods =
             m_ctx.ui ? m_ctx.ui->keyboardModifiers() : QApplication::keyboardModifiers();
-        if (mods & Qt::ControlModifier) {
-            // Stop all downloads: every window in the pool.
-            for (frmBrowser *f : std::as_const(m_ctx.gBrowsers)) {
-                if (f && f->brwWebBrowser)
-                    f->brwWebBrowser->stop();
-            }
+        if (reader && (mods & Qt::ControlModifier)) {
+            reader->pool.mnuNav_WinManSub_Click(2); // stop all downloads
+        } else if (reader) {
+            reader->queue.mnuNav_Stop_Click();
         } else if (frmBrowser *f = ActiveForm(); f && f->brwWebBrowser) {
             f->brwWebBrowser->stop();
         }
+    } else if (reader && key == QLatin1String("Back")) {
+        reader->queue.mnuBack_Click();
+    } else if (reader && key == QLatin1String("Forward")) {
+        reader->queue.mnuForward_Click();
+    } else if (reader && key == QLatin1String("Refresh")) {
+        reader->queue.mnuRefresh_Click();
+    } else if (reader && key == QLatin1String("MK")) {
+        reader->pool.zKeepInMemory(m_ctx.giCurrentWindow, false);
+    } else if (reader && key == QLatin1String("PW")) {
+        reader->pool.mnuPreviousDoc_Click();
+    } else if (reader && key == QLatin1String("NW")) {
+        reader->pool.mnuNextDoc_Click();
     } else if (key == QLatin1String("Help")) {
         mnuHelpAr_Click(1);
     } else if (key == QLatin1String("Copy")) {
@@ -713,6 +763,8 @@ void MDIForm1::tbToolBar_ButtonClick(const QString &key)
         mnuSaveAs_Click();
     } else if (key == QLatin1String("SS")) {
         mnuSearch_Click();
+    } else if (reader && key == QLatin1String("FS")) {
+        reader->pool.mnuOpenInSameWindow_Click();
     } else if (key == QLatin1String("FS")) {
         if (frmBrowser *f = ActiveForm()) {
             f->bOpenInSameWindow = !f->bOpenInSameWindow;
@@ -874,6 +926,10 @@ void MDIForm1::MDIForm_Unload()
     QCoreApplication::processEvents();
     if (st->rsSavedFiles.State())
         st->rsSavedFiles.Close();
+    if (m_ctx.reader)
+        (void)m_ctx.reader->log.flush();
+    // A session closed by mistake can still be found among the last few.
+    (void)KeepPastSession(*st, QDateTime::currentDateTime());
     RotateSessionAtExit(*st);
     QCoreApplication::processEvents();
 }

@@ -467,6 +467,7 @@ void DocumentWindow::CompleteDocument()
     }
     if (intFrames > 0)
         msStatusText = framesText(intFrames);
+    onDocumentCompleted(QUrl(msURL));
 }
 
 void DocumentWindow::checkForRawFeed()

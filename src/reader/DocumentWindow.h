@@ -114,8 +114,9 @@ protected:
     void scriptError(BrowserControl &, const QString &text, int line,
                      const QString &sourceUrl) override;
 
-    // For the widget around it: a caption to show.
+    // For the widget around it: a caption to show, a document that completed.
     virtual void captionChanged(const QString &) {}
+    virtual void onDocumentCompleted(const QUrl &) {}
 
     QString msStatusText;
     QString msNavigatingURL;

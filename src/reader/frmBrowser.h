@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/BrowserControl.h"
+#include "reader/DocumentWindow.h"
 
 #include <QString>
 #include <QWidget>
@@ -9,65 +9,35 @@
 
 struct AppContext;
 
-// A document window: one browser control filling a child window of the main frame. The frame
-// listens to its signals for the status bar, toolbar and captions.
-class frmBrowser : public QWidget, private BrowserControlListener
+// A document window: one browser control filling a child window of the main frame. Its life
+// in the reading workflow (states, session records, the queue) is DocumentWindow's; this adds
+// the widget and tells the frame what changed.
+class frmBrowser : public QWidget, public DocumentWindow
 {
     Q_OBJECT
 public:
+    // The context's reader must exist.
     frmBrowser(AppContext &ctx, std::unique_ptr<BrowserControl> control, QWidget *parent = nullptr);
     ~frmBrowser() override;
 
-    // Sets the window up for pool slot iTag.
-    void InitializeForm(int iTag, bool bNext);
-    void zClose();
-    void zSetFocus();
-
-    BrowserControl *brwWebBrowser = nullptr;
-
-    int miTag = 0;
-    QString msKey;
-    QString msURL;
-    QString strDocumentTitle;
-    QString msReadyState;
-    bool bActiveForm = false;
-    bool bKeep = false;
-    bool mbNext = false;
-    bool mbRead = false;
-    bool bNavigateInOtherWindow = false;
-    bool bOpenInSameWindow = false;
-    bool bAllowOpenInNewWindow = false;
-    bool mbNavigateBack = false;
-    bool mbNavigateForward = false;
-    bool mbDocWritten = false;
-    bool mbClosing = false;
-    double mdFavBookmark = 0;
-    double mdCurrentSessionBookmark = 0;
     // Documents completed in this window since it was made.
     int miCompleted = 0;
 
 Q_SIGNALS:
+    void titleChange(const QString &title);
+    void documentCompleted(const QString &url);
+    // Unused by the window itself; the frame may still listen.
     void statusTextChange(const QString &text);
     void progressTextChange(const QString &text);
-    void titleChange(const QString &title);
     void commandStateChange(bool canGoBack, bool canGoForward);
-    void documentCompleted(const QString &url);
     void loadingChanged(bool loading);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void captionChanged(const QString &caption) override;
+    void onDocumentCompleted(const QUrl &url) override;
 
 private:
-    void navigateComplete(BrowserControl &, const QUrl &url, bool isTopFrame) override;
-    void documentComplete(BrowserControl &, const QUrl &url, bool isTopFrame) override;
-    void downloadBegin(BrowserControl &) override;
-    void downloadComplete(BrowserControl &) override;
-    void titleChanged(BrowserControl &, const QString &title) override;
-    void statusTextChanged(BrowserControl &, const QString &text) override;
-    void progressChanged(BrowserControl &, int progress, int progressMax) override;
-    void commandStateChanged(BrowserControl &, bool canGoBack, bool canGoForward) override;
-    bool windowClosing(BrowserControl &) override;
-
     AppContext &m_ctx;
     std::unique_ptr<BrowserControl> m_control;
 };

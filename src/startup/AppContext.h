@@ -22,6 +22,7 @@ class Ui;
 class cFile;
 class frmBrowser;
 class Registry;
+class Reader;
 
 // One-letter codes to search-URL templates; "!" in a template stands for the query. Keys
 // compare without regard to case and keep the order in which they were added.
@@ -94,6 +95,7 @@ struct AppContext
     Shell *shell = nullptr;
     HttpClient *http = nullptr;
     MDIForm1 *mainForm = nullptr;
+    Reader *reader = nullptr; // the reading workflow: pool, queue, session log, report
 
     // Window pool: slot arrays, each starting with element 0
     QVector<frmBrowser *> gBrowsers{nullptr};

@@ -1,11 +1,13 @@
 #include "startup/Main.h"
 
+#include "frame/FrameReaderHost.h"
 #include "frame/MDIForm1.h"
 #include "platform/BrowserControl.h"
 #include "platform/HttpClient.h"
 #include "platform/PageWriter.h"
 #include "platform/Shell.h"
 #include "platform/Ui.h"
+#include "reader/Reader.h"
 #include "reader/frmBrowser.h"
 #include "startup/AgreementDialog.h"
 #include "startup/SingleInstance.h"
@@ -90,6 +92,7 @@ modMain::~modMain()
         m_frame->UnloadChildren();
     m_frame.reset();
     m_ctx.mainForm = nullptr;
+    m_ctx.reader = nullptr;
 }
 
 QString modMain::findPagesFolder()
@@ -270,11 +273,13 @@ modMain::Outcome modMain::Main()
     // The unread pages of a run that ended abnormally come back in the background, also when
     // this start brings an address: the next start would delete them unseen.
     if (m_stores->rsTempSession.State() || QFileInfo::exists(m_stores->gsTempSessionFile)) {
-        ContinueAbortedSession(*m_stores,
-                               [this](const QString &url, const QByteArray &, const QString &) {
-                                   if (!url.isEmpty())
-                                       m_ctx.LoadDocument(url, LoadWhere::Background);
-                               });
+        // With an address to show, window 0 is taken: the old pages go to other windows.
+        if (!m_args.commandLine.isEmpty())
+            ctx.gsWindowState[0] = QStringLiteral("a");
+        if (m_reader)
+            (void)m_reader->queue.continueAbortedSession();
+        else
+            ContinueAbortedSession(*m_stores, {});
     }
     if (!m_args.commandLine.isEmpty()) {
         handleCommandLine();
@@ -348,59 +353,40 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
     ctx.giWindowOrder = {0};
     ctx.giLastWindow = 0;
     ctx.giCurrentWindow = 0;
-    if (!control) {
-        logMainError(QStringLiteral("No browser control for the first window"));
-        return;
-    }
-    auto *form = new frmBrowser(ctx, std::move(control));
-    ctx.gBrowsers[0] = form;
-    form->InitializeForm(0, false);
-    m_frame->addDocumentWindow(form);
-    ctx.gsWindowState[0] = QStringLiteral("f");
-    ctx.giWindowsOpen = 1;
-    connect(form, &frmBrowser::documentCompleted, this, [this](const QString &url) {
+    m_readerHost = std::make_unique<FrameReaderHost>(ctx, *m_frame);
+    m_reader = std::make_unique<Reader>(ctx, *m_readerHost);
+    ctx.reader = m_reader.get();
+    ctx.LoadDocument = [this](const QString &url, LoadWhere where) {
+        if (m_reader)
+            (void)m_reader->queue.LoadDocument(url, where);
+    };
+    m_readerHost->onDocumentCompleted = [this](const QString &url) {
         m_completed << url;
         if (m_args.printCompleted) {
             std::fprintf(stdout, "completed %s\n", qPrintable(url));
             std::fflush(stdout);
         }
         checkIdle();
-    });
-
-    // Until the loading queue exists, every document loads in the first window.
-    ctx.LoadDocument = [this](const QString &url, LoadWhere where) {
-        loadInWindowZero(url, where);
     };
+    if (!control) {
+        logMainError(QStringLiteral("No browser control for the first window"));
+        return;
+    }
+    m_readerHost->setUserAgent(control->userAgent());
+    frmBrowser *form = m_readerHost->adoptWindow(0, std::move(control));
+    if (!form)
+        return;
+    form->InitializeForm(0, false);
+    m_frame->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(form->parentWidget()));
+    // Free for the first document of this run.
+    ctx.gsWindowState[0] = QStringLiteral("f");
+    m_reader->pool.zBrowseMode(3);
 }
 
 void modMain::loadInWindowZero(const QString &url, LoadWhere where)
 {
-    frmBrowser *form = m_ctx.gBrowsers.value(0);
-    if (!form || !form->brwWebBrowser || url.isEmpty())
-        return;
-    Stores *st = m_ctx.stores;
-    // The session log keeps every document, so that a run that ends abnormally can be resumed.
-    if (st && st->rsCurrentSession.State()) {
-        int order = 0;
-        if (where == LoadWhere::Background)
-            order = ++m_ctx.giLaterOrder;
-        else if (where == LoadWhere::Next)
-            order = ++m_ctx.giNextOrder;
-        if (st->rsCurrentSession.AddNew({QStringLiteral("Order"), QStringLiteral("Date"),
-                                         QStringLiteral("bRead"), QStringLiteral("bLoaded"),
-                                         QStringLiteral("Title"), QStringLiteral("URL")},
-                                        {order, DateValue::now(), 1, 1, url, url})) {
-            form->mdCurrentSessionBookmark = st->rsCurrentSession.Bookmark();
-        }
-        if (!st->rsCurrentSession.Save())
-            logMainError(st->rsCurrentSession.lastError());
-    }
-    m_ctx.gsWindowState[0] = QStringLiteral("b");
-    form->bNavigateInOtherWindow = false;
-    if (!form->brwWebBrowser->navigate(QUrl(url)))
-        logMainError(QStringLiteral("Could not load ") + url);
-    if (m_ctx.mainForm)
-        m_ctx.mainForm->SetStatusText(3, QStringLiteral("Loading ") + url);
+    if (!url.isEmpty() && m_ctx.LoadDocument)
+        m_ctx.LoadDocument(url, where);
 }
 
 void modMain::handleCommandLine()
@@ -424,6 +410,10 @@ void modMain::handleCommandLine()
 
 void modMain::reopenNextSessionPages()
 {
+    if (m_reader) {
+        m_reader->queue.SaveNextSessionURL(1);
+        return;
+    }
     Recordset &opt = m_stores->rsOptions;
     if (!opt.State())
         return;

@@ -10,6 +10,8 @@
 #include <memory>
 
 class BrowserControl;
+class FrameReaderHost;
+class Reader;
 class InstanceChannel;
 
 // The platform services the program runs on: the real ones in the executable, doubles in tests.
@@ -100,6 +102,9 @@ private:
     std::unique_ptr<cFile> m_file;
     std::unique_ptr<CWinInet_URL> m_url;
     std::unique_ptr<Registry> m_registry;
+    // Declared before the frame: its windows reach back into the reader while they go.
+    std::unique_ptr<FrameReaderHost> m_readerHost;
+    std::unique_ptr<Reader> m_reader;
     std::unique_ptr<MDIForm1> m_frame;
     QStringList m_completed;
     bool m_currentSessionCreatedHere = false;

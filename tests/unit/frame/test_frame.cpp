@@ -4,6 +4,8 @@
 #include "frame/CommandLine.h"
 #include "frame/MDIForm1.h"
 #include "frame/cPopupMessage.h"
+#include "frame/FrameReaderHost.h"
+#include "reader/Reader.h"
 #include "reader/frmBrowser.h"
 #include "startup/AppContext.h"
 #include "store/Schemas.h"
@@ -30,6 +32,8 @@ struct FrameRig
     FakeShell shell;
     AppContext ctx;
     std::unique_ptr<MDIForm1> form;
+    std::unique_ptr<FrameReaderHost> host;
+    std::unique_ptr<Reader> reader;
     QList<QPair<QString, LoadWhere>> loads;
 
     FrameRig(int windows = 1)
@@ -41,6 +45,9 @@ struct FrameRig
             loads.append({url, where});
         };
         form = std::make_unique<MDIForm1>(ctx);
+        host = std::make_unique<FrameReaderHost>(ctx, *form);
+        reader = std::make_unique<Reader>(ctx, *host);
+        ctx.reader = reader.get();
         ctx.gBrowsers.clear();
         ctx.gsWindowState.clear();
         for (int i = 0; i < windows; ++i) {
