@@ -1,0 +1,107 @@
+#include "HttpFixture.h"
+#include "TempProfile.h"
+#include "store/Recordset.h"
+
+#include <QProcess>
+#include <QtTest>
+
+// The real program killed while its documents load and wait: the next start brings back every
+// unread page, in the order they were queued.
+class TestReaderAppE2E : public QObject
+{
+    Q_OBJECT
+
+    static bool waitForOutput(QProcess &p, QByteArray &out, const QByteArray &text, int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!out.contains(text)) {
+            if (p.state() == QProcess::NotRunning || t.elapsed() > ms)
+                return false;
+            QTest::qWait(50); // the fixture answers from this thread
+            out += p.readAllStandardOutput();
+        }
+        return true;
+    }
+
+    // "URL:bRead:bLoaded" of a session file in reading order.
+    static QStringList sessionRecords(const QString &path, const QString &filter = {})
+    {
+        auto rs = Recordset::Open(path);
+        if (!rs)
+            return {QStringLiteral("<unreadable>")};
+        if (!filter.isEmpty() && !rs->SetFilter(filter))
+            return {QStringLiteral("<bad filter>")};
+        (void)rs->SetSort(QStringLiteral("Order"));
+        QStringList out;
+        for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
+            out << QUrl(rs->Field(QStringLiteral("URL")).toString()).path();
+        return out;
+    }
+
+private Q_SLOTS:
+    void killedWhileLoadingAndQueued()
+    {
+        TempProfile profile;
+        HttpFixture server;
+        QVERIFY(server.isListening());
+        bool slow = true;
+        server.addHtml(QStringLiteral("/first.htm"), QStringLiteral("First"), QStringLiteral("1"));
+        QStringList handed;
+        for (int i = 1; i <= 7; ++i) {
+            const QString path = QStringLiteral("/q%1.htm").arg(i);
+            handed << path;
+            server.addHandler(path, [&slow, i](const HttpFixture::Request &) {
+                HttpFixture::Response r;
+                r.body = HttpFixture::html(QStringLiteral("Q%1").arg(i), QStringLiteral("q"));
+                r.delayMs = slow ? 120000 : 0;
+                return r;
+            });
+        }
+
+        QProcess running;
+        running.start(SKIMLINE_EXE,
+                      {"--no-first-run", "--print-completed", server.url("/first.htm").toString()});
+        QByteArray out;
+        QVERIFY2(waitForOutput(running, out, "completed " + server.url("/first.htm").toEncoded(),
+                               120000),
+                 out.constData());
+        // Each later start hands its address over: background loads of the running program.
+        for (const QString &path : std::as_const(handed)) {
+            QProcess later;
+            later.start(SKIMLINE_EXE, {server.url(path).toString()});
+            QTRY_VERIFY_WITH_TIMEOUT(later.state() == QProcess::NotRunning, 60000);
+            QCOMPARE(later.exitCode(), 0);
+        }
+        // Four downloads hang at the server, three wait in the queue.
+        QTRY_COMPARE_WITH_TIMEOUT(server.inFlight(), 4, 60000);
+        QTest::qWait(200);
+        QCOMPARE(server.maxInFlight(), 4);
+        const QString current = profile.file(QStringLiteral("data/sklCurrentSession.skl"));
+        QCOMPARE(sessionRecords(current, QStringLiteral("bRead = 0")), handed);
+        QCOMPARE(sessionRecords(current, QStringLiteral("bRead = 0 AND bLoaded = 0")).size(), 3);
+
+        running.kill(); // SIGKILL: no exit sequence runs
+        QVERIFY(running.waitForFinished(30000));
+        QCOMPARE(running.exitStatus(), QProcess::CrashExit);
+
+        slow = false;
+        server.clearRequests();
+        QProcess next;
+        next.start(SKIMLINE_EXE, {"--no-first-run", "--exit-when-idle", "--print-completed"});
+        QVERIFY(next.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(next.state() == QProcess::NotRunning, 120000);
+        out = next.readAllStandardOutput();
+        QCOMPARE(next.exitCode(), 0);
+        for (const QString &path : std::as_const(handed))
+            QVERIFY2(out.contains("completed " + server.url(path).toEncoded() + "\n"),
+                     out.constData());
+        QVERIFY(!out.contains("/first.htm"));
+        QCOMPARE(server.requestCount(QStringLiteral("/first.htm")), 0);
+        // The restarted run queued them in their old order.
+        QCOMPARE(sessionRecords(profile.file(QStringLiteral("data/sklPastSession.skl"))), handed);
+    }
+};
+
+QTEST_MAIN(TestReaderAppE2E)
+#include "test_reader_app_e2e.moc"
