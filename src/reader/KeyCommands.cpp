@@ -56,8 +56,11 @@ KeyCommand keyUpCommand(int vk, Qt::KeyboardModifiers modifiers, const KeyState 
             return KeyCommand::None;
         }
     }
-    if (mods == Qt::ShiftModifier)
+    if (mods == Qt::ShiftModifier) {
+        if (vk == VirtualKey::F12)
+            return state.textEntry ? KeyCommand::None : KeyCommand::PreviousWindow;
         return vk == VirtualKey::Grave ? KeyCommand::FocusDiagnostic : KeyCommand::None;
+    }
     if (mods != Qt::NoModifier || state.textEntry)
         return KeyCommand::None;
 
@@ -65,6 +68,7 @@ KeyCommand keyUpCommand(int vk, Qt::KeyboardModifiers modifiers, const KeyState 
     case VirtualKey::Decimal:
     case 'X':
     case VirtualKey::Period:
+    case VirtualKey::F12: // the menu's shortcut, when the page had the key first
         return KeyCommand::NextWindow;
     case 'Z':
     case VirtualKey::Comma:

@@ -44,6 +44,7 @@ inline constexpr int Control = 17;
 inline constexpr int Space = 32;
 inline constexpr int Key0 = 48;
 inline constexpr int F5 = 116;
+inline constexpr int F12 = 123;
 inline constexpr int Numpad0 = 96;
 inline constexpr int Decimal = 110;
 inline constexpr int Add = 107;

@@ -592,6 +592,7 @@ void Navigator::Doc_onmousedown(DocumentWindow &w, const DomEvent &event)
     if (event.button == 1 && (event.modifiers & Qt::ControlModifier)) {
         if (Document *doc = w.DocumentObject())
             doc->setBodyZoom(QString());
+        flags(w).zoomSet = QString();
         miZoom = 100;
     }
 }
@@ -627,24 +628,40 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
     if (d.suppressContextMenu)
         gbSuppressContextMenu = true;
     Document &doc = target->brwWebBrowser->document();
+    const DocumentSnapshot s = doc.snapshot();
+    WindowFlags &memo = flags(*target);
+    if (memo.wheelGeneration != s.generation) {
+        memo.wheelGeneration = s.generation;
+        memo.zoomSet.reset();
+        memo.scrollFrom = memo.scrollTo = -1;
+    }
+    // Until the snapshot shows our last scroll, the page is where we sent it.
+    const int scrollTop =
+        (memo.scrollFrom >= 0 && s.scrollTop == memo.scrollFrom) ? memo.scrollTo : s.scrollTop;
     switch (d.action) {
     case WheelAction::Platform:
         // A turn over a background window still belongs to the current one.
         if (target != &w) {
-            const DocumentSnapshot s = doc.snapshot();
-            doc.scrollTo(s.scrollLeft, qMax(0, s.scrollTop - wheel.delta / 120 * 100));
+            const int to = qMax(0, scrollTop - wheel.delta / 120 * 100);
+            memo.scrollFrom = s.scrollTop;
+            memo.scrollTo = to;
+            doc.scrollTo(s.scrollLeft, to);
             return true;
         }
+        memo.scrollFrom = memo.scrollTo = -1;
         return false;
     case WheelAction::Zoom: {
-        const QString zoom = zoomAfterWheel(doc.snapshot().bodyZoom, wheel.delta);
+        const QString zoom = zoomAfterWheel(memo.zoomSet.value_or(s.bodyZoom), wheel.delta);
+        memo.zoomSet = zoom;
         doc.setBodyZoom(zoom);
         miZoom = zoomPercent(zoom);
         return true;
     }
     case WheelAction::PageScroll: {
-        const DocumentSnapshot s = doc.snapshot();
-        doc.scrollTo(s.scrollLeft, pageScrollTarget(s.scrollTop, s.clientHeight, wheel.delta));
+        const int to = pageScrollTarget(scrollTop, s.clientHeight, wheel.delta);
+        memo.scrollFrom = s.scrollTop;
+        memo.scrollTo = to;
+        doc.scrollTo(s.scrollLeft, to);
         return true;
     }
     }

@@ -17,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 class DocumentWindow;
 class Reader;
@@ -129,6 +130,12 @@ private:
         // The modifiers of the click that asked for a new window, for NewWindow2.
         QUrl newWindowUrl;
         Qt::KeyboardModifiers newWindowModifiers = Qt::NoModifier;
+        // What the wheel last wrote into the document: the page's snapshot arrives later, so
+        // quick turns build on these until it has caught up.
+        quint64 wheelGeneration = 0;
+        std::optional<QString> zoomSet;
+        int scrollFrom = -1;
+        int scrollTo = -1;
     };
     class DocSink;
 

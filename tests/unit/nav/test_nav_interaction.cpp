@@ -47,6 +47,9 @@ void TestNavInteraction::keyTables_data()
     row("X next", "up", 'X', none, false, KeyCommand::NextWindow);
     row("period next", "up", 190, none, false, KeyCommand::NextWindow);
     row("keypad point next", "up", 110, keypad, false, KeyCommand::NextWindow);
+    row("F12 next", "up", 123, none, false, KeyCommand::NextWindow);
+    row("shift F12 previous", "up", 123, shift, false, KeyCommand::PreviousWindow);
+    row("shift F12 while typing", "up", 123, shift, true, KeyCommand::None);
     row("Z previous", "up", 'Z', none, false, KeyCommand::PreviousWindow);
     row("comma previous", "up", 188, none, false, KeyCommand::PreviousWindow);
     row("K keep", "up", 'K', none, false, KeyCommand::KeepAndNext);

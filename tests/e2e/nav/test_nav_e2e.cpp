@@ -1,0 +1,463 @@
+#include "../../unit/nav/NavForwarder.h"
+#include "../reader/EngineRig.h"
+
+#include "platform/PageWriter.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QWheelEvent>
+
+using namespace WebHarness;
+
+namespace {
+
+// The reading workflow on engine controls, every window answering through the navigator.
+struct NavEngineRig : EngineRig
+{
+    NavEngineRig(WebEnginePlatform &platform, const QString &data)
+        : EngineRig(platform, data), nav(reader)
+    {
+        ctx.shell = &shell;
+        window(0)->bActiveForm = true;
+        wire();
+    }
+    ~NavEngineRig()
+    {
+        for (auto &[slot, w] : host.windows) {
+            nav.detach(*w);
+            if (w->brwWebBrowser)
+                w->brwWebBrowser->setListener(w.get());
+        }
+    }
+
+    void wire()
+    {
+        for (auto &[slot, w] : host.windows) {
+            if (wired.count(w.get()))
+                continue;
+            auto f = std::make_unique<NavForwarder>(*w, nav);
+            w->brwWebBrowser->setListener(f.get());
+            nav.attach(*w);
+            wired[w.get()] = std::move(f);
+        }
+    }
+    bool wait(const std::function<bool()> &condition)
+    {
+        return waitFor([&] {
+            wire();
+            return condition();
+        });
+    }
+    WebEngineControl &control(int slot) const
+    {
+        return *static_cast<WebEngineControl *>(host.controls.at(slot).get());
+    }
+    QString path(int slot) const { return control(slot).locationUrl().path(); }
+    int slots() const { return reader.pool.slotCount(); }
+
+    // Window 0 shows the page, complete, in reading state and taking the mouse.
+    bool show(const QUrl &url, bool forClicks = true)
+    {
+        (void)reader.queue.LoadDocument(url.toString(), LoadWhere::Here);
+        return wait([&] {
+                   DocumentWindow *w = window(0);
+                   return w->msURL == url.toString() && w->msReadyState == QLatin1String("c") &&
+                          w->bNavigateInOtherWindow;
+               }) &&
+               (!forClicks || inputReady(control(0)));
+    }
+
+    // A fresh page may drop the first input while its renderer starts: click an empty corner
+    // until the page has seen a button press.
+    static bool inputReady(WebEngineControl &c)
+    {
+        runScript(c,
+                  QStringLiteral("window.__seen = 0; document.addEventListener('mousedown',"
+                                 " function(){ window.__seen++; }, true); 1"),
+                  QWebEngineScript::MainWorld);
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            QWidget *input = inputWidget(c);
+            QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, QPoint(700, 3));
+            if (QTest::qWaitFor(
+                    [&] {
+                        return runScript(c, QStringLiteral("window.__seen"),
+                                         QWebEngineScript::MainWorld)
+                                   .toInt() > 0;
+                    },
+                    1000))
+                return true;
+        }
+        return false;
+    }
+
+    int keyReleases() const
+    {
+        int n = 0;
+        for (const auto &[w, f] : wired)
+            n += f->keyReleases;
+        return n;
+    }
+    // A key to the current window, sent again if it was lost before reaching the program.
+    bool press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            WebEngineControl &c = control(ctx.giCurrentWindow);
+            focusControl(c);
+            const int before = keyReleases();
+            pressKey(c, key, mods);
+            if (QTest::qWaitFor([&] { return keyReleases() > before; }, 1500))
+                return true;
+        }
+        return false;
+    }
+
+    FakeShell shell;
+    Navigator nav;
+    std::map<DocumentWindow *, std::unique_ptr<NavForwarder>> wired;
+};
+
+QString script(WebEngineControl &c, const QString &js)
+{
+    return runScript(c, js, QWebEngineScript::MainWorld).toString();
+}
+
+void wheel(WebEngineControl &c, int delta, Qt::KeyboardModifiers mods = Qt::NoModifier,
+           Qt::MouseButtons buttons = Qt::NoButton)
+{
+    QWidget *input = inputWidget(c);
+    const QPointF at(200, 200);
+    QWheelEvent ev(at, input->mapToGlobal(at), QPoint(), QPoint(0, delta), buttons, mods,
+                   Qt::NoScrollPhase, false);
+    QApplication::sendEvent(input, &ev);
+}
+
+QByteArray linksPage()
+{
+    return HttpFixture::html(
+        QStringLiteral("Links"),
+        QStringLiteral("<p><a id=plain href='/a.htm'>plain link</a></p>"
+                       "<p><a id=two href='/b.htm'>second link</a></p>"
+                       "<p><a id=feed href='/news.rss'>a feed</a></p>"
+                       "<p><a id=ftp href='ftp://files.invalid/pub/x.txt'>ftp</a></p>"
+                       "<p><input id=field value=''></p>"
+                       "<div style='height:4000px'>tall</div>"));
+}
+
+} // namespace
+
+// Where followed links go, keys, the wheel and command links, on the real engine.
+class TestNavE2E : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<WebEnginePlatform> m_platform;
+    HttpFixture m_http;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_platform = createPlatform();
+        m_http.addPage(QStringLiteral("/links.htm"), linksPage());
+        for (const char *p : {"/a.htm", "/b.htm", "/c.htm", "/d.htm"})
+            m_http.addHtml(QString::fromLatin1(p), QString::fromLatin1(p), QStringLiteral("x"));
+        m_http.addPage(QStringLiteral("/news.rss"), "<rss version='2.0'></rss>",
+                       "application/rss+xml");
+    }
+    void cleanupTestCase() { m_platform.reset(); }
+
+    void skimlineClicks()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
+        WebEngineControl &c = rig.control(0);
+
+        // A plain click: this window stays, the link completes behind.
+        QVERIFY(clickElement(c, QStringLiteral("plain")));
+        QVERIFY(rig.wait([&] { return rig.slots() == 2 && rig.state(1) == QLatin1String("c"); }));
+        QCOMPARE(rig.path(1), QStringLiteral("/a.htm"));
+        QCOMPARE(rig.path(0), QStringLiteral("/links.htm"));
+
+        // Shift-click: a pool window marked next.
+        QVERIFY(clickElement(c, QStringLiteral("two"), Qt::LeftButton, Qt::ShiftModifier));
+        QVERIFY(rig.wait([&] { return rig.slots() == 3 && rig.path(2) == "/b.htm"; }));
+        QVERIFY(rig.window(2)->mbNext);
+        QCOMPARE(rig.path(0), QStringLiteral("/links.htm"));
+
+        // Ctrl-click loads in place.
+        QVERIFY(clickElement(c, QStringLiteral("plain"), Qt::LeftButton, Qt::ControlModifier));
+        QVERIFY(rig.wait([&] { return rig.path(0) == QLatin1String("/a.htm"); }));
+        QCOMPARE(rig.slots(), 3);
+    }
+
+    void feedsFtpAndRefresh()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        m_http.addPage(
+            QStringLiteral("/refresh.htm"),
+            HttpFixture::html(QStringLiteral("R"), QStringLiteral("<meta http-equiv=refresh "
+                                                                  "content='1;url=/c.htm'>"
+                                                                  "<script>setTimeout(function(){"
+                                                                  "document.title='waited'},2500)"
+                                                                  "</script>")));
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/refresh.htm"))));
+        // The refresh came and went (the title changes after it): nothing loaded anywhere.
+        QVERIFY(rig.wait([&] { return rig.control(0).title() == QLatin1String("waited"); }));
+        QCOMPARE(rig.path(0), QStringLiteral("/refresh.htm"));
+        QCOMPARE(rig.slots(), 1);
+        for (const auto &r : m_http.requests())
+            QVERIFY(r.path != QLatin1String("/c.htm"));
+
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
+        const int beeps = rig.ui.beeps();
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("feed")));
+        QVERIFY(rig.wait([&] { return !rig.host.feeds.isEmpty(); }));
+        QCOMPARE(rig.host.feeds, QStringList{m_http.url(QStringLiteral("/news.rss")).toString()});
+        QCOMPARE(rig.ui.beeps(), beeps + 1);
+
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("ftp")));
+        QVERIFY(rig.wait([&] { return !rig.shell.calls().isEmpty(); }));
+        QCOMPARE(rig.shell.targetsOf(QStringLiteral("openUrl")),
+                 QStringList{"ftp://files.invalid/pub/x.txt"});
+        QCOMPARE(rig.path(0), QStringLiteral("/links.htm"));
+        QCOMPARE(rig.slots(), 1);
+    }
+
+    void tabbedMode()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        rig.ctx.giBrowsingMode = 4;
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
+
+        // A right-click on a link is taken over: it loads behind, the mode stays Tabbed.
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("two"), Qt::RightButton));
+        QVERIFY(rig.wait([&] { return rig.slots() == 2 && rig.path(1) == "/b.htm"; }));
+        QCOMPARE(rig.ctx.giBrowsingMode, 4);
+        QCOMPARE(rig.path(0), QStringLiteral("/links.htm"));
+
+        // A plain click loads in place.
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("plain")));
+        QVERIFY(rig.wait([&] { return rig.path(0) == QLatin1String("/a.htm"); }));
+        QCOMPARE(rig.slots(), 2);
+    }
+
+    void singleKeys()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
+        for (const char *p : {"/a.htm", "/b.htm", "/c.htm", "/d.htm"})
+            (void)rig.reader.queue.LoadDocument(m_http.url(QString::fromLatin1(p)).toString());
+        QVERIFY(rig.wait([&] {
+            if (rig.slots() != 5)
+                return false;
+            for (int slot = 1; slot <= 4; ++slot) {
+                if (rig.state(slot) != QLatin1String("c"))
+                    return false;
+            }
+            return true;
+        }));
+
+        const auto press = [&](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+            QVERIFY(rig.press(key, mods));
+        };
+        const auto at = [&](int slot) {
+            return rig.wait([&] { return rig.ctx.giCurrentWindow == slot; });
+        };
+        press(Qt::Key_X);
+        QVERIFY(at(1));
+        press(Qt::Key_Period);
+        QVERIFY(at(2));
+        press(Qt::Key_F12);
+        QVERIFY(at(3));
+        press(Qt::Key_Comma);
+        QVERIFY(at(2));
+        press(Qt::Key_Z);
+        QVERIFY(at(1));
+        // K keeps this one and moves on (to the unread one).
+        press(Qt::Key_K);
+        QVERIFY(at(4));
+        QVERIFY(rig.window(1)->bKeep);
+        // Keypad 5 marks it for closing and moves on.
+        press(Qt::Key_5, Qt::KeypadModifier);
+        // It stays, struck through, while no other window is unread (the report shows in it).
+        QVERIFY(rig.wait([&] { return rig.state(4) == QLatin1String("x"); }));
+        QVERIFY(rig.window(4));
+    }
+
+    void typingIsNotACommand()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
+        (void)rig.reader.queue.LoadDocument(m_http.url(QStringLiteral("/a.htm")).toString());
+        QVERIFY(rig.wait([&] { return rig.state(1) == QLatin1String("c"); }));
+
+        WebEngineControl &c = rig.control(0);
+        focusControl(c);
+        QVERIFY(clickElement(c, QStringLiteral("field")));
+        typeText(c, QStringLiteral("xz."));
+        QVERIFY(rig.wait([&] {
+            return script(c, QStringLiteral("document.getElementById('field').value")) ==
+                   QLatin1String("xz.");
+        }));
+        QCOMPARE(rig.ctx.giCurrentWindow, 0);
+    }
+
+    void wheelZoomAndScroll()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
+        WebEngineControl &c = rig.control(0);
+        const auto zoom = [&] { return script(c, QStringLiteral("document.body.style.zoom")); };
+        const auto scrollY = [&] {
+            return script(c, QStringLiteral("String(Math.round(window.scrollY))")).toInt();
+        };
+        const int height =
+            script(c, QStringLiteral("String(document.documentElement.clientHeight)")).toInt();
+        QVERIFY(height > kPageOverlap);
+
+        wheel(c, -120, Qt::ControlModifier);
+        QVERIFY(rig.wait([&] { return zoom() == QLatin1String("95%"); }));
+        wheel(c, 120, Qt::ControlModifier);
+        wheel(c, 120, Qt::ControlModifier);
+        QVERIFY(rig.wait([&] { return zoom() == QLatin1String("105%"); }));
+        script(c, QStringLiteral("document.body.style.zoom=''"));
+
+        wheel(c, -120);
+        QVERIFY(rig.wait([&] { return scrollY() == height - kPageOverlap; }));
+        wheel(c, 120);
+        QVERIFY(rig.wait([&] { return scrollY() == 0; }));
+
+        // The right button held: the engine's own step, and no menu on its release.
+        wheel(c, -120, Qt::NoModifier, Qt::RightButton);
+        QVERIFY(rig.nav.gbSuppressContextMenu);
+        QVERIFY(rig.wait([&] { return scrollY() > 0; }));
+        QVERIFY(scrollY() != height - kPageOverlap);
+        script(c, QStringLiteral("window.scrollTo(0,0)"));
+        QVERIFY(clickElement(c, QStringLiteral("plain"), Qt::RightButton));
+        QVERIFY(rig.wait([&] { return !rig.nav.gbSuppressContextMenu; }));
+        QCOMPARE(rig.slots(), 1);
+        QCOMPARE(rig.path(0), QStringLiteral("/links.htm"));
+    }
+
+    void commandLinksOnlyInProgramPages()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QStringList ran;
+        for (const char *code : {"dbm", "del"})
+            QVERIFY(rig.nav.commands().registerHandler(
+                QString::fromLatin1(code), [&, code](const QString &a, const CommandContext &) {
+                    ran << QString::fromLatin1(code) + a;
+                }));
+        const QString links = QStringLiteral(
+            "<p><a id=dbm href='skl:dbm1' onclick=\"document.title+='d'\">delete favorite</a></p>"
+            "<p><a id=del href='skl:del/tmp/saved.htm' onclick=\"document.title+='f'\">"
+            "delete file</a></p>");
+        m_http.addHtml(QStringLiteral("/evil.htm"), QStringLiteral("Evil"), links);
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/evil.htm"))));
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("dbm")));
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("del")));
+        // Both clicks reached the page.
+        QVERIFY(rig.wait([&] { return rig.control(0).title() == QLatin1String("Evildf"); }));
+        QCOMPARE(rig.path(0), QStringLiteral("/evil.htm"));
+
+        // The same links in a page the program wrote, in another window.
+        const int slot = rig.reader.pool.ChooseWindow(false, true);
+        rig.wire();
+        rig.reader.pool.ActivateWindow(slot);
+        WebEngineControl &own = rig.control(slot);
+        own.pageWriter().writePage(links, QStringLiteral("Report.htm"));
+        QVERIFY(rig.wait([&] {
+            return ProgramPages::isWrittenPage(own.locationUrl()) &&
+                   rig.window(slot)->msReadyState == QLatin1String("c");
+        }));
+        QVERIFY(NavEngineRig::inputReady(own));
+        QVERIFY(clickElement(own, QStringLiteral("dbm")));
+        QVERIFY(rig.wait([&] { return ran.size() == 1; }));
+        QVERIFY(clickElement(own, QStringLiteral("del")));
+        QVERIFY(rig.wait([&] { return ran.size() == 2; }));
+        // Exactly these two: nothing of the web page's clicks ran, before or after.
+        QCOMPARE(ran, (QStringList{"dbm1", "del/tmp/saved.htm"}));
+    }
+
+    void openAllLinks()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QString body;
+        QStringList all, internal, external;
+        for (int i = 0; i < 30; ++i) {
+            QString href;
+            switch (i % 6) {
+            case 1:
+                href = QStringLiteral("mailto:p%1@site.invalid").arg(i);
+                break;
+            case 3:
+                href = QStringLiteral("/f%1.zip").arg(i);
+                break;
+            case 5:
+                href = QStringLiteral("javascript:void(%1)").arg(i);
+                break;
+            case 4:
+                href = QStringLiteral("http://localhost:%1/o%2.htm").arg(m_http.port()).arg(i);
+                all << href;
+                external << href;
+                break;
+            default:
+                href = QStringLiteral("/p%1.htm#x").arg(i);
+                all << m_http.url(QStringLiteral("/p%1.htm").arg(i)).toString();
+                internal << all.last();
+            }
+            body += QStringLiteral("<a href='%1'>l%2</a> ").arg(href).arg(i);
+        }
+        m_http.addHtml(QStringLiteral("/thirty.htm"), QStringLiteral("Thirty"), body);
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/thirty.htm"))));
+
+        rig.nav.mnuOL_OpenAllLinks_Click(0);
+        QVERIFY(rig.wait([&] { return rig.count(QStringLiteral("bRead = 0")) == all.size(); }));
+        QCOMPARE(rig.records(QStringLiteral("bRead = 0")), all);
+
+        TempProfile p2;
+        NavEngineRig in(*m_platform, p2.file(QStringLiteral("data")));
+        QVERIFY(in.show(m_http.url(QStringLiteral("/thirty.htm"))));
+        in.nav.mnuOL_OpenAllLinks_Click(2);
+        QVERIFY(in.wait([&] { return in.count(QStringLiteral("bRead = 0")) == internal.size(); }));
+        QCOMPARE(in.records(QStringLiteral("bRead = 0")), internal);
+
+        TempProfile p3;
+        NavEngineRig ex(*m_platform, p3.file(QStringLiteral("data")));
+        QVERIFY(ex.show(m_http.url(QStringLiteral("/thirty.htm"))));
+        ex.nav.mnuOL_OpenAllLinks_Click(3);
+        QVERIFY(ex.wait([&] { return ex.count(QStringLiteral("bRead = 0")) == external.size(); }));
+        QCOMPARE(ex.records(QStringLiteral("bRead = 0")), external);
+    }
+
+    void frameSetLinks()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        m_http.addHtml(QStringLiteral("/left.htm"), QStringLiteral("L"),
+                       QStringLiteral("<a href='/a.htm'>a</a>"));
+        m_http.addHtml(QStringLiteral("/right.htm"), QStringLiteral("R"),
+                       QStringLiteral("<a href='/b.htm'>b</a><a href='/c.htm'>c</a>"));
+        m_http.addPage(QStringLiteral("/frames.htm"),
+                       "<html><head><title>F</title></head><frameset cols='50%,50%'>"
+                       "<frame src='/left.htm'><frame src='/right.htm'></frameset></html>");
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/frames.htm")), false));
+        QVERIFY(rig.wait([&] { return rig.window(0)->intFrames == 2; }));
+        rig.nav.mnuOL_OpenAllLinks_Click(0);
+        QVERIFY(rig.wait([&] { return rig.count(QStringLiteral("bRead = 0")) == 3; }));
+        QCOMPARE(rig.records(QStringLiteral("bRead = 0")),
+                 (QStringList{m_http.url(QStringLiteral("/a.htm")).toString(),
+                              m_http.url(QStringLiteral("/b.htm")).toString(),
+                              m_http.url(QStringLiteral("/c.htm")).toString()}));
+    }
+};
+
+SKL_WEB_TEST_MAIN(TestNavE2E)
+#include "test_nav_e2e.moc"
