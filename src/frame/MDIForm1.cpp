@@ -58,7 +58,7 @@ const ToolButtonSpec kToolButtons[] = {
     {"Home", "Home", "go-home", "H", false},
     {"Find", "Find Files, Folders. Ctrl-F to search for text.", "system-search", "F", false},
     {"Help", "Help", "help-browser", "?", true},
-    {"Open", "Open All Selected Links", "window-new", "O", false},
+    {"Open", "Open All Selected Links", "window-new", "O", true},
     {"Copy", "Copy", "edit-copy", "C", true},
     {"Paste", "Paste", "edit-paste", "P", true},
     {"Print", "Print", "document-print", "Pr", true},
@@ -358,6 +358,16 @@ void MDIForm1::connectCommands()
     for (int i = 0; i <= 2; ++i)
         on(qPrintable(QStringLiteral("mnuOL_LastSession(%1)").arg(i)),
            queue([i](LoadingQueue &q) { q.mnuOL_LastSession_Click(i); }));
+    // Open all links: item 4 only with a selection.
+    for (int i = 0; i <= 4; ++i)
+        on(qPrintable(QStringLiteral("mnuOL_OpenAllLinks(%1)").arg(i)), [this, i] {
+            if (m_ctx.reader)
+                m_ctx.reader->nav.mnuOL_OpenAllLinks_Click(i);
+        });
+    connect(subMenu(QStringLiteral("mnuOpenLinks")), &QMenu::aboutToShow, this, [this] {
+        if (QAction *selected = menuItem(QStringLiteral("mnuOL_OpenAllLinks(4)")))
+            selected->setEnabled(m_ctx.reader && m_ctx.reader->nav.mnuOpenLinks_Click());
+    });
     on("mnuReport", [this] {
         if (m_ctx.reader)
             m_ctx.reader->report.mnuReport_Click();
@@ -724,6 +734,27 @@ void MDIForm1::releasePopupMessage()
         m_popup.release()->deleteLater();
 }
 
+void MDIForm1::connectReader()
+{
+    if (!m_ctx.reader)
+        return;
+    m_ctx.reader->nav.hooks.frameCommand = [this](KeyCommand command, DocumentWindow &) {
+        switch (command) {
+        case KeyCommand::FocusAddressBox:
+            mnuViewSetFocusAB_Click();
+            return true;
+        case KeyCommand::SaveAs:
+            mnuSaveAs_Click();
+            return true;
+        case KeyCommand::PrintPreview:
+            mnuPrintPreview_Click();
+            return true;
+        default:
+            return false; // the frame has no such command yet
+        }
+    };
+}
+
 void MDIForm1::tbToolBar_ButtonClick(const QString &key)
 {
     if (!isCommandAvailable(QStringLiteral("tb:") + key))
@@ -751,6 +782,10 @@ void MDIForm1::tbToolBar_ButtonClick(const QString &key)
         reader->pool.mnuPreviousDoc_Click();
     } else if (reader && key == QLatin1String("NW")) {
         reader->pool.mnuNextDoc_Click();
+    } else if (reader && key == QLatin1String("Open")) {
+        reader->nav.mnuOL_OpenAllLinks_Click(4);
+        if (QAction *button = toolButton(key))
+            button->setToolTip(openButtonTooltip());
     } else if (key == QLatin1String("Help")) {
         mnuHelpAr_Click(1);
     } else if (key == QLatin1String("Copy")) {

@@ -110,6 +110,9 @@ public:
     cPopupMessage *popupMessage() const { return m_popup.get(); }
     void releasePopupMessage();
 
+    // The reading workflow exists (ctx.reader): the commands its keys reach in the frame.
+    void connectReader();
+
     // Address of Help menu item 3, 4, 5 or 10 (What's New, New Feature Help, home, blog).
     QString helpPageUrl(int index) const;
 

@@ -39,10 +39,12 @@ DocumentWindow::DocumentWindow(Reader &reader, BrowserControl *control)
 {
     if (brwWebBrowser)
         brwWebBrowser->setListener(this);
+    m_reader.nav.attach(*this);
 }
 
 DocumentWindow::~DocumentWindow()
 {
+    m_reader.nav.detach(*this);
     if (brwWebBrowser)
         brwWebBrowser->setListener(nullptr);
     if (m_countedDownload)
@@ -556,4 +558,77 @@ void DocumentWindow::scriptError(BrowserControl &, const QString &text, int line
                                  const QString &sourceUrl)
 {
     HW2_onerror(text, sourceUrl, line);
+}
+
+// ---- followed links, keys and the mouse: the navigator's ----
+
+bool DocumentWindow::brwWebBrowser_BeforeNavigate2(const BeforeNavigateInfo &info)
+{
+    return m_reader.nav.brwWebBrowser_BeforeNavigate2(*this, info);
+}
+
+BrowserControl *DocumentWindow::brwWebBrowser_NewWindow2(const NewWindowInfo &info)
+{
+    return m_reader.nav.brwWebBrowser_NewWindow2(*this, info);
+}
+
+bool DocumentWindow::Form_KeyDown(const KeyInfo &key)
+{
+    return !mbClosing && m_reader.nav.Form_KeyDown(*this, key);
+}
+
+bool DocumentWindow::Form_KeyUp(const KeyInfo &key)
+{
+    return !mbClosing && m_reader.nav.Form_KeyUp(*this, key);
+}
+
+bool DocumentWindow::beforeNavigate(BrowserControl &, const BeforeNavigateInfo &info)
+{
+    return brwWebBrowser_BeforeNavigate2(info);
+}
+
+BrowserControl *DocumentWindow::newWindowRequested(BrowserControl &, const NewWindowInfo &info)
+{
+    return brwWebBrowser_NewWindow2(info);
+}
+
+bool DocumentWindow::keyPressUnhandled(BrowserControl &, const KeyInfo &key)
+{
+    return Form_KeyDown(key);
+}
+
+bool DocumentWindow::keyReleaseUnhandled(BrowserControl &, const KeyInfo &key)
+{
+    return Form_KeyUp(key);
+}
+
+bool DocumentWindow::wheelEvent(BrowserControl &, const WheelInfo &wheel)
+{
+    return !mbClosing && m_reader.nav.OnMouseWheel(*this, wheel);
+}
+
+bool DocumentWindow::mouseButtonPressed(BrowserControl &, const MouseInfo &mouse)
+{
+    return m_reader.nav.mouseButtonPressed(*this, mouse);
+}
+
+bool DocumentWindow::mouseButtonReleased(BrowserControl &, const MouseInfo &mouse)
+{
+    return m_reader.nav.mouseButtonReleased(*this, mouse);
+}
+
+bool DocumentWindow::contextMenuRequested(BrowserControl &, const ContextMenuInfo &info)
+{
+    return !mbClosing && m_reader.nav.OnContextMenu(*this, info);
+}
+
+QString DocumentWindow::downloadRequested(BrowserControl &, const QUrl &url,
+                                          const QString &suggestedFileName)
+{
+    return m_reader.nav.downloadRequested(*this, url, suggestedFileName);
+}
+
+void DocumentWindow::downloadFinished(BrowserControl &, const QString &path, bool ok)
+{
+    m_reader.nav.downloadFinished(*this, path, ok);
 }

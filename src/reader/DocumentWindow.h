@@ -54,6 +54,15 @@ public:
     void Doc_onreadystatechange(ReadyState state);
     void CompleteDocument();
 
+    // Followed links and the user's keys, decided by the navigator (Reader::nav).
+    // True when the navigation is cancelled.
+    bool brwWebBrowser_BeforeNavigate2(const BeforeNavigateInfo &info);
+    // The control that loads the new window's request, or nullptr when it is refused.
+    BrowserControl *brwWebBrowser_NewWindow2(const NewWindowInfo &info);
+    // True when the key was a command.
+    bool Form_KeyDown(const KeyInfo &key);
+    bool Form_KeyUp(const KeyInfo &key);
+
     // The download LoadDocument started here still counts against the limit.
     bool countsAsDownload() const { return m_countedDownload; }
     void setCountsAsDownload(bool counted) { m_countedDownload = counted; }
@@ -113,6 +122,17 @@ protected:
     bool windowClosing(BrowserControl &) override;
     void scriptError(BrowserControl &, const QString &text, int line,
                      const QString &sourceUrl) override;
+    bool beforeNavigate(BrowserControl &, const BeforeNavigateInfo &info) override;
+    BrowserControl *newWindowRequested(BrowserControl &, const NewWindowInfo &info) override;
+    bool keyPressUnhandled(BrowserControl &, const KeyInfo &key) override;
+    bool keyReleaseUnhandled(BrowserControl &, const KeyInfo &key) override;
+    bool wheelEvent(BrowserControl &, const WheelInfo &wheel) override;
+    bool mouseButtonPressed(BrowserControl &, const MouseInfo &mouse) override;
+    bool mouseButtonReleased(BrowserControl &, const MouseInfo &mouse) override;
+    bool contextMenuRequested(BrowserControl &, const ContextMenuInfo &info) override;
+    QString downloadRequested(BrowserControl &, const QUrl &url,
+                              const QString &suggestedFileName) override;
+    void downloadFinished(BrowserControl &, const QString &path, bool ok) override;
 
     // For the widget around it: a caption to show, a document that completed.
     virtual void captionChanged(const QString &) {}

@@ -3,5 +3,5 @@
 #include "startup/AppContext.h"
 
 Reader::Reader(AppContext &ctx_, ReaderHost &host_)
-    : ctx(ctx_), host(host_), log(ctx_), pool(*this), queue(*this), report(*this)
+    : ctx(ctx_), host(host_), log(ctx_), pool(*this), queue(*this), report(*this), nav(*this)
 {}

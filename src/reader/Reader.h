@@ -2,6 +2,7 @@
 
 #include "platform/BrowserControl.h"
 #include "reader/LoadingQueue.h"
+#include "reader/Navigator.h"
 #include "reader/SessionLog.h"
 #include "reader/SessionReport.h"
 #include "reader/WindowPool.h"
@@ -63,7 +64,7 @@ public:
 };
 
 // The reading workflow's program-wide part: the session log, the window pool, the loading
-// queue and the session report, over one context and one frame.
+// queue, the session report and the navigator, over one context and one frame.
 class Reader
 {
 public:
@@ -77,6 +78,8 @@ public:
     WindowPool pool;
     LoadingQueue queue;
     SessionReport report;
+    // Where followed links go, command links, keys and mouse in documents, open all links.
+    Navigator nav;
 
     // How a read window that is not kept is put to sleep, and after how long.
     SleepMode sleepMode = SleepMode::Discard;

@@ -356,6 +356,7 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
     m_readerHost = std::make_unique<FrameReaderHost>(ctx, *m_frame);
     m_reader = std::make_unique<Reader>(ctx, *m_readerHost);
     ctx.reader = m_reader.get();
+    m_frame->connectReader();
     ctx.LoadDocument = [this](const QString &url, LoadWhere where) {
         if (m_reader)
             (void)m_reader->queue.LoadDocument(url, where);

@@ -1,46 +1,15 @@
 #pragma once
 
 #include "../reader/ReaderRig.h"
-#include "NavForwarder.h"
 #include "reader/Navigator.h"
 
-#include <map>
-#include <memory>
-
-// The reading workflow with the navigator answering for every window, on the platform double.
+// The reading workflow on the platform double; every window answers through the reader's
+// navigator, as in the program.
 struct NavRig : ReaderRig
 {
-    explicit NavRig(int maxWindows = 50) : ReaderRig(maxWindows), nav(reader)
+    explicit NavRig(int maxWindows = 50) : ReaderRig(maxWindows), nav(reader.nav)
     {
         ctx.shell = &platform.shell;
-        wire();
-    }
-    ~NavRig()
-    {
-        for (auto &[slot, w] : host.windows) {
-            nav.detach(*w);
-            if (w->brwWebBrowser)
-                w->brwWebBrowser->setListener(w.get());
-        }
-    }
-
-    // Every window the pool made answers through the navigator.
-    void wire()
-    {
-        for (auto &[slot, w] : host.windows) {
-            if (wired.count(w.get()))
-                continue;
-            auto f = std::make_unique<NavForwarder>(*w, nav);
-            w->brwWebBrowser->setListener(f.get());
-            nav.attach(*w);
-            wired[w.get()] = std::move(f);
-        }
-    }
-    void settle()
-    {
-        wire();
-        platform.settle();
-        wire();
     }
 
     // Loads a page into window 0 and brings it into the reading state.
@@ -54,6 +23,5 @@ struct NavRig : ReaderRig
         settle();
     }
 
-    Navigator nav;
-    std::map<DocumentWindow *, std::unique_ptr<NavForwarder>> wired;
+    Navigator &nav;
 };
