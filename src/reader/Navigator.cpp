@@ -7,6 +7,7 @@
 #include "startup/AppContext.h"
 #include "store/CWinInet_URL.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
@@ -344,6 +345,10 @@ void Navigator::registerOwnCommands()
                     return;
                 url = p.url;
             }
+            // An address to load, never a script to run in the program's page.
+            const QString scheme = QUrl(url).scheme().toLower();
+            if (scheme == QLatin1String("javascript") || scheme == QLatin1String("vbscript"))
+                return;
             DocumentWindow *w = m_reader.pool.window(c.slot);
             if (!w)
                 w = current();

@@ -22,6 +22,8 @@ private Q_SLOTS:
     void wheelZoomAndPageScroll();
     void rightButtonSwapAndRocker();
     void detailsToggleAndFocus();
+    void newWindowWithNoRoomIsDropped();
+    void programMenusOnTextAndFields();
     void openAllLinks();
     void openSelectedLinks();
     void offlineAndDownloads();
@@ -297,6 +299,17 @@ void TestNavWindow::ldfLocAndStr()
     QVERIFY(rig.control(0)->click(QStringLiteral("str")));
     rig.settle();
     QVERIFY(rig.records().join(' ').contains(QLatin1String("stored.html")));
+
+    // "loc" never runs a script in the program's page.
+    const int before = int(rig.records().size());
+    rig.control(0)->writePage(
+        QStringLiteral("<a id=js href='skl:locjavascript://x/%0Aalert(1)'>j</a>"));
+    rig.settle();
+    QVERIFY(rig.control(0)->click(QStringLiteral("js")));
+    rig.settle();
+    QCOMPARE(rig.records().size(), before);
+    for (const auto &call : rig.control(0)->navigateCalls())
+        QVERIFY(call.url.scheme() != QLatin1String("javascript"));
 }
 
 void TestNavWindow::singleKeys()
@@ -446,6 +459,64 @@ void TestNavWindow::detailsToggleAndFocus()
     QVERIFY(dom.getElementById(QStringLiteral("HS1"))->attribute("style").contains("none"));
     QVERIFY(dom.getElementById(QStringLiteral("HS1HD"))->attribute("style").contains("block"));
     QVERIFY(rig.nav.linkClicked(*rig.window(0)));
+}
+
+void TestNavWindow::newWindowWithNoRoomIsDropped()
+{
+    // Two windows at most, both unread: a target=_blank link finds no window and is dropped.
+    NavRig rig(2);
+    rig.show(kPage, linksPage());
+    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/other.html"));
+    rig.settle();
+    QCOMPARE(rig.reader.pool.slotCount(), 2);
+    const int order = rig.ctx.giNextOrder;
+    QVERIFY(rig.control(0)->click(QStringLiteral("blank")));
+    rig.settle();
+    QCOMPARE(rig.reader.pool.slotCount(), 2);
+    QCOMPARE(rig.control(1)->locationUrl().path(), QStringLiteral("/other.html"));
+    QCOMPARE(rig.control(0)->locationUrl(), QUrl(kPage));
+    QCOMPARE(rig.ctx.giNextOrder, order);
+    QVERIFY(!rig.nav.cancelNextNavigation(*rig.window(0)));
+}
+
+void TestNavWindow::programMenusOnTextAndFields()
+{
+    NavRig rig;
+    rig.show(kPage, linksPage() + QStringLiteral("<p id=words style='color:green'>alpha beta</p>"));
+    FakeBrowserControl *c = rig.control(0);
+
+    // Without the frame's menus the engine's own menu shows.
+    QVERIFY(c->contextClick(QStringLiteral("words")));
+    QVERIFY(c->contextClick(QStringLiteral("q")));
+
+    // The document menu: the word stored, the element marked while the menu is open.
+    QString shownWith, styleWhileOpen;
+    rig.nav.hooks.documentMenu = [&](DocumentWindow &, const QString &text, const QPoint &) {
+        shownWith = text;
+        styleWhileOpen = c->dom().getElementById(QStringLiteral("words"))->attribute("style");
+    };
+    QVERIFY(!c->contextClick(QStringLiteral("words")));
+    QCOMPARE(shownWith, rig.nav.gsSelectedText);
+    QVERIFY(!shownWith.isEmpty());
+    QVERIFY(styleWhileOpen.contains(QLatin1String("red")));
+    QVERIFY(styleWhileOpen.contains(QLatin1String("900")));
+    QCOMPARE(c->dom().getElementById(QStringLiteral("words"))->attribute("style"),
+             QStringLiteral("color:green"));
+    // A selection wins over the word under the pointer.
+    c->setSelectedText(QStringLiteral("alpha beta"));
+    QVERIFY(!c->contextClick(QStringLiteral("words")));
+    QCOMPARE(shownWith, QStringLiteral("alpha beta"));
+
+    // The form-field menu: Paste pastes into the field, Edit opens the form-data editor.
+    QString choice = QStringLiteral("sklPaste");
+    int editors = 0;
+    rig.nav.hooks.formFieldMenu = [&](DocumentWindow &, const QPoint &) { return choice; };
+    rig.nav.hooks.formDataEditor = [&](DocumentWindow &) { ++editors; };
+    QVERIFY(!c->contextClick(QStringLiteral("q")));
+    QCOMPARE(c->commands().last().first, BrowserCommand::Paste);
+    choice = QStringLiteral("sklEdit");
+    QVERIFY(!c->contextClick(QStringLiteral("q")));
+    QCOMPARE(editors, 1);
 }
 
 void TestNavWindow::openAllLinks()
