@@ -364,6 +364,10 @@ void MDIForm1::connectCommands()
             if (m_ctx.reader)
                 m_ctx.reader->nav.mnuOL_OpenAllLinks_Click(i);
         });
+    on("mnuPopSelection(1)", [this] {
+        if (m_ctx.reader)
+            m_ctx.reader->nav.mnuOL_OpenAllLinks_Click(4);
+    });
     connect(subMenu(QStringLiteral("mnuOpenLinks")), &QMenu::aboutToShow, this, [this] {
         if (QAction *selected = menuItem(QStringLiteral("mnuOL_OpenAllLinks(4)")))
             selected->setEnabled(m_ctx.reader && m_ctx.reader->nav.mnuOpenLinks_Click());

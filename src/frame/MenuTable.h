@@ -161,7 +161,7 @@ inline constexpr Row kRows[] = {
     {"mnuTools_Web(2)", "C  Whois", "", Later},
     {"mnuTools_Selection", "Selection", "", Begin},
     {"mnuPopSelection(0)", "Copy", "", None},
-    {"mnuPopSelection(1)", "Open Selected Links", "", Later},
+    {"mnuPopSelection(1)", "Open Selected Links", "", None},
     {"mnuPopSelection(2)", "Append Text to Current Note", "", Later},
     {"mnuPopSelection(3)", "Append HTML to Research File", "", Later},
     {"mnuPopSelection(4)", "Open URL", "", Later},

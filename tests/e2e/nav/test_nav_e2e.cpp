@@ -3,6 +3,8 @@
 #include "platform/PageWriter.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -390,6 +392,30 @@ private Q_SLOTS:
         ex.nav.mnuOL_OpenAllLinks_Click(3);
         QVERIFY(ex.wait([&] { return ex.count(QStringLiteral("bRead = 0")) == external.size(); }));
         QCOMPARE(ex.records(QStringLiteral("bRead = 0")), external);
+    }
+
+    void downloadsGoToTheDownloadFolder()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        HttpFixture::Response zip;
+        zip.body = QByteArray(2048, 'z');
+        zip.contentType = "application/zip";
+        m_http.addHandler(QStringLiteral("/files/pack.zip"),
+                          [zip](const HttpFixture::Request &) { return zip; });
+        m_http.addHtml(QStringLiteral("/dl.htm"), QStringLiteral("Downloads"),
+                       QStringLiteral("<p><a id=zip href='/files/pack.zip'>pack</a></p>"));
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/dl.htm"))));
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("zip")));
+        const QString saved =
+            QDir(Navigator::downloadFolder()).filePath(QStringLiteral("pack.zip"));
+        QVERIFY(saved.startsWith(qEnvironmentVariable("SKIMLINE_HOME")));
+        QVERIFY(rig.wait(
+            [&] { return rig.host.status.value(3) == QStringLiteral("Downloaded to ") + saved; }));
+        QCOMPARE(QFileInfo(saved).size(), 2048);
+        // The page stays, and no window was made for it.
+        QCOMPARE(rig.path(0), QStringLiteral("/dl.htm"));
+        QCOMPARE(rig.slots(), 1);
     }
 
     void frameSetLinks()
