@@ -656,6 +656,15 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
         memo.scrollFrom = memo.scrollTo = -1;
         return false;
     case WheelAction::Zoom: {
+        if (s.isFrameset) {
+            // A frameset has no body to zoom: the whole view zooms instead.
+            BrowserControl *c = target->brwWebBrowser;
+            const QString zoom = zoomAfterWheel(
+                QString::number(c->zoomFactor() * 100) + QLatin1Char('%'), wheel.delta);
+            c->setZoomFactor(zoomPercent(zoom) / 100.0);
+            miZoom = zoomPercent(zoom);
+            return true;
+        }
         const QString zoom = zoomAfterWheel(memo.zoomSet.value_or(s.bodyZoom), wheel.delta);
         memo.zoomSet = zoom;
         doc.setBodyZoom(zoom);
@@ -663,6 +672,8 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
         return true;
     }
     case WheelAction::PageScroll: {
+        if (s.isFrameset)
+            return false; // the frames scroll themselves, under the pointer
         const int to = pageScrollTarget(scrollTop, s.clientHeight, wheel.delta);
         memo.scrollFrom = s.scrollTop;
         memo.scrollTo = to;

@@ -412,6 +412,20 @@ void TestNavWindow::wheelZoomAndPageScroll()
     rig.ctx.gbOptBit8 = true;
     c->wheel(ElementRef(), -120);
     QCOMPARE(c->document().snapshot().scrollTop, 100);
+
+    // A frameset: the view zooms as a whole, and the frames scroll themselves.
+    rig.ctx.gbOptBit8 = false;
+    rig.platform.web.servePage(QStringLiteral("http://site.test/l.html"), QStringLiteral("l"));
+    rig.show(QStringLiteral("http://site.test/frames.html"),
+             QStringLiteral("<frameset cols='50%,50%'><frame src='/l.html'><frame src='/l.html'>"
+                            "</frameset>"));
+    QVERIFY(c->document().snapshot().isFrameset);
+    c->wheel(ElementRef(), 120, Qt::ControlModifier);
+    QCOMPARE(c->zoomFactor(), 1.05);
+    QCOMPARE(c->document().snapshot().bodyZoom, QString());
+    c->fakeDocument().setScrollMetrics(5000, 600);
+    c->wheel(ElementRef(), -120);
+    QCOMPARE(c->document().snapshot().scrollTop, 100); // the engine's step, not a page
 }
 
 void TestNavWindow::rightButtonSwapAndRocker()
