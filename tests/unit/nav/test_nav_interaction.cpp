@@ -1,4 +1,4 @@
-#include "FakePlatform.h"
+#include "platform/Document.h"
 #include "reader/KeyCommands.h"
 #include "reader/OpenAllLinks.h"
 #include "reader/WheelGestures.h"
@@ -13,8 +13,6 @@ class TestNavInteraction : public QObject
 private Q_SLOTS:
     void keyTables_data();
     void keyTables();
-    void keypadCodesFromQt_data();
-    void keypadCodesFromQt();
     void zoomSteps_data();
     void zoomSteps();
     void pageScrolling();
@@ -25,7 +23,6 @@ private Q_SLOTS:
     void linkFilters_data();
     void linkFilters();
     void selectionLinks();
-    void openAllLinksOnThePlatformDouble();
 };
 
 Q_DECLARE_METATYPE(KeyCommand)
@@ -110,31 +107,6 @@ void TestNavInteraction::keyTables()
                            : event == QLatin1String("up") ? keyUpCommand(vk, m, state)
                                                           : pageKeyCommand(vk, m, state);
     QCOMPARE(got, command);
-}
-
-void TestNavInteraction::keypadCodesFromQt_data()
-{
-    // The keypad acts the same with Num Lock on (digits) or off (arrows and Clear).
-    QTest::addColumn<int>("qtKey");
-    QTest::addColumn<KeyCommand>("command");
-    QTest::newRow("5 with num lock") << int(Qt::Key_5) << KeyCommand::MarkForClosing;
-    QTest::newRow("5 without num lock") << int(Qt::Key_Clear) << KeyCommand::MarkForClosing;
-    QTest::newRow("4 with num lock") << int(Qt::Key_4) << KeyCommand::KeepAndNext;
-    QTest::newRow("4 without num lock") << int(Qt::Key_Left) << KeyCommand::KeepAndNext;
-    QTest::newRow("decimal point") << int(Qt::Key_Period) << KeyCommand::NextWindow;
-    QTest::newRow("decimal without num lock") << int(Qt::Key_Delete) << KeyCommand::NextWindow;
-}
-
-void TestNavInteraction::keypadCodesFromQt()
-{
-    QFETCH(int, qtKey);
-    QFETCH(KeyCommand, command);
-    const int vk = virtualKeyFromQt(qtKey, Qt::KeypadModifier);
-    QCOMPARE(keyUpCommand(vk, Qt::KeypadModifier, KeyState{}), command);
-    // The same key off the keypad is something else (or nothing).
-    QVERIFY(keyUpCommand(virtualKeyFromQt(qtKey, Qt::NoModifier), Qt::NoModifier, KeyState{}) !=
-                command ||
-            qtKey == Qt::Key_Period);
 }
 
 void TestNavInteraction::zoomSteps_data()
@@ -362,38 +334,5 @@ void TestNavInteraction::selectionLinks()
     QVERIFY(linksInHtml(QString(), base).isEmpty());
 }
 
-void TestNavInteraction::openAllLinksOnThePlatformDouble()
-{
-    FakePlatform p;
-    QString body;
-    for (int i = 0; i < 6; ++i)
-        body += QStringLiteral("<a href='p%1.html'>p%1</a>").arg(i);
-    body += QStringLiteral("<a href='mailto:a@b.test'>m</a><a href='x.zip'>z</a>"
-                           "<a href='javascript:go()'>j</a><a href='http://far.test/q'>far</a>");
-    p.web.servePage(QStringLiteral("http://site.test/list.html"), body);
-    auto control = p.browsers.createControl();
-    QVERIFY(control->navigate(QUrl(QStringLiteral("http://site.test/list.html"))));
-    p.settle();
-
-    QStringList loaded;
-    int count = -1;
-    openAllLinks(
-        control->document(), OpenLinksKind::All, QStringLiteral("http://site.test/list.html"),
-        false, [&](const QString &a) { loaded << a; }, [&](int n) { count = n; });
-    QVERIFY(loaded.isEmpty()); // the answer comes later, from the event loop
-    p.settle();
-    QTRY_COMPARE(count, 7);
-    QCOMPARE(loaded.first(), QStringLiteral("http://site.test/p0.html"));
-    QCOMPARE(loaded.at(5), QStringLiteral("http://site.test/p5.html"));
-    QCOMPARE(loaded.last(), QStringLiteral("http://far.test/q"));
-
-    loaded.clear();
-    openAllLinks(control->document(), OpenLinksKind::External,
-                 QStringLiteral("http://site.test/list.html"), false,
-                 [&](const QString &a) { loaded << a; });
-    p.settle();
-    QTRY_COMPARE(loaded, QStringList{"http://far.test/q"});
-}
-
-QTEST_MAIN(TestNavInteraction)
+QTEST_GUILESS_MAIN(TestNavInteraction)
 #include "test_nav_interaction.moc"

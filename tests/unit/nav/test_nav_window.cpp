@@ -9,7 +9,6 @@ class TestNavWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void skimlineRoutesClicksToTheBackground();
     void ctrlShiftMiddleAndTargets();
     void redirectsFeedsFtpAndPosts();
     void researchAndTabbedModes();
@@ -58,32 +57,6 @@ QStringList loadedUrls(NavRig &rig)
 }
 
 } // namespace
-
-void TestNavWindow::skimlineRoutesClicksToTheBackground()
-{
-    NavRig rig;
-    rig.show(kPage, linksPage());
-    const int beeps = rig.platform.ui.beeps();
-
-    QVERIFY(rig.control(0)->click(QStringLiteral("plain")));
-    rig.settle();
-    // The reader stays on the page; the link completed in a background window.
-    QCOMPARE(rig.control(0)->locationUrl(), QUrl(kPage));
-    QCOMPARE(loadedUrls(rig), (QStringList{"0=/index.html", "1=/a.html"}));
-    QCOMPARE(rig.state(1), QStringLiteral("c"));
-    QVERIFY(rig.records().contains(QStringLiteral("http://site.test/a.html:0:1")));
-    QVERIFY(!rig.nav.linkClicked(*rig.window(0)));
-    QCOMPARE(rig.platform.ui.beeps(), beeps + 1); // LoadDocument's
-    // The status bar shows the address, briefly.
-    QCOMPARE(rig.host.status.value(3), QStringLiteral("Loading http://site.test/a.html"));
-    rig.platform.ui.fireTimers();
-    QCOMPARE(rig.host.status.value(3), QString());
-
-    // Reading it and coming back: a read window is reused in Skimline mode.
-    rig.reader.pool.mnuNextDoc_Click();
-    rig.settle();
-    QCOMPARE(rig.ctx.giCurrentWindow, 1);
-}
 
 void TestNavWindow::ctrlShiftMiddleAndTargets()
 {
@@ -186,15 +159,7 @@ void TestNavWindow::researchAndTabbedModes()
 
 void TestNavWindow::rightClickTakesOverALink()
 {
-    NavRig tabbed;
-    tabbed.ctx.giBrowsingMode = 4;
-    tabbed.show(kPage, linksPage());
-    QVERIFY(!tabbed.control(0)->contextClick(QStringLiteral("plain")));
-    tabbed.settle();
-    QCOMPARE(tabbed.control(0)->locationUrl(), QUrl(kPage));
-    QCOMPARE(tabbed.control(1)->locationUrl().path(), QStringLiteral("/a.html"));
-    QCOMPARE(tabbed.ctx.giBrowsingMode, 4);
-
+    // Skimline mode: the link a right-click takes over loads in place.
     NavRig skim;
     skim.show(kPage, linksPage());
     QVERIFY(!skim.control(0)->contextClick(QStringLiteral("plain")));
@@ -205,10 +170,7 @@ void TestNavWindow::rightClickTakesOverALink()
 
     // With Shift the engine's own menu shows and nothing loads.
     skim.show(kPage, linksPage());
-    QVERIFY(skim.control(0)->contextClick(QStringLiteral("plain"), -1, Qt::ShiftModifier) || true);
-    skim.platform.ui.setKeyboardModifiers(Qt::ShiftModifier);
     QVERIFY(skim.control(0)->contextClick(QStringLiteral("plain"), -1, Qt::ShiftModifier));
-    skim.platform.ui.setKeyboardModifiers(Qt::NoModifier);
     skim.settle();
     QCOMPARE(skim.control(0)->locationUrl(), QUrl(kPage));
 }
@@ -314,39 +276,19 @@ void TestNavWindow::ldfLocAndStr()
 
 void TestNavWindow::singleKeys()
 {
+    // The switching keys themselves run on the real engine; here what only the double shows.
     NavRig rig;
     rig.show(kPage, linksPage());
-    for (int i = 1; i <= 3; ++i)
-        (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/k%1.html").arg(i));
+    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/k1.html"));
     rig.settle();
-    QCOMPARE(rig.reader.pool.slotCount(), 4);
-
-    rig.control(0)->pressKey(Qt::Key_X);
+    // Keypad 5 marks the window for closing and moves on; it stays until the next one is left.
+    rig.control(0)->pressKey(Qt::Key_5, Qt::KeypadModifier, QStringLiteral("5"));
     rig.settle();
+    QCOMPARE(rig.state(0), QStringLiteral("x"));
+    QVERIFY(rig.window(0));
     QCOMPARE(rig.ctx.giCurrentWindow, 1);
-    rig.control(1)->pressKey(Qt::Key_Period);
-    rig.settle();
-    QCOMPARE(rig.ctx.giCurrentWindow, 2);
-    rig.control(2)->pressKey(Qt::Key_Comma);
-    rig.settle();
-    QCOMPARE(rig.ctx.giCurrentWindow, 1);
-    rig.control(1)->pressKey(Qt::Key_Z);
-    rig.settle();
-    QCOMPARE(rig.ctx.giCurrentWindow, 0);
-
-    // K keeps this window and moves on.
-    rig.control(0)->pressKey(Qt::Key_K);
-    rig.settle();
-    QVERIFY(rig.window(0)->bKeep);
-    QCOMPARE(rig.ctx.giCurrentWindow, 3);
-    // Keypad 5 marks it for closing and moves on; it stays until the next one is left.
-    rig.control(3)->pressKey(Qt::Key_5, Qt::KeypadModifier, QStringLiteral("5"));
-    rig.settle();
-    QCOMPARE(rig.state(3), QStringLiteral("x"));
-    QVERIFY(rig.window(3));
     // Keypad 9 cycles the mode.
-    const int cur = rig.ctx.giCurrentWindow;
-    rig.control(cur)->pressKey(Qt::Key_9, Qt::KeypadModifier, QStringLiteral("9"));
+    rig.control(1)->pressKey(Qt::Key_9, Qt::KeypadModifier, QStringLiteral("9"));
     QCOMPARE(rig.ctx.giBrowsingMode, 2);
 
     // Keys the frame serves go to it; without it they are not consumed.
@@ -355,8 +297,8 @@ void TestNavWindow::singleKeys()
         asked << c;
         return true;
     };
-    rig.control(cur)->pressKey(Qt::Key_D, Qt::AltModifier);
-    rig.control(cur)->pressKey(Qt::Key_W);
+    rig.control(1)->pressKey(Qt::Key_D, Qt::AltModifier);
+    rig.control(1)->pressKey(Qt::Key_W);
     QCOMPARE(asked, (QList<KeyCommand>{KeyCommand::FocusAddressBox, KeyCommand::ShowSidebarNotes}));
 }
 
