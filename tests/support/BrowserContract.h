@@ -173,7 +173,8 @@ private:
 namespace BrowserContract {
 
 // A load: beforeNavigate first, then download begin, navigate complete, the ready states,
-// document complete, download complete and the title; a cancelled one loads nothing.
+// download complete, document complete, and the title after the commit; a cancelled one
+// loads nothing. A server redirect is part of its request (no beforeNavigate of its own).
 void checkNavigationEventOrder(ContractHarness &h);
 void checkCancelledNavigation(ContractHarness &h);
 void checkRedirect(ContractHarness &h);
@@ -187,8 +188,8 @@ void checkRequestHeadersAndBody(ContractHarness &h);
 // the user.
 void checkClickKinds(ContractHarness &h);
 void checkNewWindowRequests(ContractHarness &h);
-// A skl: link is marked as web content in a served page and as the program's own in a
-// written page.
+// A skl: link in a served page is not reported at all; in a written page it is reported as
+// the program's own.
 void checkCommandLinkSource(ContractHarness &h);
 // Snapshot after load, writes by id read back by queries, query callbacks never run inside
 // the call.

@@ -357,25 +357,11 @@ void FakeBrowserControl::fetch(Request request, quint64 serial, int hops)
         finishError(request, NavErrorCode::DownloadFailure, QString(), serial);
         return;
     }
-    BeforeNavigateInfo info;
-    info.url = request.url.resolved(response.location);
-    info.kind = NavigationKind::Redirect;
-    info.source = request.source;
-    info.sourceUrl = request.url;
+    // A server redirect belongs to the request under way, as in the engine: no beforeNavigate
+    // of its own; the document commits under the final address.
     const bool keepMethod = response.status == 307 || response.status == 308;
-    if (keepMethod && !request.body.isEmpty()) {
-        info.isPost = true;
-        info.postData = request.body;
-    }
-    if (!askBeforeNavigate(info)) {
-        if (stillCurrent(alive, serial))
-            endLoadQuietly(serial);
-        return;
-    }
-    if (!stillCurrent(alive, serial))
-        return;
     Request next = request;
-    next.url = info.url;
+    next.url = request.url.resolved(response.location);
     next.kind = NavigationKind::Redirect;
     if (!keepMethod) {
         next.method = "GET";
@@ -413,21 +399,22 @@ void FakeBrowserControl::commit(const Request &request, const QString &html, qui
     loadFrames(serial);
     if (!stillCurrent(alive, serial))
         return;
-    m_document.setReadyState(ReadyState::Complete);
+    // The engine's order: the download ends, then the document is complete.
+    m_loading = false;
+    m_downloadBegun = false;
+    if (m_listener)
+        m_listener->downloadComplete(*this);
     if (!stillCurrent(alive, serial))
         return;
-    if (m_listener)
-        m_listener->readyStateChanged(*this, ReadyState::Complete);
+    m_document.setReadyState(ReadyState::Complete);
     if (!stillCurrent(alive, serial))
         return;
     if (m_listener)
         m_listener->documentComplete(*this, request.url, true);
     if (!stillCurrent(alive, serial))
         return;
-    m_loading = false;
-    m_downloadBegun = false;
     if (m_listener)
-        m_listener->downloadComplete(*this);
+        m_listener->readyStateChanged(*this, ReadyState::Complete);
     if (!stillCurrent(alive, serial))
         return;
     if (m_listener)
@@ -803,6 +790,12 @@ void FakeBrowserControl::followLink(DomNode *link, Qt::MouseButton button,
             loadInFrame = frameIndex;
     }
     info.isTopFrame = loadInFrame < 0;
+    // As the engine: web content's command links and links to the program's pages go nowhere
+    // and are not reported.
+    if ((url.scheme() == QLatin1String(ProgramPages::kCommandScheme) &&
+         info.source != NavigationSource::ProgramPage) ||
+        (info.source == NavigationSource::WebContent && ProgramPages::isProgramUrl(url)))
+        return;
     if (!askBeforeNavigate(info))
         return;
 

@@ -16,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QSet>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWebChannel>
@@ -131,6 +132,7 @@ public:
         layout->setSpacing(0);
     }
     WebEngineControl *m_control;
+    QSet<int> m_unhandledPresses;
 
 protected:
     void keyPressEvent(QKeyEvent *e) override { key(e, true); }
@@ -140,6 +142,16 @@ private:
     void key(QKeyEvent *e, bool press)
     {
         BrowserControlListener *listener = m_control ? m_control->m_listener : nullptr;
+        // The page lets every key's release through, also of keys typed into its fields: a
+        // release counts only when the page left its press to the program too.
+        if (press) {
+            m_unhandledPresses.insert(e->key());
+        } else {
+            if (!m_unhandledPresses.contains(e->key()))
+                listener = nullptr;
+            if (!e->isAutoRepeat())
+                m_unhandledPresses.remove(e->key());
+        }
         if (!listener) {
             e->ignore();
             return;
@@ -355,6 +367,11 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
             m_listener->progressChanged(*this, progress, 100);
     });
     connect(m_page, &QWebEnginePage::titleChanged, this, [this](const QString &title) {
+        // A new document's title waits for its commit: the program learns of it only then.
+        if (m_load.active && !m_load.committed) {
+            m_load.titlePending = true;
+            return;
+        }
         if (m_listener)
             m_listener->titleChanged(*this, title);
     });
@@ -1133,15 +1150,24 @@ void WebEngineControl::onDocumentCreated(const QUrl &url, const QString &readySt
         // The engine's error page stands for the address that failed. The requested address
         // stays what the end of the load is matched by: the bridge may greet before it.
         m_load.documentUrl = errorPage ? m_load.url : url;
-        QPointer<WebEngineControl> self(this);
-        if (m_listener)
-            m_listener->navigateComplete(*this, m_load.documentUrl, true);
-        if (!self)
+        if (!reportCommit(m_load.documentUrl))
             return;
     }
     if (m_bridgeWait.isActive() && !m_document->isAwaitingNewDocument() && m_load.completed)
         m_bridgeWait.stop();
     onReadyState(readyState);
+}
+
+bool WebEngineControl::reportCommit(const QUrl &url)
+{
+    QPointer<WebEngineControl> self(this);
+    if (m_listener)
+        m_listener->navigateComplete(*this, url, true);
+    if (!self)
+        return false;
+    if (std::exchange(m_load.titlePending, false) && m_listener)
+        m_listener->titleChanged(*this, m_page->title());
+    return self;
 }
 
 void WebEngineControl::fireInteractive()
@@ -1189,9 +1215,7 @@ void WebEngineControl::maybeComplete(bool force)
     QPointer<WebEngineControl> self(this);
     if (!m_load.committed) {
         m_load.committed = true;
-        if (m_listener)
-            m_listener->navigateComplete(*this, url, true);
-        if (!self)
+        if (!reportCommit(url))
             return;
     }
     fireInteractive();

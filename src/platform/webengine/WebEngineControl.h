@@ -115,9 +115,10 @@ private:
         bool bridgeComplete = false;
         bool completed = false;
         bool aborted = false;
-        bool errorPage = false; // the engine's error page greeted before the load ended
-        QUrl url;               // requested, then where the server redirected it
-        QUrl documentUrl;       // the committed document's, as its bridge reported it
+        bool errorPage = false;    // the engine's error page greeted before the load ended
+        bool titlePending = false; // the title changed before the commit
+        QUrl url;                  // requested, then where the server redirected it
+        QUrl documentUrl;          // the committed document's, as its bridge reported it
     };
 
     bool acceptNavigation(const QUrl &url, int type, bool isMainFrame);
@@ -129,6 +130,8 @@ private:
     void onDocumentCreated(const QUrl &url, const QString &readyState);
     void onReadyState(const QString &readyState);
     void maybeComplete(bool force);
+    // navigateComplete, then the title held back until the commit; false: this is gone.
+    bool reportCommit(const QUrl &url);
     void fireInteractive();
     void updateCommandState();
     void applyZoom();
