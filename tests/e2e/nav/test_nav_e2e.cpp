@@ -191,6 +191,45 @@ private Q_SLOTS:
         QCOMPARE(rig.slots(), 1);
     }
 
+    void httpsLoadsInPlace()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        // Nothing listens there: the load fails, but it fails here, in this window.
+        const QString secure = QStringLiteral("https://127.0.0.1:1/s.htm");
+        m_http.addHtml(QStringLiteral("/secure.htm"), QStringLiteral("S"),
+                       QStringLiteral("<p><a id=s href='%1'>secure</a></p>").arg(secure));
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/secure.htm"))));
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("s")));
+        QVERIFY(rig.wait([&] {
+            return rig.control(0).locationUrl().scheme() == QLatin1String("https") ||
+                   !rig.reader.report.gcolNavErrors.isEmpty();
+        }));
+        QCOMPARE(rig.slots(), 1);
+        QVERIFY(rig.count(QStringLiteral("bRead = 0")) == 0);
+    }
+
+    void researchModeKeepsReadWindows()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        rig.ctx.giBrowsingMode = 2;
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("plain")));
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("two")));
+        QVERIFY(rig.wait([&] { return rig.slots() == 3 && rig.state(2) == QLatin1String("c"); }));
+        // Read both and come back: window 1 is read and left ("f").
+        rig.reader.pool.mnuNextDoc_Click();
+        rig.reader.pool.mnuNextDoc_Click();
+        rig.reader.pool.ActivateWindow(0);
+        QVERIFY(rig.wait([&] { return rig.state(1) == QLatin1String("f"); }));
+        QVERIFY(NavEngineRig::inputReady(rig.control(0)));
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("plain")));
+        QVERIFY(rig.wait([&] { return rig.slots() == 4; }));
+        QCOMPARE(rig.path(1), QStringLiteral("/a.htm"));
+        QCOMPARE(rig.state(1), QStringLiteral("f"));
+    }
+
     void tabbedMode()
     {
         TempProfile profile;
