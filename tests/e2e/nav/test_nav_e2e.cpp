@@ -73,7 +73,7 @@ struct NavEngineRig : EngineRig
             WebEngineControl &c = control(ctx.giCurrentWindow);
             focusControl(c);
             pressKey(c, key, mods);
-            if (QTest::qWaitFor(done, 1500))
+            if (QTest::qWaitFor(done, 3000))
                 return true;
         }
         return false;
