@@ -270,6 +270,8 @@ modMain::Outcome modMain::Main()
 
     // 23
     ctx.gbOffline = false;
+    if (m_reader)
+        m_reader->nav.SetOfflineMode(false);
     // The unread pages of a run that ended abnormally come back in the background, also when
     // this start brings an address: the next start would delete them unseen.
     if (m_stores->rsTempSession.State() || QFileInfo::exists(m_stores->gsTempSessionFile)) {
