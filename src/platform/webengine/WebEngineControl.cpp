@@ -1184,8 +1184,11 @@ void WebEngineControl::onReadyState(const QString &readyState)
     if (m_load.errorPage && !m_load.committed)
         return;
     if (readyState == QLatin1String("loading")) {
-        if (m_load.completed)
-            m_load.interactive = false; // document.open() started a new document
+        if (m_load.completed) {
+            // document.open() started a new document
+            m_load.interactive = false;
+            m_load.completeReported = false;
+        }
         return;
     }
     if (readyState != QLatin1String("interactive") && readyState != QLatin1String("complete"))
@@ -1195,7 +1198,8 @@ void WebEngineControl::onReadyState(const QString &readyState)
     if (!self || readyState != QLatin1String("complete"))
         return;
     if (m_load.completed) {
-        if (m_listener && m_load.committed)
+        // Once per document: the greeting and a queued state report may both say so.
+        if (m_load.committed && !std::exchange(m_load.completeReported, true) && m_listener)
             m_listener->readyStateChanged(*this, ReadyState::Complete);
         return;
     }
@@ -1227,5 +1231,6 @@ void WebEngineControl::maybeComplete(bool force)
     m_listener->documentComplete(*this, url, true);
     if (!self || !m_listener)
         return;
+    m_load.completeReported = true;
     m_listener->readyStateChanged(*this, ReadyState::Complete);
 }

@@ -117,8 +117,9 @@ private:
         bool aborted = false;
         bool errorPage = false;    // the engine's error page greeted before the load ended
         bool titlePending = false; // the title changed before the commit
-        QUrl url;                  // requested, then where the server redirected it
-        QUrl documentUrl;          // the committed document's, as its bridge reported it
+        bool completeReported = false;
+        QUrl url;         // requested, then where the server redirected it
+        QUrl documentUrl; // the committed document's, as its bridge reported it
     };
 
     bool acceptNavigation(const QUrl &url, int type, bool isMainFrame);

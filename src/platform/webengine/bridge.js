@@ -196,8 +196,8 @@
         return true;
     }
 
-    function wordAt(x, y) {
-        const range = document.caretRangeFromPoint ? document.caretRangeFromPoint(x, y) : null;
+    function wordAt(doc, x, y) {
+        const range = doc.caretRangeFromPoint ? doc.caretRangeFromPoint(x, y) : null;
         if (!range || !range.startContainer || range.startContainer.nodeType !== 3)
             return '';
         const data = range.startContainer.data;
@@ -211,14 +211,71 @@
         return data.slice(start, end);
     }
 
+    // Same-origin frames: their documents are within reach of this world, so the top's
+    // listeners are put on them too. The index is that of the top-level frame holding the
+    // document (window.frames); cross-origin frames stay out of reach.
+    const armedFrameDocuments = new WeakSet();
+
+    function frameIndexOf(doc) {
+        if (!doc || doc === document)
+            return -1;
+        let w = doc.defaultView;
+        try {
+            while (w && w.parent && w.parent !== window && w.parent !== w)
+                w = w.parent;
+        } catch (err) {
+            return -1;
+        }
+        for (let i = 0; i < window.frames.length; i++) {
+            if (window.frames[i] === w)
+                return i;
+        }
+        return -1;
+    }
+
+    function armFrames(doc) {
+        let list = [];
+        try {
+            list = doc.querySelectorAll('iframe, frame');
+        } catch (err) {
+            return;
+        }
+        for (const el of list) {
+            let d = null;
+            try {
+                d = el.contentDocument;
+            } catch (err) {
+                d = null;
+            }
+            if (!d || armedFrameDocuments.has(d))
+                continue;
+            armedFrameDocuments.add(d);
+            for (const type of Object.keys(TYPES))
+                d.addEventListener(type, onEvent, { capture: true, passive: false });
+            d.addEventListener('submit', onSubmit, true);
+            // A frame's own frames announce their documents here.
+            d.addEventListener('load', onFrameLoad, true);
+            armFrames(d);
+        }
+    }
+
+    function onFrameLoad(e) {
+        const t = e.target;
+        if (t && (t.tagName === 'IFRAME' || t.tagName === 'FRAME'))
+            armFrames(t.ownerDocument || document);
+    }
+
     function onEvent(e) {
         let src = e.target;
+        if (src && src.nodeType === 9)
+            src = src.documentElement;
         if (src && src.nodeType !== 1)
             src = src.parentElement || null;
         if (!src)
             src = document.documentElement;
         if (!src)
             return;
+        const doc = src.ownerDocument || document;
         let prevented = false;
         for (const r of rules) {
             if (!ruleMatches(r, e, src))
@@ -244,8 +301,8 @@
             wheelDelta: delta,
             clientX: Math.round(e.clientX || 0),
             clientY: Math.round(e.clientY || 0),
-            frameIndex: -1,
-            word: e.type === 'contextmenu' ? wordAt(e.clientX, e.clientY) : '',
+            frameIndex: frameIndexOf(doc),
+            word: e.type === 'contextmenu' ? wordAt(doc, e.clientX, e.clientY) : '',
             defaultPrevented: prevented
         }]);
         if (e.type === 'focusin' || e.type === 'focusout' || e.type === 'mouseup' ||
@@ -286,6 +343,8 @@
         document.addEventListener('scroll', scheduleSnapshot, { capture: true, passive: true });
         document.removeEventListener('selectionchange', scheduleSnapshot);
         document.addEventListener('selectionchange', scheduleSnapshot);
+        document.removeEventListener('load', onFrameLoad, true);
+        document.addEventListener('load', onFrameLoad, true);
     }
 
     const rootWatch = new MutationObserver(() => {
@@ -572,7 +631,7 @@
     }
 
     arm();
-    document.addEventListener('DOMContentLoaded', () => { watchTitle(); runQueue(); });
-    window.addEventListener('load', () => { watchTitle(); pushSnapshot(); });
+    document.addEventListener('DOMContentLoaded', () => { watchTitle(); armFrames(document); runQueue(); });
+    window.addEventListener('load', () => { watchTitle(); armFrames(document); pushSnapshot(); });
     connect();
 })();

@@ -83,8 +83,12 @@ public:
     {
         WebEngineControl &web = engine(control);
         QWidget *input = WebHarness::inputWidget(web);
-        if (!input->hasFocus())
+        if (!input->hasFocus()) {
             WebHarness::focusControl(web);
+            QVERIFY(WebHarness::waitFor([&] { return input->hasFocus(); }));
+        }
+        // The page's own focus changes (a focus() just written) are done before the key.
+        QVERIFY(WebHarness::waitForFrames(web));
         QKeyEvent press(QEvent::KeyPress, qtKey, modifiers, text);
         QKeyEvent release(QEvent::KeyRelease, qtKey, modifiers, text);
         QApplication::sendEvent(input, &press);
@@ -176,6 +180,7 @@ private Q_SLOTS:
     void documentSnapshotAndWrites() { run(BrowserContract::checkDocumentSnapshotAndWrites); }
     void domEvents() { run(BrowserContract::checkDomEvents); }
     void eventsAfterDocumentWrite() { run(BrowserContract::checkEventsAfterDocumentWrite); }
+    void frameEvents() { run(BrowserContract::checkFrameEvents); }
     void keys() { run(BrowserContract::checkKeys); }
     void wheelAndContextMenu() { run(BrowserContract::checkWheelAndContextMenu); }
     void windowClose() { run(BrowserContract::checkWindowClose); }

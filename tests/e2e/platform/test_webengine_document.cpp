@@ -2,6 +2,8 @@
 #include "HttpFixture.h"
 #include "WebHarness.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QWebEnginePage>
 #include <QtTest>
 
@@ -277,6 +279,99 @@ private Q_SLOTS:
 
         runScript(*control, QStringLiteral("window.close(); 1"), QWebEngineScript::MainWorld);
         QVERIFY(waitFor([&] { return log->closeRequests == 1; }));
+    }
+
+    // Events in same-origin frames carry the index of their top-level frame, also after the
+    // frame moved to another page and inside a frame's own frame; a frame of another origin
+    // stays out of reach.
+    void frameDocumentsReportTheirEvents()
+    {
+        const QString block = QStringLiteral("<style>div,a{display:block;height:40px}</style>");
+        const QString foreign =
+            QStringLiteral("http://localhost:%1/frame-c.htm").arg(m_http->port());
+        m_http->addHtml(QStringLiteral("/frames.htm"), QStringLiteral("Frames"),
+                        block + QStringLiteral("<div id=topDiv>top</div>"
+                                               "<iframe src='/frame-a.htm' width=500 height=220>"
+                                               "</iframe><iframe src='%1' width=300 height=100>"
+                                               "</iframe>")
+                                    .arg(foreign));
+        m_http->addHtml(QStringLiteral("/frame-a.htm"), QStringLiteral("A"),
+                        block + QStringLiteral("<div id=inA>a</div><a id=toB href='/frame-b.htm'>"
+                                               "b</a><iframe src='/frame-c.htm' width=300 "
+                                               "height=80></iframe>"));
+        m_http->addHtml(QStringLiteral("/frame-b.htm"), QStringLiteral("B"),
+                        block + QStringLiteral("<div id=inB class=b>b</div>"));
+        m_http->addHtml(QStringLiteral("/frame-c.htm"), QStringLiteral("C"),
+                        block + QStringLiteral("<div id=inC>c</div>"));
+        EventLog *log = nullptr;
+        auto control = loadedControl(log, QStringLiteral("/frames.htm"));
+        std::unique_ptr<EventLog> owner(log);
+        QVERIFY(control);
+        auto clicked = [&](const QString &id) -> std::optional<DomEvent> {
+            if (!waitFor([&] {
+                    for (const DomEvent &e : log->domEventsOf(DomEventType::Click)) {
+                        if (e.source.id == id)
+                            return true;
+                    }
+                    return false;
+                }))
+                return std::nullopt;
+            for (const DomEvent &e : log->domEventsOf(DomEventType::Click)) {
+                if (e.source.id == id)
+                    return e;
+            }
+            return std::nullopt;
+        };
+
+        QVERIFY(clickElement(*control, QStringLiteral("inA"), Qt::LeftButton, Qt::NoModifier, 0));
+        auto inA = clicked(QStringLiteral("inA"));
+        QVERIFY(inA);
+        QCOMPARE(inA->frameIndex, 0);
+        QCOMPARE(inA->source.tagName, QStringLiteral("DIV"));
+        // Clicks in the other-origin frame never reach the program; the top's do, after them.
+        const std::optional<QRect> foreignFrame = [&]() -> std::optional<QRect> {
+            const QString json =
+                runScript(*control,
+                          QStringLiteral("(function(){var r=document.querySelectorAll('iframe')[1]"
+                                         ".getBoundingClientRect();return JSON.stringify({x:r.left"
+                                         "+r.width/2,y:r.top+r.height/2});})()"))
+                    .toString();
+            const QJsonObject o = QJsonDocument::fromJson(json.toUtf8()).object();
+            if (o.isEmpty())
+                return std::nullopt;
+            return QRect(int(o.value(QLatin1String("x")).toDouble()),
+                         int(o.value(QLatin1String("y")).toDouble()), 1, 1);
+        }();
+        QVERIFY(foreignFrame);
+        QTest::mouseClick(inputWidget(*control), Qt::LeftButton, Qt::NoModifier,
+                          foreignFrame->topLeft());
+        QVERIFY(clickElement(*control, QStringLiteral("topDiv")));
+        QCOMPARE(clicked(QStringLiteral("topDiv"))->frameIndex, -1);
+        for (const DomEvent &e : log->domEventsOf(DomEventType::Click))
+            QVERIFY2(e.frameIndex != 1, qPrintable(e.source.id));
+
+        // A frame's own frame counts as its top-level frame.
+        runScript(*control, QStringLiteral("document.querySelector('iframe').contentDocument"
+                                           ".querySelector('iframe').contentDocument"
+                                           ".getElementById('inC').click(); 1"));
+        auto inC = clicked(QStringLiteral("inC"));
+        QVERIFY(inC);
+        QCOMPARE(inC->frameIndex, 0);
+
+        // The frame moves on: its new document reports too, and the rules hold there.
+        EventRule rule;
+        rule.type = DomEventType::Click;
+        rule.selector = QStringLiteral(".b");
+        control->document().setEventRules({rule});
+        QVERIFY(clickElement(*control, QStringLiteral("toB"), Qt::LeftButton, Qt::NoModifier, 0));
+        QVERIFY(
+            waitFor([&] { return elementRect(*control, QStringLiteral("inB"), 0).has_value(); }));
+        QVERIFY(clickElement(*control, QStringLiteral("inB"), Qt::LeftButton, Qt::NoModifier, 0));
+        auto inB = clicked(QStringLiteral("inB"));
+        QVERIFY(inB);
+        QCOMPARE(inB->frameIndex, 0);
+        QVERIFY(inB->defaultPrevented);
+        QCOMPARE(control->locationUrl(), m_http->url(QStringLiteral("/frames.htm")));
     }
 
     void sleepAndWake()
