@@ -2,6 +2,7 @@
 
 #include "frame/CommandLine.h"
 #include "frame/MenuTable.h"
+#include "frame/SelectionCommands.h"
 #include "frame/cPopupMessage.h"
 #include "platform/BrowserControl.h"
 #include "platform/PageWriter.h"
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDockWidget>
@@ -317,7 +319,6 @@ void MDIForm1::connectCommands()
     on("mnuCopy", &MDIForm1::mnuCopy_Click);
     on("mnuPaste", &MDIForm1::mnuPaste_Click);
     on("mnuSelectAll", &MDIForm1::mnuSelectAll_Click);
-    on("mnuPopSelection(0)", &MDIForm1::mnuCopy_Click);
     on("mnuSearch", &MDIForm1::mnuSearch_Click);
     on("mnuView_FullScreen", &MDIForm1::mnuView_FullScreen_Click);
     on("mnuView_Sidebar", &MDIForm1::mnuView_Sidebar_Click);
@@ -364,9 +365,15 @@ void MDIForm1::connectCommands()
             if (m_ctx.reader)
                 m_ctx.reader->nav.mnuOL_OpenAllLinks_Click(i);
         });
-    on("mnuPopSelection(1)", [this] {
+    for (int i = 0; i <= 11; ++i)
+        on(qPrintable(QStringLiteral("mnuPopSelection(%1)").arg(i)),
+           [this, i] { mnuPopSelection_Click(i); });
+    for (int i = 0; i <= 1; ++i)
+        on(qPrintable(QStringLiteral("mnuPopFD(%1)").arg(i)), [this, i] { mnuPopFD_Click(i); });
+    // The document menu marks the element under the pointer while it is open.
+    connect(subMenu(QStringLiteral("mnuTools_Selection")), &QMenu::aboutToHide, this, [this] {
         if (m_ctx.reader)
-            m_ctx.reader->nav.mnuOL_OpenAllLinks_Click(4);
+            m_ctx.reader->nav.contextMenuClosed();
     });
     connect(subMenu(QStringLiteral("mnuOpenLinks")), &QMenu::aboutToShow, this, [this] {
         if (QAction *selected = menuItem(QStringLiteral("mnuOL_OpenAllLinks(4)")))
@@ -514,6 +521,22 @@ void MDIForm1::mnuTools_Click()
     const bool selection =
         f && f->brwWebBrowser && f->brwWebBrowser->queryCommandEnabled(BrowserCommand::Copy);
     menuItem(QStringLiteral("mnuTools_Selection"))->setEnabled(selection);
+    // From the menu bar the Selection commands work on the page's selection.
+    if (m_ctx.reader) {
+        BrowserControl *c = readingControl();
+        m_ctx.reader->nav.gsSelectedText =
+            c && c->queryCommandEnabled(BrowserCommand::Copy) ? c->selectedText() : QString();
+    }
+}
+
+BrowserControl *MDIForm1::readingControl() const
+{
+    if (m_ctx.reader) {
+        if (DocumentWindow *w = m_ctx.reader->pool.current(); w && w->brwWebBrowser)
+            return w->brwWebBrowser;
+    }
+    frmBrowser *f = ActiveForm();
+    return f ? f->brwWebBrowser : nullptr;
 }
 
 void MDIForm1::mnuView_Click()
@@ -738,10 +761,89 @@ void MDIForm1::releasePopupMessage()
         m_popup.release()->deleteLater();
 }
 
+void MDIForm1::mnuPopSelection_Click(int index)
+{
+    Reader *reader = m_ctx.reader;
+    if (!reader || !isCommandAvailable(QStringLiteral("mnuPopSelection(%1)").arg(index)))
+        return;
+    const QString t = reader->nav.gsSelectedText;
+    switch (index) {
+    case 0: {
+        BrowserControl *c = readingControl();
+        if (c && c->queryCommandEnabled(BrowserCommand::Copy))
+            (void)c->execCommand(BrowserCommand::Copy);
+        else if (!t.isEmpty())
+            QGuiApplication::clipboard()->setText(t); // the word under the pointer
+        return;
+    }
+    case 1:
+        reader->nav.mnuOL_OpenAllLinks_Click(4);
+        return;
+    case 4:
+        if (const std::optional<QString> address = SelectionCommands::openUrlAddress(t))
+            (void)reader->queue.LoadDocument(*address);
+        return;
+    default:
+        if (const std::optional<QString> address =
+                SelectionCommands::searchUrl(m_ctx.gSearchEngines, index, t))
+            (void)reader->queue.LoadDocument(*address);
+        return;
+    }
+}
+
+void MDIForm1::mnuPopFD_Click(int index)
+{
+    if (!m_ctx.reader)
+        return;
+    QString command;
+    if (index == 0)
+        command = QStringLiteral("sklEdit");
+    else if (index == 1)
+        command = QStringLiteral("sklPaste");
+    else if (QAction *snippet = menuItem(QStringLiteral("mnuPopFD(%1)").arg(index)))
+        command = snippet->data().toString();
+    m_ctx.reader->nav.FormFieldCommand(command);
+}
+
+void MDIForm1::showDocumentMenu(DocumentWindow &w, const QPoint &pos)
+{
+    QMenu *menu = subMenu(QStringLiteral("mnuTools_Selection"));
+    QWidget *view = w.brwWebBrowser ? w.brwWebBrowser->widget() : nullptr;
+    if (!menu || !view) {
+        if (m_ctx.reader)
+            m_ctx.reader->nav.contextMenuClosed();
+        return;
+    }
+    // Open Selected Links needs a selection; the rest work on the word too.
+    setCommandEnabled(QStringLiteral("mnuPopSelection(1)"),
+                      w.brwWebBrowser->queryCommandEnabled(BrowserCommand::Copy));
+    menu->popup(view->mapToGlobal(pos));
+}
+
+void MDIForm1::showFormFieldMenu(DocumentWindow &w, const QPoint &pos)
+{
+    QMenu *menu = subMenu(QStringLiteral("mnuFormData"));
+    QWidget *view = w.brwWebBrowser ? w.brwWebBrowser->widget() : nullptr;
+    if (!menu || !view || !m_ctx.reader)
+        return;
+    menuItem(QStringLiteral("mnuPopFD(0)"))
+        ->setEnabled(bool(m_ctx.reader->nav.hooks.formDataEditor));
+    setCommandEnabled(QStringLiteral("mnuPopFD(1)"),
+                      w.brwWebBrowser->queryCommandEnabled(BrowserCommand::Paste));
+    menu->popup(view->mapToGlobal(pos));
+}
+
 void MDIForm1::connectReader()
 {
     if (!m_ctx.reader)
         return;
+    Navigator &nav = m_ctx.reader->nav;
+    nav.hooks.documentMenu = [this](DocumentWindow &w, const QString &, const QPoint &pos) {
+        showDocumentMenu(w, pos);
+    };
+    nav.hooks.formFieldMenu = [this](DocumentWindow &w, const QPoint &pos) {
+        showFormFieldMenu(w, pos);
+    };
     m_ctx.reader->nav.hooks.frameCommand = [this](KeyCommand command, DocumentWindow &) {
         switch (command) {
         case KeyCommand::FocusAddressBox:

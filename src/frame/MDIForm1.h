@@ -17,6 +17,8 @@ class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 class QStatusBar;
+class BrowserControl;
+class DocumentWindow;
 class cPopupMessage;
 class frmBrowser;
 struct AppContext;
@@ -91,6 +93,10 @@ public:
     void mnuView_Sidebar_Click();
     void mnuViewSetFocusAB_Click();
     void mnuHelpAr_Click(int index);
+    // The Selection menu, on the stored word or selection (gsSelectedText of the navigator).
+    void mnuPopSelection_Click(int index);
+    // The form-field menu: 0 the form-data editor, 1 paste, 3.. a snippet (its data).
+    void mnuPopFD_Click(int index);
     void tbToolBar_ButtonClick(const QString &key);
     void URL_Change();
 
@@ -130,6 +136,11 @@ private:
     void connectCommands();
     void onSubWindowActivated(QMdiSubWindow *window);
     void loadProgramPage(const QString &relative, bool clearOtherWindow);
+    // The control of the window the user reads (the pool's current one).
+    BrowserControl *readingControl() const;
+    // The popup menus of a document's right click, at a point of the window's control.
+    void showDocumentMenu(DocumentWindow &w, const QPoint &pos);
+    void showFormFieldMenu(DocumentWindow &w, const QPoint &pos);
     bool execOnActive(int command, int prompt);
 
     AppContext &m_ctx;

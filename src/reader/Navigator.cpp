@@ -68,6 +68,12 @@ void Navigator::detach(DocumentWindow &w)
     if (m_sinks.erase(&w) && w.brwWebBrowser)
         w.brwWebBrowser->document().setListener(nullptr);
     m_flags.remove(&w);
+    if (m_activeStyleWindow == &w) {
+        m_activeStyleWindow = nullptr;
+        m_activeStyleHandle = 0;
+    }
+    if (m_lastContextWindow == &w)
+        m_lastContextWindow = nullptr;
 }
 
 Navigator::WindowFlags &Navigator::flags(const DocumentWindow &w)
@@ -611,10 +617,11 @@ void Navigator::Doc_onmouseover(DocumentWindow &w, const DomEvent &event)
 
 void Navigator::Doc_oncontextmenu(DocumentWindow &w, const DomEvent &event)
 {
-    Q_UNUSED(w);
     m_lastContextElement = event.source;
-    if (!event.word.isEmpty() && gsSelectedText.isEmpty())
-        gsSelectedText = event.word;
+    m_lastContextWord = event.word;
+    m_lastContextFrame = event.frameIndex;
+    m_lastContextWindow = &w;
+    m_lastContextPress = m_rightPresses;
 }
 
 // ---------------------------------------------------------------- wheel and menus
@@ -688,8 +695,10 @@ bool Navigator::mouseButtonPressed(DocumentWindow &w, const MouseInfo &mouse)
 {
     Q_UNUSED(w);
     m_buttonsHeld = mouse.buttons;
-    if (mouse.button == Qt::RightButton)
+    if (mouse.button == Qt::RightButton) {
         m_rightPressModifiers = mouse.modifiers;
+        ++m_rightPresses;
+    }
     return false;
 }
 
@@ -711,11 +720,21 @@ bool Navigator::OnContextMenu(DocumentWindow &w, const ContextMenuInfo &info)
     const Qt::MouseButtons held = m_buttonsHeld | (ctx.ui ? ctx.ui->mouseButtons() : Qt::NoButton);
     in.leftButtonHeld = held & Qt::LeftButton;
     in.onLink = !info.linkUrl.isEmpty();
-    if (info.isEditable) {
+    // The page's own report of the click, when it is this click's: the element and the word.
+    const bool fresh = m_lastContextWindow == &w && m_lastContextPress == m_rightPresses;
+    const ElementSnapshot element = fresh ? m_lastContextElement : ElementSnapshot();
+    const QString word = fresh ? m_lastContextWord.trimmed() : QString();
+    if (fresh) {
+        in.tagName = element.tagName;
+        in.inputType = element.type;
+    } else if (info.isEditable) {
+        // Without the page's report the engine's word stands: an editable spot is a field.
         in.tagName = QStringLiteral("INPUT");
         in.inputType = QStringLiteral("text");
     }
-    in.hasText = !info.selectedText.isEmpty() || !m_lastContextElement.text.isEmpty();
+    // Other editable places (content-editable text, other input types) keep the engine's
+    // editing menu.
+    in.hasText = !info.isEditable && (!info.selectedText.trimmed().isEmpty() || !word.isEmpty());
 
     switch (decideContextMenu(in)) {
     case ContextMenuAction::Nothing:
@@ -742,29 +761,53 @@ bool Navigator::OnContextMenu(DocumentWindow &w, const ContextMenuInfo &info)
     case ContextMenuAction::TextMenu: {
         if (!hooks.documentMenu)
             return true;
-        gsSelectedText = !info.selectedText.isEmpty()
-                             ? info.selectedText
-                             : m_lastContextElement.text.section(QLatin1Char(' '), 0, 0);
+        gsSelectedText = !info.selectedText.trimmed().isEmpty() ? info.selectedText : word;
+        // Frames' elements are out of the top document's reach: only the top's is marked.
         Document *doc = w.DocumentObject();
-        if (doc && m_lastContextElement.handle)
-            SetActiveStyle(*doc, m_lastContextElement);
+        if (doc && element.handle && m_lastContextFrame < 0) {
+            contextMenuClosed(); // a mark left by an earlier menu
+            SetActiveStyle(*doc, element);
+            m_activeStyleWindow = &w;
+        }
         hooks.documentMenu(w, gsSelectedText, info.position);
-        if (doc)
-            ResetStyle(*doc);
         return false;
     }
-    case ContextMenuAction::FormFieldMenu: {
+    case ContextMenuAction::FormFieldMenu:
         if (!hooks.formFieldMenu)
             return true;
-        const QString chosen = hooks.formFieldMenu(w, info.position);
-        if (chosen == QLatin1String("sklPaste") && w.brwWebBrowser)
-            (void)w.brwWebBrowser->execCommand(BrowserCommand::Paste);
-        else if (chosen == QLatin1String("sklEdit") && hooks.formDataEditor)
-            hooks.formDataEditor(w);
+        m_formFieldSlot = w.miTag;
+        hooks.formFieldMenu(w, info.position);
         return false;
     }
-    }
     return true;
+}
+
+void Navigator::contextMenuClosed()
+{
+    const DocumentWindow *w = m_activeStyleWindow;
+    m_activeStyleWindow = nullptr;
+    if (!w || !m_sinks.count(w) || !w->brwWebBrowser) {
+        m_activeStyleHandle = 0;
+        return;
+    }
+    ResetStyle(w->brwWebBrowser->document());
+}
+
+void Navigator::FormFieldCommand(const QString &command)
+{
+    gsFormDataCommand = command;
+    DocumentWindow *w = m_formFieldSlot >= 0 ? m_reader.pool.window(m_formFieldSlot) : nullptr;
+    if (!w || w->isClosing() || !w->brwWebBrowser || command.isEmpty())
+        return;
+    if (command == QLatin1String("sklPaste")) {
+        (void)w->brwWebBrowser->execCommand(BrowserCommand::Paste);
+    } else if (command == QLatin1String("sklEdit")) {
+        if (hooks.formDataEditor)
+            hooks.formDataEditor(*w);
+    } else {
+        // A snippet: typed into the field that has the focus, as the user would.
+        w->brwWebBrowser->document().execCommand(QStringLiteral("insertText"), false, command);
+    }
 }
 
 void Navigator::SetActiveStyle(Document &doc, const ElementSnapshot &element)

@@ -91,10 +91,16 @@ public:
     bool OnContextMenu(DocumentWindow &w, const ContextMenuInfo &info);
     void SetActiveStyle(Document &doc, const ElementSnapshot &element);
     void ResetStyle(Document &doc);
+    // The program's document menu has closed: the marked element gets its style back.
+    void contextMenuClosed();
+    // The form-field menu's choice for the field that was right-clicked: "sklPaste" pastes
+    // the clipboard, "sklEdit" opens the form-data editor, any other text is typed in.
+    void FormFieldCommand(const QString &command);
 
     bool gbSuppressContextMenu = false;
-    int miZoom = 100;       // the zoom percentage of the last zoomed document
-    QString gsSelectedText; // the word or selection the selection commands work on
+    int miZoom = 100;          // the zoom percentage of the last zoomed document
+    QString gsSelectedText;    // the word or selection the selection commands work on
+    QString gsFormDataCommand; // the form-field menu's last choice
 
     // ---- open all links ----
     void mnuOL_OpenAllLinks_Click(int index);
@@ -108,10 +114,12 @@ public:
         // Commands of the main frame reached from keys (address box, Open, Save As, Print
         // Preview, site home, fonts, images, sidebar tab, form data). True when done.
         std::function<bool(KeyCommand, DocumentWindow &)> frameCommand;
-        // The frame's document menu with the stored word or selection.
+        // The frame's document menu with the stored word or selection, at a point of the
+        // window's control. The menu may stay open after the call; the frame calls
+        // contextMenuClosed when it goes.
         std::function<void(DocumentWindow &, const QString &text, const QPoint &)> documentMenu;
-        // The frame's form-field menu; returns the chosen command ("sklPaste", "sklEdit", "").
-        std::function<QString(DocumentWindow &, const QPoint &)> formFieldMenu;
+        // The frame's form-field menu; the chosen item comes back through FormFieldCommand.
+        std::function<void(DocumentWindow &, const QPoint &)> formFieldMenu;
         // The form-data editor for a field, and a double-click on one.
         std::function<void(DocumentWindow &)> formDataEditor;
         std::function<void(DocumentWindow &, const ElementSnapshot &)> formFieldDoubleClick;
@@ -157,7 +165,17 @@ private:
     Qt::MouseButtons m_buttonsHeld = Qt::NoButton;
     Qt::KeyboardModifiers m_rightPressModifiers = Qt::NoModifier;
     qint64 m_activeStyleHandle = 0;
+    const DocumentWindow *m_activeStyleWindow = nullptr;
     QString m_savedStyle;
+    // The page's contextmenu event of the right click being answered. It belongs to that
+    // click only when it came after the click's press (m_rightPresses counts them); a stale
+    // one from an earlier click would put the menu on the wrong element.
     ElementSnapshot m_lastContextElement;
-    QObject m_guard; // timers die with the navigator
+    QString m_lastContextWord;
+    int m_lastContextFrame = -1;
+    const DocumentWindow *m_lastContextWindow = nullptr;
+    quint64 m_rightPresses = 0;
+    quint64 m_lastContextPress = ~quint64(0);
+    int m_formFieldSlot = -1; // the window whose field the form-field menu is for
+    QObject m_guard;          // timers die with the navigator
 };

@@ -22,7 +22,6 @@ private Q_SLOTS:
     void rightButtonSwapAndRocker();
     void detailsToggleAndFocus();
     void newWindowWithNoRoomIsDropped();
-    void programMenusOnTextAndFields();
     void openAllLinks();
     void openSelectedLinks();
     void offlineAndDownloads();
@@ -433,46 +432,6 @@ void TestNavWindow::newWindowWithNoRoomIsDropped()
     QCOMPARE(rig.control(0)->locationUrl(), QUrl(kPage));
     QCOMPARE(rig.ctx.giNextOrder, order);
     QVERIFY(!rig.nav.cancelNextNavigation(*rig.window(0)));
-}
-
-void TestNavWindow::programMenusOnTextAndFields()
-{
-    NavRig rig;
-    rig.show(kPage, linksPage() + QStringLiteral("<p id=words style='color:green'>alpha beta</p>"));
-    FakeBrowserControl *c = rig.control(0);
-
-    // Without the frame's menus the engine's own menu shows.
-    QVERIFY(c->contextClick(QStringLiteral("words")));
-    QVERIFY(c->contextClick(QStringLiteral("q")));
-
-    // The document menu: the word stored, the element marked while the menu is open.
-    QString shownWith, styleWhileOpen;
-    rig.nav.hooks.documentMenu = [&](DocumentWindow &, const QString &text, const QPoint &) {
-        shownWith = text;
-        styleWhileOpen = c->dom().getElementById(QStringLiteral("words"))->attribute("style");
-    };
-    QVERIFY(!c->contextClick(QStringLiteral("words")));
-    QCOMPARE(shownWith, rig.nav.gsSelectedText);
-    QVERIFY(!shownWith.isEmpty());
-    QVERIFY(styleWhileOpen.contains(QLatin1String("red")));
-    QVERIFY(styleWhileOpen.contains(QLatin1String("900")));
-    QCOMPARE(c->dom().getElementById(QStringLiteral("words"))->attribute("style"),
-             QStringLiteral("color:green"));
-    // A selection wins over the word under the pointer.
-    c->setSelectedText(QStringLiteral("alpha beta"));
-    QVERIFY(!c->contextClick(QStringLiteral("words")));
-    QCOMPARE(shownWith, QStringLiteral("alpha beta"));
-
-    // The form-field menu: Paste pastes into the field, Edit opens the form-data editor.
-    QString choice = QStringLiteral("sklPaste");
-    int editors = 0;
-    rig.nav.hooks.formFieldMenu = [&](DocumentWindow &, const QPoint &) { return choice; };
-    rig.nav.hooks.formDataEditor = [&](DocumentWindow &) { ++editors; };
-    QVERIFY(!c->contextClick(QStringLiteral("q")));
-    QCOMPARE(c->commands().last().first, BrowserCommand::Paste);
-    choice = QStringLiteral("sklEdit");
-    QVERIFY(!c->contextClick(QStringLiteral("q")));
-    QCOMPARE(editors, 1);
 }
 
 void TestNavWindow::openAllLinks()

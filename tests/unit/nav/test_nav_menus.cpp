@@ -1,0 +1,380 @@
+#include "NavRig.h"
+#include "frame/MDIForm1.h"
+#include "frame/SelectionCommands.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QtTest>
+
+// The frame's menus on a document's right click (the document menu with the Selection
+// commands, the form-field menu) and the Selection commands themselves, on the platform double.
+class TestNavMenus : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void searchQuery_data();
+    void searchQuery();
+    void openUrlAddress_data();
+    void openUrlAddress();
+    void searchUrlsFromTheEngineTable();
+
+    void documentMenuOnAWord();
+    void staleContextEventLeavesTheEngineMenu();
+    void selectionCommandsOnASelection();
+    void formFieldMenu();
+    void engineMenuWhereTheProgramHasNone();
+};
+
+namespace {
+
+const QString kPage = QStringLiteral("http://site.test/index.html");
+
+QString menuPage()
+{
+    return QStringLiteral("<title>Menus</title><body>"
+                          "<p id=words style='color:green'>alpha beta</p>"
+                          "<input id=q name=q value=1><input id=mail type=email name=m>"
+                          "<textarea id=t name=t></textarea>"
+                          "<div id=ed contenteditable=true>edit me</div>"
+                          "<img id=pic src='/p.png'>"
+                          "</body>");
+}
+
+// The navigator, the frame and its menus over the double, as in the program.
+struct MenuRig : NavRig
+{
+    MenuRig()
+    {
+        ctx.reader = &reader;
+        ctx.gSearchEngines.add(QStringLiteral("g"),
+                               QStringLiteral("https://search.test/custom?q=!&sa=Search"));
+        ctx.gSearchEngines.add(QStringLiteral("a"),
+                               QStringLiteral("https://answers.test/main/ntquery?s=!"));
+        ctx.gSearchEngines.add(QStringLiteral("d"),
+                               QStringLiteral("https://dictionary.test/search?q=!"));
+        ctx.gSearchEngines.add(
+            QStringLiteral("w"),
+            QStringLiteral("https://wiki.test/wiki/Special:Search?search=!&go=Go"));
+        frame.connectReader();
+        show(kPage, menuPage());
+    }
+    ~MenuRig()
+    {
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->hide();
+    }
+
+    QMenu *documentMenu() const { return frame.subMenu(QStringLiteral("mnuTools_Selection")); }
+    QMenu *fieldMenu() const { return frame.subMenu(QStringLiteral("mnuFormData")); }
+    QAction *item(const QString &name) const { return frame.menuItem(name); }
+    static QMenu *popup() { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); }
+
+    // A right click as the engine reports it: the press, the page's contextmenu event with
+    // the element and the word under the pointer, then the engine's menu request.
+    bool rightClick(const QString &id, const QString &word, const QString &selection = QString())
+    {
+        DocumentWindow &w = *window(0);
+        FakeBrowserControl *c = control(0);
+        (void)nav.mouseButtonPressed(w,
+                                     {Qt::RightButton, Qt::RightButton, Qt::NoModifier, {}, false});
+        DomEvent event;
+        event.type = DomEventType::ContextMenu;
+        event.source = c->fakeDocument().elementSnapshot(c->dom().getElementById(id));
+        event.word = word;
+        event.button = 2;
+        event.buttons = 2;
+        nav.domEvent(w, event);
+        ContextMenuInfo info;
+        info.selectedText = selection;
+        info.isEditable = event.source.isEditable;
+        const bool engine = nav.OnContextMenu(w, info);
+        (void)nav.mouseButtonReleased(w,
+                                      {Qt::RightButton, Qt::NoButton, Qt::NoModifier, {}, false});
+        return engine;
+    }
+
+    QString style(const QString &id) const
+    {
+        return control(0)->dom().getElementById(id)->attribute("style");
+    }
+
+    // Addresses handed to LoadDocument since the page was shown, in order.
+    QStringList loadedAddresses() const
+    {
+        Recordset rs = reader.log.cursor();
+        (void)rs.SetSort(QStringLiteral("Order"));
+        QStringList out;
+        for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext()) {
+            const QString url = rs.Field(QStringLiteral("URL")).toString();
+            if (url != kPage)
+                out << url;
+        }
+        return out;
+    }
+
+    MDIForm1 frame{ctx};
+};
+
+} // namespace
+
+void TestNavMenus::searchQuery_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("query");
+    QTest::newRow("one word") << "word"
+                              << "word";
+    QTest::newRow("trimmed, blanks as plus") << "  two   words \n"
+                                             << "two+words";
+    QTest::newRow("ampersand cannot end the query") << "salt & pepper"
+                                                    << "salt+%26+pepper";
+    QTest::newRow("hash and plus kept as text") << "C# C++"
+                                                << "C%23+C%2B%2B";
+    QTest::newRow("percent") << "100%"
+                             << "100%25";
+    QTest::newRow("non-ASCII in UTF-8") << QStringLiteral("caf\u00e9") << "caf%C3%A9";
+    QTest::newRow("blank") << "   "
+                           << "";
+}
+
+void TestNavMenus::searchQuery()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, query);
+    QCOMPARE(SelectionCommands::searchQuery(text), query);
+}
+
+void TestNavMenus::openUrlAddress_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("address"); // empty: refused
+    QTest::newRow("full address") << " https://example.org/a?b=1 "
+                                  << "https://example.org/a?b=1";
+    QTest::newRow("bare host and path") << "example.org/page"
+                                        << "http://example.org/page";
+    QTest::newRow("www host") << "www.example.org"
+                              << "http://www.example.org";
+    QTest::newRow("host with port") << "localhost:8080/x"
+                                    << "http://localhost:8080/x";
+    QTest::newRow("wrapped over two lines") << "http://example.org/a/\nb.html"
+                                            << "http://example.org/a/b.html";
+    QTest::newRow("ftp") << "ftp://files.example.org/f.txt"
+                         << "ftp://files.example.org/f.txt";
+    QTest::newRow("local file") << "file:///tmp/x.htm"
+                                << "file:///tmp/x.htm";
+    QTest::newRow("script") << "javascript:alert(1)"
+                            << "";
+    QTest::newRow("script in capitals") << "JavaScript:alert(1)"
+                                        << "";
+    QTest::newRow("program command") << "skl:del3"
+                                     << "";
+    QTest::newRow("data") << "data:text/html,<b>x</b>"
+                          << "";
+    QTest::newRow("mail") << "mailto:a@example.org"
+                          << "";
+    QTest::newRow("a sentence") << "see example.org now"
+                                << "";
+    QTest::newRow("a plain word") << "word"
+                                  << "";
+    QTest::newRow("blank") << " "
+                           << "";
+}
+
+void TestNavMenus::openUrlAddress()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, address);
+    const std::optional<QString> got = SelectionCommands::openUrlAddress(text);
+    QCOMPARE(got.value_or(QString()), address);
+}
+
+void TestNavMenus::searchUrlsFromTheEngineTable()
+{
+    SearchEngines engines;
+    engines.add(QStringLiteral("g"), QStringLiteral("https://s.test/custom?q=!&sa=Search"));
+    engines.add(QStringLiteral("d"), QStringLiteral("https://d.test/search?q=!"));
+    QCOMPARE(SelectionCommands::searchUrl(engines, 7, QStringLiteral("a b")).value_or(QString()),
+             QStringLiteral("https://s.test/custom?q=a+b&sa=Search"));
+    QCOMPARE(SelectionCommands::searchUrl(engines, 9, QStringLiteral("x&y")).value_or(QString()),
+             QStringLiteral("https://d.test/search?q=x%26y"));
+    // No answers service in this table, no service for a non-search item, nothing to search.
+    QVERIFY(!SelectionCommands::searchUrl(engines, 8, QStringLiteral("a")));
+    QVERIFY(!SelectionCommands::searchUrl(engines, 4, QStringLiteral("a")));
+    QVERIFY(!SelectionCommands::searchUrl(engines, 7, QStringLiteral("  ")));
+}
+
+void TestNavMenus::documentMenuOnAWord()
+{
+    MenuRig rig;
+    // The program's menu instead of the engine's, on the word under the pointer.
+    QVERIFY(!rig.rightClick(QStringLiteral("words"), QStringLiteral("beta")));
+    QCOMPARE(MenuRig::popup(), rig.documentMenu());
+    QCOMPARE(rig.nav.gsSelectedText, QStringLiteral("beta"));
+    rig.settle();
+    // The element under the pointer is marked while the menu is open, restored after.
+    QVERIFY(rig.style(QStringLiteral("words")).contains(QLatin1String("red")));
+    QVERIFY(rig.style(QStringLiteral("words")).contains(QLatin1String("900")));
+    rig.documentMenu()->hide();
+    rig.settle();
+    QCOMPARE(rig.style(QStringLiteral("words")), QStringLiteral("color:green"));
+
+    // What exists works; the commands of features still to come stay off.
+    for (int i : {0, 4, 7, 8, 9, 10})
+        QVERIFY2(rig.item(QStringLiteral("mnuPopSelection(%1)").arg(i))->isEnabled(),
+                 qPrintable(QString::number(i)));
+    for (int i : {2, 3, 5, 6, 11})
+        QVERIFY2(!rig.item(QStringLiteral("mnuPopSelection(%1)").arg(i))->isEnabled(),
+                 qPrintable(QString::number(i)));
+
+    // Define: the word goes to the dictionary, through LoadDocument (a background window).
+    rig.item(QStringLiteral("mnuPopSelection(9)"))->trigger();
+    rig.settle();
+    QCOMPARE(rig.loadedAddresses(),
+             QStringList{QStringLiteral("https://dictionary.test/search?q=beta")});
+    QCOMPARE(rig.control(0)->locationUrl(), QUrl(kPage));
+
+    // Copy without a selection copies the word.
+    rig.control(0)->setCommandEnabled(BrowserCommand::Copy, false);
+    rig.item(QStringLiteral("mnuPopSelection(0)"))->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("beta"));
+
+    // A second menu on another element: the first mark is gone, the new one restored on close.
+    QVERIFY(!rig.rightClick(QStringLiteral("words"), QStringLiteral("alpha")));
+    QCOMPARE(rig.nav.gsSelectedText, QStringLiteral("alpha"));
+    rig.documentMenu()->hide();
+    rig.settle();
+    QCOMPARE(rig.style(QStringLiteral("words")), QStringLiteral("color:green"));
+}
+
+void TestNavMenus::staleContextEventLeavesTheEngineMenu()
+{
+    MenuRig rig;
+    DocumentWindow &w = *rig.window(0);
+    QVERIFY(!rig.rightClick(QStringLiteral("words"), QStringLiteral("beta")));
+    rig.documentMenu()->hide();
+    // Another right click whose page event has not arrived (a spot the page does not report):
+    // the earlier word must not decide this menu.
+    (void)rig.nav.mouseButtonPressed(w,
+                                     {Qt::RightButton, Qt::RightButton, Qt::NoModifier, {}, false});
+    QVERIFY(rig.nav.OnContextMenu(w, ContextMenuInfo()));
+    QVERIFY(!MenuRig::popup());
+    // Without the page's report a selection still gets the program's menu.
+    (void)rig.nav.mouseButtonPressed(w,
+                                     {Qt::RightButton, Qt::RightButton, Qt::NoModifier, {}, false});
+    ContextMenuInfo info;
+    info.selectedText = QStringLiteral("gamma");
+    QVERIFY(!rig.nav.OnContextMenu(w, info));
+    QCOMPARE(MenuRig::popup(), rig.documentMenu());
+    QCOMPARE(rig.nav.gsSelectedText, QStringLiteral("gamma"));
+}
+
+void TestNavMenus::selectionCommandsOnASelection()
+{
+    MenuRig rig;
+    FakeBrowserControl *c = rig.control(0);
+    // A selection wins over the word under the pointer.
+    QVERIFY(!rig.rightClick(QStringLiteral("words"), QStringLiteral("beta"),
+                            QStringLiteral("example.org/news")));
+    QCOMPARE(rig.nav.gsSelectedText, QStringLiteral("example.org/news"));
+    QVERIFY(rig.item(QStringLiteral("mnuPopSelection(1)"))->isEnabled());
+    rig.documentMenu()->hide();
+
+    // Copy with a selection is the document's own copy.
+    rig.item(QStringLiteral("mnuPopSelection(0)"))->trigger();
+    QCOMPARE(c->commands().last().first, BrowserCommand::Copy);
+
+    // Open URL loads the selected address; Google Search sends it as a query.
+    rig.item(QStringLiteral("mnuPopSelection(4)"))->trigger();
+    rig.item(QStringLiteral("mnuPopSelection(7)"))->trigger();
+    rig.settle();
+    QCOMPARE(
+        rig.loadedAddresses(),
+        (QStringList{QStringLiteral("http://example.org/news"),
+                     QStringLiteral("https://search.test/custom?q=example.org%2Fnews&sa=Search")}));
+
+    // A selected script or command is not an address to open.
+    for (const char *bad : {"javascript:alert(document.cookie)", "skl:del1"}) {
+        QVERIFY(!rig.rightClick(QStringLiteral("words"), QString(), QString::fromLatin1(bad)));
+        rig.documentMenu()->hide();
+        rig.item(QStringLiteral("mnuPopSelection(4)"))->trigger();
+    }
+    rig.settle();
+    QCOMPARE(rig.loadedAddresses().size(), 2);
+
+    // The menu bar's Selection menu works on the page's selection, not an old word.
+    c->setSelectedText(QStringLiteral("delta"));
+    rig.frame.mnuTools_Click();
+    QCOMPARE(rig.nav.gsSelectedText, QStringLiteral("delta"));
+}
+
+void TestNavMenus::formFieldMenu()
+{
+    MenuRig rig;
+    FakeBrowserControl *c = rig.control(0);
+
+    // A text input: the program's form-field menu; Edit is off until the form-data editor
+    // exists, Paste follows the document's paste state.
+    c->setCommandEnabled(BrowserCommand::Paste, false);
+    QVERIFY(!c->contextClick(QStringLiteral("q")));
+    QCOMPARE(MenuRig::popup(), rig.fieldMenu());
+    QVERIFY(!rig.item(QStringLiteral("mnuPopFD(0)"))->isEnabled());
+    QVERIFY(!rig.item(QStringLiteral("mnuPopFD(1)"))->isEnabled());
+    rig.fieldMenu()->hide();
+
+    c->setCommandEnabled(BrowserCommand::Paste, true);
+    QVERIFY(!c->contextClick(QStringLiteral("t")));
+    QVERIFY(rig.item(QStringLiteral("mnuPopFD(1)"))->isEnabled());
+    rig.fieldMenu()->hide();
+    rig.item(QStringLiteral("mnuPopFD(1)"))->trigger();
+    QCOMPARE(c->commands().last().first, BrowserCommand::Paste);
+    QCOMPARE(rig.nav.gsFormDataCommand, QStringLiteral("sklPaste"));
+
+    // With the editor there, Edit opens it for the window whose field was clicked.
+    QList<int> edited;
+    rig.nav.hooks.formDataEditor = [&](DocumentWindow &w) { edited << w.miTag; };
+    QVERIFY(!c->contextClick(QStringLiteral("q")));
+    QVERIFY(rig.item(QStringLiteral("mnuPopFD(0)"))->isEnabled());
+    rig.fieldMenu()->hide();
+    rig.item(QStringLiteral("mnuPopFD(0)"))->trigger();
+    QCOMPARE(edited, QList<int>{0});
+    QCOMPARE(rig.nav.gsFormDataCommand, QStringLiteral("sklEdit"));
+
+    // A snippet is typed into the field.
+    rig.nav.FormFieldCommand(QStringLiteral("Kind regards"));
+    const auto typed = c->fakeDocument().writesOf(QStringLiteral("execCommand"));
+    QVERIFY(!typed.isEmpty());
+    QCOMPARE(typed.last().name, QStringLiteral("insertText"));
+    QCOMPARE(typed.last().value, QStringLiteral("Kind regards"));
+
+    // The window went away meanwhile: the choice does nothing.
+    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/other.html"));
+    rig.settle();
+    QVERIFY(!c->contextClick(QStringLiteral("q")));
+    rig.fieldMenu()->hide();
+    rig.window(0)->zClose();
+    rig.settle();
+    QVERIFY(!rig.window(0));
+    const int commands = int(c->commands().size());
+    rig.item(QStringLiteral("mnuPopFD(1)"))->trigger();
+    QCOMPARE(int(c->commands().size()), commands);
+}
+
+void TestNavMenus::engineMenuWhereTheProgramHasNone()
+{
+    MenuRig rig;
+    // An image, a spot without a word, another input type, editable text, a modifier held.
+    QVERIFY(rig.rightClick(QStringLiteral("pic"), QString()));
+    QVERIFY(rig.rightClick(QStringLiteral("words"), QString()));
+    QVERIFY(rig.rightClick(QStringLiteral("mail"), QString()));
+    QVERIFY(rig.rightClick(QStringLiteral("ed"), QStringLiteral("edit")));
+    QVERIFY(rig.control(0)->contextClick(QStringLiteral("q"), -1, Qt::ShiftModifier));
+    QVERIFY(!MenuRig::popup());
+    // The menu shown through the double's own click on a plain element without a word.
+    QVERIFY(rig.control(0)->contextClick(QStringLiteral("words")));
+    QVERIFY(!MenuRig::popup());
+}
+
+QTEST_MAIN(TestNavMenus)
+#include "test_nav_menus.moc"
