@@ -1,10 +1,12 @@
 #include "../reader/EngineRig.h"
 
+#include "frame/MDIForm1.h"
 #include "platform/PageWriter.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMenu>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -455,6 +457,51 @@ private Q_SLOTS:
         // The page stays, and no window was made for it.
         QCOMPARE(rig.path(0), QStringLiteral("/dl.htm"));
         QCOMPARE(rig.slots(), 1);
+    }
+
+    void programMenusInsteadOfTheEngines()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        rig.ctx.reader = &rig.reader;
+        MDIForm1 frame(rig.ctx);
+        frame.connectReader();
+        QMenu *documentMenu = frame.subMenu(QStringLiteral("mnuTools_Selection"));
+        QMenu *fieldMenu = frame.subMenu(QStringLiteral("mnuFormData"));
+        m_http.addHtml(
+            QStringLiteral("/menus.htm"), QStringLiteral("M"),
+            QStringLiteral("<p><span id=w style='font-size:40px;color:green'>alphabet</span></p>"
+                           "<p><input id=f value=''></p>"
+                           "<p><img id=pic width=120 height=120 src='data:image/gif;base64,"
+                           "R0lGODlhAQABAIAAAAAAAP///ywAAAAAAQABAAACAUwAOw=='></p>"));
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/menus.htm"))));
+        WebEngineControl &c = rig.control(0);
+        const auto popup = [] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); };
+        const auto style = [&] {
+            return script(c, QStringLiteral("document.getElementById('w').getAttribute('style')"));
+        };
+
+        // A word: the program's document menu with the word stored, the word marked meanwhile.
+        QVERIFY(clickElement(c, QStringLiteral("w"), Qt::RightButton));
+        QVERIFY(rig.wait([&] { return popup() != nullptr; }));
+        QCOMPARE(popup(), documentMenu);
+        QCOMPARE(rig.nav.gsSelectedText, QStringLiteral("alphabet"));
+        QVERIFY(rig.wait([&] { return style().contains(QLatin1String("900")); }));
+        documentMenu->hide();
+        QVERIFY(rig.wait([&] { return !style().contains(QLatin1String("900")); }));
+        QVERIFY(style().contains(QLatin1String("green")));
+
+        // A text field: the form-field menu.
+        QVERIFY(clickElement(c, QStringLiteral("f"), Qt::RightButton));
+        QVERIFY(rig.wait([&] { return popup() != nullptr; }));
+        QCOMPARE(popup(), fieldMenu);
+        fieldMenu->hide();
+
+        // An image: the engine's own menu.
+        QVERIFY(clickElement(c, QStringLiteral("pic"), Qt::RightButton));
+        QVERIFY(rig.wait([&] { return popup() != nullptr; }));
+        QVERIFY(popup() != documentMenu && popup() != fieldMenu);
+        popup()->close();
     }
 
     void frameSetLinks()
