@@ -250,13 +250,26 @@
             if (!d || armedFrameDocuments.has(d))
                 continue;
             armedFrameDocuments.add(d);
-            for (const type of Object.keys(TYPES))
-                d.addEventListener(type, onEvent, { capture: true, passive: false });
-            d.addEventListener('submit', onSubmit, true);
-            // A frame's own frames announce their documents here.
-            d.addEventListener('load', onFrameLoad, true);
-            armFrames(d);
+            armFrameDocument(d);
+            // document.open() in the frame drops the listeners: put them back.
+            let root = d.documentElement;
+            new MutationObserver(() => {
+                if (d.documentElement !== root) {
+                    root = d.documentElement;
+                    armFrameDocument(d);
+                }
+            }).observe(d, { childList: true });
         }
+    }
+
+    // Adding a listener that is already there changes nothing, so this may run again.
+    function armFrameDocument(d) {
+        for (const type of Object.keys(TYPES))
+            d.addEventListener(type, onEvent, { capture: true, passive: false });
+        d.addEventListener('submit', onSubmit, true);
+        // A frame's own frames announce their documents here.
+        d.addEventListener('load', onFrameLoad, true);
+        armFrames(d);
     }
 
     function onFrameLoad(e) {
@@ -631,7 +644,11 @@
     }
 
     arm();
-    document.addEventListener('DOMContentLoaded', () => { watchTitle(); armFrames(document); runQueue(); });
+    document.addEventListener('DOMContentLoaded', () => {
+        watchTitle();
+        armFrames(document);
+        runQueue();
+    });
     window.addEventListener('load', () => { watchTitle(); armFrames(document); pushSnapshot(); });
     connect();
 })();

@@ -371,6 +371,20 @@ private Q_SLOTS:
         QVERIFY(inB);
         QCOMPARE(inB->frameIndex, 0);
         QVERIFY(inB->defaultPrevented);
+
+        // A frame that rewrites itself keeps reporting.
+        runScript(*control,
+                  QStringLiteral("var d = document.querySelector('iframe').contentDocument;"
+                                 "d.open(); d.write('<div id=written style=\"height:40px\">w"
+                                 "</div>'); d.close(); 1"),
+                  QWebEngineScript::MainWorld);
+        QVERIFY(waitFor(
+            [&] { return elementRect(*control, QStringLiteral("written"), 0).has_value(); }));
+        QVERIFY(
+            clickElement(*control, QStringLiteral("written"), Qt::LeftButton, Qt::NoModifier, 0));
+        auto written = clicked(QStringLiteral("written"));
+        QVERIFY(written);
+        QCOMPARE(written->frameIndex, 0);
         QCOMPARE(control->locationUrl(), m_http->url(QStringLiteral("/frames.htm")));
     }
 
