@@ -527,8 +527,10 @@ void Navigator::Doc_onclick(DocumentWindow &w, const DomEvent &event)
             doc->setStyle(ElementRef(related + QStringLiteral("HD")), QStringLiteral("display"),
                           QStringLiteral("block"));
     }
+    // A click in a frame has given that frame the focus; taking it to the top would stop
+    // its keys.
     if ((src.tagName == QLatin1String("BODY") || !src.linkHref.isEmpty()) && w.bActiveForm &&
-        !m_reader.ctx.gbTextEntry)
+        !m_reader.ctx.gbTextEntry && event.frameIndex < 0)
         w.LargestFrame_SetFocus();
     flags(w).mbLinkClicked = true;
 }
@@ -583,7 +585,13 @@ void Navigator::Doc_onkeydown(DocumentWindow &w, const DomEvent &event)
         return;
     KeyState state;
     state.textEntry = m_reader.ctx.gbTextEntry;
-    switch (pageKeyCommand(event.keyCode, event.modifiers, state)) {
+    const KeyCommand cmd = pageKeyCommand(event.keyCode, event.modifiers, state);
+    if (event.frameIndex >= 0) {
+        // A frame's key: the frame has the focus, so Space pages it already; the page keys
+        // would move the top document, which is not the one being read.
+        return;
+    }
+    switch (cmd) {
     case KeyCommand::FocusDocument:
         w.zSetFocus();
         break;
@@ -600,26 +608,50 @@ void Navigator::Doc_onkeydown(DocumentWindow &w, const DomEvent &event)
 
 void Navigator::Doc_onmousedown(DocumentWindow &w, const DomEvent &event)
 {
-    if (event.button == 1 && (event.modifiers & Qt::ControlModifier)) {
-        if (Document *doc = w.DocumentObject())
+    if (event.button != 1 || !(event.modifiers & Qt::ControlModifier))
+        return;
+    if (Document *doc = w.DocumentObject()) {
+        // A frameset's zoom is the view's (the wheel zoomed it there).
+        if (doc->snapshot().isFrameset && w.brwWebBrowser)
+            w.brwWebBrowser->setZoomFactor(1.0);
+        else
             doc->setBodyZoom(QString());
-        flags(w).zoomSet = QString();
-        miZoom = 100;
     }
+    flags(w).zoomSet = QString();
+    miZoom = 100;
+}
+
+void Navigator::focusFrame(DocumentWindow &w, int frameIndex)
+{
+    if (!w.brwWebBrowser || frameIndex < 0)
+        return;
+    w.brwWebBrowser->setFocus();
+    Document *doc = &w.brwWebBrowser->document();
+    const quint64 generation = doc->snapshot().generation;
+    // The top document's frame elements are in the order of window.frames; focusing one
+    // puts the keyboard into its document.
+    doc->querySelectorAll(QStringLiteral("frame, iframe"),
+                          [doc, frameIndex, generation](const QList<ElementSnapshot> &frames) {
+                              if (frameIndex < frames.size() &&
+                                  doc->snapshot().generation == generation)
+                                  doc->focus(frames.at(frameIndex).ref());
+                          });
 }
 
 void Navigator::Doc_onmouseover(DocumentWindow &w, const DomEvent &event)
 {
     if (event.source.tagName != QLatin1String("BODY") || m_reader.ctx.gbTextEntry || !w.bActiveForm)
         return;
-    w.zSetFocus();
+    if (event.frameIndex >= 0)
+        focusFrame(w, event.frameIndex);
+    else
+        w.zSetFocus();
 }
 
 void Navigator::Doc_oncontextmenu(DocumentWindow &w, const DomEvent &event)
 {
     m_lastContextElement = event.source;
     m_lastContextWord = event.word;
-    m_lastContextFrame = event.frameIndex;
     m_lastContextWindow = &w;
     m_lastContextPress = m_rightPresses;
 }
@@ -762,9 +794,9 @@ bool Navigator::OnContextMenu(DocumentWindow &w, const ContextMenuInfo &info)
         if (!hooks.documentMenu)
             return true;
         gsSelectedText = !info.selectedText.trimmed().isEmpty() ? info.selectedText : word;
-        // Frames' elements are out of the top document's reach: only the top's is marked.
+        // Handles reach into the frames too: a frame's element is marked like the top's.
         Document *doc = w.DocumentObject();
-        if (doc && element.handle && m_lastContextFrame < 0) {
+        if (doc && element.handle) {
             contextMenuClosed(); // a mark left by an earlier menu
             SetActiveStyle(*doc, element);
             m_activeStyleWindow = &w;

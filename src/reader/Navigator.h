@@ -156,6 +156,8 @@ private:
                     Qt::KeyboardModifiers modifiers);
     void registerOwnCommands();
     void scrollPage(DocumentWindow &w, int direction);
+    // Gives the keyboard to frame frameIndex of the window's document (cFrame's zSetFocus).
+    void focusFrame(DocumentWindow &w, int frameIndex);
     bool textEntryElement(const ElementSnapshot &e) const;
 
     Reader &m_reader;
@@ -172,7 +174,6 @@ private:
     // one from an earlier click would put the menu on the wrong element.
     ElementSnapshot m_lastContextElement;
     QString m_lastContextWord;
-    int m_lastContextFrame = -1;
     const DocumentWindow *m_lastContextWindow = nullptr;
     quint64 m_rightPresses = 0;
     quint64 m_lastContextPress = ~quint64(0);

@@ -1,0 +1,150 @@
+#include "NavRig.h"
+
+#include <QtTest>
+
+// The documents inside a window's frames answer like the window's own: focus goes to the frame
+// the user works in, never back to the frameset; zoom and the context menu reach them.
+class TestNavFrames : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void hoverFocusesTheFrameNotTheTop();
+    void clicksAndKeysInAFrameKeepItsFocus();
+    void ctrlMiddleResetsAFramesetsZoom();
+    void contextMenuMarksTheFramesElement();
+};
+
+namespace {
+
+const QString kFrames = QStringLiteral("http://site.test/frames.html");
+
+struct FramesRig : NavRig
+{
+    FramesRig()
+    {
+        platform.web.servePage(QStringLiteral("http://site.test/left.html"),
+                               QStringLiteral("<body id=lb><p id=lp>left words</p>"
+                                              "<a id=ll href='/a.html'>a</a></body>"));
+        platform.web.servePage(QStringLiteral("http://site.test/right.html"),
+                               QStringLiteral("<body id=rb style='color:blue'><p id=rp>right "
+                                              "side text</p></body>"));
+        show(kFrames, QStringLiteral("<frameset cols='30%,70%'><frame src='/left.html'>"
+                                     "<frame src='/right.html'></frameset>"));
+        settle();
+    }
+
+    FakeBrowserControl *c() const { return control(0); }
+    // The handle of frame element i of the top document, as a write names it.
+    QString frameTarget(int i) const
+    {
+        const QList<DomNode *> frames =
+            c()->dom().document()->querySelectorAll(QStringLiteral("frame"));
+        return i < frames.size() ? QStringLiteral("#%1").arg(frames.at(i)->serial()) : QString();
+    }
+    QStringList focusTargets() const
+    {
+        QStringList out;
+        for (const auto &w : c()->fakeDocument().writesOf(QStringLiteral("focus")))
+            out << w.target;
+        return out;
+    }
+};
+
+} // namespace
+
+void TestNavFrames::hoverFocusesTheFrameNotTheTop()
+{
+    FramesRig rig;
+    QCOMPARE(rig.c()->fakeDocument().frameCount(), 2);
+    const int before = int(rig.focusTargets().size());
+    rig.c()->hover(QStringLiteral("rb"), 1);
+    rig.settle();
+    QCOMPARE(rig.focusTargets().mid(before), QStringList{rig.frameTarget(1)});
+    rig.c()->hover(QStringLiteral("lb"), 0);
+    rig.settle();
+    QCOMPARE(rig.focusTargets().mid(before), (QStringList{rig.frameTarget(1), rig.frameTarget(0)}));
+
+    // Not while a field has the keyboard, nor for a window in the background.
+    rig.ctx.gbTextEntry = true;
+    rig.c()->hover(QStringLiteral("rb"), 1);
+    rig.settle();
+    QCOMPARE(int(rig.focusTargets().size()), before + 2);
+}
+
+void TestNavFrames::clicksAndKeysInAFrameKeepItsFocus()
+{
+    FramesRig rig;
+    const int focusWrites = int(rig.focusTargets().size());
+    const int scrolls = int(rig.c()->fakeDocument().writesOf(QStringLiteral("scrollTo")).size());
+
+    // A click on the frame's body: the frame keeps the focus the click gave it.
+    QVERIFY(rig.c()->click(QStringLiteral("lb"), Qt::LeftButton, Qt::NoModifier, 0));
+    rig.settle();
+    QVERIFY(rig.nav.linkClicked(*rig.window(0)));
+    QCOMPARE(int(rig.focusTargets().size()), focusWrites);
+    // Space and the page keys typed in the frame move neither the focus nor the frameset.
+    rig.c()->focusElement(QStringLiteral("ll"), 0);
+    rig.settle();
+    QCOMPARE(rig.c()->fakeDocument().activeFrame(), 0);
+    rig.c()->pressKey(Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    rig.c()->pressKey(Qt::Key_C, Qt::NoModifier, QStringLiteral("c"));
+    rig.settle();
+    QCOMPARE(int(rig.focusTargets().size()), focusWrites);
+    QCOMPARE(int(rig.c()->fakeDocument().writesOf(QStringLiteral("scrollTo")).size()), scrolls);
+
+    // The same click on a plain page's body does take the focus to its document.
+    rig.show(QStringLiteral("http://site.test/plain.html"),
+             QStringLiteral("<body id=b>text</body>"));
+    const int plainBefore = int(rig.focusTargets().size());
+    QVERIFY(rig.c()->click(QStringLiteral("b")));
+    rig.settle();
+    QVERIFY(rig.focusTargets().size() > plainBefore);
+    QCOMPARE(rig.focusTargets().last(), QString());
+}
+
+void TestNavFrames::ctrlMiddleResetsAFramesetsZoom()
+{
+    FramesRig rig;
+    rig.c()->wheel(QStringLiteral("rp"), 120, Qt::ControlModifier, Qt::NoButton, 1);
+    rig.c()->wheel(QStringLiteral("rp"), 120, Qt::ControlModifier, Qt::NoButton, 1);
+    QCOMPARE(rig.c()->zoomFactor(), 1.10);
+    rig.c()->mousePress(QStringLiteral("rp"), Qt::MiddleButton, Qt::MiddleButton,
+                        Qt::ControlModifier, 1);
+    rig.settle();
+    QCOMPARE(rig.c()->zoomFactor(), 1.0);
+    QCOMPARE(rig.nav.miZoom, 100);
+    // And Ctrl+wheel starts from there again.
+    rig.c()->wheel(QStringLiteral("rp"), -120, Qt::ControlModifier, Qt::NoButton, 1);
+    QCOMPARE(rig.c()->zoomFactor(), 0.95);
+}
+
+void TestNavFrames::contextMenuMarksTheFramesElement()
+{
+    FramesRig rig;
+    DocumentWindow &w = *rig.window(0);
+    QString shown;
+    rig.nav.hooks.documentMenu = [&](DocumentWindow &, const QString &text, const QPoint &) {
+        shown = text;
+    };
+    DomNode *p = rig.c()->fakeDocument().element(QStringLiteral("rp"), 1);
+    QVERIFY(p);
+    (void)rig.nav.mouseButtonPressed(w,
+                                     {Qt::RightButton, Qt::RightButton, Qt::NoModifier, {}, false});
+    DomEvent event;
+    event.type = DomEventType::ContextMenu;
+    event.source = rig.c()->fakeDocument().elementSnapshot(p, 1);
+    event.frameIndex = 1;
+    event.word = QStringLiteral("side");
+    rig.nav.domEvent(w, event);
+    QVERIFY(!rig.nav.OnContextMenu(w, ContextMenuInfo()));
+    QCOMPARE(shown, QStringLiteral("side"));
+    rig.settle();
+    QVERIFY(p->attribute("style").contains(QLatin1String("red")));
+    rig.nav.contextMenuClosed();
+    rig.settle();
+    QCOMPARE(p->attribute("style"), QString());
+}
+
+QTEST_MAIN(TestNavFrames)
+#include "test_nav_frames.moc"
