@@ -108,6 +108,31 @@ private Q_SLOTS:
         QCOMPARE(plain->userAgent(), kAgent);
     }
 
+    // The profile takes the first agent while another control of it is loading: the engine
+    // restarts that load under the new agent, and it still completes once, on its bridge.
+    void theFirstAgentArrivesDuringALoad()
+    {
+        auto platform = createPlatform();
+        m_http->addSlow(QStringLiteral("/slow.htm"),
+                        HttpFixture::html(QStringLiteral("Slow"), QStringLiteral("<p>slow")), 400);
+        auto loading = createShownControl(*platform);
+        EventLog log(*loading);
+        const QUrl url = m_http->url(QStringLiteral("/slow.htm"));
+        QVERIFY(loading->navigate(url));
+        QVERIFY(waitFor([&] { return m_http->inFlight() > 0; }));
+        auto other = createShownControl(*platform);
+        other->setUserAgent(kOtherAgent);
+        QVERIFY(waitFor([&] { return log.has(QStringLiteral("complete ") + url.toString()); }));
+        QTest::qWait(300); // a second end would come now
+        QCOMPARE(log.count(QStringLiteral("complete ") + url.toString()), 1);
+        QCOMPARE(loading->bridgeFallbackCount(), 0);
+        QCOMPARE(pageAgent(*loading), kOtherAgent);
+        QCOMPARE(log.navigations.size(), 1);
+        other.reset();
+        loading.reset();
+        platform.reset();
+    }
+
     // The engine's error page greets like any document, before or after the failure is known;
     // either way the load ends, with no fallback, and the next page is the bridge's again.
     void aFailedLoadEndsOnItsOwnBridge()
