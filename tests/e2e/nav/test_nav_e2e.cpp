@@ -504,6 +504,48 @@ private Q_SLOTS:
         popup()->close();
     }
 
+    void focusFollowsTheMouseIntoFrames()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        for (const char *side : {"fl", "fr"})
+            m_http.addPage(QStringLiteral("/%1.htm").arg(QString::fromLatin1(side)),
+                           QStringLiteral("<html style='height:100%%'><head><title>%1</title>"
+                                          "</head><body id=%1 style='height:100%%;margin:0'>"
+                                          "<p>short</p></body></html>")
+                               .arg(QString::fromLatin1(side))
+                               .toUtf8());
+        m_http.addPage(QStringLiteral("/fs.htm"),
+                       "<html><head><title>FS</title></head><frameset cols='50%,50%'>"
+                       "<frame src='/fl.htm'><frame src='/fr.htm'></frameset></html>");
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/fs.htm")), false));
+        WebEngineControl &c = rig.control(0);
+        QVERIFY(rig.wait([&] { return rig.window(0)->intFrames == 2; }));
+        const auto focusedFrame = [&] {
+            return script(c, QStringLiteral("String(Array.prototype.indexOf.call("
+                                            "document.querySelectorAll('frame'),"
+                                            " document.activeElement))"));
+        };
+        // The pointer over a frame's body gives that frame the keyboard, not the frameset.
+        for (const auto &[id, index] : {std::pair{"fr", "1"}, std::pair{"fl", "0"}}) {
+            const int frame = QString::fromLatin1(index).toInt();
+            std::optional<QRect> rect;
+            QVERIFY(rig.wait([&] {
+                rect = elementRect(c, QString::fromLatin1(id), frame);
+                return rect && rect->height() > 100;
+            }));
+            QVERIFY(waitForFrames(c));
+            bool focused = false;
+            for (int attempt = 0; attempt < 10 && !focused; ++attempt) {
+                QWidget *input = inputWidget(c);
+                QTest::mouseMove(input, rect->center() + QPoint(attempt, 40));
+                focused =
+                    QTest::qWaitFor([&] { return focusedFrame() == QLatin1String(index); }, 1000);
+            }
+            QVERIFY2(focused, id);
+        }
+    }
+
     void frameSetLinks()
     {
         TempProfile profile;
