@@ -521,6 +521,7 @@ void MDIForm1::mnuTools_Click()
     const bool selection =
         f && f->brwWebBrowser && f->brwWebBrowser->queryCommandEnabled(BrowserCommand::Copy);
     menuItem(QStringLiteral("mnuTools_Selection"))->setEnabled(selection);
+    setCommandEnabled(QStringLiteral("mnuPopSelection(1)"), selection);
     // From the menu bar the Selection commands work on the page's selection.
     if (m_ctx.reader) {
         BrowserControl *c = readingControl();

@@ -756,6 +756,7 @@ bool Navigator::OnContextMenu(DocumentWindow &w, const ContextMenuInfo &info)
     const bool fresh = m_lastContextWindow == &w && m_lastContextPress == m_rightPresses;
     const ElementSnapshot element = fresh ? m_lastContextElement : ElementSnapshot();
     const QString word = fresh ? m_lastContextWord.trimmed() : QString();
+    m_lastContextPress = ~quint64(0); // one report answers one menu
     if (fresh) {
         in.tagName = element.tagName;
         in.inputType = element.type;
