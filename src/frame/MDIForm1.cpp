@@ -839,11 +839,18 @@ void MDIForm1::connectReader()
     if (!m_ctx.reader)
         return;
     Navigator &nav = m_ctx.reader->nav;
-    nav.hooks.documentMenu = [this](DocumentWindow &w, const QString &, const QPoint &pos) {
-        showDocumentMenu(w, pos);
+    // The reader may outlive the frame (shutdown, tests): a gone frame shows no menu.
+    const QPointer<MDIForm1> self(this);
+    nav.hooks.documentMenu = [self, n = &nav](DocumentWindow &w, const QString &,
+                                              const QPoint &pos) {
+        if (self)
+            self->showDocumentMenu(w, pos);
+        else
+            n->contextMenuClosed();
     };
-    nav.hooks.formFieldMenu = [this](DocumentWindow &w, const QPoint &pos) {
-        showFormFieldMenu(w, pos);
+    nav.hooks.formFieldMenu = [self](DocumentWindow &w, const QPoint &pos) {
+        if (self)
+            self->showFormFieldMenu(w, pos);
     };
     m_ctx.reader->nav.hooks.frameCommand = [this](KeyCommand command, DocumentWindow &) {
         switch (command) {
