@@ -224,6 +224,7 @@ modMain::Outcome modMain::Main()
     const bool pastSession = QFileInfo::exists(m_stores->gsPastSessionFile);
     m_frame->setCommandEnabled(QStringLiteral("mnuOL_LastSession(0)"), pastSession);
     m_frame->setCommandEnabled(QStringLiteral("mnuOL_LastSession(1)"), pastSession);
+    m_frame->setCommandEnabled(QStringLiteral("mnuOL_LastSession(2)"), pastSession);
     m_frame->setCommandEnabled(QStringLiteral("mnuView_History"), ctx.gbOptBit4);
     m_frame->show();
 

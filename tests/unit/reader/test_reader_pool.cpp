@@ -400,6 +400,41 @@ private Q_SLOTS:
         QVERIFY(!rig.host.pressedButtons.value(QStringLiteral("FS")));
     }
 
+    // The control's smaller events on the active window and in the background.
+    void windowEvents()
+    {
+        ReaderRig rig;
+        DocumentWindow *w = rig.window(0);
+        FakeBrowserControl *c = rig.control(0);
+        c->emitProgress(50, 200);
+        QCOMPARE(rig.host.status.value(3), QStringLiteral("Progress = 25%"));
+        c->emitProgress(5, 0);     // no maximum: nothing
+        c->emitProgress(300, 200); // beyond it: nothing
+        QCOMPARE(rig.host.status.value(3), QStringLiteral("Progress = 25%"));
+        c->emitStatusText(QStringLiteral("over a link"));
+        QCOMPARE(rig.host.status.value(1), QStringLiteral("over a link"));
+        c->scriptError(QStringLiteral("x is undefined"), 12,
+                       QUrl(QStringLiteral("http://s.test/a.js")));
+        QCOMPARE(rig.host.status.value(3),
+                 QStringLiteral("Script Error: x is undefined Line #: 12 URL=http://s.test/a.js"));
+
+        // A failed download in the background still completes and frees its download.
+        rig.platform.web.serve(ReaderRig::page(1),
+                               FakeResponse::error(500, QStringLiteral("down")));
+        rig.reader.queue.LoadDocument(ReaderRig::page(1));
+        rig.settle();
+        QCOMPARE(rig.state(1), QStringLiteral("c"));
+        QCOMPARE(rig.ctx.giLoadingCount, 0);
+        QCOMPARE(rig.reader.report.gcolNavErrors.size(), 1);
+        // Background windows leave the status bar alone.
+        rig.control(1)->emitStatusText(QStringLiteral("background"));
+        QCOMPARE(rig.host.status.value(1), QStringLiteral("over a link"));
+        // With two windows open a script may close one.
+        QVERIFY(!rig.control(1)->scriptClose());
+        QVERIFY(!rig.window(1));
+        QVERIFY(w->bActiveForm);
+    }
+
     // Read windows that are not kept sleep after a while; they wake when used again.
     void readWindowsSleep()
     {
