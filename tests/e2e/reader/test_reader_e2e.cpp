@@ -4,6 +4,8 @@
 
 #include <QProcess>
 #include <QTest>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
 
 #include <algorithm>
 #include <cstdio>
@@ -74,7 +76,13 @@ class TestReaderE2E : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { m_platform = createPlatform(); }
+    void initTestCase()
+    {
+        m_platform = createPlatform();
+        // The limit is on documents; the engine's own icon requests would blur the count.
+        m_platform->profile()->settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage,
+                                                        false);
+    }
     void cleanupTestCase() { m_platform.reset(); }
 
     // Twenty links from a slow server: four requests at a time, the rest queued, every one
@@ -282,6 +290,24 @@ private Q_SLOTS:
         QVERIFY(errors.contains(refused));
         QVERIFY(errors.contains("Cannot connect to the Internet server."));
         pool.mnuNav_WinManSub_Click(2); // stop the slow ones
+    }
+
+    // A raw feed at an address without a feed extension leaves its window for the viewer.
+    void rawFeedGoesToTheViewer()
+    {
+        HttpFixture http;
+        http.addPage(QStringLiteral("/latest"),
+                     "<?xml version='1.0'?><rss version='2.0'><channel><title>News</title>"
+                     "<item><title>One</title></item></channel></rss>",
+                     "text/xml");
+        TempProfile profile;
+        EngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        const QString url = http.url(QStringLiteral("/latest")).toString();
+        (void)rig.reader.queue.LoadDocument(url);
+        QVERIFY(waitFor([&] { return !rig.host.feeds.isEmpty(); }));
+        QCOMPARE(rig.host.feeds, QStringList{url});
+        QVERIFY(!rig.window(1));
+        QCOMPARE(rig.records(), QStringList());
     }
 
     // A run killed while documents load and wait: the next start loads every unread page, in
