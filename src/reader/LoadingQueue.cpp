@@ -228,11 +228,14 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
         ++ctx.giLoadingCount;
     }
     pool.setOrder(slot, order);
-    // The window being read keeps "a": only windows in the background are loading for later.
-    if (!isCurrent)
+    // The window being read stays "a": only windows in the background load for later, and
+    // Next Window must never pick the window the user is in.
+    if (!isCurrent) {
         pool.setState(slot, QStringLiteral("b"));
-    else
+    } else {
+        pool.setState(slot, QStringLiteral("a"));
         request.where = LoadWhere::Here;
+    }
 
     w->mdCurrentSessionBookmark = record;
     if (record != 0) {
