@@ -166,6 +166,9 @@ void BM_QueueDrain60Reused(benchmark::State &state)
     }
     state.counters["ideal_ms"] = double(kPages) / kMaxDownloads * kDelayMs;
     state.counters["windows"] = rig.reader.pool.slotCount();
+    // What keeping the session file current costs, per round of 60 pages.
+    state.counters["session_saves"] = double(rig.reader.log.saves()) / (round);
+    state.counters["session_save_ms"] = rig.reader.log.saveMs() / (round);
 }
 BENCHMARK(BM_QueueDrain60Reused)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

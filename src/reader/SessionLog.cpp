@@ -4,6 +4,7 @@
 #include "store/Stores.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -112,7 +113,11 @@ bool SessionLog::flush()
     Recordset rs = cursor(); // no filter: every record, so the file is the whole session
     if (!rs.State())
         return false;
-    if (!rs.Save()) {
+    QElapsedTimer clock;
+    clock.start();
+    const bool ok = rs.Save();
+    m_saveNs += clock.nsecsElapsed();
+    if (!ok) {
         m_ctx.errorLog.LogError(rs.lastError(), kContext);
         return false;
     }

@@ -45,6 +45,8 @@ public:
     // Writes now. False (and logged) when the write failed.
     [[nodiscard]] bool flush();
     int saves() const { return m_saves; }
+    // Time spent writing the file, in total.
+    double saveMs() const { return double(m_saveNs) / 1e6; }
 
 private:
     Q_INVOKABLE void saveNow();
@@ -52,6 +54,7 @@ private:
     AppContext &m_ctx;
     bool m_pending = false;
     int m_saves = 0;
+    qint64 m_saveNs = 0;
 };
 
 // Keeps the past session that is about to be replaced as "sklPastSession-<date>.skl" beside it
