@@ -27,6 +27,24 @@ QIcon colourIcon(const QString &colour, const QString &background)
 FrameReaderHost::FrameReaderHost(AppContext &ctx, MDIForm1 &frame) : m_ctx(ctx), m_frame(frame)
 {
     connect(&m_frame, &MDIForm1::documentWindowActivated, this, &FrameReaderHost::frameActivated);
+    // The window switching commands head the Window menu too (their keys stay on the
+    // Navigation menu's items).
+    QMenu *menu = m_frame.subMenu(QStringLiteral("mnuWindow"));
+    QAction *first = menu ? menu->actions().value(0) : nullptr;
+    for (const char *name : {"mnuNextDoc", "mnuPreviousDoc"}) {
+        QAction *command = m_frame.menuItem(QString::fromLatin1(name));
+        if (!menu || !command)
+            continue;
+        auto *item = new QAction(menu);
+        item->setObjectName(QString::fromLatin1(name) + QStringLiteral("_Window"));
+        QString caption = command->text();
+        if (caption.startsWith(QLatin1String("X  ")))
+            caption = caption.mid(3);
+        item->setText(caption + QLatin1Char('\t') +
+                      command->shortcut().toString(QKeySequence::NativeText));
+        connect(item, &QAction::triggered, command, &QAction::trigger);
+        menu->insertAction(first, item);
+    }
 }
 
 FrameReaderHost::~FrameReaderHost() = default;

@@ -83,7 +83,11 @@ private Q_SLOTS:
                  (QStringList{"mnuWindowList(0)", "mnuWindowList(1)", "mnuWindowList(2)"}));
         QVERIFY(rig.host->windowListItem(1)->text().contains(QStringLiteral("Doc")));
 
-        rig.form->menuItem(QStringLiteral("mnuNextDoc"))->trigger();
+        // Next Window from the Window menu.
+        QAction *next = rig.form->subMenu(QStringLiteral("mnuWindow"))
+                            ->findChild<QAction *>(QStringLiteral("mnuNextDoc_Window"));
+        QVERIFY(next);
+        next->trigger();
         QCOMPARE(rig.ctx.giCurrentWindow, 1);
         QCOMPARE(rig.front(), static_cast<QWidget *>(rig.window(1)));
         QCOMPARE(rig.form->StatusText(2), QStringLiteral("2 of 3"));
