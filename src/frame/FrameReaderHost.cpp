@@ -204,8 +204,10 @@ void FrameReaderHost::showWindowState(int slot, const WindowStyle &style)
     font.setStrikeOut(style.strikeThrough);
     item->setFont(font);
     item->setIcon(colourIcon(style.color, style.background));
-    item->setChecked(slot == m_ctx.giCurrentWindow);
     item->setText(listCaption(slot));
+    // Only the window being read carries the check mark.
+    for (auto it = m_listItems.cbegin(); it != m_listItems.cend(); ++it)
+        it.value()->setChecked(it.key() == m_ctx.giCurrentWindow);
 }
 
 void FrameReaderHost::setToolButton(const QString &key, bool enabled, bool pressed)

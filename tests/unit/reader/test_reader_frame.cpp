@@ -91,6 +91,8 @@ private Q_SLOTS:
         QCOMPARE(rig.ctx.giCurrentWindow, 1);
         QCOMPARE(rig.front(), static_cast<QWidget *>(rig.window(1)));
         QCOMPARE(rig.form->StatusText(2), QStringLiteral("2 of 3"));
+        QVERIFY(rig.host->windowListItem(1)->isChecked());
+        QVERIFY(!rig.host->windowListItem(0)->isChecked());
         QCOMPARE(rig.ctx.gsWindowState.value(0), QStringLiteral("p"));
 
         // Choosing a window from the list; the frame's own activation reaches the pool too.
