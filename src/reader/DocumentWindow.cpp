@@ -459,13 +459,19 @@ void DocumentWindow::CompleteDocument()
         m_reader.queue.startQueued();
 
     Document *doc = DocumentObject();
-    if (ctx.gsngPageZoom != 0 && doc)
-        doc->setBodyZoom(QString::number(double(ctx.gsngPageZoom) * 100.0) + QLatin1Char('%'));
     if (doc) {
         const DocumentSnapshot snap = doc->snapshot();
         intFrames = snap.frameElementCount;
         intIFrames = snap.iframeCount;
         miFrames = snap.frameCount;
+        // A frameset has no body to zoom: its frames zoom with the view, as the wheel zooms
+        // them. Any other document zooms its body, with the view at its own size again.
+        const bool zoomView = snap.isFrameset && ctx.gsngPageZoom != 0;
+        if (ctx.gsngPageZoom != 0 && !snap.isFrameset)
+            doc->setBodyZoom(QString::number(double(ctx.gsngPageZoom) * 100.0) + QLatin1Char('%'));
+        const double view = zoomView ? double(ctx.gsngPageZoom) : 1.0;
+        if (brwWebBrowser && !qFuzzyCompare(brwWebBrowser->zoomFactor(), view))
+            brwWebBrowser->setZoomFactor(view);
     }
     if (intFrames > 0)
         msStatusText = framesText(intFrames);

@@ -13,6 +13,7 @@ private Q_SLOTS:
     void clicksAndKeysInAFrameKeepItsFocus();
     void ctrlMiddleResetsAFramesetsZoom();
     void contextMenuMarksTheFramesElement();
+    void pageZoomReachesAFramesetsFrames();
 };
 
 namespace {
@@ -144,6 +145,30 @@ void TestNavFrames::contextMenuMarksTheFramesElement()
     rig.nav.contextMenuClosed();
     rig.settle();
     QCOMPARE(p->attribute("style"), QString());
+}
+
+void TestNavFrames::pageZoomReachesAFramesetsFrames()
+{
+    FramesRig rig;
+    // Wheel-zoomed frameset, then an ordinary page: the view is back at its own size.
+    rig.c()->wheel(QStringLiteral("rp"), 120, Qt::ControlModifier, Qt::NoButton, 1);
+    QCOMPARE(rig.c()->zoomFactor(), 1.05);
+    rig.show(QStringLiteral("http://site.test/plain.html"), QStringLiteral("<p>text</p>"));
+    QCOMPARE(rig.c()->zoomFactor(), 1.0);
+
+    // The page-zoom option: an ordinary page zooms its body, a frameset zooms the view so its
+    // frames grow too, and the next ordinary page is not zoomed twice.
+    rig.ctx.gsngPageZoom = 1.25f;
+    rig.show(QStringLiteral("http://site.test/plain2.html"), QStringLiteral("<p>text</p>"));
+    QCOMPARE(rig.c()->document().snapshot().bodyZoom, QStringLiteral("125%"));
+    QCOMPARE(rig.c()->zoomFactor(), 1.0);
+    rig.show(kFrames, QStringLiteral("<frameset cols='30%,70%'><frame src='/left.html'>"
+                                     "<frame src='/right.html'></frameset>"));
+    QCOMPARE(rig.c()->zoomFactor(), 1.25);
+    QCOMPARE(rig.c()->document().snapshot().bodyZoom, QString());
+    rig.show(QStringLiteral("http://site.test/plain3.html"), QStringLiteral("<p>text</p>"));
+    QCOMPARE(rig.c()->zoomFactor(), 1.0);
+    QCOMPARE(rig.c()->document().snapshot().bodyZoom, QStringLiteral("125%"));
 }
 
 QTEST_MAIN(TestNavFrames)
