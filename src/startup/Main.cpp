@@ -172,7 +172,9 @@ modMain::Outcome modMain::Main()
     m_stores = std::make_unique<Stores>(ctx.errorLog);
     ctx.stores = m_stores.get();
     m_currentSessionCreatedHere = true;
-    OpenAllStores(*m_stores, ctx.folders.data, ctx.folders.commonData);
+    // Empty stores get their files later: only the current session's must be there at once.
+    OpenAllStores(*m_stores, ctx.folders.data, ctx.folders.commonData,
+                  EmptyStoreFiles::AtFirstSave);
     m_file = std::make_unique<cFile>(
         [this](const QString &prompt) -> std::optional<QString> {
             return m_ctx.ui ? m_ctx.ui->inputBox(prompt, QStringLiteral("Skimline")) : std::nullopt;
@@ -241,8 +243,13 @@ modMain::Outcome modMain::Main()
             return Outcome::Declined;
         }
         ctx.glLCG = (ctx.glLCG & ~kAcceptedMask) | 1;
-        (void)m_registry->RegSaveAppValue(QStringLiteral("LCG"), ctx.glLCG, RegRoot::HKCU,
-                                          REG_DWORD);
+        // A user's acceptance is kept at once; an automated start's can wait (the exit saves
+        // the value too).
+        if (m_args.noFirstRun)
+            m_lcgPending = true;
+        else
+            (void)m_registry->RegSaveAppValue(QStringLiteral("LCG"), ctx.glLCG, RegRoot::HKCU,
+                                              REG_DWORD);
     }
     if (m_args.noFirstRun && firstRun) {
         ctx.glLCG |= kHasRunBefore;
@@ -265,9 +272,7 @@ modMain::Outcome modMain::Main()
     // 21
     createWindowZero(std::move(first));
 
-    // 22
-    (void)m_registry->RegSaveAppValue(QStringLiteral("PA"), ctx.gsAppPath + QLatin1Char('/'),
-                                      RegRoot::HKLM, REG_SZ);
+    // 22: with the other writes that need not precede the first page.
 
     // 23
     ctx.gbOffline = false;
@@ -345,6 +350,7 @@ modMain::Outcome modMain::Main()
 
     if (m_args.exitWhenIdle)
         connect(this, &modMain::idle, m_frame.get(), &QWidget::close, Qt::QueuedConnection);
+    QTimer::singleShot(kDeferredWritesMs, this, &modMain::writeDeferred);
     return Outcome::Running;
 }
 
@@ -504,6 +510,22 @@ void modMain::startVersionCheck()
         frame->mnuHelpAr_Click(3);
         (void)m_file->SetOption(QStringLiteral("CurrentVersion"), current);
     });
+}
+
+void modMain::writeDeferred()
+{
+    // The exit writes what it needs by itself.
+    if (m_ctx.gbExiting || !m_registry || !m_stores)
+        return;
+    const QString appPath = m_ctx.gsAppPath + QLatin1Char('/');
+    const RegResult pa =
+        m_registry->RegGetAppValue(QStringLiteral("PA"), RegRoot::HKLM, REG_SZ, QString());
+    if (!pa.ok() || pa.value.toString() != appPath)
+        (void)m_registry->RegSaveAppValue(QStringLiteral("PA"), appPath, RegRoot::HKLM, REG_SZ);
+    if (std::exchange(m_lcgPending, false))
+        (void)m_registry->RegSaveAppValue(QStringLiteral("LCG"), m_ctx.glLCG, RegRoot::HKCU,
+                                          REG_DWORD);
+    CreatePendingStoreFiles(*m_stores);
 }
 
 void modMain::checkIdle()

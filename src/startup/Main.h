@@ -68,6 +68,9 @@ public:
 
     Outcome Main();
 
+    // Delay after start of the writes that need not precede the first page.
+    static constexpr int kDeferredWritesMs = 2000;
+
     AppContext &context() { return m_ctx; }
     InstanceChannel *channel() const { return m_channel.get(); }
     const QStringList &completedDocuments() const { return m_completed; }
@@ -91,6 +94,9 @@ private:
     void fillSearchEngines();
     void startVersionCheck();
     void checkIdle();
+    // The start's writes that need not precede the first page: the registry's program path,
+    // an automated start's acceptance, the files of stores that opened empty.
+    void writeDeferred();
     void logMainError(const QString &description);
     void discardRun();
 
@@ -108,4 +114,5 @@ private:
     std::unique_ptr<MDIForm1> m_frame;
     QStringList m_completed;
     bool m_currentSessionCreatedHere = false;
+    bool m_lcgPending = false;
 };

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 
 QString inFolder(const QString &folder, const QString &name)
@@ -59,8 +61,9 @@ void applyIndexAndOrder(const Stores &s, Recordset &rs, const char *index, const
 }
 
 // The shared pattern: create the file when missing, then load it.
-Recordset openStandard(const Stores &s, const QString &path, const Schema &schema,
-                       const char *index, const char *order, const QString &context)
+Recordset openStandard(Stores &s, Recordset Stores::*member, const QString &path,
+                       const Schema &schema, const char *index, const char *order,
+                       const QString &context, EmptyStoreFiles emptyFiles)
 {
     StoreFile::removeStaleTemps(path);
     if (QFileInfo::exists(path)) {
@@ -70,12 +73,23 @@ Recordset openStandard(const Stores &s, const QString &path, const Schema &schem
         }
     }
     Recordset rs = Recordset::Create(schema, path);
-    if (!rs.Save()) {
+    if (emptyFiles == EmptyStoreFiles::AtFirstSave) {
+        s.pendingFiles.push_back(member);
+    } else if (!rs.Save()) {
         logError(s, rs.lastError(), context);
         return Recordset();
     }
     applyIndexAndOrder(s, rs, index, order, context);
     return rs;
+}
+
+QString pendingContext(Recordset Stores::*member)
+{
+    if (member == &Stores::rsFavorites)
+        return StoreLog::Favorites;
+    if (member == &Stores::rsOptions)
+        return StoreLog::Options;
+    return StoreLog::Notes; // the notes and the forms store share theirs
 }
 
 } // namespace
@@ -95,16 +109,34 @@ void BuildStorePaths(Stores &s, const QString &dataFolder, const QString &common
     s.gsSavedFilesPage = inFolder(dataFolder, QStringLiteral("SavedFiles.htm"));
 }
 
-void OpenAllStores(Stores &s, const QString &dataFolder, const QString &commonDataFolder)
+void OpenAllStores(Stores &s, const QString &dataFolder, const QString &commonDataFolder,
+                   EmptyStoreFiles emptyFiles)
 {
     BuildStorePaths(s, dataFolder, commonDataFolder);
     OpenSessionStores(s);
-    OpenFavoritesStore(s);
+    OpenFavoritesStore(s, emptyFiles);
     OpenSavedFilesStore(s);
-    OpenNotesStore(s);
-    OpenOptionsStore(s);
-    OpenFormsStore(s);
-    OpenSessionsStore(s);
+    OpenNotesStore(s, emptyFiles);
+    OpenOptionsStore(s, emptyFiles);
+    OpenFormsStore(s, emptyFiles);
+    OpenSessionsStore(s, emptyFiles);
+}
+
+void CreatePendingStoreFiles(Stores &s)
+{
+    const auto pending = std::exchange(s.pendingFiles, {});
+    for (Recordset Stores::*member : pending) {
+        Recordset &rs = s.*member;
+        if (!rs.State() || rs.path().isEmpty() || QFileInfo::exists(rs.path()))
+            continue;
+        // A clone keeps the caller's filter and position out of the save.
+        Recordset all = rs.Clone();
+        all.ClearFilter();
+        if (!all.Save(rs.path()))
+            logError(s, all.lastError(), pendingContext(member));
+    }
+    if (std::exchange(s.gbSessionsFilePending, false))
+        OpenSessionsStore(s, EmptyStoreFiles::CreateNow);
 }
 
 void OpenSessionStores(Stores &s)
@@ -143,7 +175,7 @@ void OpenSessionStores(Stores &s)
     s.rsCurrentSessionClone = s.rsCurrentSession.Clone();
 }
 
-void OpenFavoritesStore(Stores &s)
+void OpenFavoritesStore(Stores &s, EmptyStoreFiles emptyFiles)
 {
     const QString &context = StoreLog::Favorites;
     const QString &path = s.gsFavoritesFile;
@@ -186,7 +218,12 @@ void OpenFavoritesStore(Stores &s)
             s.favoritesImport(rs);
             rs.ClearFilter();
         }
-        if (!rs.Save()) {
+        // Imported or converted records are written at once; an empty store can wait.
+        const bool deferred =
+            !old && rs.RecordCount() == 0 && emptyFiles == EmptyStoreFiles::AtFirstSave;
+        if (deferred) {
+            s.pendingFiles.push_back(&Stores::rsFavorites);
+        } else if (!rs.Save()) {
             logError(s, rs.lastError(), context);
             s.rsFavorites = Recordset();
             return;
@@ -212,30 +249,35 @@ void OpenSavedFilesStore(Stores &s)
     s.rsSavedFiles = Recordset::Create(SavedFilesSchema(), s.gsSavedFilesFile);
 }
 
-void OpenNotesStore(Stores &s)
+void OpenNotesStore(Stores &s, EmptyStoreFiles emptyFiles)
 {
-    s.rsNotes = openStandard(s, s.gsNotesFile, NotesSchema(), StoreOrder::NotesIndex,
-                             StoreOrder::NotesOrder, StoreLog::Notes);
+    s.rsNotes =
+        openStandard(s, &Stores::rsNotes, s.gsNotesFile, NotesSchema(), StoreOrder::NotesIndex,
+                     StoreOrder::NotesOrder, StoreLog::Notes, emptyFiles);
 }
 
-void OpenOptionsStore(Stores &s)
+void OpenOptionsStore(Stores &s, EmptyStoreFiles emptyFiles)
 {
-    s.rsOptions = openStandard(s, s.gsOptionsFile, OptionsSchema(), StoreOrder::OptionsIndex,
-                               nullptr, StoreLog::Options);
+    s.rsOptions = openStandard(s, &Stores::rsOptions, s.gsOptionsFile, OptionsSchema(),
+                               StoreOrder::OptionsIndex, nullptr, StoreLog::Options, emptyFiles);
 }
 
-void OpenFormsStore(Stores &s)
+void OpenFormsStore(Stores &s, EmptyStoreFiles emptyFiles)
 {
-    s.rsForms = openStandard(s, s.gsFormsFile, FormsSchema(), StoreOrder::FormsIndex, nullptr,
-                             StoreLog::Notes);
+    s.rsForms = openStandard(s, &Stores::rsForms, s.gsFormsFile, FormsSchema(),
+                             StoreOrder::FormsIndex, nullptr, StoreLog::Notes, emptyFiles);
 }
 
-void OpenSessionsStore(Stores &s)
+void OpenSessionsStore(Stores &s, EmptyStoreFiles emptyFiles)
 {
     s.rsSessions.Close();
     StoreFile::removeStaleTemps(s.gsSessionsFile);
     if (QFileInfo::exists(s.gsSessionsFile))
         return;
+    if (emptyFiles == EmptyStoreFiles::AtFirstSave) {
+        s.gbSessionsFilePending = true;
+        return;
+    }
     Recordset rs = Recordset::Create(SessionsSchema(), s.gsSessionsFile);
     if (!rs.Save())
         logError(s, rs.lastError(), StoreLog::Sessions);
@@ -316,13 +358,16 @@ void RotateSessionAtExit(Stores &s)
         logError(s,
                  QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(s.gsPastSessionFile),
                  context);
-    if (rs.State()) {
-        if (!rs.Save())
+    bool keepCurrent = false;
+    if (rs.State() && !rs.Save(s.gsPastSessionFile)) {
+        logError(s, rs.lastError(), context);
+        // The session must survive somewhere: as an interrupted one for the next start.
+        if (!rs.Save(s.gsCurrentSessionFile))
             logError(s, rs.lastError(), context);
-        if (!rs.Save(s.gsPastSessionFile))
-            logError(s, rs.lastError(), context);
+        keepCurrent = true;
     }
-    if (QFileInfo::exists(s.gsCurrentSessionFile) && !QFile::remove(s.gsCurrentSessionFile))
+    if (!keepCurrent && QFileInfo::exists(s.gsCurrentSessionFile) &&
+        !QFile::remove(s.gsCurrentSessionFile))
         logError(
             s, QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(s.gsCurrentSessionFile),
             context);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 // The program's record stores, open from OpenAllStores until the main frame unloads.
 struct Stores
@@ -40,6 +41,10 @@ struct Stores
     QString gsSavedFilesFile;
     QString gsSavedFilesPage;
 
+    // Stores opened empty in memory whose files are still to be written (see EmptyStoreFiles).
+    std::vector<Recordset Stores::*> pendingFiles;
+    bool gbSessionsFilePending = false;
+
     // Fills a new favorites store on the first run (no favorites file yet).
     std::function<void(Recordset &rsFavorites)> favoritesImport;
 
@@ -58,20 +63,31 @@ inline const QString AbortedSession = QStringLiteral(" Continuing Aborted Sessio
 inline const QString FinalUnload = QStringLiteral(" Final unloading of main form");
 } // namespace StoreLog
 
+// What opening does with a store whose file is missing and that starts out empty.
+enum class EmptyStoreFiles {
+    CreateNow,   // writes the empty file at once
+    AtFirstSave, // keeps the store in memory; its first save or CreatePendingStoreFiles writes it
+};
+
 // The file paths of every store (and the saved-files page) in the two data folders.
 void BuildStorePaths(Stores &stores, const QString &dataFolder, const QString &commonDataFolder);
 
 // BuildStorePaths, then OpenSessionStores, OpenFavoritesStore, OpenSavedFilesStore,
 // OpenNotesStore, OpenOptionsStore, OpenFormsStore, OpenSessionsStore. Each routine logs its own
-// failure and the next one runs; a store that fails stays closed.
-void OpenAllStores(Stores &stores, const QString &dataFolder, const QString &commonDataFolder);
+// failure and the next one runs; a store that fails stays closed. The current session's file is
+// always written at once: it marks a run in progress.
+void OpenAllStores(Stores &stores, const QString &dataFolder, const QString &commonDataFolder,
+                   EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
 void OpenSessionStores(Stores &stores);
-void OpenFavoritesStore(Stores &stores);
+void OpenFavoritesStore(Stores &stores, EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
 void OpenSavedFilesStore(Stores &stores);
-void OpenNotesStore(Stores &stores);
-void OpenOptionsStore(Stores &stores);
-void OpenFormsStore(Stores &stores);
-void OpenSessionsStore(Stores &stores);
+void OpenNotesStore(Stores &stores, EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
+void OpenOptionsStore(Stores &stores, EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
+void OpenFormsStore(Stores &stores, EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
+void OpenSessionsStore(Stores &stores, EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
+// Writes the files that opening with EmptyStoreFiles::AtFirstSave left out, unless a save has
+// written them meanwhile; a store holds whatever it holds by now. Failures are logged.
+void CreatePendingStoreFiles(Stores &stores);
 // Only when history is on; without a file the store stays in memory until the exit saves it.
 // An open history store is left as it is.
 void OpenHistoryStore(Stores &stores);
@@ -87,6 +103,8 @@ void ContinueAbortedSession(Stores &stores, const LoadDocumentFn &loadDocument);
 // (to the history file, creating it) and closes. Logs with the final-unloading context.
 void SaveHistoryAtExit(Stores &stores);
 // Exit: the current session becomes the past session and its file is removed; both cursors close.
+// When the past session cannot be written the current file stays, so that the next start finds
+// the session as an interrupted one instead of losing it.
 void RotateSessionAtExit(Stores &stores);
 
 inline constexpr int kHistoryKeptAtExit = 600;
