@@ -2,6 +2,7 @@
 
 #include "store/StoreFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -139,9 +140,86 @@ void CreatePendingStoreFiles(Stores &s)
         OpenSessionsStore(s, EmptyStoreFiles::CreateNow);
 }
 
+namespace {
+
+// A lock that counts only while its owner lives, however long that is.
+std::unique_ptr<QLockFile> sessionLockFor(const QString &sessionFile)
+{
+    auto lock = std::make_unique<QLockFile>(sessionFile + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0);
+    return lock;
+}
+
+QString ownSessionFile(const QString &sharedFile, const QString &pid)
+{
+    const QFileInfo shared(sharedFile);
+    return shared.dir().filePath(shared.completeBaseName() + QLatin1Char('-') + pid +
+                                 QLatin1Char('.') + shared.suffix());
+}
+
+// Adds every record of `from` to `to`.
+void appendRecords(Recordset &to, Recordset &from)
+{
+    from.ClearFilter();
+    for (from.MoveFirst(); !from.isEOF(); from.MoveNext()) {
+        to.AddNew();
+        for (int f = 0; f < from.FieldCount() && f < to.FieldCount(); ++f)
+            to.SetField(f, from.Field(f));
+        to.Update();
+    }
+}
+
+// Own session files of other programs whose owners are gone, each locked for this caller.
+std::vector<std::pair<QString, std::unique_ptr<QLockFile>>>
+orphanedSessionFiles(const QString &sharedFile)
+{
+    std::vector<std::pair<QString, std::unique_ptr<QLockFile>>> out;
+    const QFileInfo shared(sharedFile);
+    const QStringList names = shared.dir().entryList(
+        {shared.completeBaseName() + QStringLiteral("-*.") + shared.suffix()}, QDir::Files,
+        QDir::Name);
+    for (const QString &name : names) {
+        const QString path = shared.dir().filePath(name);
+        auto lock = sessionLockFor(path);
+        if (lock->tryLock(0))
+            out.emplace_back(path, std::move(lock));
+    }
+    return out;
+}
+
+} // namespace
+
 void OpenSessionStores(Stores &s)
 {
     const QString &context = StoreLog::Sessions;
+    s.rsTempSession.Close();
+    s.sessionLock.reset();
+    s.gbOwnSessionFile = false;
+
+    auto lock = sessionLockFor(s.gsCurrentSessionFile);
+    if (!lock->tryLock(0)) {
+        if (lock->error() == QLockFile::LockFailedError) {
+            // A live program writes the shared file: leave it and its recovery alone.
+            const QString pid = QString::number(QCoreApplication::applicationPid());
+            s.gsCurrentSessionFile = ownSessionFile(s.gsCurrentSessionFile, pid);
+            s.gsTempSessionFile = ownSessionFile(s.gsTempSessionFile, pid);
+            s.gbOwnSessionFile = true;
+            lock = sessionLockFor(s.gsCurrentSessionFile);
+            if (!lock->tryLock(0))
+                logError(s,
+                         QStringLiteral("Cannot lock ") +
+                             QDir::toNativeSeparators(s.gsCurrentSessionFile),
+                         context);
+        } else {
+            logError(s,
+                     QStringLiteral("Cannot lock ") +
+                         QDir::toNativeSeparators(s.gsCurrentSessionFile),
+                     context);
+        }
+    }
+    if (lock->isLocked())
+        s.sessionLock = std::move(lock);
+
     StoreFile::removeStaleTemps(s.gsCurrentSessionFile);
     StoreFile::removeStaleTemps(s.gsTempSessionFile);
     if (QFileInfo::exists(s.gsTempSessionFile) && !QFile::remove(s.gsTempSessionFile))
@@ -149,18 +227,41 @@ void OpenSessionStores(Stores &s)
                  QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(s.gsTempSessionFile),
                  context);
 
-    // A current-session file left behind means the last run did not end normally.
-    if (QFileInfo::exists(s.gsCurrentSessionFile)) {
-        if (!QFile::rename(s.gsCurrentSessionFile, s.gsTempSessionFile)) {
-            logError(s,
-                     QStringLiteral("Cannot rename ") +
-                         QDir::toNativeSeparators(s.gsCurrentSessionFile),
-                     context);
-        } else if (auto temp = openExisting(s, s.gsTempSessionFile, SessionSchema(), context)) {
-            s.rsTempSession = std::move(*temp);
-            if (!s.rsTempSession.SetFilter(QStringLiteral("bRead = 0")))
-                logError(s, s.rsTempSession.lastError(), context);
+    if (!s.gbOwnSessionFile) {
+        // A current-session file left behind means the last run did not end normally.
+        if (QFileInfo::exists(s.gsCurrentSessionFile)) {
+            if (!QFile::rename(s.gsCurrentSessionFile, s.gsTempSessionFile)) {
+                logError(s,
+                         QStringLiteral("Cannot rename ") +
+                             QDir::toNativeSeparators(s.gsCurrentSessionFile),
+                         context);
+            } else if (auto temp = openExisting(s, s.gsTempSessionFile, SessionSchema(), context)) {
+                s.rsTempSession = std::move(*temp);
+            }
         }
+        // So do the own files of programs that ran beside another one and are gone.
+        for (auto &[path, orphanLock] : orphanedSessionFiles(s.gsCurrentSessionFile)) {
+            StoreFile::removeStaleTemps(path);
+            auto orphan = openExisting(s, path, SessionSchema(), context);
+            if (!orphan) {
+                continue; // set aside and logged
+            }
+            if (!s.rsTempSession.State()) {
+                s.rsTempSession = Recordset::Create(SessionSchema(), s.gsTempSessionFile);
+            }
+            appendRecords(s.rsTempSession, *orphan);
+            orphan->Close();
+            // Its pages must be on disk in the temporary session before their file goes.
+            if (!s.rsTempSession.Save()) {
+                logError(s, s.rsTempSession.lastError(), context);
+                continue;
+            }
+            if (!QFile::remove(path))
+                logError(s, QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(path),
+                         context);
+        }
+        if (s.rsTempSession.State() && !s.rsTempSession.SetFilter(QStringLiteral("bRead = 0")))
+            logError(s, s.rsTempSession.lastError(), context);
     }
 
     s.rsCurrentSessionClone.Close();
@@ -373,4 +474,7 @@ void RotateSessionAtExit(Stores &s)
             context);
     rs.Close();
     s.rsCurrentSessionClone.Close();
+    // Only now that the file is gone may another start take the name over.
+    if (!keepCurrent)
+        s.sessionLock.reset();
 }

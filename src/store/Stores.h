@@ -4,9 +4,11 @@
 #include "store/Recordset.h"
 
 #include <QByteArray>
+#include <QLockFile>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 // The program's record stores, open from OpenAllStores until the main frame unloads.
@@ -40,6 +42,15 @@ struct Stores
     QString gsPastSessionFile;
     QString gsSavedFilesFile;
     QString gsSavedFilesPage;
+
+    // Held from OpenSessionStores until the session is rotated at exit: the lock of the shared
+    // current-session file, or of this program's own one when another running program holds
+    // that. A current-session file whose lock nobody holds is left from a run that ended
+    // abnormally.
+    std::unique_ptr<QLockFile> sessionLock;
+    // Another running program owns the shared current-session file: this one keeps its session
+    // in a file of its own and recovers nothing at start.
+    bool gbOwnSessionFile = false;
 
     // Stores opened empty in memory whose files are still to be written (see EmptyStoreFiles).
     std::vector<Recordset Stores::*> pendingFiles;
@@ -78,6 +89,9 @@ void BuildStorePaths(Stores &stores, const QString &dataFolder, const QString &c
 // always written at once: it marks a run in progress.
 void OpenAllStores(Stores &stores, const QString &dataFolder, const QString &commonDataFolder,
                    EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
+// The current session's file (a file of its own when another running program holds the shared
+// one) and, when a run ended abnormally, the temporary session with its pages: the shared file
+// when no live program holds it, and every program's own file whose owner is gone.
 void OpenSessionStores(Stores &stores);
 void OpenFavoritesStore(Stores &stores, EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
 void OpenSavedFilesStore(Stores &stores);

@@ -69,8 +69,10 @@ void TestStoreOpening::firstStartCreatesTheFiles()
     Stores s(env.log);
     OpenAllStores(s, env.data, env.common);
 
-    QCOMPARE(env.dataFiles(), (QStringList{"Favorites.skl", "Forms.skl", "NotesTxt.skl",
-                                           "Options.skl", "sklCurrentSession.skl"}));
+    // The lock marks the current session as this program's while it runs.
+    QCOMPARE(env.dataFiles(),
+             (QStringList{"Favorites.skl", "Forms.skl", "NotesTxt.skl", "Options.skl",
+                          "sklCurrentSession.skl", "sklCurrentSession.skl.lock"}));
     QVERIFY(QFileInfo::exists(env.common + "/Sessions.skl"));
     QCOMPARE(s.gsSavedFilesPage, QDir(env.data).filePath("SavedFiles.htm"));
     QCOMPARE(s.gsPastSessionFile, QDir(env.data).filePath("sklPastSession.skl"));
