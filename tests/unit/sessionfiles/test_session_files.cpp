@@ -227,7 +227,7 @@ private Q_SLOTS:
     void killedProgramWithBothKindsOfFiles()
     {
         // A crashed program's shared file and a crashed second program's own file come back
-        // together, the read page left out.
+        // together as one interrupted session.
         TempProfile p;
         Folders2 f(p);
         ErrorLog log;
