@@ -4,7 +4,7 @@
 #include "platform/Shell.h"
 #include "platform/Ui.h"
 #include "platform/webengine/WebEnginePlatform.h"
-#include "store/SpecialFolders.h"
+#include "store/SystemFolders.h"
 
 #include <QApplication>
 #include <QDir>

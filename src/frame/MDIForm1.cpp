@@ -257,15 +257,15 @@ void MDIForm1::buildPanes()
 
 void MDIForm1::buildToolBar()
 {
-    for (const ToolButtonSpec &spec : kToolButtons) {
-        const QString key = QString::fromLatin1(spec.key);
-        QAction *button = tbToolBar->addAction(themedIcon(spec.icon, spec.glyph), key);
+    for (const ToolButtonSpec &def : kToolButtons) {
+        const QString key = QString::fromLatin1(def.key);
+        QAction *button = tbToolBar->addAction(themedIcon(def.icon, def.glyph), key);
         button->setObjectName(key);
-        button->setToolTip(QString::fromUtf8(spec.tooltip));
-        button->setEnabled(spec.available);
+        button->setToolTip(QString::fromUtf8(def.tooltip));
+        button->setEnabled(def.available);
         if (key == QLatin1String("FS") || key == QLatin1String("MK"))
             button->setCheckable(true);
-        if (!spec.available)
+        if (!def.available)
             m_unavailable.insert(QStringLiteral("tb:") + key);
         connect(button, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
         m_buttons.insert(key, button);

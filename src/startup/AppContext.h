@@ -1,8 +1,8 @@
 #pragma once
 
 #include "store/ErrorLog.h"
-#include "store/SpecialFolders.h"
 #include "store/Stores.h"
+#include "store/SystemFolders.h"
 
 #include <QDateTime>
 #include <QList>

@@ -23,8 +23,8 @@ QDateTime toDateTime(double days)
     const double whole = std::trunc(days);
     const double fraction = std::fabs(days - whole);
     const QDate date = kEpoch.addDays(qint64(whole));
-    const QTime time = QTime::fromMSecsSinceStartOfDay(int(std::llround(fraction * kMsPerDay)) %
-                                                       int(kMsPerDay));
+    const QTime time =
+        QTime::fromMSecsSinceStartOfDay(int(std::llround(fraction * kMsPerDay)) % int(kMsPerDay));
     return QDateTime(date, time);
 }
 

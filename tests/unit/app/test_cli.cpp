@@ -11,8 +11,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("flag");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("version") << "--version" << "Skimline " SKIMLINE_VERSION;
-        QTest::newRow("help") << "--help" << "Usage: skimline";
+        QTest::newRow("version") << "--version"
+                                 << "Skimline " SKIMLINE_VERSION;
+        QTest::newRow("help") << "--help"
+                              << "Usage: skimline";
     }
     void versionAndHelp()
     {
@@ -22,7 +24,8 @@ private Q_SLOTS:
         p.start(SKIMLINE_EXE, {flag});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
-        QVERIFY2(QString::fromUtf8(p.readAllStandardOutput()).startsWith(expected), qPrintable(flag));
+        QVERIFY2(QString::fromUtf8(p.readAllStandardOutput()).startsWith(expected),
+                 qPrintable(flag));
     }
 };
 

@@ -2,8 +2,8 @@
 #include "FakePlatform.h"
 #include "TempProfile.h"
 #include "startup/Main.h"
-#include "store/SpecialFolders.h"
 #include "store/Stores.h"
+#include "store/SystemFolders.h"
 #include "store/modRegistry.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 #include "TempProfile.h"
-#include "store/SpecialFolders.h"
+#include "store/SystemFolders.h"
 
 #include <QDir>
 #include <QFileInfo>

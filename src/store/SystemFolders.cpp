@@ -1,4 +1,4 @@
-#include "store/SpecialFolders.h"
+#include "store/SystemFolders.h"
 
 #include <QDir>
 #include <QStandardPaths>
