@@ -25,13 +25,6 @@ QString framesText(int frames)
            QStringLiteral(" Frames - shift-click to open links in new window.");
 }
 
-URLParts splitUrl(AppContext &ctx, const QString &url)
-{
-    if (ctx.gURL)
-        return ctx.gURL->URLparts(url);
-    CWinInet_URL local;
-    return local.URLparts(url);
-}
 } // namespace
 
 DocumentWindow::DocumentWindow(Reader &reader, BrowserControl *control)
@@ -305,7 +298,7 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
     msNavigatingURL.clear();
     const QUrl location = brwWebBrowser ? brwWebBrowser->locationUrl() : url;
     const QString locationText = (location.isEmpty() ? url : location).toString();
-    mURLParts = splitUrl(ctx, locationText);
+    mURLParts = m_reader.urlParts(locationText);
     msURL = mURLParts.valid && !mURLParts.url.isEmpty() ? mURLParts.url : locationText;
     mbInteractive = false;
     mbNavigationError = false;

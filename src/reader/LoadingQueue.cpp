@@ -25,13 +25,6 @@ private:
     bool &m_flag;
 };
 
-URLParts splitUrl(AppContext &ctx, const QString &url)
-{
-    if (ctx.gURL)
-        return ctx.gURL->URLparts(url);
-    CWinInet_URL local;
-    return local.URLparts(url);
-}
 } // namespace
 
 LoadingQueue::LoadingQueue(Reader &reader) : m_reader(reader)
@@ -47,7 +40,7 @@ const QStringList &LoadingQueue::ownAgentSites()
 QString LoadingQueue::headersFor(const QString &url, const QString &extra) const
 {
     AppContext &ctx = m_reader.ctx;
-    const URLParts parts = splitUrl(ctx, url);
+    const URLParts parts = m_reader.urlParts(url);
     const QString hostAndPath = parts.hostAndPath.isEmpty() ? url : parts.hostAndPath;
     QString headers = ctx.gsExtraHeaders;
     for (const QString &site : ownAgentSites()) {
@@ -167,7 +160,7 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
     if (request.url.isEmpty())
         return LoadOutcome::Nothing;
 
-    const URLParts parts = splitUrl(ctx, request.url);
+    const URLParts parts = m_reader.urlParts(request.url);
     if (parts.feed) {
         if (record != 0)
             log.remove(record);

@@ -5,3 +5,11 @@
 Reader::Reader(AppContext &ctx_, ReaderHost &host_)
     : ctx(ctx_), host(host_), log(ctx_), pool(*this), queue(*this), report(*this), nav(*this)
 {}
+
+URLParts Reader::urlParts(const QString &url) const
+{
+    if (ctx.gURL)
+        return ctx.gURL->URLparts(url);
+    CWinInet_URL local;
+    return local.URLparts(url);
+}

@@ -6,6 +6,7 @@
 #include "reader/SessionLog.h"
 #include "reader/SessionReport.h"
 #include "reader/WindowPool.h"
+#include "store/CWinInet_URL.h"
 
 #include <QString>
 
@@ -71,6 +72,9 @@ public:
     Reader(AppContext &ctx, ReaderHost &host);
     Reader(const Reader &) = delete;
     Reader &operator=(const Reader &) = delete;
+
+    // Through the shared URL object, whose last parts other code reads; a test context may lack it.
+    URLParts urlParts(const QString &url) const;
 
     AppContext &ctx;
     ReaderHost &host;
