@@ -171,7 +171,7 @@ inline constexpr Row kRows[] = {
     {"mnuPopSelection(8)", "Answers Search", "", None},
     {"mnuPopSelection(9)", "Define", "", None},
     {"mnuPopSelection(10)", "Encyclopedia", "", None},
-    {"mnuPopSelection(11)", "Columbia Encyclopedia", "", Later},
+    {"mnuPopSelection(11)", "Columbia Encyclopedia", "", None},
     {"", "", "", End},
     {"mnuCalendar", "1  Calendar", "", Later},
     {"mnuContacts", "2  Contacts", "", Later},

@@ -36,8 +36,15 @@ QString engineCode(int index)
 
 std::optional<QString> searchUrl(const SearchEngines &engines, int index, const QString &text)
 {
-    const QString code = engineCode(index);
     const QString query = searchQuery(text);
+    if (index == kSecondEncyclopediaItem) {
+        if (query.isEmpty())
+            return std::nullopt;
+        return QStringLiteral("https://www.bartleby.com/cgi-bin/texis/webinator/sitesearch?"
+                              "FILTER=col65&query=") +
+               query + QStringLiteral("&x=11&y=8");
+    }
+    const QString code = engineCode(index);
     if (code.isEmpty() || query.isEmpty() || !engines.exists(code))
         return std::nullopt;
     return engines.searchUrl(code, query);

@@ -18,8 +18,10 @@ namespace SelectionCommands {
 // 8 answers, 9 dictionary, 10 encyclopedia. Empty for other items.
 [[nodiscard]] QString engineCode(int index);
 
-// The address a search item loads; nothing when the item has no service in the table or the
-// text is blank.
+// Item 11 searches the second encyclopedia, which has no letter of its own in gSearchEngines.
+inline constexpr int kSecondEncyclopediaItem = 11;
+
+// The address a search item loads; nothing when the item has no service or the text is blank.
 [[nodiscard]] std::optional<QString> searchUrl(const SearchEngines &engines, int index,
                                                const QString &text);
 

@@ -170,12 +170,26 @@ struct HeadingInfo
     qint64 handle = 0;
 };
 
+// A frame's document that finished loading. Frames are named by their FRAME or IFRAME
+// element, a name that holds across the frame's own navigations while the top document lives.
+// Only frames of the top document's origin are within reach (and reported); nested frames
+// are reported before the frame that holds them.
+struct FrameDocumentInfo
+{
+    ElementRef frame;
+    int frameIndex = -1; // the top-level frame holding it, as DomEvent::frameIndex
+    QUrl url;
+    int bodyTextLength = 0;
+    bool isFrameset = false;
+};
+
 class DocumentListener
 {
 public:
     virtual ~DocumentListener() = default;
     virtual void domEvent(const DomEvent &) {}
     virtual void snapshotChanged(const DocumentSnapshot &) {}
+    virtual void frameDocumentComplete(const FrameDocumentInfo &) {}
 };
 
 // The current document of one control. Writes are applied in the order given, after the
@@ -216,6 +230,11 @@ public:
     virtual void highlightTerms(const QStringList &terms, const QStringList &styles) = 0;
     virtual void execCommand(const QString &command, bool showUi = false,
                              const QString &value = QString()) = 0;
+    // The same writes into the document a frame holds now (a frame out of reach is ignored).
+    // Focusing the frame element itself (focus()) puts the keyboard into its document.
+    virtual void setFrameBodyZoom(const ElementRef &frame, const QString &zoom) = 0;
+    virtual void highlightFrameTerms(const ElementRef &frame, const QStringList &terms,
+                                     const QStringList &styles) = 0;
 
     // Queries.
     virtual void queryLinks(std::function<void(const QList<LinkInfo> &)> done) = 0;

@@ -4,6 +4,8 @@
 #include "platform/PageWriter.h"
 #include "platform/Ui.h"
 #include "reader/Reader.h"
+#include "reader/WheelGestures.h"
+#include "reader/cFrame.h"
 #include "startup/AppContext.h"
 #include "store/CWinInet_URL.h"
 
@@ -68,13 +70,43 @@ void DocumentWindow::LargestFrame_SetFocus()
 {
     if (!bActiveForm || m_reader.ctx.gbTextEntry || !brwWebBrowser)
         return;
-    // Frames get the focus through their own handlers; the document's window takes it here.
-    zSetFocus();
+    // A page with inline frames is read in its own body; a frameset in its largest frame.
+    if (miLargestFrame < 0 || intIFrames > 0 || size_t(miLargestFrame) >= mcFrames.size())
+        zSetFocus();
+    else
+        mcFrames[size_t(miLargestFrame)]->zSetFocus();
 }
 
 void DocumentWindow::zHighlightDoc()
 {
-    m_reader.host.highlightDocument(*this);
+    Document *doc = DocumentObject();
+    const HighlightWords words = m_reader.host.highlightWords();
+    if (!doc || !words.isOn())
+        return;
+    doc->highlightTerms(words.terms, words.styles);
+    for (const auto &frame : mcFrames)
+        frame->HighlightDoc();
+}
+
+void DocumentWindow::frameDocumentComplete(const FrameDocumentInfo &frame)
+{
+    if (mbClosing)
+        return;
+    ++miLastFrame;
+    mcFrames.push_back(std::make_unique<cFrame>(*this, miLastFrame));
+    cFrame &handler = *mcFrames.back();
+    handler.docHTML(frame, miTag);
+    handler.Doc_onreadystatechange();
+}
+
+void DocumentWindow::setDocumentZoom(const QString &zoom)
+{
+    Document *doc = DocumentObject();
+    if (!doc)
+        return;
+    doc->setBodyZoom(zoom);
+    for (const auto &frame : mcFrames)
+        frame->setZoom(zoom);
 }
 
 void DocumentWindow::zClose()
@@ -290,10 +322,9 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
 {
     if (mbClosing)
         return;
-    if (!isTopFrame) {
-        ++miLastFrame;
+    // A frame's document gets its handler when it is complete (frameDocumentComplete).
+    if (!isTopFrame)
         return;
-    }
     AppContext &ctx = m_reader.ctx;
     msNavigatingURL.clear();
     const QUrl location = brwWebBrowser ? brwWebBrowser->locationUrl() : url;
@@ -311,6 +342,7 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
     if (bActiveForm && !written)
         m_reader.host.setStatusText(3, QString());
     miLastFrame = -1;
+    mcFrames.clear();
     miLargestFrame = -1;
     mlLargestFrameLength = 0;
     // A new document: its address until its title arrives.
@@ -441,6 +473,11 @@ void DocumentWindow::CompleteDocument()
         if (mbDocWritten && !msWrittenPageStatus.isEmpty())
             msStatusText = msWrittenPageStatus;
         host.setStatusText(3, msStatusText);
+        // The frames marked their own words as they completed.
+        const HighlightWords words = host.highlightWords();
+        if (words.isOn())
+            if (Document *doc = DocumentObject())
+                doc->highlightTerms(words.terms, words.styles);
         if (!ctx.gbTextEntry)
             LargestFrame_SetFocus();
         mbRead = false;
@@ -461,7 +498,7 @@ void DocumentWindow::CompleteDocument()
         // them. Any other document zooms its body, with the view at its own size again.
         const bool zoomView = snap.isFrameset && ctx.gsngPageZoom != 0;
         if (ctx.gsngPageZoom != 0 && !snap.isFrameset)
-            doc->setBodyZoom(QString::number(double(ctx.gsngPageZoom) * 100.0) + QLatin1Char('%'));
+            doc->setBodyZoom(zoomText(ctx.gsngPageZoom));
         const double view = zoomView ? double(ctx.gsngPageZoom) : 1.0;
         if (brwWebBrowser && !qFuzzyCompare(brwWebBrowser->zoomFactor(), view))
             brwWebBrowser->setZoomFactor(view);

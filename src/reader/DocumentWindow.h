@@ -7,7 +7,12 @@
 #include <QString>
 #include <QUrl>
 
+#include <memory>
+#include <vector>
+
 class Reader;
+class cFrame;
+struct FrameDocumentInfo;
 
 // The life of one document window apart from its widget: its public state, the browser
 // control's events and the form's own events, as the pool and the loader see them. The widget
@@ -53,6 +58,11 @@ public:
     void HW2_onunload();
     void Doc_onreadystatechange(ReadyState state);
     void CompleteDocument();
+    // A frame's document is complete: it gets its own handler (cFrame).
+    void frameDocumentComplete(const FrameDocumentInfo &frame);
+    // The body zoom of the document and of every frame it holds ("" clears it).
+    void setDocumentZoom(const QString &zoom);
+    const std::vector<std::unique_ptr<cFrame>> &frames() const { return mcFrames; }
 
     // Followed links and the user's keys, decided by the navigator (Reader::nav).
     // True when the navigation is cancelled.
@@ -144,6 +154,7 @@ protected:
     bool mbInteractive = false;
     bool mbNavigationError = false;
     int miLastFrame = -1;
+    std::vector<std::unique_ptr<cFrame>> mcFrames;
     URLParts mURLParts;
 
 private:

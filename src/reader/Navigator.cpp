@@ -34,6 +34,10 @@ class Navigator::DocSink : public DocumentListener
 public:
     DocSink(Navigator &nav, DocumentWindow &w) : m_nav(nav), m_w(w) {}
     void domEvent(const DomEvent &event) override { m_nav.domEvent(m_w, event); }
+    void frameDocumentComplete(const FrameDocumentInfo &frame) override
+    {
+        m_w.frameDocumentComplete(frame);
+    }
 
 private:
     Navigator &m_nav;
@@ -615,7 +619,7 @@ void Navigator::Doc_onmousedown(DocumentWindow &w, const DomEvent &event)
         if (doc->snapshot().isFrameset && w.brwWebBrowser)
             w.brwWebBrowser->setZoomFactor(1.0);
         else
-            doc->setBodyZoom(QString());
+            w.setDocumentZoom(QString());
     }
     flags(w).zoomSet = QString();
     miZoom = 100;
@@ -706,7 +710,8 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
         }
         const QString zoom = zoomAfterWheel(memo.zoomSet.value_or(s.bodyZoom), wheel.delta);
         memo.zoomSet = zoom;
-        doc.setBodyZoom(zoom);
+        // The page's frames keep the page's size: their bodies are out of the body's zoom.
+        target->setDocumentZoom(zoom);
         miZoom = zoomPercent(zoom);
         return true;
     }

@@ -9,6 +9,7 @@
 #include "store/CWinInet_URL.h"
 
 #include <QString>
+#include <QStringList>
 
 struct AppContext;
 class DocumentWindow;
@@ -21,6 +22,14 @@ struct WindowStyle
     bool bold = false;
     bool strikeThrough = false;
     bool operator==(const WindowStyle &) const = default;
+};
+
+// The sidebar's search words and the styles that mark them.
+struct HighlightWords
+{
+    QStringList terms;
+    QStringList styles;
+    bool isOn() const { return !terms.isEmpty(); }
 };
 
 // What the reading workflow asks of the main frame. The frame implements it; tests record it.
@@ -60,7 +69,8 @@ public:
     // The parts of other features the workflow calls into.
     virtual void openFeedViewer(const QString & /*url*/) {}
     virtual void recordVisit(DocumentWindow &) {} // history
-    virtual void highlightDocument(DocumentWindow &) {}
+    // The search words while highlighting is on; none while it is off.
+    virtual HighlightWords highlightWords() const { return {}; }
     virtual void loadScheduledPages() {}
 };
 

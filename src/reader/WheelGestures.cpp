@@ -19,6 +19,11 @@ int zoomPercent(const QString &bodyZoom)
     return ok && factor > 0 ? int(std::lround(factor * 100)) : 100;
 }
 
+QString zoomText(double factor)
+{
+    return QString::number(factor * 100.0, 'g', 6) + QLatin1Char('%');
+}
+
 QString zoomAfterWheel(const QString &bodyZoom, int wheelDelta)
 {
     int percent = zoomPercent(bodyZoom);

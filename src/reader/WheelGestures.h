@@ -17,6 +17,8 @@ int zoomPercent(const QString &bodyZoom);
 // The body's zoom after one Ctrl+wheel notch: towards the user (delta < 0) 5 less, away 5 more,
 // written as the number followed by "%". Never below 5.
 QString zoomAfterWheel(const QString &bodyZoom, int wheelDelta);
+// A zoom factor (1.1) as the body's zoom ("110%"), to six significant digits.
+QString zoomText(double factor);
 
 // The scroll position after one page-wise notch: towards the user a screen down, away a screen
 // up, each less the overlap; never above the top.

@@ -452,7 +452,9 @@ void FakeBrowserControl::loadFrames(quint64 serial)
     QList<QUrl> urls;
     for (DomNode *frame : frames)
         urls.append(m_location.resolved(QUrl(frame->attribute(QStringLiteral("src")))));
-    for (const QUrl &url : urls) {
+    for (qsizetype i = 0; i < urls.size(); ++i) {
+        const QUrl &url = urls.at(i);
+        const qint64 element = frames.at(i)->serial();
         BeforeNavigateInfo info;
         info.url = url;
         info.kind = NavigationKind::Other;
@@ -464,16 +466,16 @@ void FakeBrowserControl::loadFrames(quint64 serial)
             return;
         if (!allowed ||
             (info.source == NavigationSource::WebContent && ProgramPages::isProgramUrl(url))) {
-            m_document.addFrame(QUrl(QStringLiteral("about:blank")), QString());
+            m_document.addFrame(QUrl(QStringLiteral("about:blank")), QString(), element);
             continue;
         }
-        loadFrameDocument(-1, url);
+        loadFrameDocument(-1, url, element);
         if (!stillCurrent(alive, serial))
             return;
     }
 }
 
-void FakeBrowserControl::loadFrameDocument(int index, const QUrl &url)
+void FakeBrowserControl::loadFrameDocument(int index, const QUrl &url, qint64 element)
 {
     std::weak_ptr<bool> alive = m_alive;
     FakeRequest sent;
@@ -491,7 +493,7 @@ void FakeBrowserControl::loadFrameDocument(int index, const QUrl &url)
             ? (response.html.isEmpty() ? defaultErrorPage(response.status) : response.html)
             : QString();
     if (index < 0)
-        m_document.addFrame(url, html);
+        index = m_document.addFrame(url, html, element);
     else
         m_document.replaceFrame(index, url, html);
     if (m_listener)
@@ -500,6 +502,9 @@ void FakeBrowserControl::loadFrameDocument(int index, const QUrl &url)
         return;
     if (m_listener)
         m_listener->documentComplete(*this, url, false);
+    if (alive.expired())
+        return;
+    m_document.reportFrameComplete(index);
 }
 
 void FakeBrowserControl::updateCommandState()

@@ -284,7 +284,7 @@ private:
     void endLoadQuietly(quint64 serial);
     void loadFrames(quint64 serial);
     // index -1 adds a frame, else replaces that frame's document.
-    void loadFrameDocument(int index, const QUrl &url);
+    void loadFrameDocument(int index, const QUrl &url, qint64 element = 0);
     void goToHistory(int index, NavigationKind kind);
     void openFromOpener(const NewWindowInfo &info);
     void submitFormNode(DomNode *form, Qt::KeyboardModifiers modifiers, int frameIndex);

@@ -139,9 +139,9 @@ void FakeDocument::setReadyState(ReadyState state)
     notifySnapshot();
 }
 
-int FakeDocument::addFrame(const QUrl &url, const QString &html)
+int FakeDocument::addFrame(const QUrl &url, const QString &html, qint64 element)
 {
-    m_frames.push_back({url, std::make_unique<FakeDom>(html)});
+    m_frames.push_back({url, std::make_unique<FakeDom>(html), element});
     return int(m_frames.size()) - 1;
 }
 
@@ -149,7 +149,36 @@ void FakeDocument::replaceFrame(int index, const QUrl &url, const QString &html)
 {
     if (index < 0 || index >= frameCount())
         return;
-    m_frames[size_t(index)] = {url, std::make_unique<FakeDom>(html)};
+    Frame &frame = m_frames[size_t(index)];
+    frame = {url, std::make_unique<FakeDom>(html), frame.element};
+}
+
+void FakeDocument::reportFrameComplete(int index)
+{
+    if (index < 0 || index >= frameCount() || !m_listener)
+        return;
+    const Frame &frame = m_frames[size_t(index)];
+    FrameDocumentInfo info;
+    info.frame = ElementRef::fromHandle(frame.element);
+    info.frameIndex = index;
+    info.url = frame.url;
+    if (DomNode *body = frame.dom->body()) {
+        info.isFrameset = body->is(QStringLiteral("frameset"));
+        info.bodyTextLength = int(body->innerText().size());
+    }
+    m_listener->frameDocumentComplete(info);
+}
+
+int FakeDocument::frameIndexOf(const ElementRef &frameElement) const
+{
+    const DomNode *node = element(frameElement);
+    if (!node || (!node->is(QStringLiteral("frame")) && !node->is(QStringLiteral("iframe"))))
+        return -1;
+    for (int i = 0; i < frameCount(); ++i) {
+        if (m_frames[size_t(i)].element == node->serial())
+            return i;
+    }
+    return -1;
 }
 
 void FakeDocument::notifySnapshot()
@@ -502,6 +531,27 @@ void FakeDocument::highlightTerms(const QStringList &terms, const QStringList &s
     record(QStringLiteral("highlight"), {}, terms.join(u'\n'), styles.join(u'\n'));
     apply([this, terms, styles] {
         if (DomNode *body = m_dom->body())
+            highlightIn(body, terms, styles);
+    });
+}
+
+void FakeDocument::setFrameBodyZoom(const ElementRef &frame, const QString &zoom)
+{
+    record(QStringLiteral("frameZoom"), frame, {}, zoom);
+    apply([this, frame, zoom] {
+        FakeDom *dom = frameDom(frameIndexOf(frame));
+        if (DomNode *body = dom ? dom->body() : nullptr)
+            body->setStyle(QStringLiteral("zoom"), zoom);
+    });
+}
+
+void FakeDocument::highlightFrameTerms(const ElementRef &frame, const QStringList &terms,
+                                       const QStringList &styles)
+{
+    record(QStringLiteral("frameHighlight"), frame, terms.join(u'\n'), styles.join(u'\n'));
+    apply([this, frame, terms, styles] {
+        FakeDom *dom = frameDom(frameIndexOf(frame));
+        if (DomNode *body = dom ? dom->body() : nullptr)
             highlightIn(body, terms, styles);
     });
 }

@@ -25,7 +25,8 @@ public:
     {
         QString operation; // "innerHTML", "innerText", "outerHTML", "insertAdjacentHTML", "style",
                            // "attribute", "value", "checked", "cssRule", "bodyZoom", "scrollTo",
-                           // "scrollIntoView", "focus", "highlight", "execCommand", "eventRules"
+                           // "scrollIntoView", "focus", "highlight", "execCommand", "eventRules",
+                           // "frameZoom", "frameHighlight"
         QString target;    // the element's id, or "#<handle>"; empty when none
         QString name;      // property, attribute, position, command
         QString value;
@@ -56,6 +57,9 @@ public:
     void focus(const ElementRef &element) override;
     void highlightTerms(const QStringList &terms, const QStringList &styles) override;
     void execCommand(const QString &command, bool showUi, const QString &value) override;
+    void setFrameBodyZoom(const ElementRef &frame, const QString &zoom) override;
+    void highlightFrameTerms(const ElementRef &frame, const QStringList &terms,
+                             const QStringList &styles) override;
     void queryLinks(std::function<void(const QList<LinkInfo> &)> done) override;
     void queryForms(std::function<void(const QList<FormInfo> &)> done) override;
     void queryMeta(std::function<void(const QList<MetaInfo> &)> done) override;
@@ -76,8 +80,12 @@ public:
     void rewriteDocument(const QString &html);
     // Reaching Interactive applies the writes that waited for a document.
     void setReadyState(ReadyState state);
-    int addFrame(const QUrl &url, const QString &html); // returns the frame's index
+    // element: the serial of the FRAME or IFRAME element holding it (0 when none). Returns
+    // the frame's index.
+    int addFrame(const QUrl &url, const QString &html, qint64 element = 0);
     void replaceFrame(int index, const QUrl &url, const QString &html);
+    // The frame's document has loaded: the listener hears of it.
+    void reportFrameComplete(int index);
     bool hasDocument() const { return m_hasDocument; }
 
     // Reports a DOM event to the listener after the event rules had their say; the returned
@@ -94,6 +102,8 @@ public:
     const FakeDom &dom() const { return *m_dom; }
     int frameCount() const { return int(m_frames.size()); }
     FakeDom *frameDom(int index) const;
+    // The frame a FRAME or IFRAME element holds; -1 when none.
+    int frameIndexOf(const ElementRef &frameElement) const;
     QUrl frameUrl(int index) const;
     QUrl url() const { return m_url; }
     QUrl documentUrl(int frameIndex) const;
@@ -132,6 +142,7 @@ private:
     {
         QUrl url;
         std::unique_ptr<FakeDom> dom;
+        qint64 element = 0;
     };
 
     FakeWeb &m_web;

@@ -212,6 +212,19 @@ void WebEngineDocument::highlightTerms(const QStringList &terms, const QStringLi
           {QStringLiteral("styles"), QJsonArray::fromStringList(styles)}});
 }
 
+void WebEngineDocument::setFrameBodyZoom(const ElementRef &frame, const QString &zoom)
+{
+    write(QStringLiteral("frameZoom"), frame, {{QStringLiteral("value"), zoom}});
+}
+
+void WebEngineDocument::highlightFrameTerms(const ElementRef &frame, const QStringList &terms,
+                                            const QStringList &styles)
+{
+    write(QStringLiteral("frameHighlight"), frame,
+          {{QStringLiteral("terms"), QJsonArray::fromStringList(terms)},
+           {QStringLiteral("styles"), QJsonArray::fromStringList(styles)}});
+}
+
 void WebEngineDocument::execCommand(const QString &command, bool showUi, const QString &value)
 {
     // The clipboard is out of the page's reach; the engine's own actions do these.
@@ -564,4 +577,21 @@ void WebEngineDocument::reply(int id, const QJsonValue &result)
 void WebEngineDocument::formSubmit(const QJsonObject &form)
 {
     Q_EMIT formSubmitted(str(form, "method"), QUrl(str(form, "action")));
+}
+
+void WebEngineDocument::frameComplete(const QJsonObject &o)
+{
+    // A frame of a document that has been replaced meanwhile means nothing to the program.
+    if (qint64(o.value(QLatin1String("token")).toDouble()) != m_token)
+        return;
+    FrameDocumentInfo f;
+    f.frame = ElementRef::fromHandle(handleOf(o.value(QLatin1String("frame"))));
+    f.frameIndex = num(o, "frameIndex");
+    f.url = QUrl(str(o, "url"));
+    f.bodyTextLength = num(o, "bodyTextLength");
+    f.isFrameset = o.value(QLatin1String("isFrameset")).toBool();
+    // At once, not queued: a frameset's own completion follows in this same turn, and the
+    // program must know its frames by then.
+    if (m_listener)
+        m_listener->frameDocumentComplete(f);
 }

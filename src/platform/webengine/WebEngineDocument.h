@@ -40,6 +40,9 @@ public:
     void focus(const ElementRef &element) override;
     void highlightTerms(const QStringList &terms, const QStringList &styles) override;
     void execCommand(const QString &command, bool showUi, const QString &value) override;
+    void setFrameBodyZoom(const ElementRef &frame, const QString &zoom) override;
+    void highlightFrameTerms(const ElementRef &frame, const QStringList &terms,
+                             const QStringList &styles) override;
 
     void queryLinks(std::function<void(const QList<LinkInfo> &)> done) override;
     void queryForms(std::function<void(const QList<FormInfo> &)> done) override;
@@ -74,6 +77,7 @@ public Q_SLOTS:
     void state(const QString &readyState);
     void reply(int id, const QJsonValue &result);
     void formSubmit(const QJsonObject &form);
+    void frameComplete(const QJsonObject &frame);
 
 Q_SIGNALS:
     void deliver(const QJsonArray &messages);

@@ -272,10 +272,46 @@
         armFrames(d);
     }
 
+    function isFrameElement(el) {
+        return !!el && (el.tagName === 'IFRAME' || el.tagName === 'FRAME');
+    }
+
+    function frameDocumentOf(el) {
+        try {
+            return el.contentDocument;
+        } catch (err) {
+            return null;
+        }
+    }
+
+    // Every frame document is reported once, when complete. A frame's load event comes after
+    // those of its own frames, which may have loaded before anything listened in it.
+    const reportedFrameDocuments = new WeakSet();
+
+    function reportFrame(el) {
+        const d = frameDocumentOf(el);
+        if (!d || reportedFrameDocuments.has(d) || d.readyState !== 'complete')
+            return;
+        for (const inner of d.querySelectorAll('iframe, frame'))
+            reportFrame(inner);
+        reportedFrameDocuments.add(d);
+        const body = d.body;
+        post('frameComplete', [{
+            token: token,
+            frame: handleFor(el),
+            frameIndex: frameIndexOf(d),
+            url: d.location ? d.location.href : '',
+            bodyTextLength: body ? (body.textContent || '').length : 0,
+            isFrameset: !!body && body.tagName === 'FRAMESET'
+        }]);
+    }
+
     function onFrameLoad(e) {
         const t = e.target;
-        if (t && (t.tagName === 'IFRAME' || t.tagName === 'FRAME'))
-            armFrames(t.ownerDocument || document);
+        if (!isFrameElement(t))
+            return;
+        armFrames(t.ownerDocument || document);
+        reportFrame(t);
     }
 
     function onEvent(e) {
@@ -389,8 +425,8 @@
         return ruleSheet;
     }
 
-    function highlight(terms, styles) {
-        const body = document.body;
+    function highlight(terms, styles, doc) {
+        const body = doc.body;
         if (!body)
             return;
         terms.forEach((term, index) => {
@@ -399,7 +435,7 @@
             const style = styles.length ? styles[index % styles.length]
                 : 'color:red;background-color:yellow';
             const lower = term.toLowerCase();
-            const walker = document.createTreeWalker(body, NodeFilter.SHOW_TEXT, {
+            const walker = doc.createTreeWalker(body, NodeFilter.SHOW_TEXT, {
                 acceptNode(node) {
                     const p = node.parentElement;
                     if (!p || /^(SCRIPT|STYLE|TEXTAREA|NOSCRIPT|OPTION)$/.test(p.tagName))
@@ -418,7 +454,7 @@
                 while ((at = node.data.toLowerCase().indexOf(lower)) >= 0) {
                     const match = node.splitText(at);
                     const rest = match.splitText(term.length);
-                    const font = document.createElement('font');
+                    const font = doc.createElement('font');
                     font.setAttribute('style', style);
                     highlightFonts.add(font);
                     match.parentNode.replaceChild(font, match);
@@ -565,7 +601,7 @@
             return;
         }
         if (m.op === 'highlight') {
-            highlight(m.terms || [], m.styles || []);
+            highlight(m.terms || [], m.styles || [], document);
             return;
         }
         if (m.op === 'execCommand') {
@@ -590,6 +626,17 @@
         case 'checked': el.checked = !!m.checked; break;
         case 'scrollIntoView': el.scrollIntoView(); break;
         case 'focus': el.focus(); break;
+        case 'frameZoom':
+        case 'frameHighlight': {
+            const d = isFrameElement(el) ? frameDocumentOf(el) : null;
+            if (!d)
+                break;
+            if (m.op === 'frameHighlight')
+                highlight(m.terms || [], m.styles || [], d);
+            else if (d.body)
+                d.body.style.zoom = m.value;
+            break;
+        }
         }
     }
 

@@ -17,6 +17,7 @@ class TestNavMenus : public QObject
 private Q_SLOTS:
     void searchQuery_data();
     void searchQuery();
+    void searchItemsAddresses();
     void openUrlAddress_data();
     void openUrlAddress();
 
@@ -145,6 +146,21 @@ void TestNavMenus::searchQuery()
     QCOMPARE(SelectionCommands::searchQuery(text), query);
 }
 
+void TestNavMenus::searchItemsAddresses()
+{
+    SearchEngines engines;
+    engines.add(QStringLiteral("w"), QStringLiteral("https://wiki.example/s?search=!&go=Go"));
+    QCOMPARE(SelectionCommands::searchUrl(engines, 10, "salt & pepper").value_or(QString()),
+             QStringLiteral("https://wiki.example/s?search=salt+%26+pepper&go=Go"));
+    // The second encyclopedia has no letter in the table, yet its item works.
+    const QString columbia = SelectionCommands::searchUrl(engines, 11, " big  cats ").value_or("");
+    QVERIFY(columbia.contains(QStringLiteral("FILTER=col65&query=big+cats&x=11&y=8")));
+    // A service missing from the table, a non-search item and a blank text load nothing.
+    QVERIFY(!SelectionCommands::searchUrl(engines, 9, "word"));
+    QVERIFY(!SelectionCommands::searchUrl(engines, 4, "word"));
+    QVERIFY(!SelectionCommands::searchUrl(engines, 11, "  "));
+}
+
 void TestNavMenus::openUrlAddress_data()
 {
     QTest::addColumn<QString>("text");
@@ -199,10 +215,10 @@ void TestNavMenus::documentMenuOnAWord()
     QCOMPARE(rig.style(QStringLiteral("words")), QStringLiteral("color:green"));
 
     // What exists works; the commands of features still to come stay off.
-    for (int i : {0, 4, 7, 8, 9, 10})
+    for (int i : {0, 4, 7, 8, 9, 10, 11})
         QVERIFY2(rig.item(QStringLiteral("mnuPopSelection(%1)").arg(i))->isEnabled(),
                  qPrintable(QString::number(i)));
-    for (int i : {2, 3, 5, 6, 11})
+    for (int i : {2, 3, 5, 6})
         QVERIFY2(!rig.item(QStringLiteral("mnuPopSelection(%1)").arg(i))->isEnabled(),
                  qPrintable(QString::number(i)));
 
