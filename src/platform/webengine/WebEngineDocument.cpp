@@ -182,6 +182,10 @@ void WebEngineDocument::addCssRule(const QString &selector, const QString &decla
 void WebEngineDocument::setBodyZoom(const QString &zoom)
 {
     send({{QStringLiteral("op"), QStringLiteral("bodyZoom")}, {QStringLiteral("value"), zoom}});
+    // The page confirms it only with its next snapshot; a wheel notch in between must already
+    // start from this zoom.
+    if (m_token != 0 && !m_awaiting)
+        m_snapshot.bodyZoom = zoom;
 }
 
 void WebEngineDocument::scrollTo(int x, int y)

@@ -546,6 +546,49 @@ private Q_SLOTS:
         }
     }
 
+    void largestFrameAndFrameZoom()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        m_http.addHtml(QStringLiteral("/small.htm"), QStringLiteral("S"),
+                       QStringLiteral("<p>a few words</p>"));
+        m_http.addHtml(QStringLiteral("/large.htm"), QStringLiteral("L"),
+                       QStringLiteral("<p>%1</p>").arg(QString(800, QLatin1Char('w'))));
+        m_http.addPage(QStringLiteral("/three.htm"),
+                       "<html><head><title>3</title></head><frameset cols='25%,50%,25%'>"
+                       "<frame src='/small.htm'><frame src='/large.htm'>"
+                       "<frame src='/small.htm'></frameset></html>");
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/three.htm")), false));
+        WebEngineControl &c = rig.control(0);
+        DocumentWindow &w = *rig.window(0);
+        QCOMPARE(int(w.frames().size()), 3);
+        QCOMPARE(w.miLargestFrame, 1);
+        // The frameset is read in its largest frame: the keyboard is there.
+        QVERIFY(rig.wait([&] {
+            return script(c, QStringLiteral("String(Array.prototype.indexOf.call("
+                                            "document.querySelectorAll('frame'),"
+                                            " document.activeElement))")) == QLatin1String("1");
+        }));
+
+        // A page's inline frames get the page's zoom, which does not reach into them.
+        rig.ctx.gsngPageZoom = 1.2f;
+        m_http.addHtml(QStringLiteral("/inline.htm"), QStringLiteral("I"),
+                       QStringLiteral("<p>outer</p><iframe id=f src='/small.htm'></iframe>"));
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/inline.htm")), false));
+        QCOMPARE(int(w.frames().size()), 1);
+        const auto frameZoom = [&] {
+            return script(c, QStringLiteral("document.getElementById('f').contentDocument"
+                                            ".body.style.zoom"));
+        };
+        QVERIFY(rig.wait([&] { return frameZoom() == QLatin1String("120%"); }));
+        QCOMPARE(script(c, QStringLiteral("document.body.style.zoom")), QStringLiteral("120%"));
+        // Ctrl+wheel zooms the page and its frame together, from the page's zoom even while
+        // the page has not yet told what its zoom is.
+        wheel(c, 120, Qt::ControlModifier);
+        QVERIFY(rig.wait([&] { return frameZoom() == QLatin1String("125%"); }));
+        QCOMPARE(script(c, QStringLiteral("document.body.style.zoom")), QStringLiteral("125%"));
+    }
+
     void frameSetLinks()
     {
         TempProfile profile;

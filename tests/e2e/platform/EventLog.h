@@ -45,6 +45,7 @@ public:
     QList<DomEvent> domEvents;
     QStringList scriptErrors;
     QList<DocumentSnapshot> snapshots;
+    QList<FrameDocumentInfo> frames;
     int closeRequests = 0;
 
     int count(const QString &line) const { return int(lines.count(line)); }
@@ -73,6 +74,7 @@ public:
         domEvents.clear();
         scriptErrors.clear();
         snapshots.clear();
+        frames.clear();
         closeRequests = 0;
     }
 
@@ -95,6 +97,11 @@ public:
     void documentComplete(BrowserControl &, const QUrl &url, bool) override
     {
         lines << QStringLiteral("complete ") + url.toString();
+    }
+    void frameDocumentComplete(const FrameDocumentInfo &frame) override
+    {
+        lines << QStringLiteral("frame ") + frame.url.toString();
+        frames << frame;
     }
     void downloadBegin(BrowserControl &) override { lines << QStringLiteral("begin"); }
     void downloadComplete(BrowserControl &) override { lines << QStringLiteral("end"); }

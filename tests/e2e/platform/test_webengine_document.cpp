@@ -388,6 +388,83 @@ private Q_SLOTS:
         QCOMPARE(control->locationUrl(), m_http->url(QStringLiteral("/frames.htm")));
     }
 
+    void frameDocumentsAreReportedWhenComplete()
+    {
+        const QString foreign = QStringLiteral("http://localhost:%1/fr-n.htm").arg(m_http->port());
+        m_http->addHtml(QStringLiteral("/fr-top.htm"), QStringLiteral("Top"),
+                        QStringLiteral("<p>top</p><iframe id=fa src='/fr-a.htm' width=400 "
+                                       "height=300></iframe><iframe src='%1'></iframe>")
+                            .arg(foreign));
+        m_http->addHtml(QStringLiteral("/fr-a.htm"), QStringLiteral("A"),
+                        QStringLiteral("<p>alpha words</p>"
+                                       "<iframe src='/fr-n.htm'></iframe>"));
+        m_http->addHtml(QStringLiteral("/fr-b.htm"), QStringLiteral("B"),
+                        QStringLiteral("<p>beta words, more of them</p>"));
+        m_http->addHtml(QStringLiteral("/fr-n.htm"), QStringLiteral("N"),
+                        QStringLiteral("<p>nested words</p>"));
+        EventLog *log = nullptr;
+        auto control = loadedControl(log, QStringLiteral("/fr-top.htm"));
+        std::unique_ptr<EventLog> owner(log);
+        QVERIFY(control);
+        const QString a = m_http->url(QStringLiteral("/fr-a.htm")).toString();
+        const QString n = m_http->url(QStringLiteral("/fr-n.htm")).toString();
+        const QString top = m_http->url(QStringLiteral("/fr-top.htm")).toString();
+
+        // Inner frames first, every one before the page that holds them completes; the frame
+        // of another origin is out of reach and not reported.
+        QCOMPARE(log->frames.size(), 2);
+        QVERIFY(log->indexOf(QStringLiteral("frame ") + n) < log->indexOf(QStringLiteral("frame ") + a));
+        QVERIFY(log->indexOf(QStringLiteral("frame ") + a) < log->indexOf(QStringLiteral("complete ") + top));
+        const FrameDocumentInfo fa = log->frames.at(1);
+        QCOMPARE(fa.frameIndex, 0);
+        QCOMPARE(log->frames.at(0).frameIndex, 0);
+        QVERIFY(fa.bodyTextLength >= 11);
+        QVERIFY(!fa.isFrameset);
+        QVERIFY(fa.frame.handle != 0 && fa.frame.handle != log->frames.at(0).frame.handle);
+
+        // Writes into the frame's document, through the frame element.
+        const auto inFrame = [&](const QString &expression) {
+            return runScript(*control,
+                             QStringLiteral("(function(){var d=document.getElementById('fa')"
+                                            ".contentDocument;return String(%1);})()")
+                                 .arg(expression),
+                             QWebEngineScript::MainWorld)
+                .toString();
+        };
+        control->document().setFrameBodyZoom(fa.frame, QStringLiteral("150%"));
+        control->document().highlightFrameTerms(fa.frame, {QStringLiteral("WORDS")},
+                                                {QStringLiteral("color:red")});
+        QVERIFY(waitFor([&] { return inFrame(QStringLiteral("d.body.style.zoom")) == "150%"; }));
+        QVERIFY(waitFor(
+            [&] { return inFrame(QStringLiteral("d.getElementsByTagName('font').length")) == "1"; }));
+        QCOMPARE(inFrame(QStringLiteral("d.getElementsByTagName('font')[0].textContent")),
+                 QStringLiteral("words"));
+        // The top document is left alone.
+        QCOMPARE(runScript(*control, QStringLiteral("document.getElementsByTagName('font').length"),
+                           QWebEngineScript::MainWorld)
+                     .toInt(),
+                 0);
+        // Focusing the frame element gives the frame the keyboard.
+        control->document().focus(fa.frame);
+        QVERIFY(waitFor([&] {
+            return runScript(*control, QStringLiteral("document.activeElement.id"),
+                             QWebEngineScript::MainWorld)
+                       .toString() == QLatin1String("fa");
+        }));
+
+        // The frame moves on: its new document is reported under the same frame element, and
+        // writes reach the new document.
+        runScript(*control, QStringLiteral("document.getElementById('fa').contentWindow.location"
+                                           " = '/fr-b.htm'; 1"),
+                  QWebEngineScript::MainWorld);
+        const QString b = m_http->url(QStringLiteral("/fr-b.htm")).toString();
+        QVERIFY(waitFor([&] { return log->has(QStringLiteral("frame ") + b); }));
+        QCOMPARE(log->frames.last().frame.handle, fa.frame.handle);
+        QVERIFY(log->frames.last().bodyTextLength > fa.bodyTextLength);
+        control->document().setFrameBodyZoom(fa.frame, QStringLiteral("80%"));
+        QVERIFY(waitFor([&] { return inFrame(QStringLiteral("d.body.style.zoom")) == "80%"; }));
+    }
+
     void sleepAndWake()
     {
         EventLog *log = nullptr;

@@ -55,6 +55,7 @@ public:
     }
     void setStatusText(int panel, const QString &text) override { status[panel] = text; }
     void openFeedViewer(const QString &url) override { feeds << url; }
+    HighlightWords highlightWords() const override { return highlight; }
 
     void clear()
     {
@@ -74,6 +75,7 @@ public:
     int destroyed = 0;
     QHash<int, QString> status;
     QStringList feeds;
+    HighlightWords highlight;
 };
 
 // Stores in a profile folder, a reader over engine controls, window 0 active.

@@ -1,4 +1,5 @@
 #include "NavRig.h"
+#include "reader/cFrame.h"
 
 #include <QtTest>
 
@@ -14,6 +15,9 @@ private Q_SLOTS:
     void ctrlMiddleResetsAFramesetsZoom();
     void contextMenuMarksTheFramesElement();
     void pageZoomReachesAFramesetsFrames();
+    void largestFrameTakesTheKeyboard();
+    void inlineFramesFollowThePageZoom();
+    void framesAreHighlightedWithTheirWindow();
 };
 
 namespace {
@@ -166,9 +170,117 @@ void TestNavFrames::pageZoomReachesAFramesetsFrames()
                                      "<frame src='/right.html'></frameset>"));
     QCOMPARE(rig.c()->zoomFactor(), 1.25);
     QCOMPARE(rig.c()->document().snapshot().bodyZoom, QString());
+    // The view zooms the frames already; a body zoom in them would double it.
+    QVERIFY(rig.c()->fakeDocument().writesOf(QStringLiteral("frameZoom")).isEmpty());
     rig.show(QStringLiteral("http://site.test/plain3.html"), QStringLiteral("<p>text</p>"));
     QCOMPARE(rig.c()->zoomFactor(), 1.0);
     QCOMPARE(rig.c()->document().snapshot().bodyZoom, QStringLiteral("125%"));
+}
+
+void TestNavFrames::largestFrameTakesTheKeyboard()
+{
+    FramesRig rig;
+    rig.platform.web.servePage(QStringLiteral("http://site.test/long.html"),
+                               QStringLiteral("<body><p>%1</p></body>").arg(QString(500, 'w')));
+    rig.platform.web.servePage(QStringLiteral("http://site.test/short.html"),
+                               QStringLiteral("<body><p>short</p></body>"));
+    const QString frameset = QStringLiteral("<frameset cols='20%,60%,20%'><frame src='/short.html'>"
+                                            "<frame src='/long.html'><frame src='/short.html'>"
+                                            "</frameset>");
+    rig.show(QStringLiteral("http://site.test/three.html"), frameset);
+    DocumentWindow &w = *rig.window(0);
+    QCOMPARE(int(w.frames().size()), 3);
+    QCOMPARE(w.miLargestFrame, 1);
+    QCOMPARE(w.mlLargestFrameLength, 500);
+    // Each handler names its own frame element and its window's slot.
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(w.frames().at(size_t(i))->index(), i);
+        QCOMPARE(w.frames().at(size_t(i))->slot(), 0);
+        QCOMPARE(QStringLiteral("#%1").arg(w.frames().at(size_t(i))->frame().frame.handle),
+                 rig.frameTarget(i));
+    }
+    // Reading the frameset means reading its largest frame.
+    QCOMPARE(rig.focusTargets().last(), rig.frameTarget(1));
+    rig.c()->fakeDocument().clearWrites();
+    w.LargestFrame_SetFocus();
+    QCOMPARE(rig.focusTargets(), QStringList{rig.frameTarget(1)});
+
+    // Not while a field has the keyboard, nor for a window in the background.
+    rig.ctx.gbTextEntry = true;
+    w.LargestFrame_SetFocus();
+    rig.ctx.gbTextEntry = false;
+    w.bActiveForm = false;
+    w.LargestFrame_SetFocus();
+    w.bActiveForm = true;
+    QCOMPARE(rig.focusTargets().size(), 1);
+
+    // A page with inline frames is read in its own body, however long its frames are.
+    rig.show(QStringLiteral("http://site.test/inline.html"),
+             QStringLiteral("<body id=b>x<iframe src='/long.html'></iframe></body>"));
+    QCOMPARE(int(w.frames().size()), 1);
+    QCOMPARE(w.miLargestFrame, 0);
+    QCOMPARE(rig.focusTargets().last(), QString());
+
+    // A new top document starts without frames.
+    rig.show(QStringLiteral("http://site.test/plain.html"), QStringLiteral("<p>plain</p>"));
+    QVERIFY(w.frames().empty());
+    QCOMPARE(w.miLargestFrame, -1);
+    QCOMPARE(w.mlLargestFrameLength, 0);
+}
+
+void TestNavFrames::inlineFramesFollowThePageZoom()
+{
+    FramesRig rig;
+    rig.ctx.gsngPageZoom = 1.25f;
+    rig.platform.web.servePage(QStringLiteral("http://site.test/inner.html"),
+                               QStringLiteral("<body id=ib><p>inner</p></body>"));
+    rig.show(QStringLiteral("http://site.test/outer.html"),
+             QStringLiteral("<body id=b><iframe id=f src='/inner.html'></iframe></body>"));
+    FakeDocument &doc = rig.c()->fakeDocument();
+    // The page's zoom does not reach into its frames, so each frame gets it too.
+    const auto frameZoom = [&] { return doc.frameDom(0)->body()->style(QStringLiteral("zoom")); };
+    QCOMPARE(doc.snapshot().bodyZoom, QStringLiteral("125%"));
+    QCOMPARE(frameZoom(), QStringLiteral("125%"));
+
+    // Ctrl+wheel and Ctrl+middle change the page and its frames together.
+    rig.c()->wheel(QStringLiteral("b"), 120, Qt::ControlModifier);
+    QCOMPARE(doc.snapshot().bodyZoom, QStringLiteral("130%"));
+    QCOMPARE(frameZoom(), QStringLiteral("130%"));
+    rig.c()->mousePress(QStringLiteral("b"), Qt::MiddleButton, Qt::MiddleButton,
+                        Qt::ControlModifier);
+    rig.settle();
+    QCOMPARE(doc.snapshot().bodyZoom, QString());
+    QCOMPARE(frameZoom(), QString());
+}
+
+void TestNavFrames::framesAreHighlightedWithTheirWindow()
+{
+    FramesRig rig;
+    const auto fonts = [&](FakeBrowserControl *c, int frame) {
+        return c->fakeDocument().frameDom(frame)->document()->querySelectorAll("font").size();
+    };
+    QCOMPARE(fonts(rig.c(), 1), 0);
+    rig.host.highlight = {{QStringLiteral("side")}, {QStringLiteral("background:yellow")}};
+    // Asked for: the page and every frame.
+    rig.window(0)->zHighlightDoc();
+    rig.settle();
+    QCOMPARE(fonts(rig.c(), 1), 1);
+    QCOMPARE(rig.c()->fakeDocument().writesOf(QStringLiteral("highlight")).size(), 1);
+
+    // A frameset loading in the window being read is marked as its frames complete.
+    rig.show(QStringLiteral("http://site.test/frames2.html"),
+             QStringLiteral("<frameset cols='50%,50%'><frame src='/right.html'>"
+                            "<frame src='/left.html'></frameset>"));
+    QCOMPARE(fonts(rig.c(), 0), 1);
+    QCOMPARE(fonts(rig.c(), 1), 0); // no "side" on the left
+
+    // One loading behind is not: the user is not reading it.
+    (void)rig.reader.queue.LoadDocument(kFrames, LoadWhere::Background);
+    rig.settle();
+    FakeBrowserControl *background = rig.control(1);
+    QVERIFY(background);
+    QCOMPARE(background->fakeDocument().frameCount(), 2);
+    QCOMPARE(fonts(background, 1), 0);
 }
 
 QTEST_MAIN(TestNavFrames)

@@ -73,6 +73,7 @@ public:
     void openFeedViewer(const QString &url) override { feeds << url; }
     void recordVisit(DocumentWindow &w) override { visits << w.msURL; }
     void loadScheduledPages() override { ++scheduledLoads; }
+    HighlightWords highlightWords() const override { return highlight; }
 
     FakeBrowserControl *control(int slot) const
     {
@@ -82,6 +83,7 @@ public:
 
     FakePlatform &platform;
     Reader *reader = nullptr;
+    HighlightWords highlight;
     bool refuseWindows = false;
     std::map<int, std::unique_ptr<DocumentWindow>> windows;
     std::map<int, std::unique_ptr<BrowserControl>> controls;
