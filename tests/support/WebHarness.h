@@ -159,6 +159,21 @@ inline bool clickElement(WebEngineControl &control, const QString &elementId,
     return true;
 }
 
+// The same click again while it had no effect: a frameset's frames may drop the first mouse
+// input for a while after they were drawn. For clicks whose effect can be repeated.
+inline bool clickElementUntil(WebEngineControl &control, const QString &elementId,
+                              Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                              int frameIndex, const std::function<bool()> &done)
+{
+    for (int attempt = 0; attempt < 15; ++attempt) {
+        if (!clickElement(control, elementId, button, modifiers, frameIndex))
+            return false;
+        if (waitFor(done, 1000))
+            return true;
+    }
+    return false;
+}
+
 inline void pressKey(WebEngineControl &control, Qt::Key key,
                      Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {

@@ -546,6 +546,52 @@ private Q_SLOTS:
         }
     }
 
+    void clicksInAFramesetsFrame()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        m_http.addHtml(QStringLiteral("/side.htm"), QStringLiteral("Side"),
+                       QStringLiteral("<p>side</p>"));
+        m_http.addPage(QStringLiteral("/linkframes.htm"),
+                       "<html><head><title>LF</title></head><frameset cols='60%,40%'>"
+                       "<frame src='/links.htm'><frame src='/side.htm'></frameset></html>");
+        const QUrl frameset = m_http.url(QStringLiteral("/linkframes.htm"));
+        QVERIFY(rig.show(frameset, false));
+        WebEngineControl &c = rig.control(0);
+        const auto framePath = [&] {
+            return script(c, QStringLiteral("document.querySelector('frame').contentWindow"
+                                            ".location.pathname"));
+        };
+
+        // Skimline mode: the middle button loads behind, Shift in a pool window marked next;
+        // the frameset and its frame stay.
+        QVERIFY(clickElementUntil(c, QStringLiteral("plain"), Qt::MiddleButton, Qt::NoModifier, 0,
+                                  [&] { return rig.slots() == 2; }));
+        QVERIFY(rig.wait([&] { return rig.path(1) == QLatin1String("/a.htm"); }));
+        QVERIFY(clickElementUntil(c, QStringLiteral("two"), Qt::LeftButton, Qt::ShiftModifier, 0,
+                                  [&] { return rig.slots() == 3; }));
+        QVERIFY(rig.wait([&] { return rig.path(2) == QLatin1String("/b.htm"); }));
+        QVERIFY(rig.window(2)->mbNext);
+        QCOMPARE(rig.path(0), QStringLiteral("/linkframes.htm"));
+        QCOMPARE(framePath(), QStringLiteral("/links.htm"));
+
+        // Tabbed Browser mode: a right-click on the frame's link is taken over and loads
+        // behind; the mode stays.
+        rig.ctx.giBrowsingMode = 4;
+        QVERIFY(clickElementUntil(c, QStringLiteral("plain"), Qt::RightButton, Qt::NoModifier, 0,
+                                  [&] { return rig.slots() == 4; }));
+        QVERIFY(rig.wait([&] { return rig.path(3) == QLatin1String("/a.htm"); }));
+        QCOMPARE(rig.ctx.giBrowsingMode, 4);
+        QCOMPARE(framePath(), QStringLiteral("/links.htm"));
+
+        // A plain click is the frame's own navigation, in every mode: it loads in the frame.
+        rig.ctx.giBrowsingMode = 1;
+        QVERIFY(clickElementUntil(c, QStringLiteral("two"), Qt::LeftButton, Qt::NoModifier, 0,
+                                  [&] { return framePath() == QLatin1String("/b.htm"); }));
+        QCOMPARE(rig.path(0), QStringLiteral("/linkframes.htm"));
+        QCOMPARE(rig.slots(), 4);
+    }
+
     void largestFrameAndFrameZoom()
     {
         TempProfile profile;

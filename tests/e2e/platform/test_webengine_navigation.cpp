@@ -46,6 +46,9 @@ private Q_SLOTS:
         m_http = new HttpFixture(this);
         QVERIFY(m_http->isListening());
         m_http->addSamplePages();
+        m_http->addPage(QStringLiteral("/links-frameset.htm"),
+                        "<html><head><title>FS</title></head><frameset cols='30%,70%'>"
+                        "<frame src='/target.htm?left'><frame src='/links.htm'></frameset></html>");
         m_http->addStatus(QStringLiteral("/missing.htm"), 404,
                           HttpFixture::html(QStringLiteral("Missing"), QStringLiteral("<p>gone")));
         m_http->addStatus(QStringLiteral("/missing-empty.htm"), 404);
@@ -197,19 +200,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("path");
         QTest::addColumn<WindowDisposition>("disposition");
         QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("frame");
         QTest::newRow("plain") << "plain" << Qt::LeftButton << Qt::KeyboardModifiers()
-                               << "/target.htm" << WindowDisposition::CurrentWindow << "";
+                               << "/target.htm" << WindowDisposition::CurrentWindow << "" << -1;
         QTest::newRow("ctrl") << "plain" << Qt::LeftButton
                               << Qt::KeyboardModifiers(Qt::ControlModifier) << "/target.htm"
-                              << WindowDisposition::NewBackgroundTab << "";
+                              << WindowDisposition::NewBackgroundTab << "" << -1;
         QTest::newRow("shift") << "plain" << Qt::LeftButton
                                << Qt::KeyboardModifiers(Qt::ShiftModifier) << "/target.htm"
-                               << WindowDisposition::NewWindow << "";
+                               << WindowDisposition::NewWindow << "" << -1;
         QTest::newRow("middle") << "plain" << Qt::MiddleButton << Qt::KeyboardModifiers()
-                                << "/target.htm" << WindowDisposition::NewBackgroundTab << "";
+                                << "/target.htm" << WindowDisposition::NewBackgroundTab << ""
+                                << -1;
         QTest::newRow("target=_blank")
             << "blank" << Qt::LeftButton << Qt::KeyboardModifiers() << "/target.htm?blank"
-            << WindowDisposition::NewForegroundTab << "_blank";
+            << WindowDisposition::NewForegroundTab << "_blank" << -1;
+        // The same inside a frameset's frame.
+        QTest::newRow("frame: plain") << "plain" << Qt::LeftButton << Qt::KeyboardModifiers()
+                                      << "/target.htm" << WindowDisposition::CurrentWindow << ""
+                                      << 1;
+        QTest::newRow("frame: ctrl") << "plain" << Qt::LeftButton
+                                     << Qt::KeyboardModifiers(Qt::ControlModifier) << "/target.htm"
+                                     << WindowDisposition::NewBackgroundTab << "" << 1;
+        QTest::newRow("frame: shift") << "plain" << Qt::LeftButton
+                                      << Qt::KeyboardModifiers(Qt::ShiftModifier) << "/target.htm"
+                                      << WindowDisposition::NewWindow << "" << 1;
+        QTest::newRow("frame: middle") << "plain" << Qt::MiddleButton << Qt::KeyboardModifiers()
+                                       << "/target.htm" << WindowDisposition::NewBackgroundTab
+                                       << "" << 1;
     }
     void clickKinds()
     {
@@ -219,14 +237,16 @@ private Q_SLOTS:
         QFETCH(QString, path);
         QFETCH(WindowDisposition, disposition);
         QFETCH(QString, target);
+        QFETCH(int, frame);
         auto control = createShownControl(*m_platform);
         EventLog log(*control);
-        const QUrl links = m_http->url(QStringLiteral("/links.htm"));
+        const QUrl links = m_http->url(frame < 0 ? QStringLiteral("/links.htm")
+                                                 : QStringLiteral("/links-frameset.htm"));
         QVERIFY(load(*control, log, links));
         log.clear();
         log.cancel = [](const BeforeNavigateInfo &) { return true; };
-        QVERIFY(clickElement(*control, element, button, modifiers));
-        QVERIFY(waitFor([&] { return !log.navigations.isEmpty(); }));
+        QVERIFY(clickElementUntil(*control, element, button, modifiers, frame,
+                                  [&] { return !log.navigations.isEmpty(); }));
         const BeforeNavigateInfo info = log.navigations.first();
         QCOMPARE(info.url, m_http->url(path));
         QVERIFY(info.linkClicked);
@@ -236,7 +256,8 @@ private Q_SLOTS:
         QCOMPARE(info.disposition, disposition);
         QCOMPARE(info.targetFrameName, target);
         QCOMPARE(info.source, NavigationSource::WebContent);
-        QVERIFY(info.isTopFrame);
+        // A frame's own link is its navigation; one that opens a window comes from the top.
+        QCOMPARE(info.isTopFrame, frame < 0 || disposition != WindowDisposition::CurrentWindow);
         QTest::qWait(200);
         QVERIFY(log.newWindows.isEmpty());
         QCOMPARE(control->locationUrl(), links);
