@@ -1010,13 +1010,12 @@ void MDIForm1::MDIForm_QueryUnload()
     releasePopupMessage();
 
     if (Registry *reg = m_ctx.registry) {
-        (void)reg->RegSaveAppValue(QStringLiteral("bSidebarVisible"),
-                                   mbSidebarVisible ? QStringLiteral("True")
-                                                    : QStringLiteral("False"),
-                                   RegRoot::HKCU, REG_SZ);
-        (void)reg->RegSaveAppValue(QStringLiteral("LCG"), m_ctx.glLCG, RegRoot::HKCU, REG_DWORD);
-        (void)reg->RegSaveAppValue(QStringLiteral("SidebarWidth"), sidebarWidthTwips(),
-                                   RegRoot::HKCU, REG_DWORD);
+        (void)reg->RegSaveAppValues(
+            RegRoot::HKCU,
+            {{QStringLiteral("bSidebarVisible"),
+              mbSidebarVisible ? QStringLiteral("True") : QStringLiteral("False"), REG_SZ},
+             {QStringLiteral("LCG"), m_ctx.glLCG, REG_DWORD},
+             {QStringLiteral("SidebarWidth"), sidebarWidthTwips(), REG_DWORD}});
         (void)reg->RegDeleteValue(RegRoot::HKLM, m_ctx.gsRegKey, QStringLiteral("MSW"));
     }
 

@@ -214,23 +214,56 @@ RegResult Registry::RegQueryValue(RegRoot root, const QString &keyPath, const QS
     return decodeValue(s.value(*key).toString());
 }
 
-RegResult Registry::RegWriteValue(RegRoot root, const QString &keyPath, const QString &valueName,
-                                  int type, const QVariant &value)
+RegResult Registry::stageValue(QSettings &s, const QString &keyPath, const QString &valueName,
+                               int type, const QVariant &value, bool &changed)
 {
     const RegResult encoded = encodeValue(type, value);
     if (!encoded.ok())
         return encoded;
-    QSettings s(fileName(root), QSettings::IniFormat);
     const QStringList names = keyNames(keyPath);
     const QString group = findGroup(s, names).value_or(groupForWrite(s, names));
-    const QString key =
-        findValue(s, group, valueName)
-            .value_or((group.isEmpty() ? QString() : group + u'/') + encodeName(valueName));
-    s.setValue(key, encoded.value.toString());
+    const std::optional<QString> existing = findValue(s, group, valueName);
+    const QString text = encoded.value.toString();
+    if (existing && s.value(*existing).toString() == text)
+        return {};
+    s.setValue(existing.value_or((group.isEmpty() ? QString() : group + u'/') +
+                                 encodeName(valueName)),
+               text);
+    changed = true;
+    return {};
+}
+
+RegResult Registry::RegWriteValue(RegRoot root, const QString &keyPath, const QString &valueName,
+                                  int type, const QVariant &value)
+{
+    QSettings s(fileName(root), QSettings::IniFormat);
+    bool changed = false;
+    const RegResult staged = stageValue(s, keyPath, valueName, type, value, changed);
+    // An unchanged value costs no write of the file.
+    if (!staged.ok() || !changed)
+        return staged;
     s.sync();
     if (s.status() != QSettings::NoError)
         return RegResult::failure(RegResult::kRegistryError, kCannotWrite);
     return {};
+}
+
+RegResult Registry::RegSaveAppValues(RegRoot root, const QList<RegAppValue> &values)
+{
+    QSettings s(fileName(root), QSettings::IniFormat);
+    bool changed = false;
+    RegResult result;
+    for (const RegAppValue &v : values) {
+        result = stageValue(s, kAppKey, v.name, v.type, v.value, changed);
+        if (!result.ok())
+            break;
+    }
+    if (!changed)
+        return result;
+    s.sync();
+    if (s.status() != QSettings::NoError)
+        return RegResult::failure(RegResult::kRegistryError, kCannotWrite);
+    return result;
 }
 
 RegResult Registry::RegDeleteValue(RegRoot root, const QString &keyPath, const QString &valueName)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QVariant>
+
+class QSettings;
 
 // The two hives: the current user's and the machine's stand-in (per user on this platform).
 enum class RegRoot { HKCU, HKLM };
@@ -30,6 +33,14 @@ struct RegResult
         return r;
     }
     static RegResult failure(int number, const QString &text) { return {QVariant(), number, text}; }
+};
+
+// One value of the program's own key, for writing several at once.
+struct RegAppValue
+{
+    QString name;
+    QVariant value;
+    int type = 1; // REG_SZ
 };
 
 // Registry values kept in two INI files, one per hive. Key paths use "\" between names; key and
@@ -70,11 +81,18 @@ public:
     // The same under the program's own key.
     [[nodiscard]] RegResult RegSaveAppValue(const QString &valueName, const QVariant &value,
                                             RegRoot root, int type);
+    // Several values of the program's key with one write of the hive's file; the first error
+    // comes back and stops the rest.
+    [[nodiscard]] RegResult RegSaveAppValues(RegRoot root, const QList<RegAppValue> &values);
     // The default when the value is missing or empty (an error still comes back as one).
     [[nodiscard]] RegResult RegGetAppValue(const QString &valueName, RegRoot root, int type,
                                            const QVariant &defaultValue) const;
 
 private:
+    // Stages the value in s; false when it is already stored as it is (nothing to write).
+    static RegResult stageValue(QSettings &s, const QString &keyPath, const QString &valueName,
+                                int type, const QVariant &value, bool &changed);
+
     QString m_userFile;
     QString m_machineFile;
 };

@@ -45,16 +45,6 @@ QString linksPage()
                           "</body>");
 }
 
-QStringList loadedUrls(NavRig &rig)
-{
-    QStringList out;
-    for (int i = 0; i < rig.reader.pool.slotCount(); ++i) {
-        if (FakeBrowserControl *c = rig.control(i))
-            out << QStringLiteral("%1=%2").arg(i).arg(c->locationUrl().path());
-    }
-    return out;
-}
-
 } // namespace
 
 void TestNavWindow::ctrlShiftMiddleAndTargets()

@@ -466,7 +466,12 @@ void TestFakePlatform::httpClientAnswers()
     QList<HttpResponse> answers;
     auto collect = [&](const HttpResponse &r) { answers.append(r); };
 
-    http.request({feed}, collect);
+    const auto get = [](const QUrl &url) {
+        HttpRequest r;
+        r.url = url;
+        return r;
+    };
+    http.request(get(feed), collect);
     QVERIFY2(answers.isEmpty(), "never inside the call");
     QCOMPARE(http.inFlight(), 1);
     http.settle();
@@ -474,18 +479,18 @@ void TestFakePlatform::httpClientAnswers()
     QVERIFY(answers[0].ok());
     QCOMPARE(answers[0].body, QByteArray("<rss/>"));
 
-    HttpRequest head{feed};
+    HttpRequest head = get(feed);
     head.method = HttpMethod::Head;
     http.request(head, collect);
-    http.request({QUrl(QStringLiteral("http://nowhere.test/"))}, collect);
+    http.request(get(QUrl(QStringLiteral("http://nowhere.test/"))), collect);
     http.settle();
     QVERIFY(answers[1].body.isEmpty());
     QCOMPARE(answers[2].statusCode, 0);
     QVERIFY(answers[2].networkError != 0);
 
     http.setHeld(true);
-    const quint64 first = http.request({feed}, collect);
-    const quint64 second = http.request({feed}, collect);
+    const quint64 first = http.request(get(feed), collect);
+    const quint64 second = http.request(get(feed), collect);
     http.settle();
     QCOMPARE(answers.size(), 3);
     http.abort(first);

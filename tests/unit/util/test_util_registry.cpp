@@ -7,6 +7,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 class TestUtilRegistry : public QObject
 {
     Q_OBJECT
@@ -215,6 +217,50 @@ private Q_SLOTS:
         const RegResult r = reg->RegGetAppValue(QStringLiteral("multi"), RegRoot::HKCU, REG_SZ, 0);
         QCOMPARE(r.error, 1001);
         QCOMPARE(r.description, QStringLiteral("Unsupported value type"));
+    }
+
+    // Exit writes the same few values every time: only a changed value rewrites the file.
+    void severalValuesAtOnceAndUnchangedOnesCostNoWrite()
+    {
+        auto reg = open();
+        const auto inode = [this] {
+            struct stat st{};
+            return ::stat(QFile::encodeName(userFile()).constData(), &st) == 0 ? st.st_ino : 0;
+        };
+        QVERIFY(reg->RegSaveAppValues(RegRoot::HKCU, {{QStringLiteral("Shown"), true, REG_SZ},
+                                                      {QStringLiteral("LCG"), 3, REG_DWORD},
+                                                      {QStringLiteral("Width"), 2880, REG_DWORD}})
+                    .ok());
+        QCOMPARE(reg->RegGetAppValue(QStringLiteral("shown"), RegRoot::HKCU, REG_SZ, {}).value,
+                 QVariant(QStringLiteral("True")));
+        QCOMPARE(reg->RegGetAppValue(QStringLiteral("LCG"), RegRoot::HKCU, REG_DWORD, {}).value,
+                 QVariant(3));
+        QCOMPARE(reg->RegGetAppValue(QStringLiteral("Width"), RegRoot::HKCU, REG_DWORD, {}).value,
+                 QVariant(2880));
+        // The file is replaced whole when it is written, so its inode tells a write.
+        const auto before = inode();
+        QVERIFY(before != 0);
+        QVERIFY(reg->RegSaveAppValue(QStringLiteral("lcg"), 3, RegRoot::HKCU, REG_DWORD).ok());
+        QVERIFY(reg->RegSaveAppValues(RegRoot::HKCU, {{QStringLiteral("Shown"), true, REG_SZ},
+                                                      {QStringLiteral("Width"), 2880, REG_DWORD}})
+                    .ok());
+        QCOMPARE(inode(), before);
+        // A changed type is a change, though the text looks alike.
+        QVERIFY(reg->RegSaveAppValue(QStringLiteral("LCG"), "3", RegRoot::HKCU, REG_SZ).ok());
+        QCOMPARE(reg->RegGetAppValue(QStringLiteral("LCG"), RegRoot::HKCU, REG_SZ, {}).value,
+                 QVariant(QStringLiteral("3")));
+
+        // A value that cannot be stored stops the rest and comes back as the error; the ones
+        // before it are kept.
+        const RegResult r = reg->RegSaveAppValues(
+            RegRoot::HKCU, {{QStringLiteral("A"), 1, REG_DWORD},
+                            {QStringLiteral("B"), QStringLiteral("x"), 99},
+                            {QStringLiteral("C"), 2, REG_DWORD}});
+        QCOMPARE(r.error, RegResult::kRegistryError);
+        QCOMPARE(reg->RegGetAppValue(QStringLiteral("A"), RegRoot::HKCU, REG_DWORD, {}).value,
+                 QVariant(1));
+        QVERIFY(!reg->RegGetAppValue(QStringLiteral("C"), RegRoot::HKCU, REG_DWORD, {})
+                     .value.isValid());
     }
 };
 
