@@ -467,6 +467,17 @@ void DocumentWindow::CompleteDocument()
                                 {{"Title", strDocumentTitle}, {"bLoaded", 1}});
     }
     m_reader.pool.ShowWindowState(miTag);
+    // This document's frames, before anything below decides by them: the status text and
+    // which frame takes the keyboard must not be the previous document's.
+    Document *doc = DocumentObject();
+    const DocumentSnapshot snap = doc ? doc->snapshot() : DocumentSnapshot();
+    if (doc) {
+        intFrames = snap.frameElementCount;
+        intIFrames = snap.iframeCount;
+        miFrames = snap.frameCount;
+    }
+    if (intFrames > 0)
+        msStatusText = framesText(intFrames);
     if (bActiveForm) {
         bAllowOpenInNewWindow = true;
         bNavigateInOtherWindow = true;
@@ -475,9 +486,8 @@ void DocumentWindow::CompleteDocument()
         host.setStatusText(3, msStatusText);
         // The frames marked their own words as they completed.
         const HighlightWords words = host.highlightWords();
-        if (words.isOn())
-            if (Document *doc = DocumentObject())
-                doc->highlightTerms(words.terms, words.styles);
+        if (words.isOn() && doc)
+            doc->highlightTerms(words.terms, words.styles);
         if (!ctx.gbTextEntry)
             LargestFrame_SetFocus();
         mbRead = false;
@@ -488,12 +498,9 @@ void DocumentWindow::CompleteDocument()
     if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
         m_reader.queue.startQueued();
 
-    Document *doc = DocumentObject();
+    // Starting the next download may have changed what this window holds.
+    doc = DocumentObject();
     if (doc) {
-        const DocumentSnapshot snap = doc->snapshot();
-        intFrames = snap.frameElementCount;
-        intIFrames = snap.iframeCount;
-        miFrames = snap.frameCount;
         // A frameset has no body to zoom: its frames zoom with the view, as the wheel zooms
         // them. Any other document zooms its body, with the view at its own size again.
         const bool zoomView = snap.isFrameset && ctx.gsngPageZoom != 0;
@@ -503,8 +510,6 @@ void DocumentWindow::CompleteDocument()
         if (brwWebBrowser && !qFuzzyCompare(brwWebBrowser->zoomFactor(), view))
             brwWebBrowser->setZoomFactor(view);
     }
-    if (intFrames > 0)
-        msStatusText = framesText(intFrames);
     onDocumentCompleted(QUrl(msURL));
 }
 

@@ -221,6 +221,16 @@ void TestNavFrames::largestFrameTakesTheKeyboard()
     QCOMPARE(w.miLargestFrame, 0);
     QCOMPARE(rig.focusTargets().last(), QString());
 
+    // The frameset again, right after the page with inline frames: it is judged by its own
+    // frames, and the status bar tells of them as it completes.
+    rig.platform.web.servePage(QStringLiteral("http://site.test/three2.html"), frameset);
+    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/three2.html"),
+                                        LoadWhere::Here);
+    rig.settle();
+    QCOMPARE(rig.focusTargets().last(), rig.frameTarget(1));
+    QCOMPARE(rig.host.status.value(3),
+             QStringLiteral("3 Frames - shift-click to open links in new window."));
+
     // A new top document starts without frames.
     rig.show(QStringLiteral("http://site.test/plain.html"), QStringLiteral("<p>plain</p>"));
     QVERIFY(w.frames().empty());
