@@ -19,6 +19,9 @@
     let nextHandle = 1;
     const handles = new Map();
     const handleOf = new WeakMap();
+    // A page that keeps replacing its elements (a feed, a long-lived application) must not
+    // leave a dead entry behind for every element it ever reported.
+    const forgetHandle = new FinalizationRegistry((h) => handles.delete(h));
     const highlightFonts = new WeakSet();
     let bridge = null;
     const outbox = [];
@@ -43,6 +46,7 @@
             h = nextHandle++;
             handleOf.set(el, h);
             handles.set(h, new WeakRef(el));
+            forgetHandle.register(el, h);
         }
         return token * HANDLE_BASE + h;
     }
