@@ -5,7 +5,8 @@
 #include "reader/WheelGestures.h"
 #include "startup/AppContext.h"
 
-cFrame::cFrame(DocumentWindow &owner, int index) : m_owner(owner), m_index(index) {}
+cFrame::cFrame(DocumentWindow &owner, int index) : m_owner(owner), m_index(index)
+{}
 
 void cFrame::docHTML(const FrameDocumentInfo &frame, int slot)
 {

@@ -226,9 +226,9 @@ RegResult Registry::stageValue(QSettings &s, const QString &keyPath, const QStri
     const QString text = encoded.value.toString();
     if (existing && s.value(*existing).toString() == text)
         return {};
-    s.setValue(existing.value_or((group.isEmpty() ? QString() : group + u'/') +
-                                 encodeName(valueName)),
-               text);
+    s.setValue(
+        existing.value_or((group.isEmpty() ? QString() : group + u'/') + encodeName(valueName)),
+        text);
     changed = true;
     return {};
 }

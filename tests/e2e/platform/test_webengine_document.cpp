@@ -413,8 +413,10 @@ private Q_SLOTS:
         // Inner frames first, every one before the page that holds them completes; the frame
         // of another origin is out of reach and not reported.
         QCOMPARE(log->frames.size(), 2);
-        QVERIFY(log->indexOf(QStringLiteral("frame ") + n) < log->indexOf(QStringLiteral("frame ") + a));
-        QVERIFY(log->indexOf(QStringLiteral("frame ") + a) < log->indexOf(QStringLiteral("complete ") + top));
+        QVERIFY(log->indexOf(QStringLiteral("frame ") + n) <
+                log->indexOf(QStringLiteral("frame ") + a));
+        QVERIFY(log->indexOf(QStringLiteral("frame ") + a) <
+                log->indexOf(QStringLiteral("complete ") + top));
         const FrameDocumentInfo fa = log->frames.at(1);
         QCOMPARE(fa.frameIndex, 0);
         QCOMPARE(log->frames.at(0).frameIndex, 0);
@@ -435,8 +437,9 @@ private Q_SLOTS:
         control->document().highlightFrameTerms(fa.frame, {QStringLiteral("WORDS")},
                                                 {QStringLiteral("color:red")});
         QVERIFY(waitFor([&] { return inFrame(QStringLiteral("d.body.style.zoom")) == "150%"; }));
-        QVERIFY(waitFor(
-            [&] { return inFrame(QStringLiteral("d.getElementsByTagName('font').length")) == "1"; }));
+        QVERIFY(waitFor([&] {
+            return inFrame(QStringLiteral("d.getElementsByTagName('font').length")) == "1";
+        }));
         QCOMPARE(inFrame(QStringLiteral("d.getElementsByTagName('font')[0].textContent")),
                  QStringLiteral("words"));
         // The top document is left alone.
@@ -454,8 +457,9 @@ private Q_SLOTS:
 
         // The frame moves on: its new document is reported under the same frame element, and
         // writes reach the new document.
-        runScript(*control, QStringLiteral("document.getElementById('fa').contentWindow.location"
-                                           " = '/fr-b.htm'; 1"),
+        runScript(*control,
+                  QStringLiteral("document.getElementById('fa').contentWindow.location"
+                                 " = '/fr-b.htm'; 1"),
                   QWebEngineScript::MainWorld);
         const QString b = m_http->url(QStringLiteral("/fr-b.htm")).toString();
         QVERIFY(waitFor([&] { return log->has(QStringLiteral("frame ") + b); }));

@@ -210,24 +210,23 @@ private Q_SLOTS:
                                << Qt::KeyboardModifiers(Qt::ShiftModifier) << "/target.htm"
                                << WindowDisposition::NewWindow << "" << -1;
         QTest::newRow("middle") << "plain" << Qt::MiddleButton << Qt::KeyboardModifiers()
-                                << "/target.htm" << WindowDisposition::NewBackgroundTab << ""
-                                << -1;
+                                << "/target.htm" << WindowDisposition::NewBackgroundTab << "" << -1;
         QTest::newRow("target=_blank")
             << "blank" << Qt::LeftButton << Qt::KeyboardModifiers() << "/target.htm?blank"
             << WindowDisposition::NewForegroundTab << "_blank" << -1;
         // The same inside a frameset's frame.
-        QTest::newRow("frame: plain") << "plain" << Qt::LeftButton << Qt::KeyboardModifiers()
-                                      << "/target.htm" << WindowDisposition::CurrentWindow << ""
-                                      << 1;
-        QTest::newRow("frame: ctrl") << "plain" << Qt::LeftButton
-                                     << Qt::KeyboardModifiers(Qt::ControlModifier) << "/target.htm"
-                                     << WindowDisposition::NewBackgroundTab << "" << 1;
-        QTest::newRow("frame: shift") << "plain" << Qt::LeftButton
-                                      << Qt::KeyboardModifiers(Qt::ShiftModifier) << "/target.htm"
-                                      << WindowDisposition::NewWindow << "" << 1;
-        QTest::newRow("frame: middle") << "plain" << Qt::MiddleButton << Qt::KeyboardModifiers()
-                                       << "/target.htm" << WindowDisposition::NewBackgroundTab
-                                       << "" << 1;
+        QTest::newRow("frame: plain")
+            << "plain" << Qt::LeftButton << Qt::KeyboardModifiers() << "/target.htm"
+            << WindowDisposition::CurrentWindow << "" << 1;
+        QTest::newRow("frame: ctrl")
+            << "plain" << Qt::LeftButton << Qt::KeyboardModifiers(Qt::ControlModifier)
+            << "/target.htm" << WindowDisposition::NewBackgroundTab << "" << 1;
+        QTest::newRow("frame: shift")
+            << "plain" << Qt::LeftButton << Qt::KeyboardModifiers(Qt::ShiftModifier)
+            << "/target.htm" << WindowDisposition::NewWindow << "" << 1;
+        QTest::newRow("frame: middle")
+            << "plain" << Qt::MiddleButton << Qt::KeyboardModifiers() << "/target.htm"
+            << WindowDisposition::NewBackgroundTab << "" << 1;
     }
     void clickKinds()
     {

@@ -224,7 +224,9 @@ private Q_SLOTS:
     {
         auto reg = open();
         const auto inode = [this] {
-            struct stat st{};
+            struct stat st
+            {
+            };
             return ::stat(QFile::encodeName(userFile()).constData(), &st) == 0 ? st.st_ino : 0;
         };
         QVERIFY(reg->RegSaveAppValues(RegRoot::HKCU, {{QStringLiteral("Shown"), true, REG_SZ},
@@ -252,10 +254,10 @@ private Q_SLOTS:
 
         // A value that cannot be stored stops the rest and comes back as the error; the ones
         // before it are kept.
-        const RegResult r = reg->RegSaveAppValues(
-            RegRoot::HKCU, {{QStringLiteral("A"), 1, REG_DWORD},
-                            {QStringLiteral("B"), QStringLiteral("x"), 99},
-                            {QStringLiteral("C"), 2, REG_DWORD}});
+        const RegResult r =
+            reg->RegSaveAppValues(RegRoot::HKCU, {{QStringLiteral("A"), 1, REG_DWORD},
+                                                  {QStringLiteral("B"), QStringLiteral("x"), 99},
+                                                  {QStringLiteral("C"), 2, REG_DWORD}});
         QCOMPARE(r.error, RegResult::kRegistryError);
         QCOMPARE(reg->RegGetAppValue(QStringLiteral("A"), RegRoot::HKCU, REG_DWORD, {}).value,
                  QVariant(1));
