@@ -156,9 +156,16 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
         break;
     }
 
-    // An empty address has nothing to load or read later.
-    if (request.url.isEmpty())
+    // An empty address has nothing to load or read later. A command link is no document
+    // either: its window would wait for ever for a load that never starts, holding one of
+    // the downloads.
+    if (request.url.isEmpty() ||
+        QUrl(request.url).scheme().compare(QLatin1String(ProgramPages::kCommandScheme),
+                                           Qt::CaseInsensitive) == 0) {
+        if (record != 0)
+            log.remove(record);
         return LoadOutcome::Nothing;
+    }
 
     const URLParts parts = m_reader.urlParts(request.url);
     if (parts.feed) {

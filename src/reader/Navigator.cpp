@@ -1,5 +1,6 @@
 #include "reader/Navigator.h"
 
+#include "platform/PageWriter.h"
 #include "platform/Shell.h"
 #include "platform/Ui.h"
 #include "reader/DocumentWindow.h"
@@ -196,9 +197,12 @@ void Navigator::applyRouted(DocumentWindow &w, const NavDecision &d, const QStri
 }
 
 void Navigator::routeLikeClick(DocumentWindow &w, const QString &url,
-                               Qt::KeyboardModifiers modifiers, const QByteArray &postData,
-                               const QString &headers)
+                               Qt::KeyboardModifiers modifiers, NavigationSource source,
+                               const QByteArray &postData, const QString &headers)
 {
+    if (source != NavigationSource::ProgramPage &&
+        QUrl(url).scheme().compare(QLatin1String(ProgramPages::kScheme), Qt::CaseInsensitive) == 0)
+        return;
     BeforeNavigateInfo info;
     info.url = QUrl(url);
     info.kind = NavigationKind::LinkClicked;
@@ -208,7 +212,7 @@ void Navigator::routeLikeClick(DocumentWindow &w, const QString &url,
     info.postData = postData;
     info.isPost = !postData.isEmpty();
     info.headers = headers;
-    info.source = NavigationSource::ProgramPage;
+    info.source = source;
     if (brwWebBrowser_BeforeNavigate2(w, info) || !w.brwWebBrowser)
         return;
     // Stays here: the window's own navigation, not routed again.
@@ -363,7 +367,7 @@ void Navigator::registerOwnCommands()
             if (!w)
                 w = current();
             if (w)
-                routeLikeClick(*w, url, c.modifiers);
+                routeLikeClick(*w, url, c.modifiers, NavigationSource::ProgramPage);
         });
     (void)m_commands.registerHandler(QStringLiteral("str"),
                                      [this](const QString &arg, const CommandContext &) {
@@ -790,7 +794,12 @@ bool Navigator::OnContextMenu(DocumentWindow &w, const ContextMenuInfo &info)
         const LinkTakeOver t = takeOverLink(ctx.giBrowsingMode);
         ctx.giBrowsingMode = t.browsingMode;
         cur->bNavigateInOtherWindow = t.navigateInOtherWindow;
-        routeLikeClick(*cur, info.linkUrl.toString(), Qt::NoModifier);
+        // The link is followed as the page it is in would follow it: a web page's command
+        // link stays a dead link.
+        const bool programPage =
+            w.brwWebBrowser && ProgramPages::isProgramUrl(w.brwWebBrowser->locationUrl());
+        routeLikeClick(*cur, info.linkUrl.toString(), Qt::NoModifier,
+                       programPage ? NavigationSource::ProgramPage : NavigationSource::WebContent);
         // A mode still transient here was not used by a routed link: back to Tabbed Browser.
         if (ctx.giBrowsingMode == 5)
             ctx.giBrowsingMode = 4;

@@ -48,8 +48,10 @@ public:
     BrowserControl *brwWebBrowser_NewWindow2(DocumentWindow &w, const NewWindowInfo &info);
     // Loads an address as if the user had clicked it in w (the "loc" command, a search, a link
     // taken over by the context menu): in place or through LoadDocument, as the mode says.
+    // source: the kind of page the address comes from; a web page reaches neither the
+    // program's commands nor its pages.
     void routeLikeClick(DocumentWindow &w, const QString &url, Qt::KeyboardModifiers modifiers,
-                        const QByteArray &postData = QByteArray(),
+                        NavigationSource source, const QByteArray &postData = QByteArray(),
                         const QString &headers = QString());
     void OpenFeedViewer(const QString &url);
     void SetOfflineMode(bool bOffline);

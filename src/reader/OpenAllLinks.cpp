@@ -1,5 +1,6 @@
 #include "reader/OpenAllLinks.h"
 
+#include "platform/PageWriter.h"
 #include "store/CWinInet_URL.h"
 
 #include <QRegularExpression>
@@ -14,7 +15,10 @@ bool isSkippedLink(const QString &address)
         if (address.contains(s, Qt::CaseInsensitive))
             return true;
     }
-    return false;
+    // A page's links to the program's commands or pages are never followed for it.
+    const QString scheme = QUrl(address).scheme();
+    return scheme.compare(QLatin1String(ProgramPages::kCommandScheme), Qt::CaseInsensitive) == 0 ||
+           scheme.compare(QLatin1String(ProgramPages::kScheme), Qt::CaseInsensitive) == 0;
 }
 
 QString withoutFragment(const QString &address)

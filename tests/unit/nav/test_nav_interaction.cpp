@@ -264,6 +264,9 @@ QList<LinkInfo> samplePage()
         link("http://www.site.test/b.html#part3"),
         link("http://other.test/movie.rm"),
         link("http://third.test/e.html", "<b><img src=e.gif></b>"),
+        // A web page's links into the program: never followed for it.
+        link("skl:del3", "<img src=x>"),
+        link("SKL-APP://pages/Start.htm", "<img src=y>"),
         link("http://www.site.test/f.html", "f", 0),
         link("http://other.test/g.html", "<img src=g>", 1),
     };

@@ -198,12 +198,29 @@ void TestNavWindow::commandLinksOnlyFromTheProgramsPages()
     const QString html = QStringLiteral(
         "<a id=d href='skl:dbm1'>delete favorite</a><a id=f href='skl:del/home/u/page.htm'>x</a>");
 
-    rig.show(QStringLiteral("http://evil.test/"), html);
+    rig.show(QStringLiteral("http://evil.test/"), html +
+                                                      QStringLiteral("<a id=page href='skl-app:"
+                                                                     "//pages/Start.htm'>p</a>"));
     QVERIFY(rig.control(0)->click(QStringLiteral("d")));
     QVERIFY(rig.control(0)->click(QStringLiteral("f")));
     rig.settle();
     QVERIFY(ran.isEmpty());
     QCOMPARE(rig.control(0)->locationUrl(), QUrl(QStringLiteral("http://evil.test/")));
+    // Nor by the other ways of following a page's links: the Tabbed Browser right-click,
+    // Open All Links, and the loader itself, whose window would wait for ever.
+    rig.ctx.giBrowsingMode = 4;
+    for (const char *id : {"d", "page"}) {
+        (void)rig.control(0)->contextClick(QString::fromLatin1(id));
+        rig.settle();
+    }
+    rig.ctx.giBrowsingMode = 1;
+    rig.nav.mnuOL_OpenAllLinks_Click(0);
+    rig.settle();
+    QCOMPARE(rig.reader.queue.LoadDocument(QStringLiteral("skl:dbm1")), LoadOutcome::Nothing);
+    rig.settle();
+    QVERIFY(ran.isEmpty());
+    QCOMPARE(rig.reader.pool.slotCount(), 1);
+    QCOMPARE(rig.records(), QStringList{QStringLiteral("http://evil.test/:1:1")});
 
     // The same links in a page the program wrote work.
     rig.control(0)->writePage(html, QStringLiteral("Report.htm"));
