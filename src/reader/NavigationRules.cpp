@@ -74,12 +74,21 @@ NavDecision decideNavigation(const NavInput &in)
             return decided(d, NavAction::Cancel, NavRule::CancelNext);
     }
 
+    const bool ctrl = in.modifiers & Qt::ControlModifier;
+    const bool middle = !ctrl && (in.disposition == WindowDisposition::NewBackgroundTab ||
+                                  in.button == Qt::MiddleButton);
+
     CWinInet_URL splitter;
     d.parts = splitter.URLparts(in.url);
     switch (d.parts.scheme) {
     case InternetScheme::Ftp:
         return decided(d, NavAction::OpenWithDesktop, NavRule::Scheme);
     case InternetScheme::Https:
+        // A secure link loads in place when clicked, but the middle button's promise of a
+        // window behind holds for it too.
+        if (middle && in.linkClicked && in.isTopFrame)
+            break;
+        return decided(d, NavAction::Allow, NavRule::Scheme);
     case InternetScheme::News:
     case InternetScheme::Mailto:
     case InternetScheme::Socks:
@@ -119,9 +128,6 @@ NavDecision decideNavigation(const NavInput &in)
     if (isNewWindowDisposition(in.disposition))
         return decided(d, NavAction::Allow, NavRule::Routing);
 
-    const bool ctrl = in.modifiers & Qt::ControlModifier;
-    const bool middle = !ctrl && (in.disposition == WindowDisposition::NewBackgroundTab ||
-                                  in.button == Qt::MiddleButton);
     const bool otherWindow = in.bNavigateInOtherWindow && !ctrl;
     const bool routingMode = (in.giBrowsingMode & 3) != 0;
     if (middle || (otherWindow && !in.bOpenInSameWindow && routingMode)) {

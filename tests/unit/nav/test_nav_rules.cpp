@@ -40,6 +40,8 @@ enum class Click {
     ScriptLocation,
     FrameLink,
     Https,
+    HttpsMiddle,
+    HttpsCtrl,
     Program,
 };
 
@@ -108,6 +110,16 @@ NavInput withClick(NavInput in, Click click)
     case Click::Https:
         in.url = QStringLiteral("https://site.test/secure.html");
         break;
+    case Click::HttpsMiddle:
+        in.url = QStringLiteral("https://site.test/secure.html");
+        in.button = Qt::MiddleButton;
+        in.disposition = WindowDisposition::NewBackgroundTab;
+        break;
+    case Click::HttpsCtrl:
+        in.url = QStringLiteral("https://site.test/secure.html");
+        in.modifiers = Qt::ControlModifier;
+        in.disposition = WindowDisposition::NewBackgroundTab;
+        break;
     case Click::Program:
         in.kind = NavigationKind::Program;
         in.linkClicked = false;
@@ -165,6 +177,8 @@ void TestNavRules::routingTable_data()
         {Click::ScriptLocation, "script location", "nowhere", "nowhere", "here"},
         {Click::FrameLink, "frame link", "here", "here", "here"},
         {Click::Https, "https link", "here", "here", "here"},
+        {Click::HttpsMiddle, "https middle", "background", "background", "background"},
+        {Click::HttpsCtrl, "https ctrl", "here", "here", "here"},
         {Click::Program, "program navigate", "here", "here", "here"},
     };
     const std::pair<int, const char *> modes[] = {{1, "skimline"}, {2, "research"}, {4, "tabbed"}};
