@@ -199,8 +199,9 @@ void DocumentWindow::Form_Deactivate()
             pool.setState(miTag, kP);
         pool.ShowWindowState(miTag);
 
+        // The window read before this one is done with, unless the user is going back to it.
         const int previous = ctx.giPreviousWindow;
-        if (previous != miTag && pool.window(previous)) {
+        if (previous != miTag && previous != pool.activatingSlot() && pool.window(previous)) {
             const QString prevState = pool.state(previous);
             if (prevState == kX) {
                 pool.unloadWindow(previous);

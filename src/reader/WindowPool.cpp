@@ -130,8 +130,10 @@ void WindowPool::windowActivated(int slot)
         return;
     if (slot != ctx.giCurrentWindow) {
         if (DocumentWindow *old = window(ctx.giCurrentWindow)) {
+            m_activating = slot;
             if (old->bActiveForm)
                 old->Form_Deactivate();
+            m_activating = -1;
             old->bActiveForm = false;
             m_reader.host.hideWindow(*old);
         }

@@ -68,6 +68,8 @@ public:
     void scheduleSleep(int slot);
 
     bool mbReportAfterLast = false;
+    // The slot being activated while the window left behind is deactivated; -1 otherwise.
+    int activatingSlot() const { return m_activating; }
 
 private:
     void growTo(int slots);
@@ -76,4 +78,5 @@ private:
     int cancelQueued();
 
     Reader &m_reader;
+    int m_activating = -1;
 };

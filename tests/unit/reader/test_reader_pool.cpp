@@ -257,6 +257,29 @@ private Q_SLOTS:
         QCOMPARE(rig.host.status.value(2), QStringLiteral("1 of 2"));
     }
 
+    // Going back to a marked window (from the Window menu or the report) shows it; it is not
+    // closed under the user's eyes, and the one left is read as usual.
+    void markedWindowChosenAgainStays()
+    {
+        ReaderRig rig;
+        makeWindows(rig, "cc");
+        auto &pool = rig.reader.pool;
+        pool.ActivateWindow(1);
+        pool.zMarkForClosing();
+        QCOMPARE(rig.ctx.giCurrentWindow, 2);
+        pool.ActivateWindow(1);
+        QVERIFY(rig.window(1));
+        QCOMPARE(rig.ctx.giCurrentWindow, 1);
+        QCOMPARE(rig.state(1), QStringLiteral("a"));
+        QVERIFY(rig.window(1)->bActiveForm);
+        QCOMPARE(rig.state(2), QStringLiteral("p"));
+        QCOMPARE(rig.ctx.giPreviousWindow, 2);
+        // Back to the window left just now: it is shown, not freed for reuse.
+        pool.ActivateWindow(2);
+        QCOMPARE(rig.state(2), QStringLiteral("a"));
+        QCOMPARE(rig.state(1), QStringLiteral("p"));
+    }
+
     void lastWindowNeverCloses()
     {
         ReaderRig rig;
