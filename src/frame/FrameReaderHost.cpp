@@ -4,12 +4,18 @@
 #include "reader/frmBrowser.h"
 #include "startup/AppContext.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 
 namespace {
 QIcon colourIcon(const QString &colour, const QString &background)
@@ -27,6 +33,8 @@ QIcon colourIcon(const QString &colour, const QString &background)
 FrameReaderHost::FrameReaderHost(AppContext &ctx, MDIForm1 &frame) : m_ctx(ctx), m_frame(frame)
 {
     connect(&m_frame, &MDIForm1::documentWindowActivated, this, &FrameReaderHost::frameActivated);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget *, QWidget *now) { focusChanged(now); });
     // The window switching commands head the Window menu too (their keys stay on the
     // Navigation menu's items).
     QMenu *menu = m_frame.subMenu(QStringLiteral("mnuWindow"));
@@ -228,4 +236,28 @@ void FrameReaderHost::setMenuItem(const QString &name, bool enabled, bool checke
     item->setEnabled(enabled && m_frame.isCommandAvailable(name));
     if (item->isCheckable())
         item->setChecked(checked);
+}
+
+bool FrameReaderHost::isInForeground() const
+{
+    return QApplication::activeWindow() == &m_frame;
+}
+
+void FrameReaderHost::focusChanged(QWidget *now)
+{
+    // The program's own text fields (the address box, a pane's search box) are typed into:
+    // single keys must not switch windows meanwhile. The document views are no such fields.
+    bool field = false;
+    if (auto *line = qobject_cast<QLineEdit *>(now))
+        field = !line->isReadOnly();
+    else if (auto *text = qobject_cast<QTextEdit *>(now))
+        field = !text->isReadOnly();
+    else if (auto *plain = qobject_cast<QPlainTextEdit *>(now))
+        field = !plain->isReadOnly();
+    else if (auto *combo = qobject_cast<QComboBox *>(now))
+        field = combo->isEditable();
+    else
+        field = qobject_cast<QAbstractSpinBox *>(now) != nullptr;
+    if (m_ctx.reader)
+        m_ctx.reader->nav.setProgramFieldFocused(field);
 }

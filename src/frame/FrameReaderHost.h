@@ -41,6 +41,7 @@ public:
     void showWindowState(int slot, const WindowStyle &style) override;
     void setToolButton(const QString &key, bool enabled, bool pressed) override;
     void setMenuItem(const QString &name, bool enabled, bool checked) override;
+    bool isInForeground() const override;
 
     // The Window menu's entry of a slot (nullptr when none).
     QAction *windowListItem(int slot) const { return m_listItems.value(slot); }
@@ -48,6 +49,7 @@ public:
 private:
     frmBrowser *form(int slot) const;
     void frameActivated(frmBrowser *form);
+    void focusChanged(QWidget *now);
     QString listCaption(int slot) const;
 
     AppContext &m_ctx;

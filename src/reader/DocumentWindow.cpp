@@ -195,6 +195,7 @@ void DocumentWindow::Form_Deactivate()
         mbRead = true;
         msStatusText.clear();
         bActiveForm = false;
+        m_reader.nav.pageFieldGone(*this);
         if (pool.state(miTag) != kX)
             pool.setState(miTag, kP);
         pool.ShowWindowState(miTag);
@@ -342,6 +343,8 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
         m_reader.host.setAddressText(locationText);
     if (bActiveForm && !written)
         m_reader.host.setStatusText(3, QString());
+    // A field of the old document no longer has the keyboard (a form sent with Enter).
+    m_reader.nav.pageFieldGone(*this);
     miLastFrame = -1;
     mcFrames.clear();
     miLargestFrame = -1;

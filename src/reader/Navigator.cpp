@@ -77,6 +77,7 @@ void Navigator::detach(DocumentWindow &w)
         m_activeStyleWindow = nullptr;
         m_activeStyleHandle = 0;
     }
+    pageFieldGone(w);
     if (m_lastContextWindow == &w)
         m_lastContextWindow = nullptr;
 }
@@ -568,14 +569,37 @@ void Navigator::Doc_onfocusin(DocumentWindow &w, const DomEvent &event)
             cur->LargestFrame_SetFocus();
         return;
     }
-    if (textEntryElement(event.source))
-        m_reader.ctx.gbTextEntry = true;
+    if (textEntryElement(event.source)) {
+        m_textEntryWindow = &w;
+        updateTextEntry();
+    }
 }
 
 void Navigator::Doc_onfocusout(DocumentWindow &w, const DomEvent &event)
 {
-    if (w.bActiveForm && textEntryElement(event.source))
-        m_reader.ctx.gbTextEntry = false;
+    // Also when the window is no longer the active one: the report of a field left comes
+    // after the switch to another window.
+    if (textEntryElement(event.source))
+        pageFieldGone(w);
+}
+
+void Navigator::pageFieldGone(DocumentWindow &w)
+{
+    if (m_textEntryWindow != &w)
+        return;
+    m_textEntryWindow = nullptr;
+    updateTextEntry();
+}
+
+void Navigator::setProgramFieldFocused(bool focused)
+{
+    m_programFieldFocused = focused;
+    updateTextEntry();
+}
+
+void Navigator::updateTextEntry()
+{
+    m_reader.ctx.gbTextEntry = m_programFieldFocused || m_textEntryWindow != nullptr;
 }
 
 void Navigator::scrollPage(DocumentWindow &w, int direction)
@@ -648,7 +672,8 @@ void Navigator::focusFrame(DocumentWindow &w, int frameIndex)
 
 void Navigator::Doc_onmouseover(DocumentWindow &w, const DomEvent &event)
 {
-    if (event.source.tagName != QLatin1String("BODY") || m_reader.ctx.gbTextEntry || !w.bActiveForm)
+    if (event.source.tagName != QLatin1String("BODY") || m_reader.ctx.gbTextEntry ||
+        !w.bActiveForm || !m_reader.host.isInForeground())
         return;
     if (event.frameIndex >= 0)
         focusFrame(w, event.frameIndex);

@@ -41,6 +41,12 @@ public:
     void attach(DocumentWindow &w);
     void detach(DocumentWindow &w);
 
+    // gbTextEntry: set while a field of the reading page or of the program's own panes has
+    // the keyboard. A page's field stops counting when its window is left or gets a new
+    // document, whether or not the page still reports the focus leaving it.
+    void setProgramFieldFocused(bool focused);
+    void pageFieldGone(DocumentWindow &w);
+
     // ---- navigation interception ----
     // True to cancel the navigation.
     bool brwWebBrowser_BeforeNavigate2(DocumentWindow &w, const BeforeNavigateInfo &info);
@@ -180,5 +186,9 @@ private:
     quint64 m_rightPresses = 0;
     quint64 m_lastContextPress = ~quint64(0);
     int m_formFieldSlot = -1; // the window whose field the form-field menu is for
+    const DocumentWindow *m_textEntryWindow = nullptr; // whose page field has the keyboard
+    bool m_programFieldFocused = false;
     QObject m_guard;          // timers die with the navigator
+
+    void updateTextEntry();
 };

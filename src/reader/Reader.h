@@ -69,6 +69,9 @@ public:
     // The parts of other features the workflow calls into.
     virtual void openFeedViewer(const QString & /*url*/) {}
     virtual void recordVisit(DocumentWindow &) {} // history
+    // The main frame is the window the user works in (no other program or dialog in front):
+    // only then may the pointer move the keyboard into a document.
+    virtual bool isInForeground() const { return true; }
     // The search words while highlighting is on; none while it is off.
     virtual HighlightWords highlightWords() const { return {}; }
     virtual void loadScheduledPages() {}

@@ -16,6 +16,7 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -539,6 +540,38 @@ private Q_SLOTS:
         QCOMPARE(history->RecordCount(), kept);
         QVERIFY(history->SetSort(QStringLiteral("Date")));
         QCOMPARE(history->Field("Date").toDouble(), 40000.0 + (records - kept));
+    }
+
+    // Typing into one of the program's own fields turns the single keys off, as a page's
+    // field does; the pointer over a page then leaves the keyboard where it is.
+    void programFieldsHoldTheKeyboard()
+    {
+        FrameRig rig;
+        auto *field = new QLineEdit(rig.form.get());
+        auto *readOnly = new QLineEdit(rig.form.get());
+        readOnly->setReadOnly(true);
+        auto *button = new QPushButton(rig.form.get());
+        for (QWidget *w : {static_cast<QWidget *>(field), static_cast<QWidget *>(readOnly),
+                           static_cast<QWidget *>(button)})
+            w->show();
+        QApplication::setActiveWindow(rig.form.get());
+        QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
+        QVERIFY(rig.host->isInForeground());
+
+        field->setFocus();
+        QVERIFY(rig.ctx.gbTextEntry);
+        readOnly->setFocus();
+        QVERIFY(!rig.ctx.gbTextEntry);
+        field->setFocus();
+        button->setFocus();
+        QVERIFY(!rig.ctx.gbTextEntry);
+
+        // Another window in front: the program is not where the user works.
+        QWidget other;
+        other.show();
+        QApplication::setActiveWindow(&other);
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(!rig.host->isInForeground());
     }
 };
 

@@ -331,6 +331,35 @@ void TestNavWindow::keysWhileTyping()
     rig.control(0)->pressKey(Qt::Key_X);
     rig.settle();
     QCOMPARE(rig.ctx.giCurrentWindow, 1);
+
+    // Leaving a window from inside a field (the toolbar, the menu): the field's focusout is
+    // reported only after the switch, and the keys work in the new window at once.
+    rig.reader.pool.ActivateWindow(0);
+    rig.control(0)->focusElement(QStringLiteral("q"));
+    rig.settle();
+    QVERIFY(rig.ctx.gbTextEntry);
+    rig.control(1)->fakeDocument().clearWrites();
+    rig.reader.pool.ActivateWindow(1);
+    QVERIFY(!rig.ctx.gbTextEntry);
+    QVERIFY(!rig.control(1)->fakeDocument().writesOf(QStringLiteral("focus")).isEmpty());
+    rig.control(0)->focusElement(QStringLiteral("plain"));
+    rig.settle();
+    QVERIFY(!rig.ctx.gbTextEntry);
+
+    // A field of a background page taking the focus counts for nothing; a page's new
+    // document (a form sent with Enter) ends its field's hold.
+    rig.control(0)->focusElement(QStringLiteral("q"));
+    rig.settle();
+    QVERIFY(!rig.ctx.gbTextEntry);
+    rig.control(1)->scriptDocumentWrite(QStringLiteral("<input id=f2>"));
+    rig.settle();
+    rig.control(1)->focusElement(QStringLiteral("f2"));
+    rig.settle();
+    QVERIFY(rig.ctx.gbTextEntry);
+    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/sent.html"),
+                                        LoadWhere::Here);
+    rig.settle();
+    QVERIFY(!rig.ctx.gbTextEntry);
 }
 
 void TestNavWindow::wheelZoomAndPageScroll()
