@@ -39,6 +39,7 @@ public:
     {
         m_w.frameDocumentComplete(frame);
     }
+    void snapshotChanged(const DocumentSnapshot &s) override { m_nav.snapshotChanged(m_w, s); }
 
 private:
     Navigator &m_nav;
@@ -691,6 +692,17 @@ void Navigator::Doc_oncontextmenu(DocumentWindow &w, const DomEvent &event)
 
 // ---------------------------------------------------------------- wheel and menus
 
+void Navigator::snapshotChanged(DocumentWindow &w, const DocumentSnapshot &s)
+{
+    auto it = m_flags.find(&w);
+    if (it == m_flags.end())
+        return;
+    WindowFlags &memo = it.value();
+    if (memo.scrollFrom >= 0 && memo.wheelGeneration == s.generation &&
+        s.scrollTop != memo.scrollFrom)
+        memo.scrollFrom = memo.scrollTo = -1;
+}
+
 bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
 {
     AppContext &ctx = m_reader.ctx;
@@ -711,6 +723,7 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
         memo.wheelGeneration = s.generation;
         memo.zoomSet.reset();
         memo.scrollFrom = memo.scrollTo = -1;
+        memo.wheelRemainder = 0;
     }
     // Until the snapshot shows our last scroll, the page is where we sent it.
     const int scrollTop =
@@ -719,7 +732,8 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
     case WheelAction::Platform:
         // A turn over a background window still belongs to the current one.
         if (target != &w) {
-            const int to = qMax(0, scrollTop - wheel.delta / 120 * 100);
+            const int to = clampScrollTop(scrollTop - wheel.delta * 100 / 120, s.scrollHeight,
+                                          s.clientHeight);
             memo.scrollFrom = s.scrollTop;
             memo.scrollTo = to;
             doc.scrollTo(s.scrollLeft, to);
@@ -728,16 +742,22 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
         memo.scrollFrom = memo.scrollTo = -1;
         return false;
     case WheelAction::Zoom: {
+        const int notches = wholeNotches(memo.wheelRemainder, wheel.delta);
+        if (notches == 0)
+            return true;
         if (s.isFrameset) {
             // A frameset has no body to zoom: the whole view zooms instead.
             BrowserControl *c = target->brwWebBrowser;
-            const QString zoom = zoomAfterWheel(
-                QString::number(c->zoomFactor() * 100) + QLatin1Char('%'), wheel.delta);
+            QString zoom = QString::number(c->zoomFactor() * 100) + QLatin1Char('%');
+            for (int i = 0; i < qAbs(notches); ++i)
+                zoom = zoomAfterWheel(zoom, notches);
             c->setZoomFactor(zoomPercent(zoom) / 100.0);
             miZoom = zoomPercent(zoom);
             return true;
         }
-        const QString zoom = zoomAfterWheel(memo.zoomSet.value_or(s.bodyZoom), wheel.delta);
+        QString zoom = memo.zoomSet.value_or(s.bodyZoom);
+        for (int i = 0; i < qAbs(notches); ++i)
+            zoom = zoomAfterWheel(zoom, notches);
         memo.zoomSet = zoom;
         // The page's frames keep the page's size: their bodies are out of the body's zoom.
         target->setDocumentZoom(zoom);
@@ -747,7 +767,13 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
     case WheelAction::PageScroll: {
         if (s.isFrameset)
             return false; // the frames scroll themselves, under the pointer
-        const int to = pageScrollTarget(scrollTop, s.clientHeight, wheel.delta);
+        const int notches = wholeNotches(memo.wheelRemainder, wheel.delta);
+        if (notches == 0)
+            return true;
+        int to = scrollTop;
+        for (int i = 0; i < qAbs(notches); ++i)
+            to = clampScrollTop(pageScrollTarget(to, s.clientHeight, notches), s.scrollHeight,
+                                s.clientHeight);
         memo.scrollFrom = s.scrollTop;
         memo.scrollTo = to;
         doc.scrollTo(s.scrollLeft, to);

@@ -152,10 +152,13 @@ private:
         std::optional<QString> zoomSet;
         int scrollFrom = -1;
         int scrollTo = -1;
+        int wheelRemainder = 0; // parts of a notch not acted on yet
     };
     class DocSink;
 
     WindowFlags &flags(const DocumentWindow &w);
+    // The page moved away from where the wheel last left it: what the wheel wrote is done with.
+    void snapshotChanged(DocumentWindow &w, const DocumentSnapshot &s);
     DocumentWindow *current() const;
     void applyRouted(DocumentWindow &w, const NavDecision &d, const QString &url,
                      const QByteArray &postData, const QString &headers);

@@ -35,6 +35,21 @@ QString zoomAfterWheel(const QString &bodyZoom, int wheelDelta)
     return QString::number(percent) + QLatin1Char('%');
 }
 
+int wholeNotches(int &remainder, int wheelDelta)
+{
+    remainder += wheelDelta;
+    const int notches = remainder / 120;
+    remainder -= notches * 120;
+    return notches;
+}
+
+int clampScrollTop(int scrollTop, int scrollHeight, int clientHeight)
+{
+    if (scrollHeight > 0)
+        scrollTop = qMin(scrollTop, qMax(0, scrollHeight - clientHeight));
+    return qMax(0, scrollTop);
+}
+
 int pageScrollTarget(int scrollTop, int clientHeight, int wheelDelta, int overlap)
 {
     if (wheelDelta == 0)

@@ -20,9 +20,15 @@ QString zoomAfterWheel(const QString &bodyZoom, int wheelDelta);
 // A zoom factor (1.1) as the body's zoom ("110%"), to six significant digits.
 QString zoomText(double factor);
 
+// Whole notches in a turn: fine-grained wheels and touchpads send parts of a notch, which add
+// up in remainder until they make one. > 0 away from the user.
+int wholeNotches(int &remainder, int wheelDelta);
+
 // The scroll position after one page-wise notch: towards the user a screen down, away a screen
 // up, each less the overlap; never above the top.
 int pageScrollTarget(int scrollTop, int clientHeight, int wheelDelta, int overlap = kPageOverlap);
+// A scroll position kept within the page (scrollHeight 0: the page's size is not known yet).
+int clampScrollTop(int scrollTop, int scrollHeight, int clientHeight);
 // The keypad's page down (+1) and page up (-1), with the same overlap.
 int pageKeyTarget(int scrollTop, int clientHeight, int direction, int overlap = kPageOverlap);
 

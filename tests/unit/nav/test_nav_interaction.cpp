@@ -142,6 +142,21 @@ void TestNavInteraction::pageScrolling()
     QCOMPARE(pageScrollTarget(0, 100, -120), 1);
     QCOMPARE(pageKeyTarget(480, 600, 1), 960);
     QCOMPARE(pageKeyTarget(480, 600, -1), 0);
+    // Within the page: never past its end, nor above its top.
+    QCOMPARE(clampScrollTop(960, 1000, 600), 400);
+    QCOMPARE(clampScrollTop(-20, 1000, 600), 0);
+    QCOMPARE(clampScrollTop(960, 500, 600), 0);
+    QCOMPARE(clampScrollTop(960, 0, 600), 960); // size not known yet
+
+    // Parts of notches add up; a turn back cancels them.
+    int remainder = 0;
+    QCOMPARE(wholeNotches(remainder, -40), 0);
+    QCOMPARE(wholeNotches(remainder, -40), 0);
+    QCOMPARE(wholeNotches(remainder, -50), -1);
+    QCOMPARE(remainder, -10);
+    QCOMPARE(wholeNotches(remainder, 10), 0);
+    QCOMPARE(wholeNotches(remainder, 360), 3);
+    QCOMPARE(remainder, 0);
 }
 
 Q_DECLARE_METATYPE(WheelAction)

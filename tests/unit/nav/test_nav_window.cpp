@@ -385,7 +385,25 @@ void TestNavWindow::wheelZoomAndPageScroll()
     QCOMPARE(c->document().snapshot().scrollTop, 600 - kPageOverlap);
     c->wheel(ElementRef(), 120);
     QCOMPARE(c->document().snapshot().scrollTop, 0);
+    // After the reader went back to the top by other means, the next notch starts there.
+    c->wheel(ElementRef(), -120);
+    c->fakeDocument().setScrollTop(0);
+    c->wheel(ElementRef(), -120);
+    QCOMPARE(c->document().snapshot().scrollTop, 600 - kPageOverlap);
+    // At the end of the page, more notches add no distance to come back through.
+    c->fakeDocument().setScrollTop(4400);
+    c->wheel(ElementRef(), -120);
+    c->wheel(ElementRef(), -120);
+    QCOMPARE(c->document().snapshot().scrollTop, 4400);
+    c->wheel(ElementRef(), 120);
+    QCOMPARE(c->document().snapshot().scrollTop, 4400 - 600 + kPageOverlap);
+    // A touchpad's small steps: a page once they make a notch.
+    c->fakeDocument().setScrollTop(0);
+    for (int i = 0; i < 3; ++i)
+        c->wheel(ElementRef(), -40);
+    QCOMPARE(c->document().snapshot().scrollTop, 600 - kPageOverlap);
     // With the option on, the engine's own step.
+    c->fakeDocument().setScrollTop(0);
     rig.ctx.gbOptBit8 = true;
     c->wheel(ElementRef(), -120);
     QCOMPARE(c->document().snapshot().scrollTop, 100);
