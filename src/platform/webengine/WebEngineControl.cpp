@@ -35,6 +35,9 @@
 #include <QWebEngineView>
 #include <QWheelEvent>
 
+#include <optional>
+#include <utility>
+
 namespace {
 
 constexpr int kBridgeWaitMs = 3000;
@@ -179,6 +182,19 @@ public:
     }
     WebEngineControl *m_control;
     QPointer<QWidget> m_proxy;
+    // This engine asks for the context menu when the right button goes down; the program
+    // decides on the release, after what the user did with the button held (a wheel turn
+    // means no menu).
+    bool m_rightHeld = false;
+    std::optional<std::pair<QPoint, QPoint>> m_pendingMenu; // position, global position
+
+    void showMenu(const QPoint &pos, const QPoint &globalPos)
+    {
+        if (!m_control || !m_control->contextMenu(pos))
+            return;
+        QContextMenuEvent e(QContextMenuEvent::Mouse, pos, globalPos);
+        QWebEngineView::contextMenuEvent(&e);
+    }
 
     void watchProxy()
     {
@@ -195,8 +211,11 @@ public:
 protected:
     void contextMenuEvent(QContextMenuEvent *e) override
     {
-        if (m_control && m_control->contextMenu(e->pos()))
-            QWebEngineView::contextMenuEvent(e);
+        if (e->reason() == QContextMenuEvent::Mouse && m_rightHeld) {
+            m_pendingMenu = std::pair{e->pos(), e->globalPos()};
+            return;
+        }
+        showMenu(e->pos(), e->globalPos());
     }
 
     bool eventFilter(QObject *watched, QEvent *e) override
@@ -215,6 +234,23 @@ protected:
         case QEvent::MouseButtonRelease: {
             auto *me = static_cast<QMouseEvent *>(e);
             m_control->recordInput(me->button(), me->modifiers(), true);
+            if (me->button() == Qt::RightButton) {
+                m_rightHeld = e->type() != QEvent::MouseButtonRelease;
+                if (!m_rightHeld && m_pendingMenu) {
+                    // After the release has reached the page.
+                    const auto at = *std::exchange(m_pendingMenu, std::nullopt);
+                    QPointer<ControlView> self(this);
+                    QMetaObject::invokeMethod(
+                        this,
+                        [self, at] {
+                            if (self)
+                                self->showMenu(at.first, at.second);
+                        },
+                        Qt::QueuedConnection);
+                } else if (m_rightHeld) {
+                    m_pendingMenu.reset();
+                }
+            }
             if (!listener)
                 return false;
             MouseInfo m;

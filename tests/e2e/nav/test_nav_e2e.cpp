@@ -481,6 +481,36 @@ private Q_SLOTS:
             return script(c, QStringLiteral("document.getElementById('w').getAttribute('style')"));
         };
 
+        // The engine asks for a menu as the right button goes down; it comes on the release,
+        // after what was done with the button held: none after a wheel turn.
+        const std::optional<QRect> word = elementRect(c, QStringLiteral("w"));
+        QVERIFY(word);
+        QWidget *input = inputWidget(c);
+        QTest::mouseMove(input, word->center());
+        QTest::mousePress(input, Qt::RightButton, Qt::NoModifier, word->center());
+        QTest::qWait(400);
+        QVERIFY(!popup());
+        {
+            const QPointF at = word->center();
+            QWheelEvent turn(at, input->mapToGlobal(at), QPoint(), QPoint(0, -120),
+                             Qt::RightButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(input, &turn);
+        }
+        QTest::mouseRelease(input, Qt::RightButton, Qt::NoModifier, word->center());
+        QTest::qWait(400);
+        QVERIFY(!popup());
+        QVERIFY(!rig.nav.gbSuppressContextMenu);
+        script(c, QStringLiteral("window.scrollTo(0,0)"));
+        // Held a while without a turn: the menu on the release.
+        QTest::mousePress(input, Qt::RightButton, Qt::NoModifier, word->center());
+        QTest::qWait(400);
+        QVERIFY(!popup());
+        QTest::mouseRelease(input, Qt::RightButton, Qt::NoModifier, word->center());
+        QVERIFY(rig.wait([&] { return popup() != nullptr; }));
+        QCOMPARE(popup(), documentMenu);
+        documentMenu->hide();
+        rig.nav.contextMenuClosed();
+
         // A word: the program's document menu with the word stored, the word marked meanwhile.
         QVERIFY(clickElement(c, QStringLiteral("w"), Qt::RightButton));
         QVERIFY(rig.wait([&] { return popup() != nullptr; }));
