@@ -244,6 +244,8 @@ public:
     virtual void queryOuterHTML(std::function<void(const QString &)> done) = 0;
     virtual void queryBodyText(std::function<void(const QString &)> done) = 0;
     virtual void queryStyleSheets(std::function<void(const QStringList &)> done) = 0;
+    // The selection of the top document, or else of the frame holding one, with the
+    // addresses of its links made absolute against the document they are in.
     virtual void querySelectedHTML(std::function<void(const QString &)> done) = 0;
     virtual void queryElement(const ElementRef &element,
                               std::function<void(const std::optional<ElementSnapshot> &)> done) = 0;

@@ -551,14 +551,35 @@
                 }
             });
         },
+        // The selection of the top document or, when it has none, of the frame that holds
+        // one (the focused frame first); its links are written out absolute, as the page they
+        // come from resolves them.
         selectedHTML() {
-            const sel = window.getSelection();
-            if (!sel || sel.rangeCount === 0)
-                return '';
-            const div = document.createElement('div');
-            for (let i = 0; i < sel.rangeCount; i++)
-                div.appendChild(sel.getRangeAt(i).cloneContents());
-            return div.innerHTML;
+            let html = '';
+            const take = (d) => {
+                if (html || !d)
+                    return;
+                const sel = d.defaultView ? d.defaultView.getSelection() : null;
+                if (!sel || sel.rangeCount === 0 || sel.isCollapsed)
+                    return;
+                const div = d.createElement('div');
+                for (let i = 0; i < sel.rangeCount; i++)
+                    div.appendChild(sel.getRangeAt(i).cloneContents());
+                for (const a of div.querySelectorAll('a[href], area[href]')) {
+                    try {
+                        a.setAttribute('href', new URL(a.getAttribute('href'), d.baseURI).href);
+                    } catch (err) {
+                        // an address the page could not follow either stays as it is
+                    }
+                }
+                html = div.innerHTML;
+            };
+            take(document);
+            const active = document.activeElement;
+            if (active && isFrameElement(active))
+                take(frameDocumentOf(active));
+            eachDocument(take);
+            return html;
         },
         element(args) {
             const el = resolve(args.ref);

@@ -622,6 +622,45 @@ private Q_SLOTS:
         QCOMPARE(rig.slots(), 4);
     }
 
+    void openSelectedLinksOfAFrame()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        m_http.addHtml(QStringLiteral("/sel/inner.htm"), QStringLiteral("In"),
+                       QStringLiteral("<p id=para>see <a href='one.htm'>one</a> and "
+                                      "<a href='/two.htm'>two</a></p><p>not <a href='three.htm'>"
+                                      "three</a></p>"));
+        m_http.addPage(QStringLiteral("/sel/based.htm"),
+                       "<html><head><title>B</title><base href='/other/'></head><body>"
+                       "<p id=para>a <a href='four.htm'>four</a></p></body></html>");
+        m_http.addPage(QStringLiteral("/selframes.htm"),
+                       "<html><head><title>SF</title></head><frameset cols='50%,50%'>"
+                       "<frame src='/sel/inner.htm'><frame src='/sel/based.htm'></frameset></html>");
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/selframes.htm")), false));
+        WebEngineControl &c = rig.control(0);
+        const auto select = [&](int frame) {
+            script(c, QStringLiteral("(function(){var f=document.querySelectorAll('frame')[%1];"
+                                     "f.focus();var d=f.contentDocument;var r=d.createRange();"
+                                     "r.selectNodeContents(d.getElementById('para'));"
+                                     "var s=d.defaultView.getSelection();s.removeAllRanges();"
+                                     "s.addRange(r);return '';})()")
+                          .arg(frame));
+        };
+        // The selection lives in a frame; its links resolve against that frame's address.
+        select(0);
+        rig.nav.mnuOL_OpenAllLinks_Click(4);
+        QVERIFY(rig.wait([&] { return rig.count(QStringLiteral("bRead = 0")) == 2; }));
+        QCOMPARE(rig.records(QStringLiteral("bRead = 0")),
+                 (QStringList{m_http.url(QStringLiteral("/sel/one.htm")).toString(),
+                              m_http.url(QStringLiteral("/two.htm")).toString()}));
+        // A page with a base address: its links go where the page sends them.
+        select(1);
+        rig.nav.mnuOL_OpenAllLinks_Click(4);
+        QVERIFY(rig.wait([&] { return rig.count(QStringLiteral("bRead = 0")) == 3; }));
+        QVERIFY(rig.records(QStringLiteral("bRead = 0"))
+                    .contains(m_http.url(QStringLiteral("/other/four.htm")).toString()));
+    }
+
     void largestFrameAndFrameZoom()
     {
         TempProfile profile;
