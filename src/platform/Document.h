@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -223,6 +224,10 @@ public:
     virtual void addCssRule(const QString &selector, const QString &declarations) = 0;
     virtual void setBodyZoom(const QString &zoom) = 0; // "105%"; empty clears it
     virtual void scrollTo(int x, int y) = 0;           // clamped to the page
+    // Scrolls by one page, its visible height less `overlap` pixels (direction > 0 down), in
+    // the frame's document that has the keyboard, or with `at` (the control's pixels) the one
+    // under that point; the top document when no frame is meant.
+    virtual void scrollFramePage(int direction, int overlap, std::optional<QPoint> at) = 0;
     virtual void scrollIntoView(const ElementRef &element) = 0;
     virtual void focus(const ElementRef &element) = 0; // a null ref focuses the document's window
     // Wraps every case-insensitive occurrence of each term in the body's text in

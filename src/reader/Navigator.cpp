@@ -620,8 +620,10 @@ void Navigator::Doc_onkeydown(DocumentWindow &w, const DomEvent &event)
     state.textEntry = m_reader.ctx.gbTextEntry;
     const KeyCommand cmd = pageKeyCommand(event.keyCode, event.modifiers, state);
     if (event.frameIndex >= 0) {
-        // A frame's key: the frame has the focus, so Space pages it already; the page keys
-        // would move the top document, which is not the one being read.
+        // A frame's key pages that frame; Space does so already, the frame having the focus.
+        if ((cmd == KeyCommand::PageDown || cmd == KeyCommand::PageUp) && w.brwWebBrowser)
+            w.brwWebBrowser->document().scrollFramePage(cmd == KeyCommand::PageDown ? 1 : -1,
+                                                        kPageOverlap, std::nullopt);
         return;
     }
     switch (cmd) {
@@ -765,11 +767,15 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
         return true;
     }
     case WheelAction::PageScroll: {
-        if (s.isFrameset)
-            return false; // the frames scroll themselves, under the pointer
         const int notches = wholeNotches(memo.wheelRemainder, wheel.delta);
         if (notches == 0)
             return true;
+        if (s.isFrameset) {
+            // Page by page in the frame under the pointer.
+            for (int i = 0; i < qAbs(notches); ++i)
+                doc.scrollFramePage(notches < 0 ? 1 : -1, kPageOverlap, wheel.position);
+            return true;
+        }
         int to = scrollTop;
         for (int i = 0; i < qAbs(notches); ++i)
             to = clampScrollTop(pageScrollTarget(to, s.clientHeight, notches), s.scrollHeight,

@@ -467,6 +467,20 @@ void FakeDocument::scrollTo(int x, int y)
     });
 }
 
+void FakeDocument::scrollFramePage(int direction, int overlap, std::optional<QPoint> at)
+{
+    // The double has no frame geometry: the write is recorded, and the top document pages
+    // when it is the one meant.
+    record(QStringLiteral("framePage"), {}, QString::number(direction),
+           at ? QStringLiteral("%1,%2").arg(at->x()).arg(at->y()) : QString());
+    if (at || m_activeFrame >= 0)
+        return;
+    apply([this, direction, overlap] {
+        const int page = std::max(1, m_clientHeight - overlap);
+        setScrollTop(m_scrollTop + (direction > 0 ? page : -page));
+    });
+}
+
 void FakeDocument::setScrollTop(int scrollTop)
 {
     m_scrollTop = std::clamp(scrollTop, 0, std::max(0, m_scrollHeight - m_clientHeight));

@@ -26,7 +26,7 @@ public:
         QString operation; // "innerHTML", "innerText", "outerHTML", "insertAdjacentHTML", "style",
                            // "attribute", "value", "checked", "cssRule", "bodyZoom", "scrollTo",
                            // "scrollIntoView", "focus", "highlight", "execCommand", "eventRules",
-                           // "frameZoom", "frameHighlight"
+                           // "frameZoom", "frameHighlight", "framePage"
         QString target;    // the element's id, or "#<handle>"; empty when none
         QString name;      // property, attribute, position, command
         QString value;
@@ -53,6 +53,7 @@ public:
     void addCssRule(const QString &selector, const QString &declarations) override;
     void setBodyZoom(const QString &zoom) override;
     void scrollTo(int x, int y) override;
+    void scrollFramePage(int direction, int overlap, std::optional<QPoint> at) override;
     void scrollIntoView(const ElementRef &element) override;
     void focus(const ElementRef &element) override;
     void highlightTerms(const QStringList &terms, const QStringList &styles) override;

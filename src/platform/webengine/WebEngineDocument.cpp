@@ -195,6 +195,20 @@ void WebEngineDocument::scrollTo(int x, int y)
           {QStringLiteral("y"), y}});
 }
 
+void WebEngineDocument::scrollFramePage(int direction, int overlap, std::optional<QPoint> at)
+{
+    QJsonObject m{{QStringLiteral("op"), QStringLiteral("framePage")},
+                  {QStringLiteral("direction"), direction},
+                  {QStringLiteral("overlap"), overlap}};
+    if (at) {
+        // The page measures in its own pixels, which the view's zoom enlarges.
+        const double zoom = m_page->zoomFactor() > 0 ? m_page->zoomFactor() : 1.0;
+        m.insert(QStringLiteral("at"), QJsonObject{{QStringLiteral("x"), at->x() / zoom},
+                                                   {QStringLiteral("y"), at->y() / zoom}});
+    }
+    send(m);
+}
+
 void WebEngineDocument::scrollIntoView(const ElementRef &element)
 {
     write(QStringLiteral("scrollIntoView"), element, {});

@@ -36,6 +36,7 @@ public:
     void addCssRule(const QString &selector, const QString &declarations) override;
     void setBodyZoom(const QString &zoom) override;
     void scrollTo(int x, int y) override;
+    void scrollFramePage(int direction, int overlap, std::optional<QPoint> at) override;
     void scrollIntoView(const ElementRef &element) override;
     void focus(const ElementRef &element) override;
     void highlightTerms(const QStringList &terms, const QStringList &styles) override;

@@ -310,6 +310,35 @@
         }]);
     }
 
+    // The frame's document meant by a page command: under the point, or holding the keyboard.
+    function frameDocumentFor(at) {
+        let d = document;
+        let x = at ? at.x : 0;
+        let y = at ? at.y : 0;
+        for (;;) {
+            const el = at ? d.elementFromPoint(x, y) : d.activeElement;
+            const inner = isFrameElement(el) ? frameDocumentOf(el) : null;
+            if (!inner)
+                return d;
+            if (at) {
+                const r = el.getBoundingClientRect();
+                x -= r.left + el.clientLeft;
+                y -= r.top + el.clientTop;
+            }
+            d = inner;
+        }
+    }
+
+    function scrollFramePage(m) {
+        const d = frameDocumentFor(m.at);
+        const win = d.defaultView;
+        const se = d.scrollingElement || d.documentElement;
+        if (!win || !se)
+            return;
+        const page = Math.max(1, (se.clientHeight || win.innerHeight) - m.overlap);
+        win.scrollTo(win.scrollX, Math.max(0, se.scrollTop + (m.direction > 0 ? page : -page)));
+    }
+
     function onFrameLoad(e) {
         const t = e.target;
         if (!isFrameElement(t))
@@ -623,6 +652,10 @@
         }
         if (m.op === 'scrollTo') {
             window.scrollTo(m.x, m.y);
+            return;
+        }
+        if (m.op === 'framePage') {
+            scrollFramePage(m);
             return;
         }
         if (m.op === 'highlight') {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QMenu>
 #include <QTest>
 #include <QWheelEvent>
@@ -620,6 +621,69 @@ private Q_SLOTS:
                                   [&] { return framePath() == QLatin1String("/b.htm"); }));
         QCOMPARE(rig.path(0), QStringLiteral("/linkframes.htm"));
         QCOMPARE(rig.slots(), 4);
+    }
+
+    void pagingInsideAFrameset()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        m_http.addHtml(QStringLiteral("/tall.htm"), QStringLiteral("T"),
+                       QStringLiteral("<p>%1</p><div style='height:6000px'>tall</div>")
+                           .arg(QString(300, QLatin1Char('x'))));
+        m_http.addHtml(QStringLiteral("/side2.htm"), QStringLiteral("S"),
+                       QStringLiteral("<p>side</p><div style='height:6000px'></div>"));
+        m_http.addPage(QStringLiteral("/paging.htm"),
+                       "<html><head><title>P</title></head><frameset cols='30%,70%'>"
+                       "<frame src='/side2.htm'><frame src='/tall.htm'></frameset></html>");
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/paging.htm")), false));
+        WebEngineControl &c = rig.control(0);
+        const auto frameY = [&](int i) {
+            return script(c, QStringLiteral("String(Math.round(document.querySelectorAll('frame')"
+                                            "[%1].contentWindow.scrollY))")
+                                 .arg(i))
+                .toInt();
+        };
+        const int height = script(c, QStringLiteral("String(document.querySelectorAll('frame')[1]"
+                                                    ".contentDocument.documentElement"
+                                                    ".clientHeight)"))
+                               .toInt();
+        QVERIFY(height > kPageOverlap);
+        // The largest frame has the keyboard: keypad 0 pages it down, "C" back up.
+        QVERIFY(rig.wait([&] {
+            return script(c, QStringLiteral("String(Array.prototype.indexOf.call("
+                                            "document.querySelectorAll('frame'),"
+                                            " document.activeElement))")) == QLatin1String("1");
+        }));
+        QVERIFY(rig.press(Qt::Key_0, Qt::KeypadModifier,
+                          [&] { return frameY(1) == height - kPageOverlap; }));
+        QVERIFY(rig.press(Qt::Key_C, Qt::NoModifier, [&] { return frameY(1) == 0; }));
+        QCOMPARE(frameY(0), 0);
+
+        // A wheel notch pages the frame under the pointer.
+        const std::optional<QRect> left = [&]() -> std::optional<QRect> {
+            const QString json = script(c, QStringLiteral(
+                                               "(function(){var r=document.querySelectorAll("
+                                               "'frame')[0].getBoundingClientRect();"
+                                               "return JSON.stringify([r.left,r.top,r.width,"
+                                               "r.height]);})()"));
+            const QJsonArray a = QJsonDocument::fromJson(json.toUtf8()).array();
+            if (a.size() != 4)
+                return std::nullopt;
+            return QRect(a[0].toInt(), a[1].toInt(), a[2].toInt(), a[3].toInt());
+        }();
+        QVERIFY(left);
+        QWidget *input = inputWidget(c);
+        const QPointF at = left->center();
+        QWheelEvent turn(at, input->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(input, &turn);
+        QVERIFY(rig.wait([&] { return frameY(0) > 0; }));
+        const int leftHeight = script(c, QStringLiteral("String(document.querySelectorAll("
+                                                        "'frame')[0].contentDocument"
+                                                        ".documentElement.clientHeight)"))
+                                   .toInt();
+        QCOMPARE(frameY(0), leftHeight - kPageOverlap);
+        QCOMPARE(frameY(1), 0);
     }
 
     void openSelectedLinksOfAFrame()

@@ -97,6 +97,11 @@ void TestNavFrames::clicksAndKeysInAFrameKeepItsFocus()
     rig.settle();
     QCOMPARE(int(rig.focusTargets().size()), focusWrites);
     QCOMPARE(int(rig.c()->fakeDocument().writesOf(QStringLiteral("scrollTo")).size()), scrolls);
+    // The page keys page the frame that has the keyboard ("C" up).
+    const auto pages = rig.c()->fakeDocument().writesOf(QStringLiteral("framePage"));
+    QCOMPARE(pages.size(), 1);
+    QCOMPARE(pages.first().name, QStringLiteral("-1"));
+    QCOMPARE(pages.first().value, QString());
 
     // The same click on a plain page's body does take the focus to its document.
     rig.show(QStringLiteral("http://site.test/plain.html"),

@@ -419,8 +419,14 @@ void TestNavWindow::wheelZoomAndPageScroll()
     QCOMPARE(c->zoomFactor(), 1.05);
     QCOMPARE(c->document().snapshot().bodyZoom, QString());
     c->fakeDocument().setScrollMetrics(5000, 600);
+    c->fakeDocument().clearWrites();
     c->wheel(ElementRef(), -120);
-    QCOMPARE(c->document().snapshot().scrollTop, 100); // the engine's step, not a page
+    // A page down in the frame under the pointer, not in the frameset.
+    const auto pages = c->fakeDocument().writesOf(QStringLiteral("framePage"));
+    QCOMPARE(pages.size(), 1);
+    QCOMPARE(pages.first().name, QStringLiteral("1"));
+    QVERIFY(!pages.first().value.isEmpty());
+    QCOMPARE(c->document().snapshot().scrollTop, 0);
 }
 
 void TestNavWindow::rightButtonSwapAndRocker()
