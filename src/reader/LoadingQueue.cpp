@@ -160,8 +160,9 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
     // either: its window would wait for ever for a load that never starts, holding one of
     // the downloads.
     if (request.url.isEmpty() ||
-        QUrl(request.url).scheme().compare(QLatin1String(ProgramPages::kCommandScheme),
-                                           Qt::CaseInsensitive) == 0) {
+        QUrl(request.url)
+                .scheme()
+                .compare(QLatin1String(ProgramPages::kCommandScheme), Qt::CaseInsensitive) == 0) {
         if (record != 0)
             log.remove(record);
         return LoadOutcome::Nothing;

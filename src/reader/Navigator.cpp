@@ -734,8 +734,8 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
     case WheelAction::Platform:
         // A turn over a background window still belongs to the current one.
         if (target != &w) {
-            const int to = clampScrollTop(scrollTop - wheel.delta * 100 / 120, s.scrollHeight,
-                                          s.clientHeight);
+            const int to =
+                clampScrollTop(scrollTop - wheel.delta * 100 / 120, s.scrollHeight, s.clientHeight);
             memo.scrollFrom = s.scrollTop;
             memo.scrollTo = to;
             doc.scrollTo(s.scrollLeft, to);

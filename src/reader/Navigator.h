@@ -191,7 +191,7 @@ private:
     int m_formFieldSlot = -1; // the window whose field the form-field menu is for
     const DocumentWindow *m_textEntryWindow = nullptr; // whose page field has the keyboard
     bool m_programFieldFocused = false;
-    QObject m_guard;          // timers die with the navigator
+    QObject m_guard; // timers die with the navigator
 
     void updateTextEntry();
 };

@@ -493,8 +493,8 @@ private Q_SLOTS:
         QVERIFY(!popup());
         {
             const QPointF at = word->center();
-            QWheelEvent turn(at, input->mapToGlobal(at), QPoint(), QPoint(0, -120),
-                             Qt::RightButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QWheelEvent turn(at, input->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::RightButton,
+                             Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(input, &turn);
         }
         QTest::mouseRelease(input, Qt::RightButton, Qt::NoModifier, word->center());
@@ -661,11 +661,11 @@ private Q_SLOTS:
 
         // A wheel notch pages the frame under the pointer.
         const std::optional<QRect> left = [&]() -> std::optional<QRect> {
-            const QString json = script(c, QStringLiteral(
-                                               "(function(){var r=document.querySelectorAll("
-                                               "'frame')[0].getBoundingClientRect();"
-                                               "return JSON.stringify([r.left,r.top,r.width,"
-                                               "r.height]);})()"));
+            const QString json =
+                script(c, QStringLiteral("(function(){var r=document.querySelectorAll("
+                                         "'frame')[0].getBoundingClientRect();"
+                                         "return JSON.stringify([r.left,r.top,r.width,"
+                                         "r.height]);})()"));
             const QJsonArray a = QJsonDocument::fromJson(json.toUtf8()).array();
             if (a.size() != 4)
                 return std::nullopt;
@@ -697,9 +697,10 @@ private Q_SLOTS:
         m_http.addPage(QStringLiteral("/sel/based.htm"),
                        "<html><head><title>B</title><base href='/other/'></head><body>"
                        "<p id=para>a <a href='four.htm'>four</a></p></body></html>");
-        m_http.addPage(QStringLiteral("/selframes.htm"),
-                       "<html><head><title>SF</title></head><frameset cols='50%,50%'>"
-                       "<frame src='/sel/inner.htm'><frame src='/sel/based.htm'></frameset></html>");
+        m_http.addPage(
+            QStringLiteral("/selframes.htm"),
+            "<html><head><title>SF</title></head><frameset cols='50%,50%'>"
+            "<frame src='/sel/inner.htm'><frame src='/sel/based.htm'></frameset></html>");
         QVERIFY(rig.show(m_http.url(QStringLiteral("/selframes.htm")), false));
         WebEngineControl &c = rig.control(0);
         const auto select = [&](int frame) {

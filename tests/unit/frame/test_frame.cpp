@@ -16,10 +16,10 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QtTest>

@@ -198,9 +198,9 @@ void TestNavWindow::commandLinksOnlyFromTheProgramsPages()
     const QString html = QStringLiteral(
         "<a id=d href='skl:dbm1'>delete favorite</a><a id=f href='skl:del/home/u/page.htm'>x</a>");
 
-    rig.show(QStringLiteral("http://evil.test/"), html +
-                                                      QStringLiteral("<a id=page href='skl-app:"
-                                                                     "//pages/Start.htm'>p</a>"));
+    rig.show(QStringLiteral("http://evil.test/"),
+             html + QStringLiteral("<a id=page href='skl-app:"
+                                   "//pages/Start.htm'>p</a>"));
     QVERIFY(rig.control(0)->click(QStringLiteral("d")));
     QVERIFY(rig.control(0)->click(QStringLiteral("f")));
     rig.settle();
