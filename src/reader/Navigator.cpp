@@ -867,8 +867,12 @@ bool Navigator::OnContextMenu(DocumentWindow &w, const ContextMenuInfo &info)
             return true;
         gsSelectedText = !info.selectedText.trimmed().isEmpty() ? info.selectedText : word;
         // Handles reach into the frames too: a frame's element is marked like the top's.
+        // The whole page under the pointer (a click beside the text) is no element to point
+        // out: marking it would turn the page red.
+        static const QStringList wholePage = {QStringLiteral("BODY"), QStringLiteral("HTML"),
+                                              QStringLiteral("FRAMESET")};
         Document *doc = w.DocumentObject();
-        if (doc && element.handle) {
+        if (doc && element.handle && !wholePage.contains(element.tagName)) {
             contextMenuClosed(); // a mark left by an earlier menu
             SetActiveStyle(*doc, element);
             m_activeStyleWindow = &w;

@@ -34,7 +34,7 @@ const QString kPage = QStringLiteral("http://site.test/index.html");
 
 QString menuPage()
 {
-    return QStringLiteral("<title>Menus</title><body>"
+    return QStringLiteral("<title>Menus</title><body id=pagebody>"
                           "<p id=words style='color:green'>alpha beta</p>"
                           "<input id=q name=q value=1><input id=mail type=email name=m>"
                           "<textarea id=t name=t></textarea>"
@@ -213,6 +213,13 @@ void TestNavMenus::documentMenuOnAWord()
     rig.documentMenu()->hide();
     rig.settle();
     QCOMPARE(rig.style(QStringLiteral("words")), QStringLiteral("color:green"));
+    // Beside the text, on the page itself: the menu, but the page is not marked.
+    QVERIFY(!rig.rightClick(QStringLiteral("pagebody"), QStringLiteral("beta")));
+    QCOMPARE(MenuRig::popup(), rig.documentMenu());
+    rig.settle();
+    QCOMPARE(rig.style(QStringLiteral("pagebody")), QString());
+    rig.documentMenu()->hide();
+    rig.settle();
 
     // What exists works; the commands of features still to come stay off.
     for (int i : {0, 4, 7, 8, 9, 10, 11})
