@@ -434,9 +434,10 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
     connect(m_document, &WebEngineDocument::readyStateReported, this,
             &WebEngineControl::onReadyState);
     connect(m_document, &WebEngineDocument::formSubmitted, this,
-            [this](const QString &method, const QUrl &action) {
+            [this](const QString &method, const QUrl &action, const QByteArray &body) {
                 m_lastSubmitMethod = method;
                 m_lastSubmitAction = action;
+                m_lastSubmitBody = body;
                 m_lastSubmitTime = nowMs();
             });
     connect(m_document, &WebEngineDocument::linkClicked, this,
@@ -669,6 +670,13 @@ void WebEngineControl::onNewWindowRequested(QWebEngineNewWindowRequest &request)
     const WindowDisposition disposition = dispositionOf(request.destination());
     QPointer<WebEngineControl> self(this);
 
+    // A form sent to a new window (Shift + submit): the engine gives only its address, the
+    // page told its body.
+    const bool formPost = request.isUserInitiated() && nowMs() - m_lastSubmitTime < kGestureMs &&
+                          m_lastSubmitMethod == QLatin1String("post") &&
+                          !m_lastSubmitBody.isEmpty() && m_lastSubmitAction == url;
+    const QByteArray postData = formPost ? m_lastSubmitBody : QByteArray();
+
     BrowserControl *target = nullptr;
     if (request.isUserInitiated()) {
         // A click that the engine would open elsewhere: the program decides, as for any link
@@ -682,6 +690,12 @@ void WebEngineControl::onNewWindowRequested(QWebEngineNewWindowRequest &request)
         info.disposition = disposition;
         info.source = source;
         info.sourceUrl = m_page->history()->currentItem().url();
+        if (formPost) {
+            info.kind = NavigationKind::FormSubmitted;
+            info.linkClicked = false;
+            info.isPost = true;
+            info.postData = postData;
+        }
         if (m_lastClickHref == url)
             info.targetFrameName = m_lastClickTarget;
         else if (disposition == WindowDisposition::NewForegroundTab &&
@@ -726,7 +740,7 @@ void WebEngineControl::onNewWindowRequested(QWebEngineNewWindowRequest &request)
     QString headers;
     if (source == NavigationSource::WebContent && !ni.sourceUrl.isEmpty())
         headers = QStringLiteral("Referer: ") + QString::fromUtf8(ni.sourceUrl.toEncoded());
-    (void)target->navigate(url, headers);
+    (void)target->navigate(url, headers, postData);
 }
 
 bool WebEngineControl::navigate(const QUrl &url, const QString &headers, const QByteArray &postData)

@@ -178,6 +178,7 @@ private:
     // The last form submission the page reported, to tell a POST from a GET.
     QString m_lastSubmitMethod;
     QUrl m_lastSubmitAction;
+    QByteArray m_lastSubmitBody; // url-encoded; empty for multipart forms
     qint64 m_lastSubmitTime = 0;
     QString m_lastClickTarget;
     QUrl m_lastClickHref;

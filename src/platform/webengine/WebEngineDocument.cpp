@@ -594,7 +594,8 @@ void WebEngineDocument::reply(int id, const QJsonValue &result)
 
 void WebEngineDocument::formSubmit(const QJsonObject &form)
 {
-    Q_EMIT formSubmitted(str(form, "method"), QUrl(str(form, "action")));
+    Q_EMIT formSubmitted(str(form, "method"), QUrl(str(form, "action")),
+                         str(form, "body").toUtf8());
 }
 
 void WebEngineDocument::frameComplete(const QJsonObject &o)

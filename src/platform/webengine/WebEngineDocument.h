@@ -86,7 +86,7 @@ Q_SIGNALS:
     void documentCreated(const QUrl &url, const QString &readyState);
     void readyStateReported(const QString &readyState);
     void titleReported(const QString &title);
-    void formSubmitted(const QString &method, const QUrl &action);
+    void formSubmitted(const QString &method, const QUrl &action, const QByteArray &body);
     void linkClicked(const QUrl &href, const QString &target);
 
 private:

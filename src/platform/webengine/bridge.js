@@ -396,8 +396,22 @@
         const f = e.target;
         if (!f || f.tagName !== 'FORM')
             return;
-        post('formSubmit', [{ method: (f.getAttribute('method') || 'get').toLowerCase(),
-                              action: f.action || '' }]);
+        const method = (f.getAttribute('method') || 'get').toLowerCase();
+        // The body of an ordinary post, for when the program sends the form elsewhere
+        // (Shift + submit); a multipart body cannot be built again outside the page.
+        let body = '';
+        if (method === 'post' && (f.enctype || '').toLowerCase() ===
+            'application/x-www-form-urlencoded') {
+            try {
+                const data = new FormData(f);
+                if (e.submitter && e.submitter.name)
+                    data.append(e.submitter.name, e.submitter.value || '');
+                body = new URLSearchParams(data).toString();
+            } catch (err) {
+                body = '';
+            }
+        }
+        post('formSubmit', [{ method: method, action: f.action || '', body: body }]);
     }
 
     // The snapshot goes first, so the program reads current figures when the state arrives.

@@ -323,6 +323,32 @@ private Q_SLOTS:
         QCOMPARE(got[0].body, QByteArray("q=hello+world&n=42"));
     }
 
+    // Shift + submit: the engine asks for a new window with the form's address only; the
+    // window the program hands back receives the same post.
+    void formSentToANewWindowKeepsItsBody()
+    {
+        auto control = createShownControl(*m_platform);
+        auto other = createShownControl(*m_platform);
+        EventLog log(*control);
+        EventLog otherLog(*other);
+        QVERIFY(load(*control, log, m_http->url(QStringLiteral("/form.htm"))));
+        m_http->clearRequests();
+        log.clear();
+        log.newWindow = [&](const NewWindowInfo &) { return other.get(); };
+        QVERIFY(clickElementUntil(*control, QStringLiteral("go"), Qt::LeftButton, Qt::ShiftModifier,
+                                  -1, [&] { return !log.newWindows.isEmpty(); }));
+        const QUrl submit = m_http->url(QStringLiteral("/submit"));
+        QVERIFY(completed(otherLog, submit));
+        QCOMPARE(log.navigations.size(), 1);
+        QCOMPARE(log.navigations[0].kind, NavigationKind::FormSubmitted);
+        QVERIFY(log.navigations[0].isPost);
+        const QList<HttpFixture::Request> got = m_http->requests(QStringLiteral("/submit"));
+        QCOMPARE(got.size(), 1);
+        QCOMPARE(got[0].method, QByteArray("POST"));
+        QCOMPARE(got[0].body, QByteArray("q=hello+world&n=42"));
+        QCOMPARE(control->locationUrl(), m_http->url(QStringLiteral("/form.htm")));
+    }
+
     void webContentCannotReachTheProgramsPagesOrCommands()
     {
         auto control = createShownControl(*m_platform);
