@@ -78,7 +78,8 @@ frmBrowser *FrameReaderHost::adoptWindow(int slot, std::unique_ptr<BrowserContro
             onDocumentCompleted(url);
     });
     // A window made for a background download must not take the front.
-    QMdiSubWindow *before = m_frame.mdiArea()->activeSubWindow();
+    // The current one, not the active one: that is none while another program is in front.
+    QMdiSubWindow *before = m_frame.mdiArea()->currentSubWindow();
     m_adding = true;
     m_frame.addDocumentWindow(f);
     if (before)

@@ -246,6 +246,9 @@ void DocumentWindow::Form_Unload()
     if (mdCurrentSessionBookmark != 0)
         m_reader.log.update(mdCurrentSessionBookmark, {{"bLoaded", 0}});
     m_reader.pool.setState(miTag, QString());
+    // The slot may soon hold another window, which must not be taken for this one.
+    if (ctx.giPreviousWindow == miTag)
+        ctx.giPreviousWindow = -1;
     m_reader.pool.UpdateWindowCount();
     if (bActiveForm) {
         bActiveForm = false;
@@ -289,6 +292,7 @@ void DocumentWindow::brwWebBrowser_DownloadBegin()
     if (mbClosing)
         return;
     msReadyState = kB;
+    m_documentArrived = false;
     m_reader.pool.ShowWindowState(miTag);
     if (bActiveForm)
         m_reader.host.setStatusText(3, QString());
@@ -302,6 +306,21 @@ void DocumentWindow::brwWebBrowser_DownloadComplete()
     if (mbInteractive && mbNavigationError) {
         // An error page has been shown: the document is as complete as it gets.
         CompleteDocument();
+        return;
+    }
+    if (!m_documentArrived && m_countedDownload) {
+        // The address gave no document (a file the engine saves, an empty answer): nothing
+        // to read, and its download is over, so the queue moves on.
+        AppContext &ctx = m_reader.ctx;
+        if (mdCurrentSessionBookmark != 0)
+            m_reader.log.update(mdCurrentSessionBookmark, {{"bLoaded", 1}, {"bRead", 1}});
+        msReadyState = kF;
+        if (!bActiveForm && m_reader.pool.state(miTag) == kB)
+            m_reader.pool.setState(miTag, kF);
+        m_reader.pool.ShowWindowState(miTag);
+        m_reader.queue.releaseDownload(*this);
+        if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
+            m_reader.queue.startQueued();
         return;
     }
     if (msReadyState == kB)
@@ -327,6 +346,7 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
     // A frame's document gets its handler when it is complete (frameDocumentComplete).
     if (!isTopFrame)
         return;
+    m_documentArrived = true;
     AppContext &ctx = m_reader.ctx;
     msNavigatingURL.clear();
     const QUrl location = brwWebBrowser ? brwWebBrowser->locationUrl() : url;
@@ -521,7 +541,8 @@ void DocumentWindow::checkForRawFeed()
 {
     // A feed served without a feed extension shows as raw XML: hand it to the feed viewer.
     Document *doc = DocumentObject();
-    if (!doc || mURLParts.feed || mbDocWritten || ProgramPages::isProgramUrl(QUrl(msURL)))
+    if (!doc || mURLParts.feed || mbDocWritten || ProgramPages::isProgramUrl(QUrl(msURL)) ||
+        !m_reader.host.hasFeedViewer())
         return;
     const quint64 generation = doc->snapshot().generation;
     QPointer<QObject> guard(&m_guard);

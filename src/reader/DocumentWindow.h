@@ -163,6 +163,7 @@ private:
 
     Reader &m_reader;
     bool m_countedDownload = false;
-    bool m_completed = false; // CompleteDocument ran for the current document
-    QObject m_guard;          // timers and queries of this window die with it
+    bool m_completed = false;      // CompleteDocument ran for the current document
+    bool m_documentArrived = true; // the load under way has brought a document
+    QObject m_guard;               // timers and queries of this window die with it
 };

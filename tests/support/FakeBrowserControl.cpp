@@ -350,6 +350,9 @@ void FakeBrowserControl::fetch(Request request, quint64 serial, int hops)
     case FakeResponse::Kind::Pending:
         m_pending = request;
         return;
+    case FakeResponse::Kind::NoDocument:
+        endLoadQuietly(serial);
+        return;
     case FakeResponse::Kind::Redirect:
         break;
     }

@@ -26,6 +26,7 @@ struct FakeResponse
         NetworkError, // no response: a NavErrorCode value
         Redirect,     // 3xx to location
         Pending,      // the load hangs until the test finishes it on the control
+        NoDocument,   // the load ends with no document (a file to save, 204)
     };
     Kind kind = Kind::Page;
     QString html;

@@ -55,6 +55,7 @@ public:
     }
     void setStatusText(int panel, const QString &text) override { status[panel] = text; }
     void openFeedViewer(const QString &url) override { feeds << url; }
+    bool hasFeedViewer() const override { return true; }
     HighlightWords highlightWords() const override { return highlight; }
 
     void clear()

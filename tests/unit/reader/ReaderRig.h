@@ -71,6 +71,7 @@ public:
         ++queueClears;
     }
     void openFeedViewer(const QString &url) override { feeds << url; }
+    bool hasFeedViewer() const override { return feedViewer; }
     void recordVisit(DocumentWindow &w) override { visits << w.msURL; }
     void loadScheduledPages() override { ++scheduledLoads; }
     HighlightWords highlightWords() const override { return highlight; }
@@ -84,6 +85,7 @@ public:
     FakePlatform &platform;
     Reader *reader = nullptr;
     HighlightWords highlight;
+    bool feedViewer = true;
     bool refuseWindows = false;
     std::map<int, std::unique_ptr<DocumentWindow>> windows;
     std::map<int, std::unique_ptr<BrowserControl>> controls;

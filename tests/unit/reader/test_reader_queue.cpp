@@ -456,6 +456,67 @@ private Q_SLOTS:
         QCOMPARE(rig.host.feeds, QStringList{"http://f.test/latest"});
         QVERIFY(!rig.window(1));
         QCOMPARE(rig.records(), QStringList());
+
+        // Without a viewer to show it, the page stays where it is.
+        rig.host.feedViewer = false;
+        rig.reader.queue.LoadDocument(QStringLiteral("http://f.test/latest?2"));
+        rig.settle();
+        QCOMPARE(rig.host.feeds.size(), 1);
+        QCOMPARE(rig.records(), QStringList{"http://f.test/latest?2:0:1"});
+    }
+
+    // A file the engine saves, or an empty answer, gives no document: its download ends, the
+    // record counts as done and the queue moves on instead of waiting for ever.
+    void addressWithoutADocumentFreesItsDownload()
+    {
+        ReaderRig rig;
+        for (int i = 1; i <= 5; ++i) {
+            FakeResponse file;
+            file.kind = FakeResponse::Kind::NoDocument;
+            rig.platform.web.serve(QStringLiteral("http://d.test/f%1.zip?x").arg(i), file);
+            (void)rig.reader.queue.LoadDocument(QStringLiteral("http://d.test/f%1.zip?x").arg(i));
+        }
+        rig.platform.web.servePage(QStringLiteral("http://d.test/page.html"), QStringLiteral("p"));
+        (void)rig.reader.queue.LoadDocument(QStringLiteral("http://d.test/page.html"));
+        rig.settle();
+        QCOMPARE(rig.ctx.giLoadingCount, 0);
+        QCOMPARE(rig.records(QStringLiteral("bLoaded = 1")).size(), 6);
+        QCOMPARE(rig.records(QStringLiteral("URL = 'http://d.test/page.html'")),
+                 QStringList{"http://d.test/page.html:0:1"});
+        // The windows that got no document are free for the next download; none stays busy.
+        QStringList states;
+        for (int slot = 1; slot < rig.reader.pool.slotCount(); ++slot)
+            states << rig.state(slot);
+        QVERIFY(!states.contains(QStringLiteral("b")));
+        QCOMPARE(states.count(QStringLiteral("c")), 1);
+    }
+
+    // A window closed after it was left is no longer the previous one: a new window in its
+    // slot is not taken for read when the window after it is left.
+    void newWindowInThePreviousSlotStaysUnread()
+    {
+        ReaderRig rig;
+        rig.platform.web.servePage(QStringLiteral("http://p.test/a"), QStringLiteral("a"));
+        rig.platform.web.servePage(QStringLiteral("http://p.test/b"), QStringLiteral("b"));
+        rig.platform.web.servePage(QStringLiteral("http://p.test/c"), QStringLiteral("c"));
+        rig.platform.web.servePage(QStringLiteral("http://p.test/d"), QStringLiteral("d"));
+        rig.window(0)->bKeep = true; // not reused: the new pages take slots 1 and up
+        for (const char *p : {"http://p.test/a", "http://p.test/b"})
+            (void)rig.reader.queue.LoadDocument(QString::fromLatin1(p));
+        rig.settle();
+        auto &pool = rig.reader.pool;
+        pool.ActivateWindow(1);
+        pool.ActivateWindow(2); // window 1 is the previous one now
+        QVERIFY(pool.unloadWindow(1));
+        rig.settle();
+        (void)rig.reader.queue.LoadDocument(QStringLiteral("http://p.test/c"));
+        rig.settle();
+        QVERIFY(rig.window(1));
+        QCOMPARE(rig.state(1), QStringLiteral("c"));
+        (void)rig.reader.queue.LoadDocument(QStringLiteral("http://p.test/d"));
+        rig.settle();
+        pool.ActivateWindow(0);
+        QCOMPARE(rig.state(1), QStringLiteral("c"));
     }
 };
 
