@@ -356,6 +356,35 @@ public:
 
 using namespace skl_webengine;
 
+// Marks a modal dialog of this control; a page's request to close the window that came
+// meanwhile is passed on once the dialog is gone.
+class WebEngineControl::DialogScope
+{
+public:
+    explicit DialogScope(WebEngineControl *control) : m_control(control)
+    {
+        ++m_control->m_dialogDepth;
+    }
+    ~DialogScope()
+    {
+        if (--m_control->m_dialogDepth > 0 || !std::exchange(m_control->m_closeAfterDialog, false))
+            return;
+        QPointer<WebEngineControl> self(m_control);
+        QMetaObject::invokeMethod(
+            m_control,
+            [self] {
+                if (self && self->m_listener)
+                    self->m_listener->windowClosing(*self);
+            },
+            Qt::QueuedConnection);
+    }
+    DialogScope(const DialogScope &) = delete;
+    DialogScope &operator=(const DialogScope &) = delete;
+
+private:
+    WebEngineControl *m_control;
+};
+
 WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHandler *schemes,
                                    QObject *parent)
     : QObject(parent), m_profile(profile), m_schemes(schemes)
@@ -422,7 +451,15 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
         QMetaObject::invokeMethod(
             this,
             [self] {
-                if (self && self->m_listener)
+                if (!self)
+                    return;
+                // Not while one of this control's dialogs runs its own event loop: the
+                // control would go from under it. The request waits for the dialog's end.
+                if (self->m_dialogDepth > 0) {
+                    self->m_closeAfterDialog = true;
+                    return;
+                }
+                if (self->m_listener)
                     self->m_listener->windowClosing(*self);
             },
             Qt::QueuedConnection);
@@ -914,6 +951,7 @@ bool WebEngineControl::execCommand(BrowserCommand command, CommandPrompt prompt)
     case BrowserCommand::PageSetup: {
         if (!m_printer)
             m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        DialogScope dialogs(this);
         QPageSetupDialog dialog(m_printer.get(), m_widget);
         return dialog.exec() == QDialog::Accepted;
     }
@@ -925,6 +963,7 @@ bool WebEngineControl::execCommand(BrowserCommand command, CommandPrompt prompt)
 
 void WebEngineControl::print(bool preview, bool prompt)
 {
+    DialogScope dialogs(this);
     if (!m_printer)
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     if (preview) {
@@ -964,6 +1003,7 @@ bool WebEngineControl::saveAs(bool prompt)
         dir = QDir::homePath();
     QString path = QDir(dir).filePath(name + QStringLiteral(".html"));
     if (prompt) {
+        DialogScope dialogs(this);
         path = QFileDialog::getSaveFileName(
             m_widget, tr("Save As"), path,
             tr("Web page, HTML only (*.html *.htm);;Web archive (*.mhtml)"));

@@ -176,6 +176,9 @@ private:
     bool m_lastInputMouse = false;
     qint64 m_lastInputTime = 0; // ms since epoch
     // The last form submission the page reported, to tell a POST from a GET.
+    class DialogScope;
+    int m_dialogDepth = 0;           // this control's modal dialogs now running
+    bool m_closeAfterDialog = false; // the page asked to close the window meanwhile
     QString m_lastSubmitMethod;
     QUrl m_lastSubmitAction;
     QByteArray m_lastSubmitBody; // url-encoded; empty for multipart forms

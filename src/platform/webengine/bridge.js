@@ -348,6 +348,9 @@
     }
 
     function onEvent(e) {
+        // Events a page makes up itself are not the user's: they must not move the program.
+        if (!e.isTrusted)
+            return;
         let src = e.target;
         if (src && src.nodeType === 9)
             src = src.documentElement;

@@ -350,11 +350,46 @@ private Q_SLOTS:
         for (const DomEvent &e : log->domEventsOf(DomEventType::Click))
             QVERIFY2(e.frameIndex != 1, qPrintable(e.source.id));
 
-        // A frame's own frame counts as its top-level frame.
-        runScript(*control, QStringLiteral("document.querySelector('iframe').contentDocument"
-                                           ".querySelector('iframe').contentDocument"
-                                           ".getElementById('inC').click(); 1"));
-        auto inC = clicked(QStringLiteral("inC"));
+        // A click the page makes up is not reported; a real one in a frame's own frame counts
+        // as its top-level frame.
+        runScript(*control,
+                  QStringLiteral("document.querySelector('iframe').contentDocument"
+                                 ".querySelector('iframe').contentDocument"
+                                 ".getElementById('inC').click(); 1"),
+                  QWebEngineScript::MainWorld);
+        QTest::qWait(200);
+        for (const DomEvent &e : log->domEventsOf(DomEventType::Click))
+            QVERIFY(e.source.id != QLatin1String("inC"));
+        const QJsonObject nested =
+            QJsonDocument::fromJson(
+                runScript(*control,
+                          QStringLiteral(
+                              "(function(){var f1=document.querySelector('iframe'),"
+                              "f2=f1.contentDocument.querySelector('iframe'),"
+                              "e=f2.contentDocument.getElementById('inC');"
+                              "var a=f1.getBoundingClientRect(),b=f2.getBoundingClientRect(),"
+                              "c=e.getBoundingClientRect();return JSON.stringify({"
+                              "x:a.left+f1.clientLeft+b.left+f2.clientLeft+c.left+c.width/2,"
+                              "y:a.top+f1.clientTop+b.top+f2.clientTop+c.top+c.height/2});})()"))
+                    .toString()
+                    .toUtf8())
+                .object();
+        const QPoint inCAt(int(nested.value(QLatin1String("x")).toDouble()),
+                           int(nested.value(QLatin1String("y")).toDouble()));
+        std::optional<DomEvent> inC;
+        for (int attempt = 0; attempt < 10 && !inC; ++attempt) {
+            QTest::mouseClick(inputWidget(*control), Qt::LeftButton, Qt::NoModifier, inCAt);
+            if (waitFor(
+                    [&] {
+                        for (const DomEvent &e : log->domEventsOf(DomEventType::Click)) {
+                            if (e.source.id == QLatin1String("inC"))
+                                return true;
+                        }
+                        return false;
+                    },
+                    1000))
+                inC = clicked(QStringLiteral("inC"));
+        }
         QVERIFY(inC);
         QCOMPARE(inC->frameIndex, 0);
 
@@ -467,6 +502,31 @@ private Q_SLOTS:
         QVERIFY(log->frames.last().bodyTextLength > fa.bodyTextLength);
         control->document().setFrameBodyZoom(fa.frame, QStringLiteral("80%"));
         QVERIFY(waitFor([&] { return inFrame(QStringLiteral("d.body.style.zoom")) == "80%"; }));
+    }
+
+    // A page closing its window while one of the window's dialogs is open: the request waits
+    // for the dialog's end (the window going from under the dialog crashed the program).
+    void closeRequestWaitsForTheDialog()
+    {
+        EventLog *log = nullptr;
+        auto control = loadedControl(log, QStringLiteral("/doc.htm"));
+        std::unique_ptr<EventLog> owner(log);
+        QVERIFY(control);
+        int duringDialog = -1;
+        bool sawDialog = false;
+        QTimer::singleShot(200, [&] {
+            sawDialog = QApplication::activeModalWidget() != nullptr;
+            runScript(*control, QStringLiteral("window.close(); 1"), QWebEngineScript::MainWorld);
+            QTimer::singleShot(600, [&] {
+                duringDialog = log->closeRequests;
+                if (QWidget *dialog = QApplication::activeModalWidget())
+                    dialog->close();
+            });
+        });
+        (void)control->execCommand(BrowserCommand::PageSetup, CommandPrompt::PromptUser);
+        QVERIFY(sawDialog);
+        QCOMPARE(duringDialog, 0);
+        QVERIFY(waitFor([&] { return log->closeRequests == 1; }));
     }
 
     void sleepAndWake()
