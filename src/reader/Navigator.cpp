@@ -853,8 +853,9 @@ bool Navigator::OnContextMenu(DocumentWindow &w, const ContextMenuInfo &info)
         cur->bNavigateInOtherWindow = t.navigateInOtherWindow;
         // The link is followed as the page it is in would follow it: a web page's command
         // link stays a dead link.
-        const bool programPage =
-            w.brwWebBrowser && ProgramPages::isProgramUrl(w.brwWebBrowser->locationUrl());
+        // The document shown, not the address of a load under way.
+        const bool programPage = w.brwWebBrowser && ProgramPages::isProgramUrl(
+                                                        w.brwWebBrowser->document().snapshot().url);
         routeLikeClick(*cur, info.linkUrl.toString(), Qt::NoModifier,
                        programPage ? NavigationSource::ProgramPage : NavigationSource::WebContent);
         // A mode still transient here was not used by a routed link: back to Tabbed Browser.

@@ -414,6 +414,9 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
     QWebEngineSettings *settings = m_page->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    // A link dragged out of a web page and dropped on a window would be followed by that
+    // window's page, which may be one of the program's: nothing is followed on a drop.
+    settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
 
     m_bridgeWait.setSingleShot(true);
     m_bridgeWait.setInterval(kBridgeWaitMs);
@@ -677,10 +680,15 @@ bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMai
         return false;
     }
     if (isProgramScheme(url)) {
-        // Web content never reaches the program's pages; history moves are the user's.
-        const bool allowed = source == NavigationSource::ProgramPage ||
-                             type == QWebEnginePage::NavigationTypeBackForward ||
-                             type == QWebEnginePage::NavigationTypeReload;
+        // Web content never reaches the program's pages. Back and Forward may return to one
+        // when the user asked (the program's command, a key or button just pressed), not when
+        // the page's script moves through the history.
+        // (During a history move the history already names the entry being entered, so the
+        // source tells nothing then.)
+        const bool allowed = type == QWebEnginePage::NavigationTypeBackForward
+                                 ? gesture || nowMs() - m_historyMoveTime < kGestureMs
+                                 : source == NavigationSource::ProgramPage ||
+                                       type == QWebEnginePage::NavigationTypeReload;
         if (!allowed)
             return false;
     }
@@ -848,6 +856,7 @@ void WebEngineControl::goBack()
     if (!canGoBack())
         return;
     m_document->awaitNewDocument();
+    m_historyMoveTime = nowMs();
     m_page->triggerAction(QWebEnginePage::Back);
 }
 
@@ -856,6 +865,7 @@ void WebEngineControl::goForward()
     if (!canGoForward())
         return;
     m_document->awaitNewDocument();
+    m_historyMoveTime = nowMs();
     m_page->triggerAction(QWebEnginePage::Forward);
 }
 

@@ -389,6 +389,25 @@ private Q_SLOTS:
                  QStringLiteral("refused"));
     }
 
+    // A page's script cannot go back into a program page; the user's Back can.
+    void scriptHistoryStaysOutOfTheProgramsPages()
+    {
+        auto control = createShownControl(*m_platform);
+        EventLog log(*control);
+        const QUrl page = control->writePage(
+            QStringLiteral("<html><body><p>the program's page</p></body></html>"));
+        QVERIFY(waitFor([&] { return log.has(QStringLiteral("complete ") + page.toString()); }));
+        const QUrl links = m_http->url(QStringLiteral("/links.htm"));
+        QVERIFY(load(*control, log, links));
+        QVERIFY(control->canGoBack());
+        log.clear();
+        pageScript(*control, QStringLiteral("history.back()"));
+        QTest::qWait(600);
+        QCOMPARE(control->locationUrl(), links);
+        control->goBack();
+        QVERIFY(waitFor([&] { return control->locationUrl() == page; }));
+    }
+
     void commandLinksOfTheProgramsPagesReachTheProgram()
     {
         auto control = createShownControl(*m_platform);
