@@ -347,7 +347,8 @@ int LoadingQueue::continueAbortedSession()
         (void)st.rsTempSession.SetSort(QStringLiteral("Order"));
     int n = 0;
     ContinueAbortedSession(
-        st, [this, &n](const QString &url, const QByteArray &postData, const QString &headers) {
+        st,
+        [this, &n](const QString &url, const QByteArray &postData, const QString &headers) {
             if (url.isEmpty())
                 return;
             LoadRequest r;
@@ -357,8 +358,8 @@ int LoadingQueue::continueAbortedSession()
             r.bQuiet = true;
             (void)LoadDocument(r);
             ++n;
-        });
-    m_reader.log.changed();
+        },
+        [this] { return m_reader.log.flush(); });
     return n;
 }
 

@@ -222,21 +222,52 @@ void OpenSessionStores(Stores &s)
 
     StoreFile::removeStaleTemps(s.gsCurrentSessionFile);
     StoreFile::removeStaleTemps(s.gsTempSessionFile);
-    if (QFileInfo::exists(s.gsTempSessionFile) && !QFile::remove(s.gsTempSessionFile))
+    if (s.gbOwnSessionFile && QFileInfo::exists(s.gsTempSessionFile) &&
+        !QFile::remove(s.gsTempSessionFile))
         logError(s,
                  QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(s.gsTempSessionFile),
                  context);
 
     if (!s.gbOwnSessionFile) {
+        // A temporary session still there is a recovery that never finished (the run that
+        // was to load its pages ended first): its pages are still to come back.
+        if (QFileInfo::exists(s.gsTempSessionFile)) {
+            if (auto temp = openExisting(s, s.gsTempSessionFile, SessionSchema(), context))
+                s.rsTempSession = std::move(*temp);
+        }
         // A current-session file left behind means the last run did not end normally.
         if (QFileInfo::exists(s.gsCurrentSessionFile)) {
-            if (!QFile::rename(s.gsCurrentSessionFile, s.gsTempSessionFile)) {
+            if (s.rsTempSession.State()) {
+                // Both runs' pages: on disk together before the current file is reused.
+                if (auto current =
+                        openExisting(s, s.gsCurrentSessionFile, SessionSchema(), context)) {
+                    appendRecords(s.rsTempSession, *current);
+                    current->Close();
+                    if (!s.rsTempSession.Save())
+                        logError(s, s.rsTempSession.lastError(), context);
+                    else if (!QFile::remove(s.gsCurrentSessionFile))
+                        logError(s,
+                                 QStringLiteral("Cannot delete ") +
+                                     QDir::toNativeSeparators(s.gsCurrentSessionFile),
+                                 context);
+                }
+            } else if (!QFile::rename(s.gsCurrentSessionFile, s.gsTempSessionFile)) {
                 logError(s,
                          QStringLiteral("Cannot rename ") +
                              QDir::toNativeSeparators(s.gsCurrentSessionFile),
                          context);
             } else if (auto temp = openExisting(s, s.gsTempSessionFile, SessionSchema(), context)) {
                 s.rsTempSession = std::move(*temp);
+            }
+            // Whatever could not be moved aside stays untouched: this run keeps its session
+            // in a file of its own rather than write over pages not yet recovered.
+            if (QFileInfo::exists(s.gsCurrentSessionFile)) {
+                const QString pid = QString::number(QCoreApplication::applicationPid());
+                s.gsCurrentSessionFile = ownSessionFile(s.gsCurrentSessionFile, pid);
+                // Locked like any own file, so no other start takes it for a dead one.
+                auto own = sessionLockFor(s.gsCurrentSessionFile);
+                if (own->tryLock(0))
+                    s.sessionLock = std::move(own);
             }
         }
         // So do the own files of programs that ran beside another one and are gone.
@@ -403,7 +434,8 @@ void OpenHistoryStore(Stores &s)
     s.rsHistory = Recordset::Create(HistorySchema(), s.gsHistoryFile);
 }
 
-void ContinueAbortedSession(Stores &s, const LoadDocumentFn &loadDocument)
+void ContinueAbortedSession(Stores &s, const LoadDocumentFn &loadDocument,
+                            const std::function<bool()> &pagesKept)
 {
     const QString &context = StoreLog::AbortedSession;
     Recordset &rs = s.rsTempSession;
@@ -417,6 +449,9 @@ void ContinueAbortedSession(Stores &s, const LoadDocumentFn &loadDocument)
         }
     }
     rs.Close();
+    // Kept for the next start while the pages are not yet on disk in this run's session.
+    if (pagesKept && !pagesKept())
+        return;
     if (QFileInfo::exists(s.gsTempSessionFile) && !QFile::remove(s.gsTempSessionFile))
         logError(s,
                  QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(s.gsTempSessionFile),
@@ -455,10 +490,7 @@ void RotateSessionAtExit(Stores &s)
     Recordset &rs = s.rsCurrentSession;
     if (rs.State())
         rs.ClearFilter();
-    if (QFileInfo::exists(s.gsPastSessionFile) && !QFile::remove(s.gsPastSessionFile))
-        logError(s,
-                 QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(s.gsPastSessionFile),
-                 context);
+    // The save replaces the past session whole, or leaves it as it was when it fails.
     bool keepCurrent = false;
     if (rs.State() && !rs.Save(s.gsPastSessionFile)) {
         logError(s, rs.lastError(), context);

@@ -111,7 +111,10 @@ using LoadDocumentFn =
 
 // Passes every unread record of the interrupted session to `loadDocument`, first to last, then
 // closes the temporary session and deletes its file.
-void ContinueAbortedSession(Stores &stores, const LoadDocumentFn &loadDocument);
+// pagesKept: called once the pages are handed over; true when they are safe on disk where
+// they went. The temporary session is deleted only then (none given: at once).
+void ContinueAbortedSession(Stores &stores, const LoadDocumentFn &loadDocument,
+                            const std::function<bool()> &pagesKept = {});
 
 // Exit: with more than 600 records keeps only those newer than the 600th newest, then saves
 // (to the history file, creating it) and closes. Logs with the final-unloading context.

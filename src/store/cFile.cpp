@@ -212,7 +212,9 @@ bool cFile::SetOption(const QString &key, const QVariant &value)
 {
     if (!m_rsOptions || !m_rsOptions->State())
         return false;
-    Recordset &rs = *m_rsOptions;
+    // A cursor of its own: a filter someone left on the shared one would hide options from
+    // the search and from the save, which writes the visible records only.
+    Recordset rs = m_rsOptions->Clone();
     bool ok = true;
     if (rs.Find(QStringLiteral("key = ") + quoted(key))) {
         ok = rs.SetField(QStringLiteral("value"), optionText(value));
@@ -229,7 +231,7 @@ QVariant cFile::GetOption(const QString &key, const QVariant &defaultValue)
 {
     if (!m_rsOptions || !m_rsOptions->State())
         return defaultValue;
-    Recordset &rs = *m_rsOptions;
+    Recordset rs = m_rsOptions->Clone();
     if (!rs.Find(QStringLiteral("key = ") + quoted(key)))
         return defaultValue;
     return rs.Field(QStringLiteral("value")).toString();

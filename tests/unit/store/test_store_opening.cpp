@@ -61,6 +61,7 @@ private Q_SLOTS:
     void historyTrimmedAtExit_data();
     void historyTrimmedAtExit();
     void sessionRotationAcrossNormalAndAbortedRuns();
+    void interruptedRecoveryKeepsItsPages();
 };
 
 void TestStoreOpening::firstStartCreatesTheFiles()
@@ -332,12 +333,6 @@ void TestStoreOpening::sessionRotationAcrossNormalAndAbortedRuns()
 {
     Env env;
     QDir().mkpath(env.data);
-    // A stale temporary session from long ago is dropped.
-    {
-        Recordset stale = Recordset::Create(SessionSchema(), QDir(env.data).filePath("x.skl"));
-        QVERIFY(stale.AddNew({"URL", "bRead"}, {"http://stale/", 0}));
-        QVERIFY(stale.Save(QDir(env.data).filePath("sklTempSession.skl")));
-    }
 
     // Run 1 ends normally.
     {
@@ -397,6 +392,48 @@ void TestStoreOpening::sessionRotationAcrossNormalAndAbortedRuns()
     ContinueAbortedSession(s, [&](const QString &, const QByteArray &, const QString &) {
         QFAIL("no session to continue");
     });
+    QVERIFY(env.logText().isEmpty());
+}
+
+// A run that ends before it has reloaded the pages of the run that crashed before it: the
+// next start still has them, together with its own.
+void TestStoreOpening::interruptedRecoveryKeepsItsPages()
+{
+    Env env;
+    QDir().mkpath(env.data);
+    {
+        Stores s(env.log);
+        OpenAllStores(s, env.data, env.common);
+        QVERIFY(s.rsCurrentSession.AddNew({"Order", "URL", "bRead"}, {10001, "http://one/", 0}));
+        QVERIFY(s.rsCurrentSession.Save()); // killed
+    }
+    {
+        Stores s(env.log);
+        OpenAllStores(s, env.data, env.common);
+        QCOMPARE(column(s.rsTempSession, "URL"), QStringList{"http://one/"});
+        QVERIFY(s.rsCurrentSession.AddNew({"Order", "URL", "bRead"}, {10001, "http://two/", 0}));
+        QVERIFY(s.rsCurrentSession.Save()); // killed again before reloading anything
+    }
+    {
+        Stores s(env.log);
+        OpenAllStores(s, env.data, env.common);
+        QCOMPARE(column(s.rsTempSession, "URL"), (QStringList{"http://one/", "http://two/"}));
+        QVERIFY(!QFileInfo::exists(s.gsCurrentSessionFile) ||
+                s.rsCurrentSession.RecordCount() == 0);
+        // The pages could not be kept where they went: the temporary session stays.
+        QStringList loaded;
+        ContinueAbortedSession(
+            s, [&](const QString &url, const QByteArray &, const QString &) { loaded << url; },
+            [] { return false; });
+        QCOMPARE(loaded, (QStringList{"http://one/", "http://two/"}));
+        QVERIFY(QFileInfo::exists(s.gsTempSessionFile));
+    }
+    Stores s(env.log);
+    OpenAllStores(s, env.data, env.common);
+    QCOMPARE(s.rsTempSession.RecordCount(), 2);
+    ContinueAbortedSession(
+        s, [&](const QString &, const QByteArray &, const QString &) {}, [] { return true; });
+    QVERIFY(!QFileInfo::exists(s.gsTempSessionFile));
     QVERIFY(env.logText().isEmpty());
 }
 

@@ -47,6 +47,27 @@ private Q_SLOTS:
         QVERIFY(reopened->Field(QStringLiteral("status")).isNull());
     }
 
+    // A filter left on the shared cursor (a list of quick folders being read) hides nothing
+    // from the options and costs no option its place in the file.
+    void aFilterOnTheStoreLosesNoOption()
+    {
+        TempProfile profile;
+        const QString path = profile.file(QStringLiteral("Options.skl"));
+        Recordset rs = Recordset::Create(OptionsSchema(), path);
+        cFile file(nullptr, &rs);
+        QVERIFY(file.SetOption(QStringLiteral("MaxWindows"), 20));
+        QVERIFY(file.SetOption(QStringLiteral("qf"), QStringLiteral("News")));
+        QVERIFY(rs.SetFilter(QStringLiteral("key = 'qf'")));
+        QCOMPARE(file.GetOption(QStringLiteral("MaxWindows")), QVariant(QStringLiteral("20")));
+        QVERIFY(file.SetOption(QStringLiteral("MaxWindows"), 30));
+        QCOMPARE(rs.Filter(), QStringLiteral("key = 'qf'"));
+        auto reopened = Recordset::Open(path);
+        QVERIFY(reopened.has_value());
+        QCOMPARE(reopened->RecordCount(), 2);
+        cFile other(nullptr, &*reopened);
+        QCOMPARE(other.GetOption(QStringLiteral("MaxWindows")), QVariant(QStringLiteral("30")));
+    }
+
     void keysIgnoreCase()
     {
         TempProfile profile;
