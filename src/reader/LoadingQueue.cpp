@@ -59,6 +59,18 @@ QString LoadingQueue::headersFor(const QString &url, const QString &extra) const
     return headers;
 }
 
+namespace {
+bool isNoDocumentAddress(const QString &url)
+{
+    const QString scheme = QUrl(url).scheme();
+    for (const char *s : {ProgramPages::kCommandScheme, "javascript", "vbscript"}) {
+        if (scheme.compare(QLatin1String(s), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 LoadOutcome LoadingQueue::LoadDocument(const QString &url, LoadWhere where, bool bQuiet)
 {
     LoadRequest r;
@@ -158,11 +170,9 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
 
     // An empty address has nothing to load or read later. A command link is no document
     // either: its window would wait for ever for a load that never starts, holding one of
-    // the downloads.
-    if (request.url.isEmpty() ||
-        QUrl(request.url)
-                .scheme()
-                .compare(QLatin1String(ProgramPages::kCommandScheme), Qt::CaseInsensitive) == 0) {
+    // the downloads. A script address would run in whatever page the chosen window still
+    // shows (an address handed over by another program, a .url file).
+    if (request.url.isEmpty() || isNoDocumentAddress(request.url)) {
         if (record != 0)
             log.remove(record);
         return LoadOutcome::Nothing;

@@ -340,6 +340,7 @@ modMain::Outcome modMain::Main()
     startVersionCheck();
 
     // Later starts hand their command lines to this program.
+    m_channel->setAccepting([this] { return !m_ctx.gbExiting; });
     if (m_channel->listen()) {
         QPointer<MDIForm1> frame = m_frame.get();
         connect(m_channel.get(), &InstanceChannel::received, this, [frame](const QString &text) {

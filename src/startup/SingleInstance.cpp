@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
 #include <unistd.h>
 
@@ -20,9 +21,14 @@ QString InstanceChannel::defaultName()
     const QByteArray home = qgetenv("SKIMLINE_HOME");
     if (!home.isEmpty())
         key += "|home:" + QDir(QString::fromLocal8Bit(home)).absolutePath().toUtf8();
-    return QStringLiteral("skimline-") +
-           QString::fromLatin1(
-               QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(20));
+    const QString name =
+        QStringLiteral("skimline-") +
+        QString::fromLatin1(
+            QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(20));
+    // In the user's own runtime folder, not the shared temporary one, where another user
+    // could take the name first and receive the addresses meant for this user's program.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? name : QDir(runtime).filePath(name);
 }
 
 InstanceChannel::InstanceChannel(QString name, QObject *parent)
@@ -104,6 +110,10 @@ void InstanceChannel::onNewConnection()
             }
             if (quint32(buffered.size()) < 4 + size)
                 return;
+            if (m_accepting && !m_accepting()) {
+                socket->abort();
+                return;
+            }
             socket->read(4);
             const QString text = QString::fromUtf8(socket->read(size));
             socket->setProperty("done", true);

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QLocalServer;
 
 // The line between a running program and a later start of it: a local socket per user and data
@@ -29,6 +31,9 @@ public:
     // one then does not); a socket left behind by a crashed run is taken over.
     [[nodiscard]] bool listen();
     bool isListening() const;
+    // While this says no (the program is closing), a hand-over gets no receipt: the sender
+    // then starts a program of its own instead of losing its address.
+    void setAccepting(std::function<bool()> accepting) { m_accepting = std::move(accepting); }
 
 Q_SIGNALS:
     void received(const QString &commandLine);
@@ -38,4 +43,5 @@ private:
 
     QString m_name;
     QLocalServer *m_server = nullptr;
+    std::function<bool()> m_accepting;
 };

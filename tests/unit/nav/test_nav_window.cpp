@@ -217,6 +217,9 @@ void TestNavWindow::commandLinksOnlyFromTheProgramsPages()
     rig.nav.mnuOL_OpenAllLinks_Click(0);
     rig.settle();
     QCOMPARE(rig.reader.queue.LoadDocument(QStringLiteral("skl:dbm1")), LoadOutcome::Nothing);
+    // Nor a script address, which would run in the page a reused window still shows.
+    QCOMPARE(rig.reader.queue.LoadDocument(QStringLiteral("JavaScript:alert(document.cookie)")),
+             LoadOutcome::Nothing);
     rig.settle();
     QVERIFY(ran.isEmpty());
     QCOMPARE(rig.reader.pool.slotCount(), 1);

@@ -18,6 +18,8 @@
 
 #include <cstring>
 
+#include <unistd.h>
+
 namespace {
 
 QString writeShortcut(const TempProfile &profile, const QString &name, const QString &url)
@@ -381,6 +383,17 @@ private Q_SLOTS:
         QCOMPARE(spy.constFirst().constFirst().toString(),
                  QStringLiteral("http://example.org/ü ?a=1"));
 
+        // A program that is closing confirms nothing: the later start goes on by itself
+        // rather than hand its address to a program that will not show it.
+        bool closing = true;
+        receiver.setAccepting([&] { return !closing; });
+        QProcess late;
+        late.start(QCoreApplication::applicationFilePath(),
+                   {"--send", receiver.name(), "http://late/"});
+        QTRY_VERIFY_WITH_TIMEOUT(late.state() == QProcess::NotRunning, 20000);
+        QCOMPARE(late.exitCode(), 1);
+        QCOMPARE(spy.size(), 1);
+
         // Nobody listening: the later start goes on by itself.
         QProcess lonely;
         lonely.start(QCoreApplication::applicationFilePath(),
@@ -398,6 +411,12 @@ private Q_SLOTS:
         }
         TempProfile two;
         QVERIFY(a != InstanceChannel::defaultName());
+        // In a folder only this user can enter, so nobody else can take the name first.
+        const QFileInfo folder(QFileInfo(a).absolutePath());
+        QVERIFY(QFileInfo(a).isAbsolute());
+        QVERIFY(folder.ownerId() == ::getuid());
+        QVERIFY(!(folder.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther)));
     }
 
     void errorLogSizeRule_data()
