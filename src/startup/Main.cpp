@@ -296,12 +296,15 @@ modMain::Outcome modMain::Main()
             StartSituation s;
             s.firstRun = firstRun;
             s.shiftHeld = m_args.shiftHeld.value_or(shiftKeyHeld());
-            QStringList scheduled;
+            // Each as a favorite (its bookmark): its visit is counted, a saved form is sent
+            // again, a feed goes to the feed viewer.
+            QList<std::pair<double, QString>> scheduled;
             Recordset &fav = m_stores->rsFavorites;
             if (!s.firstRun && !s.shiftHeld && fav.State()) {
                 if (fav.SetFilter(QStringLiteral("Period = 1"))) {
                     for (fav.MoveFirst(); !fav.isEOF(); fav.MoveNext())
-                        scheduled << fav.Field(QStringLiteral("URL")).toString();
+                        scheduled.append(
+                            {fav.Bookmark(), fav.Field(QStringLiteral("URL")).toString()});
                 }
                 fav.ClearFilter();
             }
@@ -320,8 +323,17 @@ modMain::Outcome modMain::Main()
                     m_frame->activateWindow();
                 break;
             case FirstDocument::ScheduledFavorites:
-                for (const QString &url : std::as_const(scheduled))
-                    ctx.LoadDocument(url, LoadWhere::Background);
+                for (const auto &[bookmark, url] : std::as_const(scheduled)) {
+                    if (!m_reader) {
+                        ctx.LoadDocument(url, LoadWhere::Background);
+                        continue;
+                    }
+                    LoadRequest r;
+                    r.source = LoadSource::Favorite;
+                    r.bookmark = bookmark;
+                    r.where = LoadWhere::Background;
+                    (void)m_reader->queue.LoadDocument(r);
+                }
                 break;
             }
             if (!s.firstRun)

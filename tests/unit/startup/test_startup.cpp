@@ -237,6 +237,13 @@ private Q_SLOTS:
         QVERIFY(ctx.gsExtraHeaders.endsWith("\r\n"));
         QCOMPARE(ctx.gsVersion, QStringLiteral("Skimline " SKIMLINE_VERSION));
         QVERIFY(ui.messages().isEmpty()); // every page file is there
+        // Scheduled favorites load as favorites: each visit is counted.
+        if (loaded.contains(QStringLiteral("http://fav/0"))) {
+            Recordset fav = ctx.stores->rsFavorites.Clone();
+            QVERIFY(fav.SetFilter(QStringLiteral("Period = 1")));
+            for (fav.MoveFirst(); !fav.isEOF(); fav.MoveNext())
+                QCOMPARE(fav.Field(QStringLiteral("Accesses")).toInt(), 1);
+        }
         QVERIFY(!QFile::exists(ctx.stores->gsTempSessionFile));
         QVERIFY(QFile::exists(ctx.stores->gsCurrentSessionFile));
         // The start entry heads the log.
