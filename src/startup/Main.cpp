@@ -341,7 +341,9 @@ modMain::Outcome modMain::Main()
         }
     }
 
-    // 24: reopening the last session and today's pages come with their commands.
+    // 24 (today's pages, bit 1, come with the schedule commands)
+    if (ctx.gbOptBit2 && m_reader)
+        m_reader->queue.mnuOL_LastSession_Click(0);
 
     // 25
     ctx.gsWindowState[0] = QStringLiteral("a");
