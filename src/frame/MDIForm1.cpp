@@ -656,7 +656,7 @@ void MDIForm1::mnuView_FullScreen_Click()
     aPBTopBar->setVisible(F);
     StatusBar1->setVisible(F);
     menuBar()->setVisible(F);
-    cPic->setVisible(F ? menuItem(QStringLiteral("mnuView_Sidebar"))->isChecked() : false);
+    showSidebar(F ? menuItem(QStringLiteral("mnuView_Sidebar"))->isChecked() : false);
     mbFullScreen = !F;
     m_ctx.gbFullScreen = mbFullScreen;
     menuItem(QStringLiteral("mnuView_FullScreen"))->setChecked(mbFullScreen);
@@ -676,7 +676,7 @@ void MDIForm1::mnuView_Sidebar_Click()
     if (sender() != item)
         item->setChecked(!item->isChecked());
     mbSidebarVisible = item->isChecked();
-    cPic->setVisible(mbSidebarVisible);
+    showSidebar(mbSidebarVisible);
 }
 
 void MDIForm1::mnuViewSetFocusAB_Click()
@@ -967,6 +967,7 @@ void MDIForm1::MDIForm_Load()
                                                 REG_DWORD, screenWidth * kTwipsPerPixel / 4);
     const int px = qBound(80, width.value.toInt() / kTwipsPerPixel, qMax(200, screenWidth - 200));
     resizeDocks({cPic}, {px}, Qt::Horizontal);
+    m_sidebarWidth = px;
     const RegResult visible = reg->RegGetAppValue(QStringLiteral("bSidebarVisible"), RegRoot::HKCU,
                                                   REG_SZ, QStringLiteral("True"));
     mbSidebarVisible =
@@ -975,9 +976,19 @@ void MDIForm1::MDIForm_Load()
     cPic->setVisible(mbSidebarVisible);
 }
 
+void MDIForm1::showSidebar(bool show)
+{
+    // A hidden sidebar is never laid out: its width is the one it had when it was shown.
+    if (cPic->isVisible() && !show)
+        m_sidebarWidth = cPic->width();
+    cPic->setVisible(show);
+    if (show)
+        resizeDocks({cPic}, {m_sidebarWidth}, Qt::Horizontal);
+}
+
 int MDIForm1::sidebarWidthTwips() const
 {
-    return cPic->width() * kTwipsPerPixel;
+    return (cPic->isVisible() ? cPic->width() : m_sidebarWidth) * kTwipsPerPixel;
 }
 
 void MDIForm1::UnloadChildren()

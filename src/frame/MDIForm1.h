@@ -111,6 +111,7 @@ public:
     bool isUnloaded() const { return m_unloaded; }
     // Sidebar width in twips, as saved.
     int sidebarWidthTwips() const;
+    void showSidebar(bool show);
 
     // The About message while it is shown.
     cPopupMessage *popupMessage() const { return m_popup.get(); }
@@ -155,4 +156,5 @@ private:
     std::unique_ptr<cPopupMessage> m_popup;
     Qt::WindowStates m_stateBeforeFullScreen = Qt::WindowNoState;
     bool m_unloaded = false;
+    int m_sidebarWidth = 240; // pixels; what the sidebar keeps while hidden
 };

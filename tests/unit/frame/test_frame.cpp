@@ -469,6 +469,18 @@ private Q_SLOTS:
             QVERIFY(stores.rsFavorites.AddNew({"Keywords", "Title", "URL"},
                                               {QString::fromLatin1(keywords), "t", "http://x/"}));
         Registry reg(profile.file("HKCU.ini"), profile.file("HKLM.ini"));
+        QVERIFY(reg.RegSaveAppValue("SidebarWidth", 350 * 15, RegRoot::HKCU, REG_DWORD).ok());
+        QVERIFY(reg.RegSaveAppValue("bSidebarVisible", "False", RegRoot::HKCU, REG_SZ).ok());
+        {
+            // A run that never shows the sidebar keeps its width.
+            FrameRig rig;
+            rig.ctx.registry = &reg;
+            rig.form->MDIForm_Load();
+            rig.form->MDIForm_QueryUnload();
+        }
+        QCOMPARE(reg.RegGetAppValue("SidebarWidth", RegRoot::HKCU, REG_DWORD, {}).value.toInt(),
+                 350 * 15);
+        QVERIFY(reg.RegSaveAppValue("bSidebarVisible", "True", RegRoot::HKCU, REG_SZ).ok());
         {
             FrameRig rig;
             rig.ctx.stores = &stores;
