@@ -181,7 +181,6 @@ struct FrameDocumentInfo
     int frameIndex = -1; // the top-level frame holding it, as DomEvent::frameIndex
     QUrl url;
     int bodyTextLength = 0;
-    bool isFrameset = false;
 };
 
 class DocumentListener

@@ -20,6 +20,16 @@ bool isProgramUrl(const QUrl &url)
     return url.scheme() == QLatin1String(kScheme) && url.host() == QLatin1String(kHost);
 }
 
+bool hasProgramScheme(const QUrl &url)
+{
+    return url.scheme().compare(QLatin1String(kScheme), Qt::CaseInsensitive) == 0;
+}
+
+bool isCommandLink(const QUrl &url)
+{
+    return url.scheme().compare(QLatin1String(kCommandScheme), Qt::CaseInsensitive) == 0;
+}
+
 bool isWrittenPage(const QUrl &url)
 {
     return isProgramUrl(url) && url.path().startsWith(QLatin1String("/__page"));

@@ -15,6 +15,10 @@ inline constexpr char kCommandScheme[] = "skl";
 // relative: "Start.htm", "sklHelp.htm#CW", "sub/page.htm?x=1"
 [[nodiscard]] QUrl url(const QString &relative);
 [[nodiscard]] bool isProgramUrl(const QUrl &url);
+// Any address under the private scheme (whatever its host), and a command link ("skl:...").
+// Schemes compare without regard to case.
+[[nodiscard]] bool hasProgramScheme(const QUrl &url);
+[[nodiscard]] bool isCommandLink(const QUrl &url);
 // A page made by PageWriter::writePage.
 [[nodiscard]] bool isWrittenPage(const QUrl &url);
 } // namespace ProgramPages

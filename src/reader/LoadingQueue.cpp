@@ -62,12 +62,11 @@ QString LoadingQueue::headersFor(const QString &url, const QString &extra) const
 namespace {
 bool isNoDocumentAddress(const QString &url)
 {
-    const QString scheme = QUrl(url).scheme();
-    for (const char *s : {ProgramPages::kCommandScheme, "javascript", "vbscript"}) {
-        if (scheme.compare(QLatin1String(s), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    const QUrl u(url);
+    const QString scheme = u.scheme();
+    return ProgramPages::isCommandLink(u) ||
+           scheme.compare(QLatin1String("javascript"), Qt::CaseInsensitive) == 0 ||
+           scheme.compare(QLatin1String("vbscript"), Qt::CaseInsensitive) == 0;
 }
 } // namespace
 

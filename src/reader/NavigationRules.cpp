@@ -1,5 +1,7 @@
 #include "reader/NavigationRules.h"
 
+#include "platform/PageWriter.h"
+
 namespace {
 
 bool isNewWindowDisposition(WindowDisposition d)
@@ -48,7 +50,7 @@ bool isPlatformExtension(const QString &extension)
 
 bool isCommandLinkUrl(const QString &url)
 {
-    return url.startsWith(QLatin1String("skl:"), Qt::CaseInsensitive);
+    return ProgramPages::isCommandLink(QUrl(url));
 }
 
 NavDecision decideNavigation(const NavInput &in)

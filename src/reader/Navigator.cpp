@@ -202,8 +202,7 @@ void Navigator::routeLikeClick(DocumentWindow &w, const QString &url,
                                Qt::KeyboardModifiers modifiers, NavigationSource source,
                                const QByteArray &postData, const QString &headers)
 {
-    if (source != NavigationSource::ProgramPage &&
-        QUrl(url).scheme().compare(QLatin1String(ProgramPages::kScheme), Qt::CaseInsensitive) == 0)
+    if (source != NavigationSource::ProgramPage && ProgramPages::hasProgramScheme(QUrl(url)))
         return;
     BeforeNavigateInfo info;
     info.url = QUrl(url);
@@ -652,7 +651,6 @@ void Navigator::Doc_onmousedown(DocumentWindow &w, const DomEvent &event)
         else
             w.setDocumentZoom(QString());
     }
-    flags(w).zoomSet = QString();
     miZoom = 100;
 }
 
@@ -723,7 +721,6 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
     WindowFlags &memo = flags(*target);
     if (memo.wheelGeneration != s.generation) {
         memo.wheelGeneration = s.generation;
-        memo.zoomSet.reset();
         memo.scrollFrom = memo.scrollTo = -1;
         memo.wheelRemainder = 0;
     }
@@ -757,10 +754,10 @@ bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
             miZoom = zoomPercent(zoom);
             return true;
         }
-        QString zoom = memo.zoomSet.value_or(s.bodyZoom);
+        // The document knows the zoom the program wrote last, before the page confirms it.
+        QString zoom = s.bodyZoom;
         for (int i = 0; i < qAbs(notches); ++i)
             zoom = zoomAfterWheel(zoom, notches);
-        memo.zoomSet = zoom;
         // The page's frames keep the page's size: their bodies are out of the body's zoom.
         target->setDocumentZoom(zoom);
         miZoom = zoomPercent(zoom);

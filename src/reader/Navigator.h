@@ -17,7 +17,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 
 class DocumentWindow;
 class Reader;
@@ -146,10 +145,9 @@ private:
         // The modifiers of the click that asked for a new window, for NewWindow2.
         QUrl newWindowUrl;
         Qt::KeyboardModifiers newWindowModifiers = Qt::NoModifier;
-        // What the wheel last wrote into the document: the page's snapshot arrives later, so
-        // quick turns build on these until it has caught up.
+        // Where the wheel last sent the page: its snapshot arrives later, so quick turns build
+        // on this until it has caught up (the zoom is known at once).
         quint64 wheelGeneration = 0;
-        std::optional<QString> zoomSet;
         int scrollFrom = -1;
         int scrollTo = -1;
         int wheelRemainder = 0; // parts of a notch not acted on yet

@@ -16,9 +16,8 @@ bool isSkippedLink(const QString &address)
             return true;
     }
     // A page's links to the program's commands or pages are never followed for it.
-    const QString scheme = QUrl(address).scheme();
-    return scheme.compare(QLatin1String(ProgramPages::kCommandScheme), Qt::CaseInsensitive) == 0 ||
-           scheme.compare(QLatin1String(ProgramPages::kScheme), Qt::CaseInsensitive) == 0;
+    const QUrl url(address);
+    return ProgramPages::isCommandLink(url) || ProgramPages::hasProgramScheme(url);
 }
 
 QString withoutFragment(const QString &address)

@@ -162,10 +162,8 @@ void FakeDocument::reportFrameComplete(int index)
     info.frame = ElementRef::fromHandle(frame.element);
     info.frameIndex = index;
     info.url = frame.url;
-    if (DomNode *body = frame.dom->body()) {
-        info.isFrameset = body->is(QStringLiteral("frameset"));
+    if (DomNode *body = frame.dom->body())
         info.bodyTextLength = int(body->innerText().size());
-    }
     m_listener->frameDocumentComplete(info);
 }
 

@@ -69,16 +69,8 @@ bool isNetworkScheme(const QString &scheme)
            scheme == QLatin1String("wss");
 }
 
-bool isCommandUrl(const QUrl &url)
-{
-    return url.scheme().compare(QLatin1String(ProgramPages::kCommandScheme), Qt::CaseInsensitive) ==
-           0;
-}
-
-bool isProgramScheme(const QUrl &url)
-{
-    return url.scheme().compare(QLatin1String(ProgramPages::kScheme), Qt::CaseInsensitive) == 0;
-}
+using ProgramPages::hasProgramScheme;
+using ProgramPages::isCommandLink;
 
 WindowDisposition dispositionOf(QWebEngineNewWindowRequest::DestinationType t)
 {
@@ -367,16 +359,8 @@ public:
     }
     ~DialogScope()
     {
-        if (--m_control->m_dialogDepth > 0 || !std::exchange(m_control->m_closeAfterDialog, false))
-            return;
-        QPointer<WebEngineControl> self(m_control);
-        QMetaObject::invokeMethod(
-            m_control,
-            [self] {
-                if (self && self->m_listener)
-                    self->m_listener->windowClosing(*self);
-            },
-            Qt::QueuedConnection);
+        if (--m_control->m_dialogDepth == 0 && std::exchange(m_control->m_closeAfterDialog, false))
+            m_control->queueCloseRequest();
     }
     DialogScope(const DialogScope &) = delete;
     DialogScope &operator=(const DialogScope &) = delete;
@@ -448,25 +432,8 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
             m_listener->statusTextChanged(*this, url);
     });
     connect(m_page, &QWebEnginePage::urlChanged, this, [this] { updateCommandState(); });
-    connect(m_page, &QWebEnginePage::windowCloseRequested, this, [this] {
-        // Queued: the listener may well destroy this control.
-        QPointer<WebEngineControl> self(this);
-        QMetaObject::invokeMethod(
-            this,
-            [self] {
-                if (!self)
-                    return;
-                // Not while one of this control's dialogs runs its own event loop: the
-                // control would go from under it. The request waits for the dialog's end.
-                if (self->m_dialogDepth > 0) {
-                    self->m_closeAfterDialog = true;
-                    return;
-                }
-                if (self->m_listener)
-                    self->m_listener->windowClosing(*self);
-            },
-            Qt::QueuedConnection);
-    });
+    connect(m_page, &QWebEnginePage::windowCloseRequested, this,
+            &WebEngineControl::queueCloseRequest);
     connect(m_page, &QWebEnginePage::newWindowRequested, this,
             &WebEngineControl::onNewWindowRequested);
     connect(m_document, &WebEngineDocument::documentCreated, this,
@@ -635,7 +602,7 @@ bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMai
     const auto type = QWebEnginePage::NavigationType(navType);
     // Typed navigations come only from this control (navigate, writePage): already decided.
     if (type == QWebEnginePage::NavigationTypeTyped && isMainFrame) {
-        if (isCommandUrl(url))
+        if (isCommandLink(url))
             return false;
         beginLoad(url);
         return true;
@@ -645,13 +612,13 @@ bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMai
     if (type == QWebEnginePage::NavigationTypeRedirect && isMainFrame && m_load.active &&
         !m_load.finished && !m_load.committed &&
         m_page->history()->currentItem().url() != m_load.url) {
-        if (isCommandUrl(url) || isProgramScheme(url))
+        if (isCommandLink(url) || hasProgramScheme(url))
             return false;
         m_load.url = url;
         return true;
     }
     if (type == QWebEnginePage::NavigationTypeRedirect && !isMainFrame)
-        return !isCommandUrl(url) && !isProgramScheme(url);
+        return !isCommandLink(url) && !hasProgramScheme(url);
 
     const NavigationSource source = currentSource();
     const bool gesture = nowMs() - m_lastInputTime < kGestureMs;
@@ -673,13 +640,13 @@ bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMai
     info.source = source;
     info.sourceUrl = m_page->history()->currentItem().url();
 
-    if (isCommandUrl(url)) {
+    if (isCommandLink(url)) {
         // Command links count only in the program's own pages.
         if (source == NavigationSource::ProgramPage && isMainFrame)
             deferSklNavigation(info);
         return false;
     }
-    if (isProgramScheme(url)) {
+    if (hasProgramScheme(url)) {
         // Web content never reaches the program's pages. Back and Forward may return to one
         // when the user asked (the program's command, a key or button just pressed), not when
         // the page's script moves through the history.
@@ -710,7 +677,7 @@ void WebEngineControl::onNewWindowRequested(QWebEngineNewWindowRequest &request)
     const QUrl url = request.requestedUrl();
     const NavigationSource source = currentSource();
     const bool fromProgram = source == NavigationSource::ProgramPage;
-    if ((isProgramScheme(url) || isCommandUrl(url)) && !fromProgram)
+    if ((hasProgramScheme(url) || isCommandLink(url)) && !fromProgram)
         return; // dropped
     const WindowDisposition disposition = dispositionOf(request.destination());
     QPointer<WebEngineControl> self(this);
@@ -748,7 +715,7 @@ void WebEngineControl::onNewWindowRequested(QWebEngineNewWindowRequest &request)
                  m_lastButton != Qt::MiddleButton)
             info.targetFrameName = QStringLiteral("_blank");
         m_lastInputTime = 0;
-        if (isCommandUrl(url)) {
+        if (isCommandLink(url)) {
             deferSklNavigation(info);
             return;
         }
@@ -804,7 +771,7 @@ bool WebEngineControl::navigate(const QUrl &url, const QString &headers, const Q
     QPointer<WebEngineControl> self(this);
     if (m_listener && m_listener->beforeNavigate(*this, info))
         return true;
-    if (!self || isCommandUrl(url))
+    if (!self || isCommandLink(url))
         return true;
 
     QWebEngineHttpRequest request(url, postData.isEmpty() ? QWebEngineHttpRequest::Get
@@ -969,6 +936,27 @@ bool WebEngineControl::execCommand(BrowserCommand command, CommandPrompt prompt)
         return saveAs(ask);
     }
     return false;
+}
+
+void WebEngineControl::queueCloseRequest()
+{
+    // Queued: the listener may well destroy this control.
+    QPointer<WebEngineControl> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self] {
+            if (!self)
+                return;
+            // Not while one of this control's dialogs runs its own event loop: the control
+            // would go from under it. The request waits for the dialog's end.
+            if (self->m_dialogDepth > 0) {
+                self->m_closeAfterDialog = true;
+                return;
+            }
+            if (self->m_listener)
+                self->m_listener->windowClosing(*self);
+        },
+        Qt::QueuedConnection);
 }
 
 void WebEngineControl::print(bool preview, bool prompt)

@@ -177,6 +177,8 @@ private:
     qint64 m_lastInputTime = 0; // ms since epoch
     // The last form submission the page reported, to tell a POST from a GET.
     class DialogScope;
+    // The page asked to close its window: the program hears of it after this turn.
+    void queueCloseRequest();
     qint64 m_historyMoveTime = 0;    // when the program last went Back or Forward
     int m_dialogDepth = 0;           // this control's modal dialogs now running
     bool m_closeAfterDialog = false; // the page asked to close the window meanwhile

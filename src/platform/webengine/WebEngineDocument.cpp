@@ -608,7 +608,6 @@ void WebEngineDocument::frameComplete(const QJsonObject &o)
     f.frameIndex = num(o, "frameIndex");
     f.url = QUrl(str(o, "url"));
     f.bodyTextLength = num(o, "bodyTextLength");
-    f.isFrameset = o.value(QLatin1String("isFrameset")).toBool();
     // At once, not queued: a frameset's own completion follows in this same turn, and the
     // program must know its frames by then.
     if (m_listener)

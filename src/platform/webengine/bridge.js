@@ -305,8 +305,7 @@
             frame: handleFor(el),
             frameIndex: frameIndexOf(d),
             url: d.location ? d.location.href : '',
-            bodyTextLength: body ? (body.textContent || '').length : 0,
-            isFrameset: !!body && body.tagName === 'FRAMESET'
+            bodyTextLength: body ? (body.textContent || '').length : 0
         }]);
     }
 

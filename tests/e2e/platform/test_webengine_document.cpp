@@ -456,7 +456,6 @@ private Q_SLOTS:
         QCOMPARE(fa.frameIndex, 0);
         QCOMPARE(log->frames.at(0).frameIndex, 0);
         QVERIFY(fa.bodyTextLength >= 11);
-        QVERIFY(!fa.isFrameset);
         QVERIFY(fa.frame.handle != 0 && fa.frame.handle != log->frames.at(0).frame.handle);
 
         // Writes into the frame's document, through the frame element.
