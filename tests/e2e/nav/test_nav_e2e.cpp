@@ -91,6 +91,14 @@ QString script(WebEngineControl &c, const QString &js)
     return runScript(c, js, QWebEngineScript::MainWorld).toString();
 }
 
+// The index of the frameset's FRAME that has the keyboard, "-1" for none.
+QString keyboardFrame(WebEngineControl &c)
+{
+    return script(c,
+                  QStringLiteral("String(Array.prototype.indexOf.call("
+                                 "document.querySelectorAll('frame'), document.activeElement))"));
+}
+
 void wheel(WebEngineControl &c, int delta, Qt::KeyboardModifiers mods = Qt::NoModifier,
            Qt::MouseButtons buttons = Qt::NoButton)
 {
@@ -552,11 +560,7 @@ private Q_SLOTS:
         QVERIFY(rig.show(m_http.url(QStringLiteral("/fs.htm")), false));
         WebEngineControl &c = rig.control(0);
         QVERIFY(rig.wait([&] { return rig.window(0)->intFrames == 2; }));
-        const auto focusedFrame = [&] {
-            return script(c, QStringLiteral("String(Array.prototype.indexOf.call("
-                                            "document.querySelectorAll('frame'),"
-                                            " document.activeElement))"));
-        };
+        const auto focusedFrame = [&] { return keyboardFrame(c); };
         // The pointer over a frame's body gives that frame the keyboard, not the frameset.
         for (const auto &[id, index] : {std::pair{"fr", "1"}, std::pair{"fl", "0"}}) {
             const int frame = QString::fromLatin1(index).toInt();
@@ -649,11 +653,7 @@ private Q_SLOTS:
                                .toInt();
         QVERIFY(height > kPageOverlap);
         // The largest frame has the keyboard: keypad 0 pages it down, "C" back up.
-        QVERIFY(rig.wait([&] {
-            return script(c, QStringLiteral("String(Array.prototype.indexOf.call("
-                                            "document.querySelectorAll('frame'),"
-                                            " document.activeElement))")) == QLatin1String("1");
-        }));
+        QVERIFY(rig.wait([&] { return keyboardFrame(c) == QLatin1String("1"); }));
         QVERIFY(rig.press(Qt::Key_0, Qt::KeypadModifier,
                           [&] { return frameY(1) == height - kPageOverlap; }));
         QVERIFY(rig.press(Qt::Key_C, Qt::NoModifier, [&] { return frameY(1) == 0; }));
@@ -744,11 +744,7 @@ private Q_SLOTS:
         QCOMPARE(int(w.frames().size()), 3);
         QCOMPARE(w.miLargestFrame, 1);
         // The frameset is read in its largest frame: the keyboard is there.
-        QVERIFY(rig.wait([&] {
-            return script(c, QStringLiteral("String(Array.prototype.indexOf.call("
-                                            "document.querySelectorAll('frame'),"
-                                            " document.activeElement))")) == QLatin1String("1");
-        }));
+        QVERIFY(rig.wait([&] { return keyboardFrame(c) == QLatin1String("1"); }));
 
         // A page's inline frames get the page's zoom, which does not reach into them.
         rig.ctx.gsngPageZoom = 1.2f;
