@@ -2,7 +2,7 @@
 
 #include "frame/MDIForm1.h"
 #include "reader/frmBrowser.h"
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>

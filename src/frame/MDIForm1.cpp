@@ -10,7 +10,7 @@
 #include "platform/Ui.h"
 #include "reader/Reader.h"
 #include "reader/frmBrowser.h"
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 #include "store/Recordset.h"
 #include "store/Stores.h"
 #include "store/modRegistry.h"

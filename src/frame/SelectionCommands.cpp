@@ -1,6 +1,6 @@
 #include "frame/SelectionCommands.h"
 
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 
 #include <QRegularExpression>
 #include <QUrl>

@@ -6,7 +6,7 @@
 #include "reader/Reader.h"
 #include "reader/WheelGestures.h"
 #include "reader/cFrame.h"
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 #include "store/CWinInet_URL.h"
 
 #include <QPointer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 
 #include <QByteArray>
 #include <QString>

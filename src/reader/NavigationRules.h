@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/BrowserControl.h"
-#include "startup/AppContext.h"
+#include "reader/LoadWhere.h"
 #include "store/CWinInet_URL.h"
 
 #include <QString>

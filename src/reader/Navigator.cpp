@@ -5,7 +5,7 @@
 #include "platform/Ui.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 #include "store/CWinInet_URL.h"
 
 #include <QApplication>

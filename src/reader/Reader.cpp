@@ -1,6 +1,6 @@
 #include "reader/Reader.h"
 
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 
 Reader::Reader(AppContext &ctx_, ReaderHost &host_)
     : ctx(ctx_), host(host_), log(ctx_), pool(*this), queue(*this), report(*this), nav(*this)

@@ -1,6 +1,6 @@
 #include "reader/SessionLog.h"
 
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 #include "store/Stores.h"
 
 #include <QDir>

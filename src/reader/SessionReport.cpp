@@ -4,7 +4,7 @@
 #include "platform/PageWriter.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 #include "store/DateValue.h"
 
 namespace {

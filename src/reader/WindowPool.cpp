@@ -3,7 +3,7 @@
 #include "platform/Ui.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 #include "store/cFile.h"
 
 #include <QPointer>

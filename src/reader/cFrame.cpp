@@ -3,7 +3,7 @@
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
 #include "reader/WheelGestures.h"
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 
 cFrame::cFrame(DocumentWindow &owner, int index) : m_owner(owner), m_index(index)
 {}

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "frame/CommandLine.h"
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 
 #include <QObject>
 #include <QString>
@@ -13,6 +13,7 @@ class BrowserControl;
 class FrameReaderHost;
 class Reader;
 class InstanceChannel;
+class MDIForm1;
 
 // The platform services the program runs on: the real ones in the executable, doubles in tests.
 struct Platform

@@ -6,7 +6,7 @@
 #include "WebHarness.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 #include "store/CWinInet_URL.h"
 #include "store/Stores.h"
 #include "store/cFile.h"

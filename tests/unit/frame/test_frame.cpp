@@ -7,7 +7,7 @@
 #include "frame/cPopupMessage.h"
 #include "reader/Reader.h"
 #include "reader/frmBrowser.h"
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 #include "store/Schemas.h"
 #include "store/Stores.h"
 #include "store/modRegistry.h"

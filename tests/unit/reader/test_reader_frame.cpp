@@ -3,7 +3,7 @@
 #include "frame/FrameReaderHost.h"
 #include "frame/MDIForm1.h"
 #include "reader/frmBrowser.h"
-#include "startup/AppContext.h"
+#include "reader/AppContext.h"
 #include "store/CWinInet_URL.h"
 #include "store/Stores.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "reader/LoadWhere.h"
 #include "store/ErrorLog.h"
 #include "store/Stores.h"
 #include "store/SystemFolders.h"
@@ -16,7 +17,7 @@
 class BrowserFactory;
 class CWinInet_URL;
 class HttpClient;
-class MDIForm1;
+class QWidget;
 class Shell;
 class Ui;
 class cFile;
@@ -69,9 +70,6 @@ private:
     QList<QPair<QString, QString>> m_entries;
 };
 
-// Where a document loads (the "where" argument of LoadDocument).
-enum class LoadWhere { Background = 0, Next = 1, Here = 2 };
-
 // The program-wide state: made by Main, passed by reference to whatever needs it, torn down
 // when the program ends. Tests make their own. Pointers are owned by whoever created the
 // context (Main, or the test); a null pointer means that service is not there.
@@ -94,7 +92,7 @@ struct AppContext
     Ui *ui = nullptr;
     Shell *shell = nullptr;
     HttpClient *http = nullptr;
-    MDIForm1 *mainForm = nullptr;
+    QWidget *mainForm = nullptr;
     Reader *reader = nullptr; // the reading workflow: pool, queue, session log, report
 
     // Window pool: slot arrays, each starting with element 0
