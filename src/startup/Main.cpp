@@ -10,6 +10,7 @@
 #include "reader/Reader.h"
 #include "reader/frmBrowser.h"
 #include "startup/AgreementDialog.h"
+#include "startup/ShutdownSignals.h"
 #include "startup/SingleInstance.h"
 #include "store/CWinInet_URL.h"
 #include "store/DateValue.h"
@@ -21,12 +22,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QThread>
 #include <QTimer>
 #include <QXmlStreamReader>
 
@@ -365,8 +368,46 @@ modMain::Outcome modMain::Main()
 
     if (m_args.exitWhenIdle)
         connect(this, &modMain::idle, m_frame.get(), &QWidget::close, Qt::QueuedConnection);
+    watchForShutdownRequests();
     QTimer::singleShot(kDeferredWritesMs, this, &modMain::writeDeferred);
     return Outcome::Running;
+}
+
+void modMain::watchForShutdownRequests()
+{
+    // After the engine has started: it resets these signals to their defaults when it starts.
+    m_signals = std::make_unique<ShutdownSignals>([this](int) { requestExit(); });
+    if (!m_signals->isActive())
+        logMainError(QStringLiteral("Cannot catch the termination signals"));
+    // The desktop's session is ending: exit as File > Exit does rather than be killed.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { requestExit(); });
+    // Whoever ends the event loop, the exit sequence runs before the stores go.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (m_frame && !m_frame->isUnloaded())
+            m_frame->close();
+    });
+}
+
+void modMain::requestExit()
+{
+    // A dialog's or menu's loop is running: the code that opened it still uses the windows
+    // the exit closes. End it and come back from the outer loop.
+    constexpr int kMaxRetries = 100;
+    if (QThread::currentThread()->loopLevel() > 1 && ++m_exitRetries <= kMaxRetries) {
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        }
+        QTimer::singleShot(20, this, &modMain::requestExit);
+        return;
+    }
+    if (m_frame && !m_frame->isUnloaded())
+        m_frame->close();
+    QCoreApplication::exit(0);
 }
 
 void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)

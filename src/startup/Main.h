@@ -14,6 +14,7 @@ class FrameReaderHost;
 class Reader;
 class InstanceChannel;
 class MDIForm1;
+class ShutdownSignals;
 
 // The platform services the program runs on: the real ones in the executable, doubles in tests.
 struct Platform
@@ -83,6 +84,10 @@ public:
     // The Shift-key state at start, for tests and for the real keyboard.
     static bool shiftKeyHeld();
 
+    // The exit of File > Exit, asked for by a signal or the desktop's session end: runs once,
+    // from the outermost event loop, and ends that loop with status 0.
+    void requestExit();
+
 Q_SIGNALS:
     // --exit-when-idle: the first document has completed and nothing loads or waits.
     void idle();
@@ -100,6 +105,7 @@ private:
     void writeDeferred();
     void logMainError(const QString &description);
     void discardRun();
+    void watchForShutdownRequests();
 
     Platform m_platform;
     StartArguments m_args;
@@ -113,6 +119,8 @@ private:
     std::unique_ptr<FrameReaderHost> m_readerHost;
     std::unique_ptr<Reader> m_reader;
     std::unique_ptr<MDIForm1> m_frame;
+    std::unique_ptr<ShutdownSignals> m_signals;
+    int m_exitRetries = 0;
     QStringList m_completed;
     bool m_currentSessionCreatedHere = false;
     bool m_lcgPending = false;

@@ -102,6 +102,43 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(data(profile, "sklTempSession.skl")));
         QVERIFY(!QFile::exists(current));
     }
+
+    // A logout or kill ends the program as File > Exit does: the session becomes the past one.
+    void terminationSignalRunsTheNormalExit()
+    {
+        TempProfile profile;
+        HttpFixture server;
+        QVERIFY(server.isListening());
+        const QStringList pages = {"/one.htm", "/two.htm", "/three.htm"};
+        for (const QString &page : pages)
+            server.addHtml(page, page.mid(1), "<p>page</p>");
+        QProcess running;
+        running.start(SKIMLINE_EXE,
+                      {"--no-first-run", "--print-completed", server.url(pages.at(0)).toString()});
+        QByteArray out;
+        for (int i = 0; i < pages.size(); ++i) {
+            const QUrl url = server.url(pages.at(i));
+            if (i > 0) {
+                QProcess later;
+                later.start(SKIMLINE_EXE, {url.toString()});
+                QTRY_VERIFY_WITH_TIMEOUT(later.state() == QProcess::NotRunning, 60000);
+            }
+            QVERIFY2(waitForOutput(running, out, "completed " + url.toEncoded(), 120000),
+                     out.constData());
+        }
+        running.terminate(); // SIGTERM
+        QVERIFY(running.waitForFinished(60000));
+        QCOMPARE(running.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(running.exitCode(), 0);
+        QVERIFY(!QFile::exists(data(profile, "sklCurrentSession.skl")));
+        QStringList past;
+        auto session = Recordset::Open(data(profile, "sklPastSession.skl"));
+        QVERIFY(session);
+        for (session->MoveFirst(); !session->isEOF(); session->MoveNext())
+            past << QUrl(session->Field("URL").toString()).path();
+        for (const QString &page : pages)
+            QVERIFY2(past.contains(page), qPrintable(past.join(' ')));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAppE2e)
