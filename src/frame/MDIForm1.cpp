@@ -8,9 +8,9 @@
 #include "platform/PageWriter.h"
 #include "platform/Shell.h"
 #include "platform/Ui.h"
+#include "reader/AppContext.h"
 #include "reader/Reader.h"
 #include "reader/frmBrowser.h"
-#include "reader/AppContext.h"
 #include "store/Recordset.h"
 #include "store/Stores.h"
 #include "store/modRegistry.h"
@@ -65,7 +65,7 @@ const ToolButtonSpec kToolButtons[] = {
     {"Paste", "Paste", "edit-paste", "P", true},
     {"Print", "Print", "document-print", "Pr", true},
     {"Save", "Save", "document-save-as", "S", true},
-    {"FS", "Open in Same Window", "go-jump", "=", false},
+    {"FS", "Open in Same Window", "go-jump", "=", true},
     {"Favorites", "Favorites", "user-bookmarks", "*", false},
     {"AddtoFavorites", "Add to Favorites", "bookmark-new", "+*", false},
     {"ViewSource", "View Source", "text-x-generic", "</>", false},
@@ -180,8 +180,8 @@ void MDIForm1::buildMenus()
             m_menus.insert(name, menu);
             stack.append(menu);
         } else if (caption == QLatin1String("-")) {
+            // No text: styles draw a separator with text as a row with the text beside it.
             action = stack.last()->addSeparator();
-            action->setText(caption);
         } else {
             action = stack.last()->addAction(caption);
         }
@@ -356,6 +356,7 @@ void MDIForm1::connectCommands()
     on("mnuBack", queue([](LoadingQueue &q) { q.mnuBack_Click(); }));
     on("mnuForward", queue([](LoadingQueue &q) { q.mnuForward_Click(); }));
     on("mnuOffline", queue([](LoadingQueue &q) { q.mnuOffline_Click(); }));
+    on("mnuFav_Sub2", queue([](LoadingQueue &q) { q.SaveNextSessionURL(0); }));
     for (int i = 0; i <= 2; ++i)
         on(qPrintable(QStringLiteral("mnuOL_LastSession(%1)").arg(i)),
            queue([i](LoadingQueue &q) { q.mnuOL_LastSession_Click(i); }));
@@ -891,7 +892,7 @@ void MDIForm1::tbToolBar_ButtonClick(const QString &key)
     } else if (reader && key == QLatin1String("Refresh")) {
         reader->queue.mnuRefresh_Click();
     } else if (reader && key == QLatin1String("MK")) {
-        reader->pool.zKeepInMemory(m_ctx.giCurrentWindow, false);
+        reader->pool.zKeepInMemory(m_ctx.giCurrentWindow, true);
     } else if (reader && key == QLatin1String("PW")) {
         reader->pool.mnuPreviousDoc_Click();
     } else if (reader && key == QLatin1String("NW")) {

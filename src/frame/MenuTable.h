@@ -58,7 +58,7 @@ inline constexpr Row kRows[] = {
     {"mnuFav_Sub(2)", "Set Capture", "Ctrl+Shift+F6", Later},
     {"mnuFav_Sub(3)", "Organize Favorites...", "", Later},
     {"mnuFDash1", "-", "", None},
-    {"mnuFav_Sub2", "Load this Page Next Session", "", Later},
+    {"mnuFav_Sub2", "Load this Page Next Session", "", None},
     {"mnuFav_Groups_", "Groups", "", Begin},
     {"mnuFav_Group(0)", "Save Open Windows as Group", "", Later},
     {"mnuFav_Group(1)", "List Groups in Sidebar", "", Later},

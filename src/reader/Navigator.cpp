@@ -370,6 +370,19 @@ void Navigator::registerOwnCommands()
             if (w)
                 routeLikeClick(*w, url, c.modifiers, NavigationSource::ProgramPage);
         });
+    // A favorite by its bookmark, to be read next (as a favorite: its visit is counted).
+    (void)m_commands.registerHandler(QStringLiteral("ubm"),
+                                     [this](const QString &arg, const CommandContext &) {
+                                         bool ok = false;
+                                         const double bookmark = arg.trimmed().toDouble(&ok);
+                                         if (!ok || bookmark == 0)
+                                             return;
+                                         LoadRequest r;
+                                         r.source = LoadSource::Favorite;
+                                         r.bookmark = bookmark;
+                                         r.where = LoadWhere::Next;
+                                         (void)m_reader.queue.LoadDocument(r);
+                                     });
     (void)m_commands.registerHandler(QStringLiteral("str"),
                                      [this](const QString &arg, const CommandContext &) {
                                          bool ok = false;

@@ -339,7 +339,8 @@ modMain::Outcome modMain::Main()
                 }
                 break;
             }
-            if (!s.firstRun)
+            // Shift asks for the start page alone.
+            if (!s.firstRun && !s.shiftHeld)
                 reopenNextSessionPages();
         }
     }

@@ -24,8 +24,11 @@ private Q_SLOTS:
         p.start(SKIMLINE_EXE, {flag});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
-        QVERIFY2(QString::fromUtf8(p.readAllStandardOutput()).startsWith(expected),
-                 qPrintable(flag));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        QVERIFY2(out.startsWith(expected), qPrintable(flag));
+        // The help tells what the setup switches do in this version, nothing more.
+        if (flag == QLatin1String("--help"))
+            QVERIFY(out.contains("they show the start page"));
     }
 };
 

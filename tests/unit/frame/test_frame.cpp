@@ -5,9 +5,9 @@
 #include "frame/FrameReaderHost.h"
 #include "frame/MDIForm1.h"
 #include "frame/cPopupMessage.h"
+#include "reader/AppContext.h"
 #include "reader/Reader.h"
 #include "reader/frmBrowser.h"
-#include "reader/AppContext.h"
 #include "store/Schemas.h"
 #include "store/Stores.h"
 #include "store/modRegistry.h"
@@ -110,14 +110,14 @@ private Q_SLOTS:
         row("mnuFav_Sub(0)", "View Favorites", "F6");
         row("mnuFav_Sub(1)", "Add to Favorites...", "Shift+F6");
         row("mnuFav_Sub(2)", "Set Capture", "Ctrl+Shift+F6");
-        row("mnuFav_Group(2)", "-");
+        row("mnuFav_Group(2)", "");
         row("mnuFav_DisplaySearchPage", "Display Search Page", "", true, true);
         row("mnuFav_EditSearchRecords", "R  Edit Search Records", "", true, true);
         row("mnuNav_PrevWin", "Go Back to Previous Window", "Alt+Backspace");
         row("mnuBrowseMode(2)", "Tabbed Browser");
         row("mnuNav_Win(0)", "Close This Window", "", true);
         row("mnuNav_Win(1)", "Keep This Window", "", true);
-        row("mnuNav_Win(2)", "-", "", true);
+        row("mnuNav_Win(2)", "", "", true);
         row("mnuNav_WinManSub(3)", "Cancel Queued Downloads");
         row("mnuRefresh", "Refresh", "F5");
         row("mnuKeepInMemory", "Keep in Memory", "F3");
@@ -230,6 +230,45 @@ private Q_SLOTS:
         QCOMPARE(rig.control(0)->navigateCalls().size(), 1);
         QCOMPARE(rig.control(0)->navigateCalls().constFirst().url.fileName(),
                  QStringLiteral("sklSearch.htm"));
+    }
+
+    // A separator is a thin line; one with text would be drawn as a row with the text beside it.
+    void separatorsAreLines()
+    {
+        FrameRig rig;
+        int separators = 0;
+        for (const QString &name : rig.form->menuItemNames()) {
+            QAction *a = rig.form->menuItem(name);
+            if (!a->isSeparator() || !a->isVisible())
+                continue;
+            QMenu *menu = qobject_cast<QMenu *>(a->parent());
+            QVERIFY2(menu, qPrintable(name));
+            int row = 0;
+            for (QAction *other : menu->actions())
+                row = qMax(row, menu->actionGeometry(other).height());
+            QVERIFY2(menu->actionGeometry(a).height() < row * 2 / 3, qPrintable(name));
+            ++separators;
+        }
+        QVERIFY(separators >= 10);
+    }
+
+    // The toolbar's FS and the File menu's item toggle one state and show it alike; MK keeps
+    // the page and goes on to the next window, as the menu's Keep in Memory does.
+    void toolbarTogglesFollowTheMenu()
+    {
+        FrameRig rig(2);
+        QAction *fs = rig.form->toolButton("FS");
+        fs->trigger();
+        QVERIFY(rig.window(0)->bOpenInSameWindow);
+        QVERIFY(fs->isChecked());
+        QVERIFY(rig.item("mnuOpenInSameWindow")->isChecked());
+        rig.item("mnuOpenInSameWindow")->trigger();
+        QVERIFY(!rig.window(0)->bOpenInSameWindow);
+        QVERIFY(!fs->isChecked());
+
+        rig.form->toolButton("MK")->trigger();
+        QVERIFY(rig.window(0)->bKeep);
+        QCOMPARE(rig.ctx.giCurrentWindow, 1);
     }
 
     void stopButton()

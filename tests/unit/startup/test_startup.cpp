@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <functional>
 
 #include <unistd.h>
 
@@ -39,6 +40,29 @@ QStringList navigated(FakeBrowserFactory &factory)
         for (const auto &call : control->navigateCalls())
             out << call.url.toString();
     out.sort();
+    return out;
+}
+
+// A whole run over the platform double in the current profile, ended with File > Exit:
+// during() acts between the start and the exit. Every address sent to a window.
+QStringList
+runToExit(bool shift, const QStringList &commandLine,
+          const std::function<void(AppContext &, FakeBrowserControl &, FakeWeb &)> &during = {})
+{
+    FakeWeb web;
+    FakeBrowserFactory factory(web);
+    FakeUi ui;
+    StartArguments args = StartArguments::parse(commandLine, "/");
+    args.noFirstRun = true;
+    args.shiftHeld = shift;
+    modMain program({&factory, &ui, nullptr, nullptr}, args);
+    if (program.Main() != modMain::Outcome::Running)
+        return {"<not running>"};
+    web.settle();
+    if (during)
+        during(program.context(), *factory.controls().constFirst(), web);
+    const QStringList out = navigated(factory);
+    static_cast<MDIForm1 *>(program.context().mainForm)->mnuQuit_Click();
     return out;
 }
 
@@ -250,6 +274,31 @@ private Q_SLOTS:
         QFile log(ctx.folders.errorLogFile);
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(log.readAll().contains("\r\n\r\n" SKIMLINE_VERSION ": "));
+    }
+
+    // A page kept for the next session comes back at the next start, though not while Shift
+    // is held; a program page's skl:ubm link loads its favorite to be read next.
+    void nextSessionPageAndFavoriteLink()
+    {
+        TempProfile profile;
+        const QString kept = QStringLiteral("http://kept.test/page");
+        runToExit(false, {kept}, [&](AppContext &ctx, FakeBrowserControl &zero, FakeWeb &web) {
+            QAction *keep = static_cast<MDIForm1 *>(ctx.mainForm)->menuItem("mnuFav_Sub2");
+            QVERIFY(keep->isEnabled());
+            keep->trigger();
+            Recordset &fav = ctx.stores->rsFavorites;
+            QVERIFY(fav.AddNew({"Keywords", "Title", "URL"}, {"Links", "Fav", "http://fav.test/"}));
+            zero.writePage(QStringLiteral("<a id=u href='skl:ubm%1'>f</a>").arg(fav.Bookmark()));
+            web.settle();
+            QVERIFY(zero.click(QStringLiteral("u")));
+            web.settle();
+            QCOMPARE(fav.Field("Accesses").toInt(), 1);
+            Recordset session = ctx.stores->rsCurrentSession.Clone();
+            QVERIFY(session.Find(QStringLiteral("URL = 'http://fav.test/'")));
+            QVERIFY(session.Field("Order").toInt() < 10000); // next, before the background
+        });
+        QCOMPARE(runToExit(true, {}), QStringList{ProgramPages::url("Start.htm").toString()});
+        QVERIFY(runToExit(false, {}).contains(kept));
     }
 
     void settingsReadAtStart()
