@@ -1,6 +1,7 @@
 #include "frame/MDIForm1.h"
 
 #include "frame/CommandLine.h"
+#include "frame/EarlierSessions.h"
 #include "frame/MenuTable.h"
 #include "frame/SelectionCommands.h"
 #include "frame/cPopupMessage.h"
@@ -360,6 +361,17 @@ void MDIForm1::connectCommands()
     for (int i = 0; i <= 2; ++i)
         on(qPrintable(QStringLiteral("mnuOL_LastSession(%1)").arg(i)),
            queue([i](LoadingQueue &q) { q.mnuOL_LastSession_Click(i); }));
+    // The sessions kept before the last one, read again when the menu opens: an exit of
+    // another program may have added one.
+    connect(subMenu(QStringLiteral("mnuOL_LastSession_")), &QMenu::aboutToShow, this, [this] {
+        if (!m_ctx.stores)
+            return;
+        FillEarlierSessionsMenu(*subMenu(QStringLiteral("mnuOL_EarlierSessions_")), *m_ctx.stores,
+                                [this](const QString &file, int index) {
+                                    if (m_ctx.reader)
+                                        m_ctx.reader->queue.mnuOL_LastSession_Click(index, file);
+                                });
+    });
     // Open all links: item 4 only with a selection.
     for (int i = 0; i <= 4; ++i)
         on(qPrintable(QStringLiteral("mnuOL_OpenAllLinks(%1)").arg(i)), [this, i] {

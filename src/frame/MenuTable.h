@@ -115,6 +115,8 @@ inline constexpr Row kRows[] = {
     {"mnuOL_LastSession(0)", "All Pages", "", None},
     {"mnuOL_LastSession(1)", "Unread Pages", "", None},
     {"mnuOL_LastSession(2)", "Unread Pages + Scheduled Pages", "", None},
+    {"mnuOL_EarlierSessions_", "Earlier Sessions", "", Begin},
+    {"", "", "", End},
     {"", "", "", End},
     {"mnuOL_Start", "Skimline Start Page", "", None},
     {"mnuPopular", "Popular", "", Begin | Hidden},

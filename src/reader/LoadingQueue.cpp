@@ -372,12 +372,13 @@ int LoadingQueue::continueAbortedSession()
     return n;
 }
 
-void LoadingQueue::mnuOL_LastSession_Click(int index)
+void LoadingQueue::mnuOL_LastSession_Click(int index, const QString &sessionFile)
 {
     AppContext &ctx = m_reader.ctx;
     if (!ctx.stores || index < 0 || index > 2)
         return;
-    auto past = Recordset::Open(ctx.stores->gsPastSessionFile);
+    auto past =
+        Recordset::Open(sessionFile.isEmpty() ? ctx.stores->gsPastSessionFile : sessionFile);
     if (!past)
         return;
     const QString filter = index == 0 ? QStringLiteral("bLoaded = 1") : QStringLiteral("bRead = 0");

@@ -58,8 +58,9 @@ public:
 
     // Hands every unread page of an interrupted run to LoadDocument, in reading order.
     int continueAbortedSession();
-    // 0 All Pages, 1 Unread Pages, 2 Unread Pages + Scheduled Pages.
-    void mnuOL_LastSession_Click(int index);
+    // 0 All Pages, 1 Unread Pages, 2 Unread Pages + Scheduled Pages; of the past session, or
+    // of an earlier session's file.
+    void mnuOL_LastSession_Click(int index, const QString &sessionFile = QString());
     // 0 stores the active window's address and scroll position for the next start, 1 reopens.
     void SaveNextSessionURL(int iAction);
 

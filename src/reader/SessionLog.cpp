@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QMetaObject>
 
+#include <algorithm>
+
 namespace {
 const QString kContext = QStringLiteral(" Saving the current session");
 }
@@ -133,10 +135,19 @@ QStringList PastSessionCopies(const Stores &stores)
     QDir dir = past.absoluteDir();
     const QString pattern = past.completeBaseName() + QStringLiteral("-*.") + past.suffix();
     QStringList names = dir.entryList({pattern}, QDir::Files, QDir::Name);
+    // The names hold the date as yyyyMMdd-HHmmss, then "-2", "-3" ... for later copies of the
+    // same second, which plain name order would put first.
+    const int stampAt = int(past.completeBaseName().size()) + 1;
+    const auto key = [&](const QString &name) {
+        const QString rest = name.mid(stampAt, name.size() - stampAt - past.suffix().size() - 1);
+        const QString stamp = rest.left(15);
+        return std::pair(stamp, rest.size() > 16 ? rest.mid(16).toInt() : 1);
+    };
+    std::sort(names.begin(), names.end(),
+              [&](const QString &a, const QString &b) { return key(a) > key(b); });
     QStringList out;
-    // The names hold the date as yyyyMMdd-HHmmss: name order is date order.
-    for (auto it = names.crbegin(); it != names.crend(); ++it)
-        out << dir.filePath(*it);
+    for (const QString &name : std::as_const(names))
+        out << dir.filePath(name);
     return out;
 }
 

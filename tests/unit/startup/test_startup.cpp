@@ -12,6 +12,7 @@
 #include "store/modRegistry.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -299,6 +300,30 @@ private Q_SLOTS:
         });
         QCOMPARE(runToExit(true, {}), QStringList{ProgramPages::url("Start.htm").toString()});
         QVERIFY(runToExit(false, {}).contains(kept));
+    }
+
+    // The exit keeps the sessions before the last one; Earlier Sessions reopens them.
+    void earlierSessionsReopen()
+    {
+        TempProfile profile;
+        for (int run = 1; run <= 3; ++run)
+            runToExit(false, {QStringLiteral("http://run.test/%1").arg(run)});
+        QStringList loaded =
+            runToExit(false, {}, [](AppContext &ctx, FakeBrowserControl &, FakeWeb &web) {
+                auto *frame = static_cast<MDIForm1 *>(ctx.mainForm);
+                Q_EMIT frame->subMenu("mnuOL_LastSession_")->aboutToShow();
+                QMenu *newest = frame->subMenu("mnuOL_EarlierSessions_")
+                                    ->findChild<QMenu *>("mnuOL_EarlierSession(0)");
+                QVERIFY(newest);
+                QVERIFY2(newest->title().endsWith(QStringLiteral(" \u2014 1 page")),
+                         qPrintable(newest->title()));
+                QVERIFY(frame->subMenu("mnuOL_EarlierSessions_")
+                            ->findChild<QMenu *>("mnuOL_EarlierSession(1)"));
+                newest->findChild<QAction *>("mnuOL_EarlierSession(0,0)")->trigger();
+                web.settle();
+            });
+        QVERIFY2(loaded.contains("http://run.test/2"), qPrintable(loaded.join(' ')));
+        QVERIFY(!loaded.contains("http://run.test/1") && !loaded.contains("http://run.test/3"));
     }
 
     void settingsReadAtStart()
