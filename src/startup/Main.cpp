@@ -1,5 +1,6 @@
 #include "startup/Main.h"
 
+#include "frame/CommandLine.h"
 #include "frame/FrameReaderHost.h"
 #include "frame/MDIForm1.h"
 #include "platform/BrowserControl.h"
@@ -126,10 +127,37 @@ void modMain::logMainError(const QString &description)
 
 modMain::Outcome modMain::Main()
 {
-    AppContext &ctx = m_ctx;
-    QString lastError;
+    takePlatform();
+    if (handOffToRunningProgram())
+        return Outcome::HandedOff;
+    prepareFoldersAndLog();
+    checkProgramPages();
+    openStores();
+    readSettings();
+    std::unique_ptr<BrowserControl> first = createFrame();
+    if (!acceptAgreement()) {
+        first.reset();
+        discardRun();
+        return Outcome::Declined;
+    }
+    setUserAgent(first.get());
+    createWindowZero(std::move(first));
+    showFirstDocuments();
+    m_ctx.gsWindowState[0] = QStringLiteral("a");
+    fillSearchEngines();
+    m_ctx.gbOnline = true;
+    startVersionCheck();
+    listenForLaterStarts();
+    if (m_args.exitWhenIdle)
+        connect(this, &modMain::idle, m_frame.get(), &QWidget::close, Qt::QueuedConnection);
+    watchForShutdownRequests();
+    QTimer::singleShot(kDeferredWritesMs, this, &modMain::writeDeferred);
+    return Outcome::Running;
+}
 
-    // 1, 2
+void modMain::takePlatform()
+{
+    AppContext &ctx = m_ctx;
     ctx.gdStartTime = QDateTime::currentDateTime();
     ctx.gsAppPath = findPagesFolder();
     ctx.browsers = m_platform.browsers;
@@ -138,40 +166,51 @@ modMain::Outcome modMain::Main()
     ctx.http = m_platform.http;
     ctx.bNoFirstRun = m_args.noFirstRun;
     ctx.bExitWhenIdle = m_args.exitWhenIdle;
+}
 
-    // 3: a running program takes the command line over.
+bool modMain::handOffToRunningProgram()
+{
     m_channel = std::make_unique<InstanceChannel>();
-    if (!m_args.commandLine.isEmpty() &&
-        m_channel->handOff(AbsoluteIfLocalFile(m_args.commandLine, m_args.workingDir)))
-        return Outcome::HandedOff;
+    return !m_args.commandLine.isEmpty() &&
+           m_channel->handOff(AbsoluteIfLocalFile(m_args.commandLine, m_args.workingDir));
+}
 
-    // 4 to 7
+void modMain::prepareFoldersAndLog()
+{
+    AppContext &ctx = m_ctx;
+    QString lastError;
     ctx.folders = Folders::resolve();
     if (!ctx.folders.create())
         lastError = QStringLiteral("Could not create the data folders");
     ctx.errorLog.setPath(ctx.folders.errorLogFile);
     ctx.errorLog.WriteStartEntry(lastError, kVersionNumber);
+}
 
-    // 8
+void modMain::checkProgramPages()
+{
+    AppContext &ctx = m_ctx;
     m_url = std::make_unique<CWinInet_URL>();
     ctx.gURL = m_url.get();
     bool pagesMissing = false;
     for (const char *page : kRequiredPages)
         pagesMissing = pagesMissing || !QFileInfo::exists(ctx.pagePath(QLatin1String(page)));
-    if (pagesMissing) {
-        const QString readme = ctx.pagePath(QStringLiteral("Readme.htm"));
-        if (ctx.ui)
-            ctx.ui->messageBox(
-                QStringLiteral("This setup of Skimline is missing some files. To correct this, go "
-                               "to ") +
-                    QDir::toNativeSeparators(readme) + QStringLiteral("#WhatsNew") +
-                    QStringLiteral(" and download the latest upgrade version."),
-                QStringLiteral("Skimline"), MessageButtons::Ok);
-        if (ctx.shell && QFileInfo::exists(readme) && !ctx.shell->openFile(readme))
-            logMainError(QStringLiteral("Could not open ") + readme);
-    }
+    if (!pagesMissing)
+        return;
+    const QString readme = ctx.pagePath(QStringLiteral("Readme.htm"));
+    if (ctx.ui)
+        ctx.ui->messageBox(
+            QStringLiteral("This setup of Skimline is missing some files. To correct this, go "
+                           "to ") +
+                QDir::toNativeSeparators(readme) + QStringLiteral("#WhatsNew") +
+                QStringLiteral(" and download the latest upgrade version."),
+            QStringLiteral("Skimline"), MessageButtons::Ok);
+    if (ctx.shell && QFileInfo::exists(readme) && !ctx.shell->openFile(readme))
+        logMainError(QStringLiteral("Could not open ") + readme);
+}
 
-    // 9
+void modMain::openStores()
+{
+    AppContext &ctx = m_ctx;
     m_stores = std::make_unique<Stores>(ctx.errorLog);
     ctx.stores = m_stores.get();
     m_currentSessionCreatedHere = true;
@@ -186,10 +225,12 @@ modMain::Outcome modMain::Main()
     ctx.gFile = m_file.get();
     m_registry = std::make_unique<Registry>(ctx.folders.userHiveFile, ctx.folders.machineHiveFile);
     ctx.registry = m_registry.get();
+    // Num Lock stays as the user set it; the keypad keys act the same either way.
+}
 
-    // 10: Num Lock stays as the user set it; the keypad keys act the same either way.
-
-    // 11
+void modMain::readSettings()
+{
+    AppContext &ctx = m_ctx;
     ctx.glOptionChecks = m_file->GetOption(QStringLiteral("OptionChecks"), 4).toInt();
     ctx.gbOptBit4 = ctx.glOptionChecks & 4;
     if (ctx.gbOptBit4)
@@ -198,53 +239,54 @@ modMain::Outcome modMain::Main()
     ctx.gbOptBit2 = (ctx.glOptionChecks & 2) && QFileInfo::exists(m_stores->gsPastSessionFile);
     ctx.gbOptBit8 = ctx.glOptionChecks & 8;
 
-    // 12
     const RegResult lcg =
         m_registry->RegGetAppValue(QStringLiteral("LCG"), RegRoot::HKCU, REG_DWORD, 0);
     if (!lcg.ok())
         logMainError(lcg.description);
     ctx.glLCG = lcg.value.toInt();
-    bool firstRun = !(ctx.glLCG & kHasRunBefore);
+    m_firstRun = !(ctx.glLCG & kHasRunBefore);
 
-    // 14
     ctx.gsStyleLink = QStringLiteral("<LINK REL=stylesheet STYLE=text/css HREF=\"") +
                       ProgramPages::url(QStringLiteral("sklStyle.css")).toString() +
                       QStringLiteral("\"><style>body {margin:3%}p {text-indent:0}h2,h3,h4 "
                                      "{text-align:left}</style>");
 
-    // 15
     ctx.giMaxWindows = m_file->GetOption(QStringLiteral("MaxWindows"), 50).toInt();
     ctx.giLaterOrder = 10000;
     ctx.gsngPageZoom = m_file->GetOption(QStringLiteral("PageZoom"), 0).toFloat();
     ctx.gsngTempZoom = m_file->GetOption(QStringLiteral("TempZoomSetting"), 1.4).toFloat();
     ctx.giBrowsingMode = m_file->GetOption(QStringLiteral("Mode"), 1).toInt();
     ctx.gsSupportMail = m_file->GetOption(QStringLiteral("SupportMail"), QString()).toString();
+}
 
-    // 16: the frame, and the engine's own user agent from the first window's control.
+std::unique_ptr<BrowserControl> modMain::createFrame()
+{
+    AppContext &ctx = m_ctx;
     m_frame = std::make_unique<MDIForm1>(ctx);
+    // The engine's own user agent comes from the first window's control.
     std::unique_ptr<BrowserControl> first = ctx.browsers ? ctx.browsers->createControl() : nullptr;
     if (first)
         ctx.gsDefaultUserAgent = first->userAgent();
     m_frame->MDIForm_Load();
     const bool pastSession = QFileInfo::exists(m_stores->gsPastSessionFile);
-    m_frame->setCommandEnabled(QStringLiteral("mnuOL_LastSession(0)"), pastSession);
-    m_frame->setCommandEnabled(QStringLiteral("mnuOL_LastSession(1)"), pastSession);
-    m_frame->setCommandEnabled(QStringLiteral("mnuOL_LastSession(2)"), pastSession);
+    for (int i = 0; i <= 2; ++i)
+        m_frame->setCommandEnabled(QStringLiteral("mnuOL_LastSession(%1)").arg(i), pastSession);
     m_frame->setCommandEnabled(QStringLiteral("mnuView_History"), ctx.gbOptBit4);
     m_frame->show();
+    return first;
+}
 
-    // 17
+bool modMain::acceptAgreement()
+{
+    AppContext &ctx = m_ctx;
     if ((ctx.glLCG & kAcceptedMask) != 1) {
         bool accepted = m_args.noFirstRun;
         if (!accepted) {
             AgreementDialog dialog(m_frame.get());
             accepted = dialog.exec() == QDialog::Accepted;
         }
-        if (!accepted) {
-            first.reset();
-            discardRun();
-            return Outcome::Declined;
-        }
+        if (!accepted)
+            return false;
         ctx.glLCG = (ctx.glLCG & ~kAcceptedMask) | 1;
         // A user's acceptance is kept at once; an automated start's can wait (the exit saves
         // the value too).
@@ -254,15 +296,17 @@ modMain::Outcome modMain::Main()
             (void)m_registry->RegSaveAppValue(QStringLiteral("LCG"), ctx.glLCG, RegRoot::HKCU,
                                               REG_DWORD);
     }
-    if (m_args.noFirstRun && firstRun) {
+    if (m_args.noFirstRun && m_firstRun) {
         ctx.glLCG |= kHasRunBefore;
-        firstRun = false;
+        m_firstRun = false;
     }
+    return true;
+}
 
-    // 18
+void modMain::setUserAgent(BrowserControl *first)
+{
+    AppContext &ctx = m_ctx;
     ctx.gsVersion = QStringLiteral("Skimline ") + kVersionNumber;
-
-    // 20
     const QString token = ctx.gsVersion + QStringLiteral("; ");
     const QString engineAgent = QString(ctx.gsDefaultUserAgent).remove(token);
     ctx.gsUserAgent = m_file->GetOption(QStringLiteral("UserAgent"), kDefaultUserAgent).toString();
@@ -271,107 +315,85 @@ modMain::Outcome modMain::Main()
     ctx.gsExtraHeaders = ctx.gsUserAgentLine + QStringLiteral("\r\n");
     if (first)
         first->setUserAgent(fullAgent);
+}
 
-    // 21
-    createWindowZero(std::move(first));
-
-    // 22: with the other writes that need not precede the first page.
-
-    // 23
+void modMain::showFirstDocuments()
+{
+    AppContext &ctx = m_ctx;
     ctx.gbOffline = false;
-    if (m_reader)
-        m_reader->nav.SetOfflineMode(false);
+    m_reader->nav.SetOfflineMode(false);
     // The unread pages of a run that ended abnormally come back in the background, also when
     // this start brings an address: the next start would delete them unseen.
     if (m_stores->rsTempSession.State() || QFileInfo::exists(m_stores->gsTempSessionFile)) {
         // With an address to show, window 0 is taken: the old pages go to other windows.
         if (!m_args.commandLine.isEmpty())
             ctx.gsWindowState[0] = QStringLiteral("a");
-        if (m_reader)
-            (void)m_reader->queue.continueAbortedSession();
-        else
-            ContinueAbortedSession(*m_stores, {});
+        (void)m_reader->queue.continueAbortedSession();
     }
-    if (!m_args.commandLine.isEmpty()) {
+    if (!m_args.commandLine.isEmpty())
         handleCommandLine();
-    } else {
-        if (ctx.gsWindowState.value(0) == QLatin1String("f")) {
-            StartSituation s;
-            s.firstRun = firstRun;
-            s.shiftHeld = m_args.shiftHeld.value_or(shiftKeyHeld());
-            // Each as a favorite (its bookmark): its visit is counted, a saved form is sent
-            // again, a feed goes to the feed viewer.
-            QList<std::pair<double, QString>> scheduled;
-            Recordset &fav = m_stores->rsFavorites;
-            if (!s.firstRun && !s.shiftHeld && fav.State()) {
-                if (fav.SetFilter(QStringLiteral("Period = 1"))) {
-                    for (fav.MoveFirst(); !fav.isEOF(); fav.MoveNext())
-                        scheduled.append(
-                            {fav.Bookmark(), fav.Field(QStringLiteral("URL")).toString()});
-                }
-                fav.ClearFilter();
-            }
-            s.scheduledFavorites = int(scheduled.size());
-            switch (ChooseFirstDocument(s)) {
-            case FirstDocument::QuickHelp:
-                ctx.glLCG |= kHasRunBefore;
-                (void)m_registry->RegSaveAppValue(QStringLiteral("LCG"), ctx.glLCG, RegRoot::HKCU,
-                                                  REG_DWORD);
-                m_frame->mnuHelpAr_Click(0);
-                break;
-            case FirstDocument::StartPage:
-                loadInWindowZero(ProgramPages::url(QStringLiteral("Start.htm")).toString(),
-                                 LoadWhere::Here);
-                if (s.shiftHeld)
-                    m_frame->activateWindow();
-                break;
-            case FirstDocument::ScheduledFavorites:
-                for (const auto &[bookmark, url] : std::as_const(scheduled)) {
-                    if (!m_reader) {
-                        ctx.LoadDocument(url, LoadWhere::Background);
-                        continue;
-                    }
-                    LoadRequest r;
-                    r.source = LoadSource::Favorite;
-                    r.bookmark = bookmark;
-                    r.where = LoadWhere::Background;
-                    (void)m_reader->queue.LoadDocument(r);
-                }
-                break;
-            }
-            // Shift asks for the start page alone.
-            if (!s.firstRun && !s.shiftHeld)
-                reopenNextSessionPages();
-        }
-    }
-
-    // 24 (today's pages, bit 1, come with the schedule commands)
-    if (ctx.gbOptBit2 && m_reader)
+    else if (ctx.gsWindowState.value(0) == QLatin1String("f"))
+        showStartDocuments();
+    // Today's pages (option bit 1) come with the schedule commands.
+    if (ctx.gbOptBit2)
         m_reader->queue.mnuOL_LastSession_Click(0);
+}
 
-    // 25
-    ctx.gsWindowState[0] = QStringLiteral("a");
-
-    // 26, 27
-    fillSearchEngines();
-    ctx.gbOnline = true;
-    startVersionCheck();
-
-    // Later starts hand their command lines to this program.
-    m_channel->setAccepting([this] { return !m_ctx.gbExiting; });
-    if (m_channel->listen()) {
-        QPointer<MDIForm1> frame = m_frame.get();
-        connect(m_channel.get(), &InstanceChannel::received, this, [frame](const QString &text) {
-            if (frame && !text.isEmpty())
-                frame->URL->setText(text);
-        });
+void modMain::showStartDocuments()
+{
+    StartSituation s;
+    s.firstRun = m_firstRun;
+    s.shiftHeld = m_args.shiftHeld.value_or(shiftKeyHeld());
+    QList<double> scheduled;
+    Recordset &fav = m_stores->rsFavorites;
+    if (!s.firstRun && !s.shiftHeld && fav.State()) {
+        if (fav.SetFilter(QStringLiteral("Period = 1"))) {
+            for (fav.MoveFirst(); !fav.isEOF(); fav.MoveNext())
+                scheduled.append(fav.Bookmark());
+        }
+        fav.ClearFilter();
     }
+    s.scheduledFavorites = int(scheduled.size());
+    switch (ChooseFirstDocument(s)) {
+    case FirstDocument::QuickHelp:
+        m_ctx.glLCG |= kHasRunBefore;
+        (void)m_registry->RegSaveAppValue(QStringLiteral("LCG"), m_ctx.glLCG, RegRoot::HKCU,
+                                          REG_DWORD);
+        m_frame->mnuHelpAr_Click(0);
+        break;
+    case FirstDocument::StartPage:
+        loadInWindowZero(ProgramPages::url(QStringLiteral("Start.htm")).toString(),
+                         LoadWhere::Here);
+        if (s.shiftHeld)
+            m_frame->activateWindow();
+        break;
+    case FirstDocument::ScheduledFavorites:
+        // Each as a favorite (its bookmark): its visit is counted, a saved form is sent
+        // again, a feed goes to the feed viewer.
+        for (double bookmark : std::as_const(scheduled)) {
+            LoadRequest r;
+            r.source = LoadSource::Favorite;
+            r.bookmark = bookmark;
+            r.where = LoadWhere::Background;
+            (void)m_reader->queue.LoadDocument(r);
+        }
+        break;
+    }
+    // Shift asks for the start page alone.
+    if (!s.firstRun && !s.shiftHeld)
+        m_reader->queue.SaveNextSessionURL(1);
+}
 
-    if (m_args.exitWhenIdle)
-        connect(this, &modMain::idle, m_frame.get(), &QWidget::close, Qt::QueuedConnection);
-    watchForShutdownRequests();
-    QTimer::singleShot(kDeferredWritesMs, this, &modMain::writeDeferred);
-    return Outcome::Running;
+void modMain::listenForLaterStarts()
+{
+    m_channel->setAccepting([this] { return !m_ctx.gbExiting; });
+    if (!m_channel->listen())
+        return;
+    QPointer<MDIForm1> frame = m_frame.get();
+    connect(m_channel.get(), &InstanceChannel::received, this, [frame](const QString &text) {
+        if (frame && !text.isEmpty())
+            frame->URL->setText(text);
+    });
 }
 
 void modMain::watchForShutdownRequests()
@@ -424,8 +446,7 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
     ctx.reader = m_reader.get();
     m_frame->connectReader();
     ctx.LoadDocument = [this](const QString &url, LoadWhere where) {
-        if (m_reader)
-            (void)m_reader->queue.LoadDocument(url, where);
+        (void)m_reader->queue.LoadDocument(url, where);
     };
     m_readerHost->onDocumentCompleted = [this](const QString &url) {
         m_completed << url;
@@ -473,33 +494,6 @@ void modMain::handleCommandLine()
     case CommandLineKind::Empty:
         break;
     }
-}
-
-void modMain::reopenNextSessionPages()
-{
-    if (m_reader) {
-        m_reader->queue.SaveNextSessionURL(1);
-        return;
-    }
-    Recordset &opt = m_stores->rsOptions;
-    if (!opt.State())
-        return;
-    if (!opt.SetFilter(QStringLiteral("key = 'nextsessionurl'")))
-        return;
-    bool changed = false;
-    opt.MoveFirst();
-    while (!opt.isEOF()) {
-        const QString value = opt.Field(QStringLiteral("value")).toString();
-        const int grave = value.indexOf(QLatin1Char('`'));
-        const QString url = grave >= 0 ? value.mid(grave + 1) : value;
-        if (!url.isEmpty())
-            m_ctx.LoadDocument(url, LoadWhere::Background);
-        changed = opt.Delete() || changed;
-        opt.MoveNext();
-    }
-    opt.ClearFilter();
-    if (changed && !opt.Save())
-        logMainError(opt.lastError());
 }
 
 void modMain::fillSearchEngines()

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "frame/CommandLine.h"
 #include "reader/AppContext.h"
 
 #include <QObject>
@@ -8,6 +7,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class BrowserControl;
 class FrameReaderHost;
@@ -93,10 +93,25 @@ Q_SIGNALS:
     void idle();
 
 private:
-    void loadInWindowZero(const QString &url, LoadWhere where);
+    // The steps of Main, in their order.
+    void takePlatform();
+    [[nodiscard]] bool handOffToRunningProgram();
+    void prepareFoldersAndLog(); // folders, and the log's start entry
+    void checkProgramPages();    // a broken installation is told and its Read Me shown
+    void openStores();
+    void readSettings();
+    // The main frame, and the first window's control (which tells the engine's user agent).
+    std::unique_ptr<BrowserControl> createFrame();
+    [[nodiscard]] bool acceptAgreement();
+    void setUserAgent(BrowserControl *first);
     void createWindowZero(std::unique_ptr<BrowserControl> control);
+    // A crashed run's pages, then the command line's address or the start documents.
+    void showFirstDocuments();
+    void showStartDocuments();
+    void listenForLaterStarts();
+
+    void loadInWindowZero(const QString &url, LoadWhere where);
     void handleCommandLine();
-    void reopenNextSessionPages();
     void fillSearchEngines();
     void startVersionCheck();
     void checkIdle();
@@ -124,4 +139,5 @@ private:
     QStringList m_completed;
     bool m_currentSessionCreatedHere = false;
     bool m_lcgPending = false;
+    bool m_firstRun = false; // bit 0x200 of "LCG" clear
 };

@@ -1,6 +1,7 @@
 #include "FakeBrowserControl.h"
 #include "FakePlatform.h"
 #include "TempProfile.h"
+#include "frame/CommandLine.h"
 #include "frame/MDIForm1.h"
 #include "reader/frmBrowser.h"
 #include "startup/AgreementDialog.h"
