@@ -2,6 +2,8 @@
 
 #include "frame/CommandLine.h"
 #include "frame/EarlierSessions.h"
+#include "frame/ExitSequence.h"
+#include "frame/Icons.h"
 #include "frame/MenuTable.h"
 #include "frame/SelectionCommands.h"
 #include "frame/cPopupMessage.h"
@@ -10,6 +12,7 @@
 #include "platform/Shell.h"
 #include "platform/Ui.h"
 #include "reader/AppContext.h"
+#include "reader/OpenAllLinks.h"
 #include "reader/Reader.h"
 #include "reader/frmBrowser.h"
 #include "store/Recordset.h"
@@ -30,8 +33,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -43,73 +44,62 @@ namespace {
 // Twips per pixel at the usual 96 dots per inch.
 constexpr int kTwipsPerPixel = 15;
 
+// A toolbar button's command; nullptr while its feature is not in the program (the button
+// is then shown disabled).
+using ToolCommand = void (*)(MDIForm1 &frame, Reader &reader);
+
 struct ToolButtonSpec
 {
     const char *key;
     const char *tooltip;
     const char *icon;  // freedesktop icon name
     const char *glyph; // drawn when the theme has no such icon
-    bool available;
+    ToolCommand run;
 };
+
+void stopButton(MDIForm1 &, Reader &r)
+{
+    const Qt::KeyboardModifiers mods =
+        r.ctx.ui ? r.ctx.ui->keyboardModifiers() : QApplication::keyboardModifiers();
+    if (mods & Qt::ControlModifier)
+        r.pool.mnuNav_WinManSub_Click(2); // stop all downloads
+    else
+        r.queue.mnuNav_Stop_Click();
+}
+
+void openSelectedLinksButton(MDIForm1 &frame, Reader &r)
+{
+    r.nav.mnuOL_OpenAllLinks_Click(4);
+    if (QAction *button = frame.toolButton(QStringLiteral("Open")))
+        button->setToolTip(openButtonTooltip());
+}
 
 // clang-format off
 const ToolButtonSpec kToolButtons[] = {
-    {"Back", "Back", "go-previous", "<", true},
-    {"Forward", "Forward", "go-next", ">", true},
-    {"Stop", "Stop - CTRL+click to stop all downloads.", "process-stop", "x", true},
-    {"Refresh", "Refresh", "view-refresh", "R", true},
-    {"Home", "Home", "go-home", "H", false},
-    {"Find", "Find Files, Folders. Ctrl-F to search for text.", "system-search", "F", false},
-    {"Help", "Help", "help-browser", "?", true},
-    {"Open", "Open All Selected Links", "window-new", "O", true},
-    {"Copy", "Copy", "edit-copy", "C", true},
-    {"Paste", "Paste", "edit-paste", "P", true},
-    {"Print", "Print", "document-print", "Pr", true},
-    {"Save", "Save", "document-save-as", "S", true},
-    {"FS", "Open in Same Window", "go-jump", "=", true},
-    {"Favorites", "Favorites", "user-bookmarks", "*", false},
-    {"AddtoFavorites", "Add to Favorites", "bookmark-new", "+*", false},
-    {"ViewSource", "View Source", "text-x-generic", "</>", false},
-    {"MK", "Keep this page in memory", "emblem-important", "K", true},
-    {"ML", "Load this page in Internet Explorer", "web-browser", "W", false},
-    {"SS", "Search Page", "edit-find", "S?", true},
-    {"PW", "Previous Window", "media-skip-backward", "|<", true},
-    {"NW", "Next Window", "media-skip-forward", ">|", true},
+    {"Back", "Back", "go-previous", "<", [](MDIForm1 &, Reader &r) { r.queue.mnuBack_Click(); }},
+    {"Forward", "Forward", "go-next", ">", [](MDIForm1 &, Reader &r) { r.queue.mnuForward_Click(); }},
+    {"Stop", "Stop - CTRL+click to stop all downloads.", "process-stop", "x", stopButton},
+    {"Refresh", "Refresh", "view-refresh", "R", [](MDIForm1 &, Reader &r) { r.queue.mnuRefresh_Click(); }},
+    {"Home", "Home", "go-home", "H", nullptr},
+    {"Find", "Find Files, Folders. Ctrl-F to search for text.", "system-search", "F", nullptr},
+    {"Help", "Help", "help-browser", "?", [](MDIForm1 &f, Reader &) { f.mnuHelpAr_Click(1); }},
+    {"Open", "Open All Selected Links", "window-new", "O", openSelectedLinksButton},
+    {"Copy", "Copy", "edit-copy", "C", [](MDIForm1 &f, Reader &) { f.mnuCopy_Click(); }},
+    {"Paste", "Paste", "edit-paste", "P", [](MDIForm1 &f, Reader &) { f.mnuPaste_Click(); }},
+    {"Print", "Print", "document-print", "Pr", [](MDIForm1 &f, Reader &) { f.mnuPrint_Click(); }},
+    {"Save", "Save", "document-save-as", "S", [](MDIForm1 &f, Reader &) { f.mnuSaveAs_Click(); }},
+    {"FS", "Open in Same Window", "go-jump", "=", [](MDIForm1 &, Reader &r) { r.pool.mnuOpenInSameWindow_Click(); }},
+    {"Favorites", "Favorites", "user-bookmarks", "*", nullptr},
+    {"AddtoFavorites", "Add to Favorites", "bookmark-new", "+*", nullptr},
+    {"ViewSource", "View Source", "text-x-generic", "</>", nullptr},
+    {"MK", "Keep this page in memory", "emblem-important", "K",
+     [](MDIForm1 &, Reader &r) { r.pool.zKeepInMemory(r.ctx.giCurrentWindow, true); }},
+    {"ML", "Load this page in Internet Explorer", "web-browser", "W", nullptr},
+    {"SS", "Search Page", "edit-find", "S?", [](MDIForm1 &f, Reader &) { f.mnuSearch_Click(); }},
+    {"PW", "Previous Window", "media-skip-backward", "|<", [](MDIForm1 &, Reader &r) { r.pool.mnuPreviousDoc_Click(); }},
+    {"NW", "Next Window", "media-skip-forward", ">|", [](MDIForm1 &, Reader &r) { r.pool.mnuNextDoc_Click(); }},
 };
 // clang-format on
-
-// A plain drawn icon for desktops without an icon theme.
-QIcon glyphIcon(const QString &glyph)
-{
-    QPixmap pm(24, 24);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0x3a, 0x5a, 0x80), 1.5));
-    p.setBrush(QColor(0xe8, 0xef, 0xf7));
-    p.drawRoundedRect(QRectF(1.5, 1.5, 21, 21), 4, 4);
-    QFont f = p.font();
-    f.setBold(true);
-    f.setPixelSize(glyph.size() > 2 ? 8 : 12);
-    p.setFont(f);
-    p.setPen(QColor(0x23, 0x45, 0x6b));
-    p.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, glyph);
-    return QIcon(pm);
-}
-
-QIcon themedIcon(const char *name, const char *glyph)
-{
-    if (QIcon::themeName().isEmpty() || !QIcon::hasThemeIcon(QStringLiteral("go-previous"))) {
-        // Offscreen and bare window managers report no theme; the standard one is usually there.
-        for (const char *theme : {"Adwaita", "hicolor"}) {
-            QIcon::setThemeName(QString::fromLatin1(theme));
-            if (QIcon::hasThemeIcon(QStringLiteral("go-previous")))
-                break;
-        }
-    }
-    const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
-    return icon.isNull() ? glyphIcon(QString::fromLatin1(glyph)) : icon;
-}
 
 } // namespace
 
@@ -263,10 +253,10 @@ void MDIForm1::buildToolBar()
         QAction *button = tbToolBar->addAction(themedIcon(def.icon, def.glyph), key);
         button->setObjectName(key);
         button->setToolTip(QString::fromUtf8(def.tooltip));
-        button->setEnabled(def.available);
+        button->setEnabled(def.run != nullptr);
         if (key == QLatin1String("FS") || key == QLatin1String("MK"))
             button->setCheckable(true);
-        if (!def.available)
+        if (!def.run)
             m_unavailable.insert(QStringLiteral("tb:") + key);
         connect(button, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
         m_buttons.insert(key, button);
@@ -884,54 +874,14 @@ void MDIForm1::connectReader()
 
 void MDIForm1::tbToolBar_ButtonClick(const QString &key)
 {
-    if (!isCommandAvailable(QStringLiteral("tb:") + key))
+    // Keys compare exactly; any other does nothing.
+    if (!m_ctx.reader)
         return;
-    Reader *reader = m_ctx.reader;
-    if (key == QLatin1String("Stop")) {
-        const Qt::KeyboardModifiers mods =
-            m_ctx.ui ? m_ctx.ui->keyboardModifiers() : QApplication::keyboardModifiers();
-        if (reader && (mods & Qt::ControlModifier)) {
-            reader->pool.mnuNav_WinManSub_Click(2); // stop all downloads
-        } else if (reader) {
-            reader->queue.mnuNav_Stop_Click();
-        } else if (frmBrowser *f = ActiveForm(); f && f->brwWebBrowser) {
-            f->brwWebBrowser->stop();
-        }
-    } else if (reader && key == QLatin1String("Back")) {
-        reader->queue.mnuBack_Click();
-    } else if (reader && key == QLatin1String("Forward")) {
-        reader->queue.mnuForward_Click();
-    } else if (reader && key == QLatin1String("Refresh")) {
-        reader->queue.mnuRefresh_Click();
-    } else if (reader && key == QLatin1String("MK")) {
-        reader->pool.zKeepInMemory(m_ctx.giCurrentWindow, true);
-    } else if (reader && key == QLatin1String("PW")) {
-        reader->pool.mnuPreviousDoc_Click();
-    } else if (reader && key == QLatin1String("NW")) {
-        reader->pool.mnuNextDoc_Click();
-    } else if (reader && key == QLatin1String("Open")) {
-        reader->nav.mnuOL_OpenAllLinks_Click(4);
-        if (QAction *button = toolButton(key))
-            button->setToolTip(openButtonTooltip());
-    } else if (key == QLatin1String("Help")) {
-        mnuHelpAr_Click(1);
-    } else if (key == QLatin1String("Copy")) {
-        mnuCopy_Click();
-    } else if (key == QLatin1String("Paste")) {
-        mnuPaste_Click();
-    } else if (key == QLatin1String("Print")) {
-        mnuPrint_Click();
-    } else if (key == QLatin1String("Save")) {
-        mnuSaveAs_Click();
-    } else if (key == QLatin1String("SS")) {
-        mnuSearch_Click();
-    } else if (reader && key == QLatin1String("FS")) {
-        reader->pool.mnuOpenInSameWindow_Click();
-    } else if (key == QLatin1String("FS")) {
-        if (frmBrowser *f = ActiveForm()) {
-            f->bOpenInSameWindow = !f->bOpenInSameWindow;
-            menuItem(QStringLiteral("mnuOpenInSameWindow"))->setChecked(f->bOpenInSameWindow);
-            toolButton(key)->setChecked(f->bOpenInSameWindow);
+    for (const ToolButtonSpec &def : kToolButtons) {
+        if (key == QLatin1String(def.key)) {
+            if (def.run)
+                def.run(*this, *m_ctx.reader);
+            return;
         }
     }
 }
@@ -1043,35 +993,8 @@ void MDIForm1::MDIForm_QueryUnload()
         (void)reg->RegDeleteValue(RegRoot::HKLM, m_ctx.gsRegKey, QStringLiteral("MSW"));
     }
 
-    if (Stores *st = m_ctx.stores) {
-        // Form values left empty are of no use for filling forms again.
-        if (st->rsForms.State()) {
-            st->rsForms.ClearFilter();
-            bool removed = false;
-            if (st->rsForms.SetFilter(QStringLiteral("fieldvalue = ''"))) {
-                while (!st->rsForms.isEOF()) {
-                    removed = st->rsForms.Delete() || removed;
-                    st->rsForms.MoveNext();
-                }
-            }
-            st->rsForms.ClearFilter();
-            if (removed && !st->rsForms.Save())
-                m_ctx.errorLog.LogError(st->rsForms.lastError(), StoreLog::FinalUnload);
-        }
-        // The favorites trash is emptied at every exit.
-        if (st->rsFavorites.State()) {
-            st->rsFavorites.ClearFilter();
-            if (st->rsFavorites.SetFilter(QStringLiteral("Keywords LIKE 'Delete\\*'"))) {
-                while (!st->rsFavorites.isEOF()) {
-                    (void)st->rsFavorites.Delete();
-                    st->rsFavorites.MoveNext();
-                }
-            } else {
-                m_ctx.errorLog.LogError(st->rsFavorites.lastError(), StoreLog::FinalUnload);
-            }
-            st->rsFavorites.ClearFilter();
-        }
-    }
+    if (m_ctx.stores)
+        PrepareStoresForExit(*m_ctx.stores);
 
     UnloadChildren();
 
@@ -1081,27 +1004,7 @@ void MDIForm1::MDIForm_QueryUnload()
 
 void MDIForm1::MDIForm_Unload()
 {
-    Stores *st = m_ctx.stores;
-    if (!st)
-        return;
-    if (st->rsFavorites.State()) {
-        st->rsFavorites.ClearFilter();
-        if (!st->rsFavorites.Save())
-            m_ctx.errorLog.LogError(st->rsFavorites.lastError(), StoreLog::FinalUnload);
-        st->rsFavorites.Close();
-    }
-    QCoreApplication::processEvents();
-    if (st->rsForms.State())
-        st->rsForms.Close();
-    if (m_ctx.gbOptBit4 && st->rsHistory.State())
-        SaveHistoryAtExit(*st);
-    QCoreApplication::processEvents();
-    if (st->rsSavedFiles.State())
-        st->rsSavedFiles.Close();
-    if (m_ctx.reader)
-        (void)m_ctx.reader->log.flush();
-    // A session closed by mistake can still be found among the last few.
-    (void)KeepPastSession(*st, QDateTime::currentDateTime());
-    RotateSessionAtExit(*st);
-    QCoreApplication::processEvents();
+    if (m_ctx.stores)
+        CloseStoresAtExit(*m_ctx.stores, m_ctx.gbOptBit4,
+                          m_ctx.reader ? &m_ctx.reader->log : nullptr);
 }

@@ -2,6 +2,7 @@
 #include "FakePlatform.h"
 #include "TempProfile.h"
 #include "frame/CommandLine.h"
+#include "frame/ExitSequence.h"
 #include "frame/FrameReaderHost.h"
 #include "frame/MDIForm1.h"
 #include "frame/cPopupMessage.h"
@@ -576,12 +577,8 @@ private Q_SLOTS:
         for (int i = 0; i < std::abs(records); ++i)
             QVERIFY(stores.rsHistory.AddNew({"URL", "Date"},
                                             {QStringLiteral("http://h/%1").arg(i), 40000.0 + i}));
-        {
-            FrameRig rig;
-            rig.ctx.stores = &stores;
-            rig.ctx.gbOptBit4 = records > 0;
-            rig.form->close();
-        }
+        // The exit's store steps need no main window.
+        CloseStoresAtExit(stores, records > 0, nullptr);
         if (kept < 0) {
             QVERIFY(!QFile::exists(stores.gsHistoryFile));
             return;
