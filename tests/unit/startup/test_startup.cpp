@@ -143,30 +143,6 @@ private Q_SLOTS:
                  QStringLiteral("C:\\My Page.url"));
     }
 
-    void firstDocument_data()
-    {
-        QTest::addColumn<bool>("firstRun");
-        QTest::addColumn<bool>("shift");
-        QTest::addColumn<int>("scheduled");
-        QTest::addColumn<int>("expected");
-        const int quick = int(FirstDocument::QuickHelp);
-        const int start = int(FirstDocument::StartPage);
-        const int fav = int(FirstDocument::ScheduledFavorites);
-        QTest::newRow("first run") << true << false << 2 << quick;
-        QTest::newRow("first run with shift") << true << true << 0 << quick;
-        QTest::newRow("plain") << false << false << 0 << start;
-        QTest::newRow("scheduled") << false << false << 2 << fav;
-        QTest::newRow("shift skips scheduled") << false << true << 2 << start;
-    }
-    void firstDocument()
-    {
-        QFETCH(bool, firstRun);
-        QFETCH(bool, shift);
-        QFETCH(int, scheduled);
-        QFETCH(int, expected);
-        QCOMPARE(int(ChooseFirstDocument({firstRun, shift, scheduled})), expected);
-    }
-
     // The whole start over the platform double, from prepared profiles.
     void startUp_data()
     {
