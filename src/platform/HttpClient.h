@@ -35,7 +35,12 @@ struct HttpResponse
     int networkError = 0; // QNetworkReply::NetworkError
     QString errorText;
 
-    bool ok() const { return statusCode >= 200 && statusCode < 300; }
+    // A 2xx answer that arrived whole: a body cut at the cap or by a time-out keeps its status.
+    bool ok() const
+    {
+        return statusCode >= 200 && statusCode < 300 && !timedOut && !aborted &&
+               errorText.isEmpty();
+    }
 };
 
 // Asynchronous requests; callbacks run on the caller's thread from the event loop.

@@ -78,6 +78,22 @@ void configureSqliteOnce()
     (void)configured;
 }
 
+QByteArray quoted(const QString &name)
+{
+    QByteArray out = name.toUtf8();
+    out.replace('"', "\"\"");
+    return '"' + out + '"';
+}
+
+// CREATE VIEW for the file's store, its columns under the field names.
+QByteArray createView(const QString &path, const Schema &schema)
+{
+    QByteArray sql = "CREATE VIEW " + quoted(viewName(path)) + " AS SELECT ";
+    for (int f = 0; f < schema.size(); ++f)
+        sql += (f ? ", c" : "c") + QByteArray::number(f) + " AS " + quoted(schema[f].name);
+    return sql + " FROM skl_rows ORDER BY id";
+}
+
 bool syncPath(const QByteArray &path, bool directory)
 {
     const int fd = ::open(path.constData(), (directory ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
@@ -237,7 +253,8 @@ bool save(const Table &table, const std::vector<int> &slots, const QString &path
                   "CREATE TABLE skl_fields(pos INTEGER PRIMARY KEY, name TEXT NOT NULL,"
                   " type INTEGER NOT NULL, size INTEGER NOT NULL);",
                   &why) ||
-            !exec(db.m_db, create.constData(), &why))
+            !exec(db.m_db, create.constData(), &why) ||
+            !exec(db.m_db, createView(path, schema).constData(), &why))
             return failed(why);
         {
             Stmt st(db.m_db, "INSERT INTO skl_fields VALUES(?,?,?,?)");
@@ -297,6 +314,30 @@ bool save(const Table &table, const std::vector<int> &slots, const QString &path
         return failed(QStringLiteral("cannot replace the file"));
     syncPath(QFile::encodeName(QFileInfo(path).absolutePath()), true);
     return true;
+}
+
+QString viewName(const QString &path)
+{
+    static const std::pair<const char *, const char *> kNames[] = {
+        {"favorites.skl", "favorites"},
+        {"history8.skl", "history"},
+        {"notestxt.skl", "notes"},
+        {"options.skl", "options"},
+        {"forms.skl", "forms"},
+        {"sessions.skl", "sessions"},
+        {"sklcurrentsession.skl", "session"},
+        {"skltempsession.skl", "session"},
+        {"sklpastsession.skl", "session"},
+        {"sklsavedhtmfile.skl", "saved_files"}};
+    const QString file = QFileInfo(path).fileName().toLower();
+    for (const auto &[name, view] : kNames) {
+        if (file == QLatin1String(name))
+            return QString::fromLatin1(view);
+    }
+    const QString base = QFileInfo(path).completeBaseName().toLower();
+    // The store's own tables keep their names.
+    return base.isEmpty() || base.startsWith(QLatin1String("skl_")) ? QStringLiteral("records")
+                                                                    : base;
 }
 
 void removeStaleTemps(const QString &path)

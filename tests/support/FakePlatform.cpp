@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMetaObject>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -96,6 +97,11 @@ void FakeHttpClient::respond(const QUrl &url, int status, const QByteArray &body
     respond(url, response);
 }
 
+void FakeHttpClient::setDelay(const QUrl &url, int delayMs)
+{
+    m_delays.insert(answerKey(url), delayMs);
+}
+
 HttpResponse FakeHttpClient::answerFor(const HttpRequest &request) const
 {
     const auto it = m_answers.constFind(answerKey(request.url));
@@ -126,18 +132,25 @@ quint64 FakeHttpClient::request(const HttpRequest &request, Callback done)
     m_pending.push_back({id, request, std::move(done)});
     if (!m_held) {
         QPointer<FakeHttpClient> self(this);
-        QMetaObject::invokeMethod(
-            this,
-            [self, id] {
+        const auto later = [&](int ms, Outcome outcome) {
+            const auto run = [self, id, outcome] {
                 if (self)
-                    self->deliver(id, false);
-            },
-            Qt::QueuedConnection);
+                    self->deliver(id, outcome);
+            };
+            if (ms > 0)
+                QTimer::singleShot(ms, this, run);
+            else
+                QMetaObject::invokeMethod(this, run, Qt::QueuedConnection);
+        };
+        const int delay = m_delays.value(answerKey(request.url), 0);
+        later(delay, Outcome::Answer);
+        if (delay > 0 && request.timeoutMs > 0 && request.timeoutMs < delay)
+            later(request.timeoutMs, Outcome::TimedOut);
     }
     return id;
 }
 
-void FakeHttpClient::deliver(quint64 id, bool aborted)
+void FakeHttpClient::deliver(quint64 id, Outcome outcome)
 {
     auto it = std::find_if(m_pending.begin(), m_pending.end(),
                            [id](const Pending &p) { return p.id == id; });
@@ -146,9 +159,10 @@ void FakeHttpClient::deliver(quint64 id, bool aborted)
     Pending pending = std::move(*it);
     m_pending.erase(it);
     HttpResponse response;
-    if (aborted) {
+    if (outcome != Outcome::Answer) {
         response.finalUrl = pending.request.url;
-        response.aborted = true;
+        response.aborted = outcome == Outcome::Aborted;
+        response.timedOut = outcome == Outcome::TimedOut;
         response.networkError = 5; // QNetworkReply::OperationCanceledError
         response.errorText = QStringLiteral("Operation canceled");
     } else {
@@ -160,18 +174,18 @@ void FakeHttpClient::deliver(quint64 id, bool aborted)
 
 void FakeHttpClient::abort(quint64 id)
 {
-    deliver(id, true);
+    deliver(id, Outcome::Aborted);
 }
 
 void FakeHttpClient::release(quint64 id)
 {
-    deliver(id, false);
+    deliver(id, Outcome::Answer);
 }
 
 void FakeHttpClient::releaseAll()
 {
     while (!m_pending.empty())
-        deliver(m_pending.front().id, false);
+        deliver(m_pending.front().id, Outcome::Answer);
 }
 
 void FakeHttpClient::settle()

@@ -62,6 +62,8 @@ public:
     void respond(const QUrl &url, const HttpResponse &response);
     void respond(const QUrl &url, int status, const QByteArray &body = QByteArray(),
                  const QByteArray &contentType = "text/html");
+    // The answer comes that much later (a real timer), unless the request's timeout ends first.
+    void setDelay(const QUrl &url, int delayMs);
     void setHeld(bool held) { m_held = held; }
     bool isHeld() const { return m_held; }
     // Delivers the answers of held requests (one id, or all), in request order.
@@ -80,10 +82,12 @@ private:
         HttpRequest request;
         Callback done;
     };
-    void deliver(quint64 id, bool aborted);
+    enum class Outcome { Answer, Aborted, TimedOut };
+    void deliver(quint64 id, Outcome outcome);
     HttpResponse answerFor(const HttpRequest &request) const;
 
     QHash<QString, HttpResponse> m_answers;
+    QHash<QString, int> m_delays;
     QList<HttpRequest> m_requests;
     std::vector<Pending> m_pending;
     quint64 m_nextId = 1;

@@ -168,58 +168,6 @@ private Q_SLOTS:
         QCOMPARE(rig.slots(), 3);
     }
 
-    void feedsFtpAndRefresh()
-    {
-        TempProfile profile;
-        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        m_http.addPage(
-            QStringLiteral("/refresh.htm"),
-            HttpFixture::html(QStringLiteral("R"), QStringLiteral("<meta http-equiv=refresh "
-                                                                  "content='1;url=/c.htm'>"
-                                                                  "<script>setTimeout(function(){"
-                                                                  "document.title='waited'},2500)"
-                                                                  "</script>")));
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/refresh.htm"))));
-        // The refresh came and went (the title changes after it): nothing loaded anywhere.
-        QVERIFY(rig.wait([&] { return rig.control(0).title() == QLatin1String("waited"); }));
-        QCOMPARE(rig.path(0), QStringLiteral("/refresh.htm"));
-        QCOMPARE(rig.slots(), 1);
-        for (const auto &r : m_http.requests())
-            QVERIFY(r.path != QLatin1String("/c.htm"));
-
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
-        const int beeps = rig.ui.beeps();
-        QVERIFY(clickElement(rig.control(0), QStringLiteral("feed")));
-        QVERIFY(rig.wait([&] { return !rig.host.feeds.isEmpty(); }));
-        QCOMPARE(rig.host.feeds, QStringList{m_http.url(QStringLiteral("/news.rss")).toString()});
-        QCOMPARE(rig.ui.beeps(), beeps + 1);
-
-        QVERIFY(clickElement(rig.control(0), QStringLiteral("ftp")));
-        QVERIFY(rig.wait([&] { return !rig.shell.calls().isEmpty(); }));
-        QCOMPARE(rig.shell.targetsOf(QStringLiteral("openUrl")),
-                 QStringList{"ftp://files.invalid/pub/x.txt"});
-        QCOMPARE(rig.path(0), QStringLiteral("/links.htm"));
-        QCOMPARE(rig.slots(), 1);
-    }
-
-    void httpsLoadsInPlace()
-    {
-        TempProfile profile;
-        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        // Nothing listens there: the load fails, but it fails here, in this window.
-        const QString secure = QStringLiteral("https://127.0.0.1:1/s.htm");
-        m_http.addHtml(QStringLiteral("/secure.htm"), QStringLiteral("S"),
-                       QStringLiteral("<p><a id=s href='%1'>secure</a></p>").arg(secure));
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/secure.htm"))));
-        QVERIFY(clickElement(rig.control(0), QStringLiteral("s")));
-        QVERIFY(rig.wait([&] {
-            return rig.control(0).locationUrl().scheme() == QLatin1String("https") ||
-                   !rig.reader.report.gcolNavErrors.isEmpty();
-        }));
-        QCOMPARE(rig.slots(), 1);
-        QVERIFY(rig.count(QStringLiteral("bRead = 0")) == 0);
-    }
-
     void researchModeKeepsReadWindows()
     {
         TempProfile profile;
@@ -293,25 +241,6 @@ private Q_SLOTS:
         QVERIFY(rig.press(Qt::Key_5, Qt::KeypadModifier,
                           [&] { return rig.state(4) == QLatin1String("x"); }));
         QVERIFY(rig.window(4));
-    }
-
-    void typingIsNotACommand()
-    {
-        TempProfile profile;
-        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
-        (void)rig.reader.queue.LoadDocument(m_http.url(QStringLiteral("/a.htm")).toString());
-        QVERIFY(rig.wait([&] { return rig.state(1) == QLatin1String("c"); }));
-
-        WebEngineControl &c = rig.control(0);
-        focusControl(c);
-        QVERIFY(clickElement(c, QStringLiteral("field")));
-        typeText(c, QStringLiteral("xz."));
-        QVERIFY(rig.wait([&] {
-            return script(c, QStringLiteral("document.getElementById('field').value")) ==
-                   QLatin1String("xz.");
-        }));
-        QCOMPARE(rig.ctx.giCurrentWindow, 0);
     }
 
     void wheelZoomAndScroll()
@@ -390,58 +319,6 @@ private Q_SLOTS:
         QVERIFY(rig.wait([&] { return ran.size() == 2; }));
         // Exactly these two: nothing of the web page's clicks ran, before or after.
         QCOMPARE(ran, (QStringList{"dbm1", "del/tmp/saved.htm"}));
-    }
-
-    void openAllLinks()
-    {
-        TempProfile profile;
-        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        QString body;
-        QStringList all, internal, external;
-        for (int i = 0; i < 30; ++i) {
-            QString href;
-            switch (i % 6) {
-            case 1:
-                href = QStringLiteral("mailto:p%1@site.invalid").arg(i);
-                break;
-            case 3:
-                href = QStringLiteral("/f%1.zip").arg(i);
-                break;
-            case 5:
-                href = QStringLiteral("javascript:void(%1)").arg(i);
-                break;
-            case 4:
-                href = QStringLiteral("http://localhost:%1/o%2.htm").arg(m_http.port()).arg(i);
-                all << href;
-                external << href;
-                break;
-            default:
-                href = QStringLiteral("/p%1.htm#x").arg(i);
-                all << m_http.url(QStringLiteral("/p%1.htm").arg(i)).toString();
-                internal << all.last();
-            }
-            body += QStringLiteral("<a href='%1'>l%2</a> ").arg(href).arg(i);
-        }
-        m_http.addHtml(QStringLiteral("/thirty.htm"), QStringLiteral("Thirty"), body);
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/thirty.htm"))));
-
-        rig.nav.mnuOL_OpenAllLinks_Click(0);
-        QVERIFY(rig.wait([&] { return rig.count(QStringLiteral("bRead = 0")) == all.size(); }));
-        QCOMPARE(rig.records(QStringLiteral("bRead = 0")), all);
-
-        TempProfile p2;
-        NavEngineRig in(*m_platform, p2.file(QStringLiteral("data")));
-        QVERIFY(in.show(m_http.url(QStringLiteral("/thirty.htm"))));
-        in.nav.mnuOL_OpenAllLinks_Click(2);
-        QVERIFY(in.wait([&] { return in.count(QStringLiteral("bRead = 0")) == internal.size(); }));
-        QCOMPARE(in.records(QStringLiteral("bRead = 0")), internal);
-
-        TempProfile p3;
-        NavEngineRig ex(*m_platform, p3.file(QStringLiteral("data")));
-        QVERIFY(ex.show(m_http.url(QStringLiteral("/thirty.htm"))));
-        ex.nav.mnuOL_OpenAllLinks_Click(3);
-        QVERIFY(ex.wait([&] { return ex.count(QStringLiteral("bRead = 0")) == external.size(); }));
-        QCOMPARE(ex.records(QStringLiteral("bRead = 0")), external);
     }
 
     void downloadsGoToTheDownloadFolder()

@@ -67,15 +67,10 @@ private Q_SLOTS:
         QTest::addColumn<qint32>("error"); // 0: none
         const QUrl refused(
             QStringLiteral("http://127.0.0.1:%1/x.htm").arg(HttpFixture::refusedPort()));
-        QTest::newRow("page") << m_http->url("/target.htm") << m_http->url("/target.htm") << 0;
         QTest::newRow("404 with body")
             << m_http->url("/missing.htm") << m_http->url("/missing.htm") << 404;
-        QTest::newRow("404 without body")
-            << m_http->url("/missing-empty.htm") << m_http->url("/missing-empty.htm") << 404;
-        QTest::newRow("500") << m_http->url("/broken.htm") << m_http->url("/broken.htm") << 500;
         QTest::newRow("refused port") << refused << refused << NavErrorCode::CannotConnect;
         QTest::newRow("301") << m_http->url("/moved.htm") << m_http->url("/target.htm?moved") << 0;
-        QTest::newRow("302") << m_http->url("/found.htm") << m_http->url("/target.htm?found") << 0;
     }
     void loadOutcomes()
     {
@@ -201,20 +196,6 @@ private Q_SLOTS:
         QTest::addColumn<WindowDisposition>("disposition");
         QTest::addColumn<QString>("target");
         QTest::addColumn<int>("frame");
-        QTest::newRow("plain") << "plain" << Qt::LeftButton << Qt::KeyboardModifiers()
-                               << "/target.htm" << WindowDisposition::CurrentWindow << "" << -1;
-        QTest::newRow("ctrl") << "plain" << Qt::LeftButton
-                              << Qt::KeyboardModifiers(Qt::ControlModifier) << "/target.htm"
-                              << WindowDisposition::NewBackgroundTab << "" << -1;
-        QTest::newRow("shift") << "plain" << Qt::LeftButton
-                               << Qt::KeyboardModifiers(Qt::ShiftModifier) << "/target.htm"
-                               << WindowDisposition::NewWindow << "" << -1;
-        QTest::newRow("middle") << "plain" << Qt::MiddleButton << Qt::KeyboardModifiers()
-                                << "/target.htm" << WindowDisposition::NewBackgroundTab << "" << -1;
-        QTest::newRow("target=_blank")
-            << "blank" << Qt::LeftButton << Qt::KeyboardModifiers() << "/target.htm?blank"
-            << WindowDisposition::NewForegroundTab << "_blank" << -1;
-        // The same inside a frameset's frame.
         QTest::newRow("frame: plain")
             << "plain" << Qt::LeftButton << Qt::KeyboardModifiers() << "/target.htm"
             << WindowDisposition::CurrentWindow << "" << 1;
@@ -260,50 +241,6 @@ private Q_SLOTS:
         QTest::qWait(200);
         QVERIFY(log.newWindows.isEmpty());
         QCOMPARE(control->locationUrl(), links);
-    }
-
-    void uncancelledClicksLoadWhereTheEngineWouldPutThem()
-    {
-        auto control = createShownControl(*m_platform);
-        auto other = createShownControl(*m_platform);
-        EventLog log(*control);
-        EventLog otherLog(*other);
-        const QUrl links = m_http->url(QStringLiteral("/links.htm"));
-
-        // target=_blank: a new-window request after the beforeNavigate; it loads in the
-        // control the program hands back.
-        QVERIFY(load(*control, log, links));
-        log.newWindow = [&](const NewWindowInfo &) { return other.get(); };
-        QVERIFY(clickElement(*control, QStringLiteral("blank")));
-        const QUrl blank = m_http->url(QStringLiteral("/target.htm?blank"));
-        QVERIFY(completed(otherLog, blank));
-        QCOMPARE(log.newWindows.size(), 1);
-        QVERIFY(log.newWindows[0].userInitiated);
-        QCOMPARE(log.newWindows[0].url, blank);
-        QVERIFY(log.indexOf(line("before", blank)) < log.indexOf(line("newWindow", blank)));
-        QCOMPARE(control->locationUrl(), links);
-
-        // Ctrl+click: loads here.
-        log.clear();
-        QVERIFY(
-            clickElement(*control, QStringLiteral("plain"), Qt::LeftButton, Qt::ControlModifier));
-        const QUrl target = m_http->url(QStringLiteral("/target.htm"));
-        QVERIFY(completed(log, target));
-        QCOMPARE(control->locationUrl(), target);
-        QVERIFY(log.newWindows.isEmpty());
-        QCOMPARE(log.count(line("before", target)), 1);
-    }
-
-    void scriptPopupIsANewWindowRequestNotAskedByTheUser()
-    {
-        auto control = createShownControl(*m_platform);
-        EventLog log(*control);
-        const QUrl popup = m_http->url(QStringLiteral("/popup.htm"));
-        QVERIFY(control->navigate(popup));
-        QVERIFY(waitFor([&] { return !log.newWindows.isEmpty(); }));
-        QCOMPARE(log.newWindows[0].url, m_http->url(QStringLiteral("/target.htm?popup")));
-        QVERIFY(!log.newWindows[0].userInitiated);
-        QCOMPARE(log.navigations.size(), 1); // the page's own load only
     }
 
     void formSubmissionIsAPost()
@@ -406,25 +343,6 @@ private Q_SLOTS:
         QCOMPARE(control->locationUrl(), links);
         control->goBack();
         QVERIFY(waitFor([&] { return control->locationUrl() == page; }));
-    }
-
-    void commandLinksOfTheProgramsPagesReachTheProgram()
-    {
-        auto control = createShownControl(*m_platform);
-        EventLog log(*control);
-        const QUrl page = control->writePage(
-            QStringLiteral("<html><body><a id=cmd href=\"skl:dbm12\">delete</a></body></html>"),
-            QStringLiteral("Commands.htm"));
-        QVERIFY(ProgramPages::isWrittenPage(page));
-        QVERIFY(completed(log, page));
-        QVERIFY(log.navigations.isEmpty()); // a written page raises no beforeNavigate
-        QVERIFY(clickElement(*control, QStringLiteral("cmd")));
-        QVERIFY(waitFor([&] { return !log.navigations.isEmpty(); }));
-        QCOMPARE(log.navigations[0].url, QUrl(QStringLiteral("skl:dbm12")));
-        QCOMPARE(log.navigations[0].source, NavigationSource::ProgramPage);
-        QVERIFY(log.navigations[0].linkClicked);
-        QTest::qWait(200);
-        QCOMPARE(control->locationUrl(), page); // commands never load
     }
 
     void writtenPagesAndProgramPages()

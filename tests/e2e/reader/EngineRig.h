@@ -1,12 +1,13 @@
 #pragma once
 
+#include "../../unit/reader/ReaderRig.h"
 #include "FakePlatform.h"
 #include "HttpFixture.h"
 #include "TempProfile.h"
 #include "WebHarness.h"
+#include "reader/AppContext.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
-#include "reader/AppContext.h"
 #include "store/CWinInet_URL.h"
 #include "store/Stores.h"
 #include "store/cFile.h"
@@ -18,72 +19,18 @@
 #include <memory>
 #include <vector>
 
-// The frame's side of the reading workflow over real engine controls: each window's view is
-// a top-level widget of its own (offscreen), shown while it is the active one.
-class EngineHost : public ReaderHost
-{
-public:
-    explicit EngineHost(WebEnginePlatform &p) : platform(p) {}
-
-    DocumentWindow *loadWindow(int slot) override
-    {
-        std::unique_ptr<BrowserControl> control = platform.createControl();
-        control->widget()->resize(800, 600);
-        control->widget()->show();
-        auto w = std::make_unique<DocumentWindow>(*reader, control.get());
-        DocumentWindow *out = w.get();
-        controls[slot] = std::move(control);
-        windows[slot] = std::move(w);
-        ++loaded;
-        return out;
-    }
-    DocumentWindow *window(int slot) const override
-    {
-        auto it = windows.find(slot);
-        return it == windows.end() ? nullptr : it->second.get();
-    }
-    void destroyWindow(int slot) override
-    {
-        auto it = windows.find(slot);
-        if (it == windows.end())
-            return;
-        graveyard.push_back(std::move(it->second));
-        graveyardControls.push_back(std::move(controls[slot]));
-        windows.erase(it);
-        controls.erase(slot);
-        ++destroyed;
-    }
-    void setStatusText(int panel, const QString &text) override { status[panel] = text; }
-    void openFeedViewer(const QString &url) override { feeds << url; }
-    bool hasFeedViewer() const override { return true; }
-    HighlightWords highlightWords() const override { return highlight; }
-
-    void clear()
-    {
-        windows.clear();
-        graveyard.clear();
-        controls.clear();
-        graveyardControls.clear();
-    }
-
-    WebEnginePlatform &platform;
-    Reader *reader = nullptr;
-    std::map<int, std::unique_ptr<DocumentWindow>> windows;
-    std::map<int, std::unique_ptr<BrowserControl>> controls;
-    std::vector<std::unique_ptr<DocumentWindow>> graveyard;
-    std::vector<std::unique_ptr<BrowserControl>> graveyardControls;
-    int loaded = 0;
-    int destroyed = 0;
-    QHash<int, QString> status;
-    QStringList feeds;
-    HighlightWords highlight;
-};
-
-// Stores in a profile folder, a reader over engine controls, window 0 active.
+// Stores in a profile folder, a reader over engine controls, window 0 active. Each window's
+// view is a top-level widget of its own (offscreen), shown while it is the active one.
 struct EngineRig
 {
     EngineRig(WebEnginePlatform &platform, const QString &dataFolder, int maxWindows = 50)
-        : stores(ctx.errorLog), host(platform), reader(ctx, host)
+        : stores(ctx.errorLog), host([&platform] {
+              std::unique_ptr<BrowserControl> control = platform.createControl();
+              control->widget()->resize(800, 600);
+              control->widget()->show();
+              return control;
+          }),
+          reader(ctx, host)
     {
         QDir().mkpath(dataFolder + QStringLiteral("/common"));
         ctx.errorLog.setPath(dataFolder + QStringLiteral("/common/LoggedErrors.txt"));
@@ -124,6 +71,6 @@ struct EngineRig
     cFile file;
     CWinInet_URL url;
     FakeUi ui;
-    EngineHost host;
+    RecordingHost host;
     Reader reader;
 };

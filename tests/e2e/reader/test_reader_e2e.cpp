@@ -2,48 +2,13 @@
 
 #include "platform/PageWriter.h"
 
-#include <QProcess>
 #include <QTest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
 #include <algorithm>
-#include <cstdio>
 
 using namespace WebHarness;
-
-namespace {
-
-// The run of the program that gets killed: loads the addresses it is given, says READY once
-// the session file holds them, and waits to be killed.
-int runChild()
-{
-    auto platform = createPlatform();
-    EngineRig rig(*platform, qEnvironmentVariable("SKL_READER_CHILD_DATA"));
-    const QStringList urls = qEnvironmentVariable("SKL_READER_CHILD_URLS").split(QLatin1Char(' '));
-    for (const QString &url : urls)
-        (void)rig.reader.queue.LoadDocument(url);
-    QCoreApplication::processEvents();
-    std::fprintf(stdout, "READY %d %d\n", rig.ctx.giLoadingCount, rig.count("bLoaded = 0"));
-    std::fflush(stdout);
-    return QCoreApplication::exec();
-}
-
-QString bodyText(BrowserControl *control)
-{
-    auto *engine = static_cast<WebEngineControl *>(control);
-    return runScript(*engine, QStringLiteral("document.body ? document.body.innerText : ''"))
-        .toString();
-}
-
-QString bodyHtml(BrowserControl *control)
-{
-    auto *engine = static_cast<WebEngineControl *>(control);
-    return runScript(*engine, QStringLiteral("document.body ? document.body.innerHTML : ''"))
-        .toString();
-}
-
-} // namespace
 
 // The reading workflow on the real engine against a local HTTP server.
 class TestReaderE2E : public QObject
@@ -185,113 +150,6 @@ private Q_SLOTS:
         QCOMPARE(rig.count(QStringLiteral("bLoaded = 1")), 2); // "n" and "b"; the report's is read
     }
 
-    // Read windows are reused, kept ones never; a full pool queues, Alt opens one more.
-    void readWindowsAreReused()
-    {
-        HttpFixture http;
-        for (int i = 1; i <= 8; ++i)
-            http.addHtml(QStringLiteral("/p%1.htm").arg(i), QStringLiteral("P%1").arg(i),
-                         QStringLiteral("text"));
-        TempProfile profile;
-        EngineRig rig(*m_platform, profile.file(QStringLiteral("data")), 5);
-        auto &pool = rig.reader.pool;
-        const auto url = [&http](int i) {
-            return http.url(QStringLiteral("/p%1.htm").arg(i)).toString();
-        };
-        for (int i = 1; i <= 5; ++i)
-            (void)rig.reader.queue.LoadDocument(url(i));
-        // Five windows, four unread: the fifth document waits.
-        QVERIFY(waitFor([&] { return rig.state(4) == "c"; }));
-        QCOMPARE(pool.slotCount(), 5);
-        QCOMPARE(rig.records(QStringLiteral("bRead = 0 AND bLoaded = 0")), QStringList{url(5)});
-        rig.ui.setKeyboardModifiers(Qt::AltModifier);
-        QCOMPARE(rig.reader.queue.LoadDocument(url(6)), LoadOutcome::Loading);
-        rig.ui.setKeyboardModifiers(Qt::NoModifier);
-        QCOMPARE(pool.slotCount(), 6);
-        QVERIFY(waitFor([&] { return rig.state(5) == "c"; }));
-
-        pool.zKeepInMemory(0, false);
-        DocumentWindow *zero = rig.window(0);
-        DocumentWindow *one = rig.window(1);
-        pool.mnuNextDoc_Click(); // 1
-        pool.mnuNextDoc_Click(); // 2; 1 is "p"
-        QCOMPARE(rig.state(1), QStringLiteral("p"));
-        // Read and left twice: window 1 is free; the queued document starts there at once.
-        pool.mnuNextDoc_Click(); // 3
-        QVERIFY(waitFor([&] { return rig.window(1)->msURL == url(5); }));
-        QCOMPARE(rig.window(1), one);
-        QCOMPARE(rig.window(0), zero);
-        QCOMPARE(rig.state(0), QStringLiteral("f"));
-        // The next download takes window 2, never the kept window 0.
-        pool.mnuNextDoc_Click(); // 4
-        (void)rig.reader.queue.LoadDocument(url(7));
-        QVERIFY(waitFor([&] { return rig.window(2)->msURL == url(7); }));
-        QCOMPARE(QUrl(zero->msURL).path(), QString());
-        QCOMPARE(pool.slotCount(), 6);
-    }
-
-    // The report: read documents, loaded windows (its own as text), queued, canceled, and the
-    // navigation errors with their texts.
-    void sessionReport()
-    {
-        HttpFixture http;
-        http.addHtml(QStringLiteral("/read.htm"), QStringLiteral("Read <one> & co"),
-                     QStringLiteral("r"));
-        http.addHtml(QStringLiteral("/open.htm"), QStringLiteral("Still open"),
-                     QStringLiteral("o"));
-        http.addStatus(QStringLiteral("/missing.htm"), 404, QByteArray("nope"));
-        for (int i = 1; i <= 4; ++i)
-            http.addSlow(QStringLiteral("/slow%1.htm").arg(i), HttpFixture::html("S", "s"), 30000);
-        http.addHtml(QStringLiteral("/cancel.htm"), QStringLiteral("C"), QStringLiteral("c"));
-        http.addHtml(QStringLiteral("/queued.htm"), QStringLiteral("Q"), QStringLiteral("q"));
-        const QString refused =
-            QStringLiteral("http://127.0.0.1:%1/none.htm").arg(HttpFixture::refusedPort());
-        TempProfile profile;
-        EngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        auto &pool = rig.reader.pool;
-        (void)rig.reader.queue.LoadDocument(http.url("/read.htm").toString());
-        (void)rig.reader.queue.LoadDocument(http.url("/open.htm").toString());
-        (void)rig.reader.queue.LoadDocument(http.url("/missing.htm").toString());
-        (void)rig.reader.queue.LoadDocument(refused);
-        QVERIFY(waitFor([&] { return rig.ctx.giLoadingCount == 0; }));
-        QCOMPARE(rig.reader.report.gcolNavErrors.size(), 2);
-        pool.ActivateWindow(1);
-        pool.ActivateWindow(0);
-        QVERIFY(pool.unloadWindow(1));
-        for (int i = 1; i <= 4; ++i)
-            (void)rig.reader.queue.LoadDocument(
-                http.url(QStringLiteral("/slow%1.htm").arg(i)).toString());
-        (void)rig.reader.queue.LoadDocument(http.url("/cancel.htm").toString());
-        pool.mnuNav_WinManSub_Click(3);
-        (void)rig.reader.queue.LoadDocument(http.url("/queued.htm").toString());
-
-        rig.reader.report.mnuReport_Click();
-        BrowserControl *zero = rig.window(0)->brwWebBrowser;
-        QVERIFY(waitFor([&] { return zero->title() == SessionReport::kTitle(); }));
-        const QString text = bodyText(zero);
-        const QString html = bodyHtml(zero);
-        const auto section = [&text](const QString &head, const QString &next) {
-            const int a = text.indexOf(head);
-            const int b = text.indexOf(next, a);
-            return a < 0 || b < 0 ? QString() : text.mid(a, b - a);
-        };
-        QVERIFY2(section("History", "Loaded Documents").contains("Read <one> & co"),
-                 qPrintable(text));
-        const QString loaded = section("Loaded Documents", "Queued Documents");
-        QVERIFY(loaded.contains("Skimline Report for this Session"));
-        QVERIFY(loaded.contains("Still open"));
-        QVERIFY(html.contains("href=\"skl:ldf2\""));
-        QVERIFY(!html.contains("href=\"skl:ldf0\""));
-        QVERIFY(section("Queued Documents", "Canceled Downloads").contains("/queued.htm"));
-        QVERIFY(section("Canceled Downloads", "Navigational Errors").contains("/cancel.htm"));
-        const QString errors = section("Navigational Errors", "Select Back");
-        QVERIFY2(errors.contains("/missing.htm Status Code = 404"), qPrintable(errors));
-        QVERIFY(errors.contains("File not found. The page you are looking for"));
-        QVERIFY(errors.contains(refused));
-        QVERIFY(errors.contains("Cannot connect to the Internet server."));
-        pool.mnuNav_WinManSub_Click(2); // stop the slow ones
-    }
-
     // A raw feed at an address without a feed extension leaves its window for the viewer.
     void rawFeedGoesToTheViewer()
     {
@@ -309,61 +167,6 @@ private Q_SLOTS:
         QVERIFY(!rig.window(1));
         QCOMPARE(rig.records(), QStringList());
     }
-
-    // A run killed while documents load and wait: the next start loads every unread page, in
-    // the order they were queued.
-    void killedRunComesBack()
-    {
-        HttpFixture http;
-        bool slow = true;
-        for (int i = 1; i <= 8; ++i) {
-            const QString title = QStringLiteral("K%1").arg(i);
-            http.addHandler(QStringLiteral("/k%1.htm").arg(i),
-                            [&slow, title](const HttpFixture::Request &) {
-                                HttpFixture::Response r;
-                                r.body = HttpFixture::html(title, QStringLiteral("k"));
-                                r.delayMs = slow ? 60000 : 0;
-                                return r;
-                            });
-        }
-        TempProfile profile;
-        const QString data = profile.file(QStringLiteral("data"));
-        QStringList urls;
-        for (int i = 1; i <= 8; ++i)
-            urls << http.url(QStringLiteral("/k%1.htm").arg(i)).toString();
-
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("SKL_READER_CHILD_DATA"), data);
-        env.insert(QStringLiteral("SKL_READER_CHILD_URLS"), urls.join(QLatin1Char(' ')));
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), {});
-        QVERIFY(child.waitForStarted());
-        QVERIFY(waitFor(
-            [&] {
-                return child.readAllStandardOutput().contains("READY 4 4") ||
-                       child.state() == QProcess::NotRunning;
-            },
-            60000));
-        QVERIFY(waitFor([&] { return http.inFlight() == 4; }));
-        child.kill(); // SIGKILL
-        QVERIFY(child.waitForFinished());
-        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-
-        slow = false;
-        http.clearRequests();
-        EngineRig rig(*m_platform, data);
-        QVERIFY(rig.stores.rsTempSession.State());
-        QCOMPARE(rig.reader.queue.continueAbortedSession(), 8);
-        QCOMPARE(rig.records(), urls);
-        QVERIFY(waitFor([&] { return allComplete(rig, 8); }));
-        QStringList paths;
-        for (const auto &r : http.requests())
-            if (r.path.startsWith(QLatin1String("/k")))
-                paths << r.path;
-        std::sort(paths.begin(), paths.end());
-        QCOMPARE(paths.size(), 8);
-    }
 };
 
 int main(int argc, char **argv)
@@ -371,8 +174,6 @@ int main(int argc, char **argv)
     WebEnginePlatform::registerSchemes();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    if (qEnvironmentVariableIsSet("SKL_READER_CHILD_DATA"))
-        return runChild();
     TestReaderE2E test;
     return QTest::qExec(&test, argc, argv);
 }

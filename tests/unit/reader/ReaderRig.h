@@ -13,23 +13,25 @@
 #include <QHash>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
-// The frame as the reading workflow sees it, recorded.
+// The frame as the reading workflow sees it, recorded; its windows' controls come from the
+// double or from the engine.
 class RecordingHost : public ReaderHost
 {
 public:
-    explicit RecordingHost(FakePlatform &p) : platform(p) {}
+    using ControlFactory = std::function<std::unique_ptr<BrowserControl>()>;
+    explicit RecordingHost(ControlFactory make) : makeControl(std::move(make)) {}
 
     DocumentWindow *loadWindow(int slot) override
     {
         if (refuseWindows)
             return nullptr;
-        auto control = platform.browsers.createControl();
-        auto *raw = static_cast<FakeBrowserControl *>(control.get());
-        auto w = std::make_unique<DocumentWindow>(*reader, raw);
+        auto control = makeControl();
+        auto w = std::make_unique<DocumentWindow>(*reader, control.get());
         DocumentWindow *out = w.get();
         controls[slot] = std::move(control);
         windows[slot] = std::move(w);
@@ -76,13 +78,21 @@ public:
     void loadScheduledPages() override { ++scheduledLoads; }
     HighlightWords highlightWords() const override { return highlight; }
 
-    FakeBrowserControl *control(int slot) const
+    BrowserControl *control(int slot) const
     {
         auto it = controls.find(slot);
-        return it == controls.end() ? nullptr : static_cast<FakeBrowserControl *>(it->second.get());
+        return it == controls.end() ? nullptr : it->second.get();
+    }
+    // Windows reach back into the reader while they go.
+    void clear()
+    {
+        windows.clear();
+        graveyard.clear();
+        controls.clear();
+        graveyardControls.clear();
     }
 
-    FakePlatform &platform;
+    ControlFactory makeControl;
     Reader *reader = nullptr;
     HighlightWords highlight;
     bool feedViewer = true;
@@ -112,7 +122,8 @@ public:
 struct ReaderRig
 {
     explicit ReaderRig(int maxWindows = 50)
-        : stores(ctx.errorLog), host(platform), reader(ctx, host)
+        : stores(ctx.errorLog), host([this] { return platform.browsers.createControl(); }),
+          reader(ctx, host)
     {
         const QString data = profile.file(QStringLiteral("data"));
         QDir().mkpath(data + QStringLiteral("/common"));
@@ -136,17 +147,13 @@ struct ReaderRig
         window(0)->bActiveForm = true;
     }
 
-    ~ReaderRig()
-    {
-        // Windows reach back into the reader while they go.
-        host.windows.clear();
-        host.graveyard.clear();
-        host.controls.clear();
-        host.graveyardControls.clear();
-    }
+    ~ReaderRig() { host.clear(); }
 
     DocumentWindow *window(int slot) const { return host.window(slot); }
-    FakeBrowserControl *control(int slot) const { return host.control(slot); }
+    FakeBrowserControl *control(int slot) const
+    {
+        return static_cast<FakeBrowserControl *>(host.control(slot));
+    }
     QString state(int slot) const { return ctx.gsWindowState.value(slot); }
     void settle() { platform.settle(); }
     static QString page(int n) { return QStringLiteral("http://site.test/p%1.htm").arg(n); }

@@ -302,47 +302,20 @@ private Q_SLOTS:
         QCOMPARE(rig.host.status.value(2), QStringLiteral("2 of 2"));
     }
 
-    void styles_data()
-    {
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<bool>("keep");
-        QTest::addColumn<bool>("next");
-        QTest::addColumn<bool>("current");
-        QTest::addColumn<QString>("color");
-        QTest::addColumn<QString>("background");
-        QTest::addColumn<bool>("bold");
-        QTest::addColumn<bool>("strike");
-        QTest::newRow("b") << "b" << false << false << false << "black"
-                           << "#ffffee" << false << false;
-        QTest::newRow("i") << "i" << false << false << false << "#0000aa"
-                           << "#ffffee" << false << false;
-        QTest::newRow("c next") << "c" << false << true << false << "blue"
-                                << "white" << false << false;
-        QTest::newRow("a current") << "a" << false << true << true << "red"
-                                   << "#eeeeee" << false << false;
-        QTest::newRow("f kept") << "f" << true << false << false << "red"
-                                << "#ffffee" << true << false;
-        QTest::newRow("x") << "x" << false << false << false << "red"
-                           << "#ffffee" << false << true;
-        QTest::newRow("n keeps its colour") << "n" << false << true << false << ""
-                                            << "white" << false << false;
-    }
-
+    // The shade says where a window is in the order (current over next), the colour only its
+    // state; a state without a colour of its own keeps the one shown.
     void styles()
     {
-        QFETCH(QString, state);
-        QFETCH(bool, keep);
-        QFETCH(bool, next);
-        QFETCH(bool, current);
-        QFETCH(QString, color);
-        QFETCH(QString, background);
-        QFETCH(bool, bold);
-        QFETCH(bool, strike);
-        const WindowStyle s = WindowPool::styleFor(state, keep, next, current);
-        QCOMPARE(s.color, color);
-        QCOMPARE(s.background, background);
-        QCOMPARE(s.bold, bold);
-        QCOMPARE(s.strikeThrough, strike);
+        const auto style = &WindowPool::styleFor;
+        const WindowStyle plain = style(QStringLiteral("c"), false, false, false);
+        const WindowStyle next = style(QStringLiteral("c"), true, true, false);
+        QVERIFY(next.background != plain.background);
+        QVERIFY(next.bold && !plain.bold);
+        QCOMPARE(next.color, plain.color);
+        QCOMPARE(style(QStringLiteral("c"), false, true, true).background,
+                 style(QStringLiteral("f"), false, false, true).background);
+        QVERIFY(style(QStringLiteral("c"), false, false, true).background != next.background);
+        QVERIFY(style(QStringLiteral("n"), false, false, false).color.isEmpty());
     }
 
     void goBackToPreviousWindowAndKeep()

@@ -78,6 +78,30 @@ void sqlExec(const QString &path, const char *sql)
     QVERIFY2(rc == SQLITE_OK, qPrintable(message));
 }
 
+// The rows a query gives, their columns joined by "|"; "error: ..." when it fails.
+QStringList sqlRows(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    QStringList out;
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+        out << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(db));
+    } else {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            QStringList row;
+            for (int c = 0; c < sqlite3_column_count(st); ++c)
+                row << QString::fromUtf8(
+                    reinterpret_cast<const char *>(sqlite3_column_text(st, c)));
+            out << row.join(QLatin1Char('|'));
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
 } // namespace
 
 class TestStoreFile : public QObject
@@ -92,6 +116,7 @@ private Q_SLOTS:
     void unreadableFilesAreRefused_data();
     void unreadableFilesAreRefused();
     void killedSaveLeavesOldOrNewFile();
+    void viewShowsTheFieldNames();
 };
 
 void TestStoreFile::roundTripKeepsSchemaValuesAndBookmarks()
@@ -336,6 +361,32 @@ void TestStoreFile::killedSaveLeavesOldOrNewFile()
     writeFile(path + ".tmp-1", "in progress");
     StoreFile::removeStaleTemps(path);
     QVERIFY(QFileInfo::exists(path + ".tmp-1"));
+}
+
+// Someone who opens a file with sqlite3 reads the records under their field names, also after
+// the schema grew; the program still reads files written before the view.
+void TestStoreFile::viewShowsTheFieldNames()
+{
+    TempProfile profile;
+    const QString path = profile.file("Favorites.skl");
+    Recordset rs = Recordset::Create(FavoritesSchema(), path);
+    QVERIFY(rs.AddNew({"Title", "URL"}, {"It's \"here\"", "http://site.test/a"}));
+    QVERIFY(rs.Save());
+    QCOMPARE(sqlRows(path, "SELECT Title, URL FROM favorites"),
+             QStringList{"It's \"here\"|http://site.test/a"});
+
+    Schema grown = loopSchema();
+    grown.append({"Odd \"name\"", FieldType::Integer, 0});
+    Recordset upgraded = Recordset::Create(grown, path);
+    QVERIFY(upgraded.AddNew({"Gen", "Odd \"name\""}, {7, 8}));
+    QVERIFY(upgraded.Save());
+    QCOMPARE(sqlRows(path, "SELECT Gen, \"Odd \"\"name\"\"\" FROM favorites"), QStringList{"7|8"});
+    QCOMPARE(StoreFile::viewName(profile.file("sklPastSession.skl")), QStringLiteral("session"));
+
+    sqlExec(path, "DROP VIEW favorites");
+    auto back = Recordset::Open(path);
+    QVERIFY(back);
+    QCOMPARE(back->Field("Odd \"name\""), QVariant(8));
 }
 
 int main(int argc, char **argv)
