@@ -3,10 +3,11 @@
 #include "platform/PageWriter.h"
 #include "platform/Shell.h"
 #include "platform/Ui.h"
+#include "reader/AppContext.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
-#include "reader/AppContext.h"
 #include "store/CWinInet_URL.h"
+#include "store/cFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -138,6 +139,8 @@ bool Navigator::brwWebBrowser_BeforeNavigate2(DocumentWindow &w, const BeforeNav
     in.gbExiting = ctx.gbExiting;
     in.giBrowsingMode = ctx.giBrowsingMode;
     in.formCapturePending = hooks.formCapturePending && hooks.formCapturePending();
+    in.secureLinksInPlace =
+        ctx.gFile && ctx.gFile->GetOption(QStringLiteral("SecureLinksInPlace"), false).toBool();
 
     const NavDecision d = decideNavigation(in);
     if (d.clearCancelNext)
