@@ -283,6 +283,47 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
     return LoadOutcome::Loading;
 }
 
+int LoadingQueue::newWindowFor(const QString &url, bool bNext)
+{
+    AppContext &ctx = m_reader.ctx;
+    WindowPool &pool = m_reader.pool;
+    // A blank pop-up that its opener writes into is no download and has no address to log.
+    if (url.isEmpty() || url.startsWith(QLatin1String("about:"), Qt::CaseInsensitive) ||
+        isNoDocumentAddress(url))
+        return pool.ChooseWindow(bNext, false);
+    const auto queued = [&] {
+        LoadRequest r;
+        r.url = url;
+        r.where = LoadWhere::Next;
+        r.bQuiet = true;
+        (void)LoadDocument(r);
+        return -1;
+    };
+    if (ctx.giLoadingCount >= kMaxDownloads)
+        return queued();
+    const int slot = pool.ChooseWindow(bNext, false);
+    DocumentWindow *w = pool.window(slot);
+    if (!w || !w->brwWebBrowser)
+        return queued();
+    const int order = ++ctx.giNextOrder;
+    const double record = m_reader.log.add({{"Order", order},
+                                            {"Date", DateValue::now()},
+                                            {"bRead", 0},
+                                            {"bLoaded", 1},
+                                            {"Title", url},
+                                            {"URL", url},
+                                            {"Bookmark", 0},
+                                            {"scrolltop", 0}});
+    pool.setOrder(slot, order);
+    w->mdCurrentSessionBookmark = record;
+    w->msReadyState = QStringLiteral("b");
+    if (!w->countsAsDownload()) {
+        w->setCountsAsDownload(true);
+        ++ctx.giLoadingCount;
+    }
+    return slot;
+}
+
 int LoadingQueue::startQueued()
 {
     AppContext &ctx = m_reader.ctx;

@@ -251,14 +251,11 @@ BrowserControl *Navigator::brwWebBrowser_NewWindow2(DocumentWindow &w, const New
     }
     if (ctx.ui)
         ctx.ui->beep();
-    const int slot = m_reader.pool.ChooseWindow(d.bNext, false);
-    DocumentWindow *target = slot < 0 ? nullptr : m_reader.pool.window(slot);
-    if (!target || !target->brwWebBrowser)
-        return nullptr; // no window for it: the request is dropped
-    m_reader.pool.setOrder(slot, ctx.giNextOrder);
-    ++ctx.giNextOrder;
     showStatusBriefly(newWindowStatusText(), kNewWindowStatusMs);
-    return target->brwWebBrowser;
+    const int slot = m_reader.queue.newWindowFor(info.url.toString(), d.bNext);
+    DocumentWindow *target = slot < 0 ? nullptr : m_reader.pool.window(slot);
+    // No window now: the page waits in the queue.
+    return target ? target->brwWebBrowser : nullptr;
 }
 
 void Navigator::OpenFeedViewer(const QString &url)
