@@ -3,10 +3,10 @@
 #include "platform/Document.h"
 #include "platform/PageWriter.h"
 #include "platform/Ui.h"
+#include "reader/AppContext.h"
 #include "reader/Reader.h"
 #include "reader/WheelGestures.h"
 #include "reader/cFrame.h"
-#include "reader/AppContext.h"
 #include "store/CWinInet_URL.h"
 
 #include <QPointer>
@@ -20,6 +20,12 @@ const QString kI = QStringLiteral("i");
 const QString kN = QStringLiteral("n");
 const QString kP = QStringLiteral("p");
 const QString kX = QStringLiteral("x");
+
+// The same document: only the part after "#" moved.
+bool sameDocument(const QUrl &a, const QUrl &b)
+{
+    return a.adjusted(QUrl::RemoveFragment) == b.adjusted(QUrl::RemoveFragment);
+}
 
 QString framesText(int frames)
 {
@@ -351,6 +357,7 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
     msNavigatingURL.clear();
     const QUrl location = brwWebBrowser ? brwWebBrowser->locationUrl() : url;
     const QString locationText = (location.isEmpty() ? url : location).toString();
+    const QString previousUrl = msURL;
     mURLParts = m_reader.urlParts(locationText);
     msURL = mURLParts.valid && !mURLParts.url.isEmpty() ? mURLParts.url : locationText;
     mbInteractive = false;
@@ -392,9 +399,26 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
     }
 
     bNavigateInOtherWindow = bActiveForm;
-    if (!mbDontAddToHistory && mdOldCurrentSessionBookmark != mdCurrentSessionBookmark)
-        m_reader.queue.LogNavigation(mdOldCurrentSessionBookmark, mdCurrentSessionBookmark, msURL,
-                                     miTag);
+    if (!mbDontAddToHistory) {
+        // A new document that no LoadDocument brought (a link followed in place, Back,
+        // Forward, a form, a redirect of the page): it gets a record of its own, so the old
+        // one keeps its own title and address. The program's pages have none.
+        const bool sameRecord = mdOldCurrentSessionBookmark == mdCurrentSessionBookmark;
+        if (sameRecord && !sameDocument(QUrl(previousUrl), QUrl(msURL))) {
+            if (ProgramPages::isProgramUrl(QUrl(msURL))) {
+                if (mdCurrentSessionBookmark != 0)
+                    m_reader.log.update(mdCurrentSessionBookmark, {{"bLoaded", 0}, {"bRead", 1}});
+                mdCurrentSessionBookmark = mdOldCurrentSessionBookmark = 0;
+            } else {
+                mdCurrentSessionBookmark = 0;
+                m_reader.queue.LogNavigation(mdOldCurrentSessionBookmark, mdCurrentSessionBookmark,
+                                             msURL, miTag);
+            }
+        } else if (!sameRecord) {
+            m_reader.queue.LogNavigation(mdOldCurrentSessionBookmark, mdCurrentSessionBookmark,
+                                         msURL, miTag);
+        }
+    }
     mdOldCurrentSessionBookmark = mdCurrentSessionBookmark;
     // It holds for the navigation under way (a refresh, a written page), not for later ones.
     mbDontAddToHistory = mbClosing;
