@@ -41,6 +41,45 @@ DocumentWindow::DocumentWindow(Reader &reader, BrowserControl *control)
     if (brwWebBrowser)
         brwWebBrowser->setListener(this);
     m_reader.nav.attach(*this);
+    m_stallClock.setSingleShot(true);
+    QObject::connect(&m_stallClock, &QTimer::timeout, &m_guard, [this] { loadStalled(); });
+}
+
+void DocumentWindow::setCountsAsDownload(bool counted)
+{
+    m_countedDownload = counted;
+    if (counted)
+        m_stallClock.start(m_reader.ctx.glLoadStallMs);
+    else
+        m_stallClock.stop();
+}
+
+void DocumentWindow::loadProgressed()
+{
+    if (m_countedDownload)
+        m_stallClock.start(m_reader.ctx.glLoadStallMs);
+}
+
+void DocumentWindow::loadStalled()
+{
+    if (!m_countedDownload || mbClosing)
+        return;
+    AppContext &ctx = m_reader.ctx;
+    // Released first: the stopped load is no document that came and was read.
+    m_reader.queue.releaseDownload(*this);
+    // A load the reader is in is theirs to wait for or stop; it only leaves the queue's count.
+    if (!bActiveForm) {
+        if (brwWebBrowser)
+            brwWebBrowser->stop();
+        const QString url = m_reader.log.field(mdCurrentSessionBookmark, "URL").toString();
+        m_reader.report.gcolNavErrors.append(
+            SessionReport::NavErrorLine(url.isEmpty() ? msURL : url, NavErrorCode::Timeout));
+        // Left unread: Next Window still shows it, and a restart loads it again.
+        if (mdCurrentSessionBookmark != 0)
+            m_reader.log.update(mdCurrentSessionBookmark, {{"bRead", 0}});
+    }
+    if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
+        m_reader.queue.startQueued();
 }
 
 DocumentWindow::~DocumentWindow()
@@ -183,6 +222,9 @@ void DocumentWindow::Form_Activate()
         m_reader.log.update(mdCurrentSessionBookmark, {{"bRead", 1}});
     host.recordVisit(*this);
 
+    // The reader has taken over a load still under way: the queue moves on without it.
+    if (m_countedDownload)
+        m_reader.queue.releaseDownload(*this);
     if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
         m_reader.queue.startQueued();
     LargestFrame_SetFocus();
@@ -273,6 +315,7 @@ void DocumentWindow::brwWebBrowser_StatusTextChange(const QString &text)
 
 void DocumentWindow::brwWebBrowser_ProgressChange(int progress, int progressMax)
 {
+    loadProgressed();
     if (!bActiveForm || progressMax <= 0 || progress > progressMax)
         return;
     m_reader.host.setStatusText(3, QStringLiteral("Progress = ") +
@@ -295,6 +338,7 @@ void DocumentWindow::brwWebBrowser_CommandStateChange(bool canGoBack, bool canGo
 
 void DocumentWindow::brwWebBrowser_DownloadBegin()
 {
+    loadProgressed();
     if (mbClosing)
         return;
     msReadyState = kB;
@@ -347,6 +391,7 @@ void DocumentWindow::brwWebBrowser_TitleChange(const QString &text)
 
 void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTopFrame)
 {
+    loadProgressed();
     if (mbClosing)
         return;
     // A frame's document gets its handler when it is complete (frameDocumentComplete).
@@ -464,6 +509,7 @@ void DocumentWindow::HW2_onunload()
 
 void DocumentWindow::Doc_onreadystatechange(ReadyState state)
 {
+    loadProgressed();
     if (mbClosing)
         return;
     WindowPool &pool = m_reader.pool;

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
@@ -73,9 +74,10 @@ public:
     bool Form_KeyDown(const KeyInfo &key);
     bool Form_KeyUp(const KeyInfo &key);
 
-    // The download LoadDocument started here still counts against the limit.
+    // The download LoadDocument started here still counts against the limit. While it does,
+    // a load behind that makes no progress for the context's glLoadStallMs is given up.
     bool countsAsDownload() const { return m_countedDownload; }
-    void setCountsAsDownload(bool counted) { m_countedDownload = counted; }
+    void setCountsAsDownload(bool counted);
     bool isClosing() const { return mbClosing; }
     const URLParts &urlParts() const { return mURLParts; }
     QString statusText() const { return msStatusText; }
@@ -159,6 +161,9 @@ protected:
 
 private:
     void checkForRawFeed();
+    // The load under way moved on: its stall clock starts again.
+    void loadProgressed();
+    void loadStalled();
     void setCaption(const QString &text);
 
     Reader &m_reader;
@@ -166,4 +171,5 @@ private:
     bool m_completed = false;      // CompleteDocument ran for the current document
     bool m_documentArrived = true; // the load under way has brought a document
     QObject m_guard;               // timers and queries of this window die with it
+    QTimer m_stallClock;
 };

@@ -503,6 +503,25 @@ private Q_SLOTS:
         QCOMPARE(states.count(QStringLiteral("c")), 1);
     }
 
+    // A load behind that makes no progress is given up: its record stays unread, the report
+    // lists it as timed out, and the queue moves on.
+    void stalledLoadsAreGivenUp()
+    {
+        ReaderRig rig;
+        rig.ctx.glLoadStallMs = 50;
+        rig.platform.web.setDefaultResponse(FakeResponse::pending());
+        for (int i = 1; i <= 5; ++i)
+            rig.reader.queue.LoadDocument(ReaderRig::page(i));
+        rig.settle();
+        QCOMPARE(rig.reader.queue.queuedCount(), 1);
+        QTRY_COMPARE(rig.reader.queue.queuedCount(), 0);
+        QTRY_COMPARE(rig.reader.report.gcolNavErrors.size(), 5);
+        QVERIFY(rig.reader.report.gcolNavErrors.first().contains(
+            "The connection to this Internet site took longer than the allotted time."));
+        QCOMPARE(rig.records("bRead = 0 AND bLoaded = 1").size(), 5);
+        QCOMPARE(rig.ctx.giLoadingCount, 0);
+    }
+
     // A window closed after it was left is no longer the previous one: a new window in its
     // slot is not taken for read when the window after it is left.
     void newWindowInThePreviousSlotStaysUnread()
