@@ -1,4 +1,5 @@
 #include "reader/CommandLinks.h"
+#include "reader/DownloadPath.h"
 #include "reader/NavigationRules.h"
 
 #include <QtTest>
@@ -21,6 +22,8 @@ private Q_SLOTS:
     void parseCommandLinks_data();
     void parseCommandLinks();
     void commandRegistryAndGuard();
+    void downloadPaths_data();
+    void downloadPaths();
 };
 
 namespace {
@@ -489,6 +492,38 @@ void TestNavRules::commandRegistryAndGuard()
     QCOMPARE(links.run(QStringLiteral("skl:frm"), fromProgram), CommandResult::Ran);
     QCOMPARE(links.run(QStringLiteral("skl:frm"), fromProgram), CommandResult::Unregistered);
     QCOMPARE(ran.last(), QStringLiteral("frm"));
+}
+
+void TestNavRules::downloadPaths_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("suggested");
+    QTest::addColumn<QStringList>("taken");
+    QTest::addColumn<QString>("path");
+    const QString pdf = QStringLiteral("http://site.test/get?id=1");
+    QTest::newRow("suggested") << pdf << "report.pdf" << QStringList() << "/dl/report.pdf";
+    QTest::newRow("climbing out") << pdf << "../../.bashrc" << QStringList() << "/dl/.bashrc";
+    QTest::newRow("absolute") << pdf << "/usr/bin/evil" << QStringList() << "/dl/evil";
+    QTest::newRow("dots only") << "http://site.test/a/b.zip"
+                               << ".." << QStringList() << "/dl/b.zip";
+    QTest::newRow("from the address") << "http://site.test/a/b.zip"
+                                      << "" << QStringList() << "/dl/b.zip";
+    QTest::newRow("no name at all") << "http://site.test/"
+                                    << "" << QStringList() << "/dl/download";
+    QTest::newRow("taken twice") << pdf << "a.tar.gz"
+                                 << QStringList{"/dl/a.tar.gz", "/dl/a (1).tar.gz"}
+                                 << "/dl/a (2).tar.gz";
+}
+
+void TestNavRules::downloadPaths()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, suggested);
+    QFETCH(QStringList, taken);
+    QFETCH(QString, path);
+    QCOMPARE(downloadPath(QStringLiteral("/dl"), QUrl(url), suggested,
+                          [&taken](const QString &p) { return taken.contains(p); }),
+             path);
 }
 
 QTEST_GUILESS_MAIN(TestNavRules)
