@@ -64,7 +64,6 @@ void DocumentWindow::loadStalled()
 {
     if (!m_countedDownload || mbClosing)
         return;
-    AppContext &ctx = m_reader.ctx;
     // Released first: the stopped load is no document that came and was read.
     m_reader.queue.releaseDownload(*this);
     // A load the reader is in is theirs to wait for or stop; it only leaves the queue's count.
@@ -78,8 +77,7 @@ void DocumentWindow::loadStalled()
         if (mdCurrentSessionBookmark != 0)
             m_reader.log.update(mdCurrentSessionBookmark, {{"bRead", 0}});
     }
-    if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
-        m_reader.queue.startQueued();
+    m_reader.queue.startQueued();
 }
 
 DocumentWindow::~DocumentWindow()
@@ -142,6 +140,37 @@ void DocumentWindow::frameDocumentComplete(const FrameDocumentInfo &frame)
     cFrame &handler = *mcFrames.back();
     handler.docHTML(frame, miTag);
     handler.Doc_onreadystatechange();
+}
+
+bool DocumentWindow::navigateHere(const QUrl &url, const QString &headers,
+                                  const QByteArray &postData)
+{
+    if (!brwWebBrowser)
+        return false;
+    const bool before = bNavigateInOtherWindow;
+    bNavigateInOtherWindow = false;
+    if (brwWebBrowser->navigate(url, headers, postData))
+        return true;
+    bNavigateInOtherWindow = before;
+    return false;
+}
+
+void DocumentWindow::navigateHere(HistoryStep step)
+{
+    if (!brwWebBrowser)
+        return;
+    bNavigateInOtherWindow = false;
+    switch (step) {
+    case HistoryStep::Back:
+        brwWebBrowser->goBack();
+        break;
+    case HistoryStep::Forward:
+        brwWebBrowser->goForward();
+        break;
+    case HistoryStep::Reload:
+        brwWebBrowser->refresh();
+        break;
+    }
 }
 
 void DocumentWindow::setDocumentZoom(const QString &zoom)
@@ -225,8 +254,7 @@ void DocumentWindow::Form_Activate()
     // The reader has taken over a load still under way: the queue moves on without it.
     if (m_countedDownload)
         m_reader.queue.releaseDownload(*this);
-    if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
-        m_reader.queue.startQueued();
+    m_reader.queue.startQueued();
     LargestFrame_SetFocus();
 }
 
@@ -271,10 +299,7 @@ bool DocumentWindow::Form_QueryUnload()
     AppContext &ctx = m_reader.ctx;
     if (!ctx.gbExiting && ctx.giWindowsOpen < 2) {
         mbClosing = false;
-        if (brwWebBrowser) {
-            bNavigateInOtherWindow = false;
-            (void)brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("sklHelp.htm#CW")));
-        }
+        (void)navigateHere(ProgramPages::url(QStringLiteral("sklHelp.htm#CW")));
         return true;
     }
     mbClosing = true;
@@ -361,7 +386,6 @@ void DocumentWindow::brwWebBrowser_DownloadComplete()
     if (!m_documentArrived && m_countedDownload) {
         // The address gave no document (a file the engine saves, an empty answer): nothing
         // to read, and its download is over, so the queue moves on.
-        AppContext &ctx = m_reader.ctx;
         if (mdCurrentSessionBookmark != 0)
             m_reader.log.update(mdCurrentSessionBookmark, {{"bLoaded", 1}, {"bRead", 1}});
         msReadyState = kF;
@@ -369,8 +393,7 @@ void DocumentWindow::brwWebBrowser_DownloadComplete()
             m_reader.pool.setState(miTag, kF);
         m_reader.pool.ShowWindowState(miTag);
         m_reader.queue.releaseDownload(*this);
-        if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
-            m_reader.queue.startQueued();
+        m_reader.queue.startQueued();
         return;
     }
     if (msReadyState == kB)
@@ -436,10 +459,9 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
             ctx.stores->rsFavorites.State() ? ctx.stores->rsFavorites.Clone() : Recordset();
         if (fav.State() && fav.SetBookmark(mdFavBookmark) && !fav.isEOF() && brwWebBrowser) {
             brwWebBrowser->stop();
-            bNavigateInOtherWindow = false;
-            (void)brwWebBrowser->navigate(QUrl(fav.Field(QStringLiteral("URL")).toString()),
-                                          fav.Field(QStringLiteral("Headers")).toString(),
-                                          fav.Field(QStringLiteral("PostData")).toByteArray());
+            (void)navigateHere(QUrl(fav.Field(QStringLiteral("URL")).toString()),
+                               fav.Field(QStringLiteral("Headers")).toString(),
+                               fav.Field(QStringLiteral("PostData")).toByteArray());
         }
     }
 
@@ -477,10 +499,7 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
 bool DocumentWindow::brwWebBrowser_WindowClosing()
 {
     if (m_reader.ctx.giWindowsOpen < 2) {
-        if (brwWebBrowser) {
-            bNavigateInOtherWindow = false;
-            (void)brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("sklHelp.htm#CW")));
-        }
+        (void)navigateHere(ProgramPages::url(QStringLiteral("sklHelp.htm#CW")));
         return true;
     }
     zClose();
@@ -589,8 +608,7 @@ void DocumentWindow::CompleteDocument()
     // The download is over: the next queued document may start.
     if (m_countedDownload)
         m_reader.queue.releaseDownload(*this);
-    if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
-        m_reader.queue.startQueued();
+    m_reader.queue.startQueued();
 
     // Starting the next download may have changed what this window holds.
     doc = DocumentObject();

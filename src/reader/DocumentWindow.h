@@ -61,6 +61,12 @@ public:
     void CompleteDocument();
     // A frame's document is complete: it gets its own handler (cFrame).
     void frameDocumentComplete(const FrameDocumentInfo &frame);
+    // The window's own navigation: it loads here and is not routed to another window. False
+    // when the control refused the address (the window is then left as it was).
+    bool navigateHere(const QUrl &url, const QString &headers = QString(),
+                      const QByteArray &postData = QByteArray());
+    enum class HistoryStep { Back, Forward, Reload };
+    void navigateHere(HistoryStep step);
     // The body zoom of the document and of every frame it holds ("" clears it).
     void setDocumentZoom(const QString &zoom);
     const std::vector<std::unique_ptr<cFrame>> &frames() const { return mcFrames; }

@@ -49,7 +49,8 @@ public:
     // the program allows) is logged and counted like any page LoadDocument loads: the slot
     // that takes it, or -1 when it waits in the queue instead (downloads or windows all taken).
     int newWindowFor(const QString &url, bool bNext);
-    // Starts queued records while downloads are free; how many started.
+    // Starts queued records while downloads are free and LoadDocument is not running (any
+    // caller may ask at any time); how many started.
     int startQueued();
     // Records still waiting for a window, in the order they will load.
     int queuedCount() const;

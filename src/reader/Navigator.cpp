@@ -218,13 +218,10 @@ void Navigator::routeLikeClick(DocumentWindow &w, const QString &url,
     info.isPost = !postData.isEmpty();
     info.headers = headers;
     info.source = source;
-    if (brwWebBrowser_BeforeNavigate2(w, info) || !w.brwWebBrowser)
+    if (brwWebBrowser_BeforeNavigate2(w, info))
         return;
     // Stays here: the window's own navigation, not routed again.
-    const bool before = w.bNavigateInOtherWindow;
-    w.bNavigateInOtherWindow = false;
-    if (!w.brwWebBrowser->navigate(QUrl(url), headers, postData))
-        w.bNavigateInOtherWindow = before;
+    (void)w.navigateHere(QUrl(url), headers, postData);
 }
 
 BrowserControl *Navigator::brwWebBrowser_NewWindow2(DocumentWindow &w, const NewWindowInfo &info)
