@@ -438,10 +438,6 @@ QMdiSubWindow *MDIForm1::addDocumentWindow(frmBrowser *form)
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
     sub->setWindowIcon(themedIcon("text-html", "W"));
-    connect(form, &frmBrowser::statusTextChange, this,
-            [this](const QString &text) { SetStatusText(1, text); });
-    connect(form, &frmBrowser::progressTextChange, this,
-            [this](const QString &text) { SetStatusText(3, text); });
     connect(form, &frmBrowser::titleChange, sub,
             [sub](const QString &title) { sub->setWindowTitle(title); });
     sub->showMaximized();

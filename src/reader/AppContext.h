@@ -105,6 +105,8 @@ struct AppContext
     int giWindowsOpen = 0;
     int giLoadingCount = 0;
     bool gbLoadBusy = false;
+    // A load behind that makes no progress for this long is given up (tests shorten it).
+    int glLoadStallMs = 60000;
 
     // Flags
     bool gbTextEntry = false;

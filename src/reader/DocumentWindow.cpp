@@ -3,10 +3,10 @@
 #include "platform/Document.h"
 #include "platform/PageWriter.h"
 #include "platform/Ui.h"
+#include "reader/AppContext.h"
 #include "reader/Reader.h"
 #include "reader/WheelGestures.h"
 #include "reader/cFrame.h"
-#include "reader/AppContext.h"
 #include "store/CWinInet_URL.h"
 
 #include <QPointer>
@@ -20,6 +20,12 @@ const QString kI = QStringLiteral("i");
 const QString kN = QStringLiteral("n");
 const QString kP = QStringLiteral("p");
 const QString kX = QStringLiteral("x");
+
+// The same document: only the part after "#" moved.
+bool sameDocument(const QUrl &a, const QUrl &b)
+{
+    return a.adjusted(QUrl::RemoveFragment) == b.adjusted(QUrl::RemoveFragment);
+}
 
 QString framesText(int frames)
 {
@@ -35,6 +41,43 @@ DocumentWindow::DocumentWindow(Reader &reader, BrowserControl *control)
     if (brwWebBrowser)
         brwWebBrowser->setListener(this);
     m_reader.nav.attach(*this);
+    m_stallClock.setSingleShot(true);
+    QObject::connect(&m_stallClock, &QTimer::timeout, &m_guard, [this] { loadStalled(); });
+}
+
+void DocumentWindow::setCountsAsDownload(bool counted)
+{
+    m_countedDownload = counted;
+    if (counted)
+        m_stallClock.start(m_reader.ctx.glLoadStallMs);
+    else
+        m_stallClock.stop();
+}
+
+void DocumentWindow::loadProgressed()
+{
+    if (m_countedDownload)
+        m_stallClock.start(m_reader.ctx.glLoadStallMs);
+}
+
+void DocumentWindow::loadStalled()
+{
+    if (!m_countedDownload || mbClosing)
+        return;
+    // Released first: the stopped load is no document that came and was read.
+    m_reader.queue.releaseDownload(*this);
+    // A load the reader is in is theirs to wait for or stop; it only leaves the queue's count.
+    if (!bActiveForm) {
+        if (brwWebBrowser)
+            brwWebBrowser->stop();
+        const QString url = m_reader.log.field(mdCurrentSessionBookmark, "URL").toString();
+        m_reader.report.gcolNavErrors.append(
+            SessionReport::NavErrorLine(url.isEmpty() ? msURL : url, NavErrorCode::Timeout));
+        // Left unread: Next Window still shows it, and a restart loads it again.
+        if (mdCurrentSessionBookmark != 0)
+            m_reader.log.update(mdCurrentSessionBookmark, {{"bRead", 0}});
+    }
+    m_reader.queue.startQueued();
 }
 
 DocumentWindow::~DocumentWindow()
@@ -97,6 +140,37 @@ void DocumentWindow::frameDocumentComplete(const FrameDocumentInfo &frame)
     cFrame &handler = *mcFrames.back();
     handler.docHTML(frame, miTag);
     handler.Doc_onreadystatechange();
+}
+
+bool DocumentWindow::navigateHere(const QUrl &url, const QString &headers,
+                                  const QByteArray &postData)
+{
+    if (!brwWebBrowser)
+        return false;
+    const bool before = bNavigateInOtherWindow;
+    bNavigateInOtherWindow = false;
+    if (brwWebBrowser->navigate(url, headers, postData))
+        return true;
+    bNavigateInOtherWindow = before;
+    return false;
+}
+
+void DocumentWindow::navigateHere(HistoryStep step)
+{
+    if (!brwWebBrowser)
+        return;
+    bNavigateInOtherWindow = false;
+    switch (step) {
+    case HistoryStep::Back:
+        brwWebBrowser->goBack();
+        break;
+    case HistoryStep::Forward:
+        brwWebBrowser->goForward();
+        break;
+    case HistoryStep::Reload:
+        brwWebBrowser->refresh();
+        break;
+    }
 }
 
 void DocumentWindow::setDocumentZoom(const QString &zoom)
@@ -177,8 +251,10 @@ void DocumentWindow::Form_Activate()
         m_reader.log.update(mdCurrentSessionBookmark, {{"bRead", 1}});
     host.recordVisit(*this);
 
-    if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
-        m_reader.queue.startQueued();
+    // The reader has taken over a load still under way: the queue moves on without it.
+    if (m_countedDownload)
+        m_reader.queue.releaseDownload(*this);
+    m_reader.queue.startQueued();
     LargestFrame_SetFocus();
 }
 
@@ -223,10 +299,7 @@ bool DocumentWindow::Form_QueryUnload()
     AppContext &ctx = m_reader.ctx;
     if (!ctx.gbExiting && ctx.giWindowsOpen < 2) {
         mbClosing = false;
-        if (brwWebBrowser) {
-            bNavigateInOtherWindow = false;
-            (void)brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("sklHelp.htm#CW")));
-        }
+        (void)navigateHere(ProgramPages::url(QStringLiteral("sklHelp.htm#CW")));
         return true;
     }
     mbClosing = true;
@@ -267,6 +340,7 @@ void DocumentWindow::brwWebBrowser_StatusTextChange(const QString &text)
 
 void DocumentWindow::brwWebBrowser_ProgressChange(int progress, int progressMax)
 {
+    loadProgressed();
     if (!bActiveForm || progressMax <= 0 || progress > progressMax)
         return;
     m_reader.host.setStatusText(3, QStringLiteral("Progress = ") +
@@ -289,6 +363,7 @@ void DocumentWindow::brwWebBrowser_CommandStateChange(bool canGoBack, bool canGo
 
 void DocumentWindow::brwWebBrowser_DownloadBegin()
 {
+    loadProgressed();
     if (mbClosing)
         return;
     msReadyState = kB;
@@ -311,7 +386,6 @@ void DocumentWindow::brwWebBrowser_DownloadComplete()
     if (!m_documentArrived && m_countedDownload) {
         // The address gave no document (a file the engine saves, an empty answer): nothing
         // to read, and its download is over, so the queue moves on.
-        AppContext &ctx = m_reader.ctx;
         if (mdCurrentSessionBookmark != 0)
             m_reader.log.update(mdCurrentSessionBookmark, {{"bLoaded", 1}, {"bRead", 1}});
         msReadyState = kF;
@@ -319,8 +393,7 @@ void DocumentWindow::brwWebBrowser_DownloadComplete()
             m_reader.pool.setState(miTag, kF);
         m_reader.pool.ShowWindowState(miTag);
         m_reader.queue.releaseDownload(*this);
-        if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
-            m_reader.queue.startQueued();
+        m_reader.queue.startQueued();
         return;
     }
     if (msReadyState == kB)
@@ -341,6 +414,7 @@ void DocumentWindow::brwWebBrowser_TitleChange(const QString &text)
 
 void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTopFrame)
 {
+    loadProgressed();
     if (mbClosing)
         return;
     // A frame's document gets its handler when it is complete (frameDocumentComplete).
@@ -351,6 +425,7 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
     msNavigatingURL.clear();
     const QUrl location = brwWebBrowser ? brwWebBrowser->locationUrl() : url;
     const QString locationText = (location.isEmpty() ? url : location).toString();
+    const QString previousUrl = msURL;
     mURLParts = m_reader.urlParts(locationText);
     msURL = mURLParts.valid && !mURLParts.url.isEmpty() ? mURLParts.url : locationText;
     mbInteractive = false;
@@ -384,17 +459,33 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
             ctx.stores->rsFavorites.State() ? ctx.stores->rsFavorites.Clone() : Recordset();
         if (fav.State() && fav.SetBookmark(mdFavBookmark) && !fav.isEOF() && brwWebBrowser) {
             brwWebBrowser->stop();
-            bNavigateInOtherWindow = false;
-            (void)brwWebBrowser->navigate(QUrl(fav.Field(QStringLiteral("URL")).toString()),
-                                          fav.Field(QStringLiteral("Headers")).toString(),
-                                          fav.Field(QStringLiteral("PostData")).toByteArray());
+            (void)navigateHere(QUrl(fav.Field(QStringLiteral("URL")).toString()),
+                               fav.Field(QStringLiteral("Headers")).toString(),
+                               fav.Field(QStringLiteral("PostData")).toByteArray());
         }
     }
 
     bNavigateInOtherWindow = bActiveForm;
-    if (!mbDontAddToHistory && mdOldCurrentSessionBookmark != mdCurrentSessionBookmark)
-        m_reader.queue.LogNavigation(mdOldCurrentSessionBookmark, mdCurrentSessionBookmark, msURL,
-                                     miTag);
+    if (!mbDontAddToHistory) {
+        // A new document that no LoadDocument brought (a link followed in place, Back,
+        // Forward, a form, a redirect of the page): it gets a record of its own, so the old
+        // one keeps its own title and address. The program's pages have none.
+        const bool sameRecord = mdOldCurrentSessionBookmark == mdCurrentSessionBookmark;
+        if (sameRecord && !sameDocument(QUrl(previousUrl), QUrl(msURL))) {
+            if (ProgramPages::isProgramUrl(QUrl(msURL))) {
+                if (mdCurrentSessionBookmark != 0)
+                    m_reader.log.update(mdCurrentSessionBookmark, {{"bLoaded", 0}, {"bRead", 1}});
+                mdCurrentSessionBookmark = mdOldCurrentSessionBookmark = 0;
+            } else {
+                mdCurrentSessionBookmark = 0;
+                m_reader.queue.LogNavigation(mdOldCurrentSessionBookmark, mdCurrentSessionBookmark,
+                                             msURL, miTag);
+            }
+        } else if (!sameRecord) {
+            m_reader.queue.LogNavigation(mdOldCurrentSessionBookmark, mdCurrentSessionBookmark,
+                                         msURL, miTag);
+        }
+    }
     mdOldCurrentSessionBookmark = mdCurrentSessionBookmark;
     // It holds for the navigation under way (a refresh, a written page), not for later ones.
     mbDontAddToHistory = mbClosing;
@@ -408,10 +499,7 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
 bool DocumentWindow::brwWebBrowser_WindowClosing()
 {
     if (m_reader.ctx.giWindowsOpen < 2) {
-        if (brwWebBrowser) {
-            bNavigateInOtherWindow = false;
-            (void)brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("sklHelp.htm#CW")));
-        }
+        (void)navigateHere(ProgramPages::url(QStringLiteral("sklHelp.htm#CW")));
         return true;
     }
     zClose();
@@ -440,6 +528,7 @@ void DocumentWindow::HW2_onunload()
 
 void DocumentWindow::Doc_onreadystatechange(ReadyState state)
 {
+    loadProgressed();
     if (mbClosing)
         return;
     WindowPool &pool = m_reader.pool;
@@ -519,8 +608,7 @@ void DocumentWindow::CompleteDocument()
     // The download is over: the next queued document may start.
     if (m_countedDownload)
         m_reader.queue.releaseDownload(*this);
-    if (ctx.giLoadingCount < kMaxDownloads && !ctx.gbLoadBusy)
-        m_reader.queue.startQueued();
+    m_reader.queue.startQueued();
 
     // Starting the next download may have changed what this window holds.
     doc = DocumentObject();

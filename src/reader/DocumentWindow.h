@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
@@ -60,6 +61,12 @@ public:
     void CompleteDocument();
     // A frame's document is complete: it gets its own handler (cFrame).
     void frameDocumentComplete(const FrameDocumentInfo &frame);
+    // The window's own navigation: it loads here and is not routed to another window. False
+    // when the control refused the address (the window is then left as it was).
+    bool navigateHere(const QUrl &url, const QString &headers = QString(),
+                      const QByteArray &postData = QByteArray());
+    enum class HistoryStep { Back, Forward, Reload };
+    void navigateHere(HistoryStep step);
     // The body zoom of the document and of every frame it holds ("" clears it).
     void setDocumentZoom(const QString &zoom);
     const std::vector<std::unique_ptr<cFrame>> &frames() const { return mcFrames; }
@@ -73,9 +80,10 @@ public:
     bool Form_KeyDown(const KeyInfo &key);
     bool Form_KeyUp(const KeyInfo &key);
 
-    // The download LoadDocument started here still counts against the limit.
+    // The download LoadDocument started here still counts against the limit. While it does,
+    // a load behind that makes no progress for the context's glLoadStallMs is given up.
     bool countsAsDownload() const { return m_countedDownload; }
-    void setCountsAsDownload(bool counted) { m_countedDownload = counted; }
+    void setCountsAsDownload(bool counted);
     bool isClosing() const { return mbClosing; }
     const URLParts &urlParts() const { return mURLParts; }
     QString statusText() const { return msStatusText; }
@@ -159,6 +167,9 @@ protected:
 
 private:
     void checkForRawFeed();
+    // The load under way moved on: its stall clock starts again.
+    void loadProgressed();
+    void loadStalled();
     void setCaption(const QString &text);
 
     Reader &m_reader;
@@ -166,4 +177,5 @@ private:
     bool m_completed = false;      // CompleteDocument ran for the current document
     bool m_documentArrived = true; // the load under way has brought a document
     QObject m_guard;               // timers and queries of this window die with it
+    QTimer m_stallClock;
 };

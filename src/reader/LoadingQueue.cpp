@@ -216,11 +216,7 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
 
     int slot = -1;
     if (request.where == LoadWhere::Here) {
-        slot = ctx.giCurrentWindow;
-        if (DocumentWindow *w = pool.window(slot))
-            w->bNavigateInOtherWindow = false;
-        else
-            slot = -1;
+        slot = pool.window(ctx.giCurrentWindow) ? ctx.giCurrentWindow : -1;
     } else {
         slot = pool.ChooseWindow(request.where == LoadWhere::Next, false);
     }
@@ -259,11 +255,10 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
     w->msReadyState = QStringLiteral("b");
 
     const QString headers = headersFor(request.url, request.headers);
-    w->bNavigateInOtherWindow = false;
     w->mlInitialScrollTop = std::max(0, request.scrollTop);
     if (w->brwWebBrowser->isAsleep())
         w->brwWebBrowser->wake();
-    if (!w->brwWebBrowser->navigate(QUrl(request.url), headers, request.postData)) {
+    if (!w->navigateHere(QUrl(request.url), headers, request.postData)) {
         // Nothing is loading: the window and the record are free again.
         releaseDownload(*w);
         if (!isCurrent)
@@ -281,6 +276,47 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
         w->mbFormSubmit = true;
     }
     return LoadOutcome::Loading;
+}
+
+int LoadingQueue::newWindowFor(const QString &url, bool bNext)
+{
+    AppContext &ctx = m_reader.ctx;
+    WindowPool &pool = m_reader.pool;
+    // A blank pop-up that its opener writes into is no download and has no address to log.
+    if (url.isEmpty() || url.startsWith(QLatin1String("about:"), Qt::CaseInsensitive) ||
+        isNoDocumentAddress(url))
+        return pool.ChooseWindow(bNext, false);
+    const auto queued = [&] {
+        LoadRequest r;
+        r.url = url;
+        r.where = LoadWhere::Next;
+        r.bQuiet = true;
+        (void)LoadDocument(r);
+        return -1;
+    };
+    if (ctx.giLoadingCount >= kMaxDownloads)
+        return queued();
+    const int slot = pool.ChooseWindow(bNext, false);
+    DocumentWindow *w = pool.window(slot);
+    if (!w || !w->brwWebBrowser)
+        return queued();
+    const int order = ++ctx.giNextOrder;
+    const double record = m_reader.log.add({{"Order", order},
+                                            {"Date", DateValue::now()},
+                                            {"bRead", 0},
+                                            {"bLoaded", 1},
+                                            {"Title", url},
+                                            {"URL", url},
+                                            {"Bookmark", 0},
+                                            {"scrolltop", 0}});
+    pool.setOrder(slot, order);
+    w->mdCurrentSessionBookmark = record;
+    w->msReadyState = QStringLiteral("b");
+    if (!w->countsAsDownload()) {
+        w->setCountsAsDownload(true);
+        ++ctx.giLoadingCount;
+    }
+    return slot;
 }
 
 int LoadingQueue::startQueued()
@@ -440,18 +476,14 @@ void LoadingQueue::SaveNextSessionURL(int iAction)
     if (iAction != 1)
         return;
     Recordset rs = opt.Clone();
-    if (!rs.SetFilter(QStringLiteral("key = 'nextsessionurl'")))
-        return;
     QList<QPair<int, QString>> pages;
-    for (rs.MoveFirst(); !rs.isEOF();) {
-        const QString value = rs.Field(QStringLiteral("value")).toString();
-        const int grave = value.indexOf(QLatin1Char('`'));
-        pages.append(
-            {grave > 0 ? value.left(grave).toInt() : 0, grave >= 0 ? value.mid(grave + 1) : value});
-        (void)rs.Delete();
-        rs.MoveNext();
-    }
-    rs.ClearFilter();
+    if (DeleteMatching(rs, QStringLiteral("key = 'nextsessionurl'"), [&pages](const Recordset &r) {
+            const QString value = r.Field(QStringLiteral("value")).toString();
+            const int grave = value.indexOf(QLatin1Char('`'));
+            pages.append({grave > 0 ? value.left(grave).toInt() : 0,
+                          grave >= 0 ? value.mid(grave + 1) : value});
+        }) < 0)
+        return;
     if (!rs.Save())
         ctx.errorLog.LogError(rs.lastError(), QStringLiteral(" Saving the next session page"));
     for (const auto &[scrollTop, url] : std::as_const(pages)) {
@@ -469,34 +501,27 @@ void LoadingQueue::mnuRefresh_Click()
     if (!w || !w->brwWebBrowser || w->mbDocWritten)
         return;
     w->mbDontAddToHistory = true;
-    w->bNavigateInOtherWindow = false;
-    w->brwWebBrowser->refresh();
+    w->navigateHere(DocumentWindow::HistoryStep::Reload);
     if (DocumentWindow *cur = m_reader.pool.current())
         cur->LargestFrame_SetFocus();
 }
 
 void LoadingQueue::mnuBack_Click()
 {
-    if (DocumentWindow *w = m_reader.pool.current(); w && w->brwWebBrowser) {
-        w->bNavigateInOtherWindow = false;
-        w->brwWebBrowser->goBack();
-    }
+    if (DocumentWindow *w = m_reader.pool.current())
+        w->navigateHere(DocumentWindow::HistoryStep::Back);
 }
 
 void LoadingQueue::mnuForward_Click()
 {
-    if (DocumentWindow *w = m_reader.pool.current(); w && w->brwWebBrowser) {
-        w->bNavigateInOtherWindow = false;
-        w->brwWebBrowser->goForward();
-    }
+    if (DocumentWindow *w = m_reader.pool.current())
+        w->navigateHere(DocumentWindow::HistoryStep::Forward);
 }
 
 void LoadingQueue::GoSearch()
 {
-    if (DocumentWindow *w = m_reader.pool.current(); w && w->brwWebBrowser) {
-        w->bNavigateInOtherWindow = false;
-        (void)w->brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("sklSearch.htm")));
-    }
+    if (DocumentWindow *w = m_reader.pool.current())
+        (void)w->navigateHere(ProgramPages::url(QStringLiteral("sklSearch.htm")));
 }
 
 void LoadingQueue::mnuNav_Stop_Click()
@@ -509,10 +534,8 @@ void LoadingQueue::mnuNav_Stop_Click()
 
 void LoadingQueue::mnuOL_Start_Click()
 {
-    if (DocumentWindow *w = m_reader.pool.current(); w && w->brwWebBrowser) {
-        w->bNavigateInOtherWindow = false;
-        (void)w->brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("Start.htm")));
-    }
+    if (DocumentWindow *w = m_reader.pool.current())
+        (void)w->navigateHere(ProgramPages::url(QStringLiteral("Start.htm")));
 }
 
 void LoadingQueue::mnuOffline_Click()

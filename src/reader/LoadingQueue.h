@@ -45,7 +45,12 @@ public:
     LoadOutcome LoadDocument(LoadRequest &request);
     LoadOutcome LoadDocument(const QString &url, LoadWhere where = LoadWhere::Background,
                              bool bQuiet = false);
-    // Starts queued records while downloads are free; how many started.
+    // A page the engine opens in a pool window by itself (target=_blank, Shift+click, a pop-up
+    // the program allows) is logged and counted like any page LoadDocument loads: the slot
+    // that takes it, or -1 when it waits in the queue instead (downloads or windows all taken).
+    int newWindowFor(const QString &url, bool bNext);
+    // Starts queued records while downloads are free and LoadDocument is not running (any
+    // caller may ask at any time); how many started.
     int startQueued();
     // Records still waiting for a window, in the order they will load.
     int queuedCount() const;

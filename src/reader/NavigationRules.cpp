@@ -86,9 +86,10 @@ NavDecision decideNavigation(const NavInput &in)
     case InternetScheme::Ftp:
         return decided(d, NavAction::OpenWithDesktop, NavRule::Scheme);
     case InternetScheme::Https:
-        // A secure link loads in place when clicked, but the middle button's promise of a
-        // window behind holds for it too.
-        if (middle && in.linkClicked && in.isTopFrame)
+        // Nearly every link is secure today: a clicked one is routed like any other. What no
+        // click caused (redirects, sign-in hand-offs) proceeds in place. The middle button's
+        // promise of a window behind holds even with the old rule.
+        if (in.linkClicked && in.isTopFrame && (middle || !in.secureLinksInPlace))
             break;
         return decided(d, NavAction::Allow, NavRule::Scheme);
     case InternetScheme::News:

@@ -62,6 +62,8 @@ struct NavInput
     bool gbExiting = false;
     int giBrowsingMode = 1;
     bool formCapturePending = false;
+    // Option "SecureLinksInPlace": clicked https links load in place as they once did.
+    bool secureLinksInPlace = false;
 };
 
 struct NavDecision

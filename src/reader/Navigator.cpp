@@ -3,10 +3,12 @@
 #include "platform/PageWriter.h"
 #include "platform/Shell.h"
 #include "platform/Ui.h"
-#include "reader/DocumentWindow.h"
-#include "reader/Reader.h"
 #include "reader/AppContext.h"
+#include "reader/DocumentWindow.h"
+#include "reader/DownloadPath.h"
+#include "reader/Reader.h"
 #include "store/CWinInet_URL.h"
+#include "store/cFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -39,14 +41,18 @@ public:
     {
         m_w.frameDocumentComplete(frame);
     }
-    void snapshotChanged(const DocumentSnapshot &s) override { m_nav.snapshotChanged(m_w, s); }
+    void snapshotChanged(const DocumentSnapshot &s) override
+    {
+        m_nav.m_wheel.snapshotChanged(m_w, s);
+    }
 
 private:
     Navigator &m_nav;
     DocumentWindow &m_w;
 };
 
-Navigator::Navigator(Reader &reader) : m_reader(reader)
+Navigator::Navigator(Reader &reader)
+    : m_reader(reader), m_wheel(reader, *this), m_menus(reader, *this)
 {
     registerOwnCommands();
 }
@@ -74,13 +80,9 @@ void Navigator::detach(DocumentWindow &w)
     if (m_sinks.erase(&w) && w.brwWebBrowser)
         w.brwWebBrowser->document().setListener(nullptr);
     m_flags.remove(&w);
-    if (m_activeStyleWindow == &w) {
-        m_activeStyleWindow = nullptr;
-        m_activeStyleHandle = 0;
-    }
+    m_wheel.forget(w);
+    m_menus.forget(w);
     pageFieldGone(w);
-    if (m_lastContextWindow == &w)
-        m_lastContextWindow = nullptr;
 }
 
 Navigator::WindowFlags &Navigator::flags(const DocumentWindow &w)
@@ -138,6 +140,8 @@ bool Navigator::brwWebBrowser_BeforeNavigate2(DocumentWindow &w, const BeforeNav
     in.gbExiting = ctx.gbExiting;
     in.giBrowsingMode = ctx.giBrowsingMode;
     in.formCapturePending = hooks.formCapturePending && hooks.formCapturePending();
+    in.secureLinksInPlace =
+        ctx.gFile && ctx.gFile->GetOption(QStringLiteral("SecureLinksInPlace"), false).toBool();
 
     const NavDecision d = decideNavigation(in);
     if (d.clearCancelNext)
@@ -214,13 +218,10 @@ void Navigator::routeLikeClick(DocumentWindow &w, const QString &url,
     info.isPost = !postData.isEmpty();
     info.headers = headers;
     info.source = source;
-    if (brwWebBrowser_BeforeNavigate2(w, info) || !w.brwWebBrowser)
+    if (brwWebBrowser_BeforeNavigate2(w, info))
         return;
     // Stays here: the window's own navigation, not routed again.
-    const bool before = w.bNavigateInOtherWindow;
-    w.bNavigateInOtherWindow = false;
-    if (!w.brwWebBrowser->navigate(QUrl(url), headers, postData))
-        w.bNavigateInOtherWindow = before;
+    (void)w.navigateHere(QUrl(url), headers, postData);
 }
 
 BrowserControl *Navigator::brwWebBrowser_NewWindow2(DocumentWindow &w, const NewWindowInfo &info)
@@ -248,14 +249,11 @@ BrowserControl *Navigator::brwWebBrowser_NewWindow2(DocumentWindow &w, const New
     }
     if (ctx.ui)
         ctx.ui->beep();
-    const int slot = m_reader.pool.ChooseWindow(d.bNext, false);
-    DocumentWindow *target = slot < 0 ? nullptr : m_reader.pool.window(slot);
-    if (!target || !target->brwWebBrowser)
-        return nullptr; // no window for it: the request is dropped
-    m_reader.pool.setOrder(slot, ctx.giNextOrder);
-    ++ctx.giNextOrder;
     showStatusBriefly(newWindowStatusText(), kNewWindowStatusMs);
-    return target->brwWebBrowser;
+    const int slot = m_reader.queue.newWindowFor(info.url.toString(), d.bNext);
+    DocumentWindow *target = slot < 0 ? nullptr : m_reader.pool.window(slot);
+    // No window now: the page waits in the queue.
+    return target ? target->brwWebBrowser : nullptr;
 }
 
 void Navigator::OpenFeedViewer(const QString &url)
@@ -290,19 +288,8 @@ QString Navigator::downloadRequested(DocumentWindow &w, const QUrl &url,
     const QString folder = downloadFolder();
     if (!QDir().mkpath(folder))
         return QString();
-    // Only the name: a server must not choose the folder.
-    QString name = QFileInfo(suggestedName).fileName();
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        name = QFileInfo(url.path()).fileName();
-    if (name.isEmpty())
-        name = QStringLiteral("download");
-    const QFileInfo base(name);
-    QString path = QDir(folder).filePath(name);
-    for (int n = 1; QFileInfo::exists(path); ++n) {
-        const QString suffix = base.completeSuffix();
-        path = QDir(folder).filePath(base.baseName() + QStringLiteral(" (%1)").arg(n) +
-                                     (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix));
-    }
+    const QString path = downloadPath(folder, url, suggestedName,
+                                      [](const QString &p) { return QFileInfo::exists(p); });
     if (w.bActiveForm)
         m_reader.host.setStatusText(3, QStringLiteral("Downloading to ") + path);
     return path;
@@ -697,256 +684,51 @@ void Navigator::Doc_onmouseover(DocumentWindow &w, const DomEvent &event)
 
 void Navigator::Doc_oncontextmenu(DocumentWindow &w, const DomEvent &event)
 {
-    m_lastContextElement = event.source;
-    m_lastContextWord = event.word;
-    m_lastContextWindow = &w;
-    m_lastContextPress = m_rightPresses;
+    m_menus.pageReported(w, event);
 }
 
 // ---------------------------------------------------------------- wheel and menus
 
-void Navigator::snapshotChanged(DocumentWindow &w, const DocumentSnapshot &s)
-{
-    auto it = m_flags.find(&w);
-    if (it == m_flags.end())
-        return;
-    WindowFlags &memo = it.value();
-    if (memo.scrollFrom >= 0 && memo.wheelGeneration == s.generation &&
-        s.scrollTop != memo.scrollFrom)
-        memo.scrollFrom = memo.scrollTo = -1;
-}
-
 bool Navigator::OnMouseWheel(DocumentWindow &w, const WheelInfo &wheel)
 {
-    AppContext &ctx = m_reader.ctx;
-    // The wheel acts on what the user reads, whichever document it turned over.
-    DocumentWindow *target = current();
-    if (!target || !target->brwWebBrowser)
-        target = &w;
-    if (!target->brwWebBrowser)
-        return false;
-    const bool right = wheel.buttons & Qt::RightButton;
-    const WheelDecision d = decideWheel(wheel.modifiers, right, ctx.gbOptBit8);
-    if (d.suppressContextMenu)
-        gbSuppressContextMenu = true;
-    Document &doc = target->brwWebBrowser->document();
-    const DocumentSnapshot s = doc.snapshot();
-    WindowFlags &memo = flags(*target);
-    if (memo.wheelGeneration != s.generation) {
-        memo.wheelGeneration = s.generation;
-        memo.scrollFrom = memo.scrollTo = -1;
-        memo.wheelRemainder = 0;
-    }
-    // Until the snapshot shows our last scroll, the page is where we sent it.
-    const int scrollTop =
-        (memo.scrollFrom >= 0 && s.scrollTop == memo.scrollFrom) ? memo.scrollTo : s.scrollTop;
-    switch (d.action) {
-    case WheelAction::Platform:
-        // A turn over a background window still belongs to the current one.
-        if (target != &w) {
-            const int to =
-                clampScrollTop(scrollTop - wheel.delta * 100 / 120, s.scrollHeight, s.clientHeight);
-            memo.scrollFrom = s.scrollTop;
-            memo.scrollTo = to;
-            doc.scrollTo(s.scrollLeft, to);
-            return true;
-        }
-        memo.scrollFrom = memo.scrollTo = -1;
-        return false;
-    case WheelAction::Zoom: {
-        const int notches = wholeNotches(memo.wheelRemainder, wheel.delta);
-        if (notches == 0)
-            return true;
-        if (s.isFrameset) {
-            // A frameset has no body to zoom: the whole view zooms instead.
-            BrowserControl *c = target->brwWebBrowser;
-            QString zoom = QString::number(c->zoomFactor() * 100) + QLatin1Char('%');
-            for (int i = 0; i < qAbs(notches); ++i)
-                zoom = zoomAfterWheel(zoom, notches);
-            c->setZoomFactor(zoomPercent(zoom) / 100.0);
-            miZoom = zoomPercent(zoom);
-            return true;
-        }
-        // The document knows the zoom the program wrote last, before the page confirms it.
-        QString zoom = s.bodyZoom;
-        for (int i = 0; i < qAbs(notches); ++i)
-            zoom = zoomAfterWheel(zoom, notches);
-        // The page's frames keep the page's size: their bodies are out of the body's zoom.
-        target->setDocumentZoom(zoom);
-        miZoom = zoomPercent(zoom);
-        return true;
-    }
-    case WheelAction::PageScroll: {
-        const int notches = wholeNotches(memo.wheelRemainder, wheel.delta);
-        if (notches == 0)
-            return true;
-        if (s.isFrameset) {
-            // Page by page in the frame under the pointer.
-            for (int i = 0; i < qAbs(notches); ++i)
-                doc.scrollFramePage(notches < 0 ? 1 : -1, kPageOverlap, wheel.position);
-            return true;
-        }
-        int to = scrollTop;
-        for (int i = 0; i < qAbs(notches); ++i)
-            to = clampScrollTop(pageScrollTarget(to, s.clientHeight, notches), s.scrollHeight,
-                                s.clientHeight);
-        memo.scrollFrom = s.scrollTop;
-        memo.scrollTo = to;
-        doc.scrollTo(s.scrollLeft, to);
-        return true;
-    }
-    }
+    return m_wheel.turn(w, wheel);
+}
+
+bool Navigator::mouseButtonPressed(DocumentWindow &, const MouseInfo &mouse)
+{
+    m_menus.buttonPressed(mouse);
     return false;
 }
 
-bool Navigator::mouseButtonPressed(DocumentWindow &w, const MouseInfo &mouse)
+bool Navigator::mouseButtonReleased(DocumentWindow &, const MouseInfo &mouse)
 {
-    Q_UNUSED(w);
-    m_buttonsHeld = mouse.buttons;
-    if (mouse.button == Qt::RightButton) {
-        m_rightPressModifiers = mouse.modifiers;
-        ++m_rightPresses;
-    }
-    return false;
-}
-
-bool Navigator::mouseButtonReleased(DocumentWindow &w, const MouseInfo &mouse)
-{
-    Q_UNUSED(w);
-    m_buttonsHeld = mouse.buttons;
+    m_menus.buttonReleased(mouse);
     return false;
 }
 
 bool Navigator::OnContextMenu(DocumentWindow &w, const ContextMenuInfo &info)
 {
-    AppContext &ctx = m_reader.ctx;
-    ContextMenuInput in;
-    in.suppress = gbSuppressContextMenu;
-    gbSuppressContextMenu = false;
-    in.modifiers = m_rightPressModifiers | (ctx.ui ? ctx.ui->keyboardModifiers() : Qt::NoModifier);
-    m_rightPressModifiers = Qt::NoModifier;
-    const Qt::MouseButtons held = m_buttonsHeld | (ctx.ui ? ctx.ui->mouseButtons() : Qt::NoButton);
-    in.leftButtonHeld = held & Qt::LeftButton;
-    in.onLink = !info.linkUrl.isEmpty();
-    // The page's own report of the click, when it is this click's: the element and the word.
-    const bool fresh = m_lastContextWindow == &w && m_lastContextPress == m_rightPresses;
-    const ElementSnapshot element = fresh ? m_lastContextElement : ElementSnapshot();
-    const QString word = fresh ? m_lastContextWord.trimmed() : QString();
-    m_lastContextPress = ~quint64(0); // one report answers one menu
-    if (fresh) {
-        in.tagName = element.tagName;
-        in.inputType = element.type;
-    } else if (info.isEditable) {
-        // Without the page's report the engine's word stands: an editable spot is a field.
-        in.tagName = QStringLiteral("INPUT");
-        in.inputType = QStringLiteral("text");
-    }
-    // Other editable places (content-editable text, other input types) keep the engine's
-    // editing menu.
-    in.hasText = !info.isEditable && (!info.selectedText.trimmed().isEmpty() || !word.isEmpty());
-
-    switch (decideContextMenu(in)) {
-    case ContextMenuAction::Nothing:
-        return false;
-    case ContextMenuAction::EngineMenu:
-        return true;
-    case ContextMenuAction::CloseWindow:
-        if (DocumentWindow *cur = current())
-            cur->zClose();
-        return false;
-    case ContextMenuAction::TakeOverLink: {
-        DocumentWindow *cur = current();
-        if (!cur)
-            cur = &w;
-        const LinkTakeOver t = takeOverLink(ctx.giBrowsingMode);
-        ctx.giBrowsingMode = t.browsingMode;
-        cur->bNavigateInOtherWindow = t.navigateInOtherWindow;
-        // The link is followed as the page it is in would follow it: a web page's command
-        // link stays a dead link.
-        // The document shown, not the address of a load under way.
-        const bool programPage = w.brwWebBrowser && ProgramPages::isProgramUrl(
-                                                        w.brwWebBrowser->document().snapshot().url);
-        routeLikeClick(*cur, info.linkUrl.toString(), Qt::NoModifier,
-                       programPage ? NavigationSource::ProgramPage : NavigationSource::WebContent);
-        // A mode still transient here was not used by a routed link: back to Tabbed Browser.
-        if (ctx.giBrowsingMode == 5)
-            ctx.giBrowsingMode = 4;
-        return false;
-    }
-    case ContextMenuAction::TextMenu: {
-        if (!hooks.documentMenu)
-            return true;
-        gsSelectedText = !info.selectedText.trimmed().isEmpty() ? info.selectedText : word;
-        // Handles reach into the frames too: a frame's element is marked like the top's.
-        // The whole page under the pointer (a click beside the text) is no element to point
-        // out: marking it would turn the page red.
-        static const QStringList wholePage = {QStringLiteral("BODY"), QStringLiteral("HTML"),
-                                              QStringLiteral("FRAMESET")};
-        Document *doc = w.DocumentObject();
-        if (doc && element.handle && !wholePage.contains(element.tagName)) {
-            contextMenuClosed(); // a mark left by an earlier menu
-            SetActiveStyle(*doc, element);
-            m_activeStyleWindow = &w;
-        }
-        hooks.documentMenu(w, gsSelectedText, info.position);
-        return false;
-    }
-    case ContextMenuAction::FormFieldMenu:
-        if (!hooks.formFieldMenu)
-            return true;
-        m_formFieldSlot = w.miTag;
-        hooks.formFieldMenu(w, info.position);
-        return false;
-    }
-    return true;
+    return m_menus.menuRequested(w, info);
 }
 
 void Navigator::contextMenuClosed()
 {
-    const DocumentWindow *w = m_activeStyleWindow;
-    m_activeStyleWindow = nullptr;
-    if (!w || !m_sinks.count(w) || !w->brwWebBrowser) {
-        m_activeStyleHandle = 0;
-        return;
-    }
-    ResetStyle(w->brwWebBrowser->document());
+    m_menus.menuClosed();
 }
 
 void Navigator::FormFieldCommand(const QString &command)
 {
-    gsFormDataCommand = command;
-    DocumentWindow *w = m_formFieldSlot >= 0 ? m_reader.pool.window(m_formFieldSlot) : nullptr;
-    if (!w || w->isClosing() || !w->brwWebBrowser || command.isEmpty())
-        return;
-    if (command == QLatin1String("sklPaste")) {
-        (void)w->brwWebBrowser->execCommand(BrowserCommand::Paste);
-    } else if (command == QLatin1String("sklEdit")) {
-        if (hooks.formDataEditor)
-            hooks.formDataEditor(*w);
-    } else {
-        // A snippet: typed into the field that has the focus, as the user would.
-        w->brwWebBrowser->document().execCommand(QStringLiteral("insertText"), false, command);
-    }
+    m_menus.formFieldCommand(command);
 }
 
 void Navigator::SetActiveStyle(Document &doc, const ElementSnapshot &element)
 {
-    m_activeStyleHandle = element.handle;
-    m_savedStyle = element.styleText;
-    const ElementRef ref = element.ref();
-    doc.setStyle(ref, QStringLiteral("color"), QStringLiteral("red"));
-    doc.setStyle(ref, QStringLiteral("background-color"), QStringLiteral("white"));
-    doc.setStyle(ref, QStringLiteral("font-weight"), QStringLiteral("900"));
+    m_menus.setActiveStyle(doc, element);
 }
 
 void Navigator::ResetStyle(Document &doc)
 {
-    if (!m_activeStyleHandle)
-        return;
-    doc.setAttribute(ElementRef::fromHandle(m_activeStyleHandle), QStringLiteral("style"),
-                     m_savedStyle);
-    m_activeStyleHandle = 0;
-    m_savedStyle.clear();
+    m_menus.resetStyle(doc);
 }
 
 // ---------------------------------------------------------------- open all links

@@ -3,6 +3,8 @@
 #include "platform/BrowserControl.h"
 #include "platform/Document.h"
 #include "reader/CommandLinks.h"
+#include "reader/ContextMenuHandler.h"
+#include "reader/DocumentWheel.h"
 #include "reader/KeyCommands.h"
 #include "reader/NavigationRules.h"
 #include "reader/OpenAllLinks.h"
@@ -23,8 +25,9 @@ class Reader;
 
 // Where followed links go and what the user's keys and mouse do in a document window: the
 // window's BeforeNavigate2 and NewWindow2, the command links of the program's pages, the key
-// tables, the document's events, the wheel and the context menu (the shared cDoc), and the
-// OpenLinks menu. One per program, beside the pool and the queue.
+// tables, the document's events, and the OpenLinks menu; the wheel and the context menu (the
+// shared cDoc) are handled by classes of their own. One per program, beside the pool and the
+// queue.
 class Navigator
 {
 public:
@@ -145,18 +148,10 @@ private:
         // The modifiers of the click that asked for a new window, for NewWindow2.
         QUrl newWindowUrl;
         Qt::KeyboardModifiers newWindowModifiers = Qt::NoModifier;
-        // Where the wheel last sent the page: its snapshot arrives later, so quick turns build
-        // on this until it has caught up (the zoom is known at once).
-        quint64 wheelGeneration = 0;
-        int scrollFrom = -1;
-        int scrollTo = -1;
-        int wheelRemainder = 0; // parts of a notch not acted on yet
     };
     class DocSink;
 
     WindowFlags &flags(const DocumentWindow &w);
-    // The page moved away from where the wheel last left it: what the wheel wrote is done with.
-    void snapshotChanged(DocumentWindow &w, const DocumentSnapshot &s);
     DocumentWindow *current() const;
     void applyRouted(DocumentWindow &w, const NavDecision &d, const QString &url,
                      const QByteArray &postData, const QString &headers);
@@ -173,20 +168,8 @@ private:
     CommandLinks m_commands;
     QHash<const DocumentWindow *, WindowFlags> m_flags;
     std::map<const DocumentWindow *, std::unique_ptr<DocSink>> m_sinks;
-    Qt::MouseButtons m_buttonsHeld = Qt::NoButton;
-    Qt::KeyboardModifiers m_rightPressModifiers = Qt::NoModifier;
-    qint64 m_activeStyleHandle = 0;
-    const DocumentWindow *m_activeStyleWindow = nullptr;
-    QString m_savedStyle;
-    // The page's contextmenu event of the right click being answered. It belongs to that
-    // click only when it came after the click's press (m_rightPresses counts them); a stale
-    // one from an earlier click would put the menu on the wrong element.
-    ElementSnapshot m_lastContextElement;
-    QString m_lastContextWord;
-    const DocumentWindow *m_lastContextWindow = nullptr;
-    quint64 m_rightPresses = 0;
-    quint64 m_lastContextPress = ~quint64(0);
-    int m_formFieldSlot = -1; // the window whose field the form-field menu is for
+    DocumentWheel m_wheel;
+    ContextMenuHandler m_menus;
     const DocumentWindow *m_textEntryWindow = nullptr; // whose page field has the keyboard
     bool m_programFieldFocused = false;
     QObject m_guard; // timers die with the navigator

@@ -26,11 +26,6 @@ public:
 Q_SIGNALS:
     void titleChange(const QString &title);
     void documentCompleted(const QString &url);
-    // Unused by the window itself; the frame may still listen.
-    void statusTextChange(const QString &text);
-    void progressTextChange(const QString &text);
-    void commandStateChange(bool canGoBack, bool canGoForward);
-    void loadingChanged(bool loading);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

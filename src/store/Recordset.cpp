@@ -577,3 +577,22 @@ bool Recordset::Save(const QString &path)
     m_table->path = path;
     return true;
 }
+
+int DeleteMatching(Recordset &rs, const QString &filter,
+                   const std::function<void(const Recordset &)> &visit)
+{
+    if (!rs.SetFilter(filter)) {
+        rs.ClearFilter();
+        return -1;
+    }
+    int deleted = 0;
+    // A deleted record stays current until the move: MoveNext goes to the one after it.
+    for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext()) {
+        if (visit)
+            visit(rs);
+        if (rs.Delete())
+            ++deleted;
+    }
+    rs.ClearFilter();
+    return deleted;
+}

@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -122,3 +123,8 @@ private:
     std::unique_ptr<Cursor> m_cursor;
     mutable QString m_lastError;
 };
+
+// Deletes every record of rs that matches filter, handing each one to visit first (when given).
+// rs is left unfiltered. The number deleted, or -1 when the filter was refused.
+int DeleteMatching(Recordset &rs, const QString &filter,
+                   const std::function<void(const Recordset &)> &visit = {});

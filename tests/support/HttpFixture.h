@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class QSslServer;
 class QTcpServer;
 class QTcpSocket;
 
@@ -47,6 +48,11 @@ public:
     quint16 port() const;
     QUrl url(const QString &path) const; // "/a.htm" -> http://127.0.0.1:port/a.htm
 
+    // A second port that speaks TLS with a self-signed certificate for 127.0.0.1 (the engine
+    // under test must be told to accept it); the same pages answer on both ports.
+    [[nodiscard]] bool listenSecure();
+    QUrl secureUrl(const QString &path) const; // "/a.htm" -> https://127.0.0.1:tlsport/a.htm
+
     // Every registration replaces what the path answered before. Unknown paths get 404.
     void addPage(const QString &path, const QByteArray &body,
                  const QByteArray &contentType = "text/html; charset=utf-8");
@@ -82,12 +88,13 @@ public:
 
 private:
     struct Connection;
-    void onConnection();
+    void onConnection(QTcpServer *server);
     void onReadyRead(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const Request &request);
     void send(QTcpSocket *socket, const Response &response, bool head);
 
     QTcpServer *m_server;
+    QSslServer *m_secure = nullptr;
     QHash<QString, Handler> m_handlers;
     QHash<QTcpSocket *, QByteArray> m_buffers;
     QList<Request> m_requests;

@@ -135,6 +135,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         m_platform = createPlatform();
+        QVERIFY(m_http.listenSecure());
         m_http.addPage(QStringLiteral("/links.htm"), linksPage());
         for (const char *p : {"/a.htm", "/b.htm", "/c.htm", "/d.htm"})
             m_http.addHtml(QString::fromLatin1(p), QString::fromLatin1(p), QStringLiteral("x"));
@@ -168,6 +169,107 @@ private Q_SLOTS:
         QCOMPARE(rig.slots(), 3);
     }
 
+    // Secure links are routed like any other when clicked; what no click caused proceeds in
+    // place; the option brings the old rule back.
+    void secureLinks()
+    {
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        m_http.addHtml(QStringLiteral("/jump.htm"), QStringLiteral("J"),
+                       QStringLiteral("<script>window.addEventListener('load', function () {"
+                                      "setTimeout(function () { location.href = '/b.htm'; }, 300);"
+                                      "});</script>"));
+        const QUrl links = m_http.secureUrl(QStringLiteral("/links.htm"));
+        QVERIFY(rig.show(links));
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("plain")));
+        QVERIFY(rig.wait([&] { return rig.slots() == 2 && rig.state(1) == QLatin1String("c"); }));
+        QCOMPARE(rig.control(1).locationUrl(), m_http.secureUrl(QStringLiteral("/a.htm")));
+        QCOMPARE(rig.path(0), QStringLiteral("/links.htm"));
+        QCOMPARE(rig.host.status.value(2), QStringLiteral("1 of 2"));
+
+        QVERIFY(rig.show(m_http.secureUrl(QStringLiteral("/jump.htm")), false));
+        // The window has taken the new page in, not only the engine.
+        const QString b = m_http.secureUrl(QStringLiteral("/b.htm")).toString();
+        QVERIFY(rig.wait([&] {
+            return rig.window(0)->msURL == b && rig.window(0)->msReadyState == QLatin1String("c");
+        }));
+        QCOMPARE(rig.slots(), 2);
+
+        QVERIFY(rig.file.SetOption(QStringLiteral("SecureLinksInPlace"), true));
+        QVERIFY(rig.show(links));
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("two")));
+        QVERIFY(rig.wait([&] { return rig.path(0) == QLatin1String("/b.htm"); }));
+        QCOMPARE(rig.slots(), 2);
+    }
+
+    // A target=_blank link and a Shift+click each get their own session record, also in a
+    // reused read window; the files a kill leaves bring both back; the report's History
+    // shows each page under its own title.
+    void newWindowPagesAreLogged()
+    {
+        TempProfile profile;
+        const QString data = profile.file(QStringLiteral("data"));
+        NavEngineRig rig(*m_platform, data);
+        m_http.addHtml(QStringLiteral("/old.htm"), QStringLiteral("Old page"), QStringLiteral("o"));
+        m_http.addHtml(QStringLiteral("/blank.htm"), QStringLiteral("Blank page"), "b");
+        m_http.addHtml(QStringLiteral("/shift.htm"), QStringLiteral("Shift page"), "s");
+        m_http.addHtml(QStringLiteral("/nw.htm"), QStringLiteral("Opener"),
+                       QStringLiteral("<p><a id=blank href='/blank.htm' target=_blank>b</a></p>"
+                                      "<p><a id=shift href='/shift.htm'>s</a></p>"));
+        const auto url = [&](const char *path) {
+            return m_http.url(QString::fromLatin1(path)).toString();
+        };
+        (void)rig.reader.queue.LoadDocument(url("/old.htm"));
+        QVERIFY(rig.wait([&] { return rig.state(1) == QLatin1String("c"); }));
+        rig.reader.pool.ActivateWindow(1);
+        rig.reader.pool.ActivateWindow(0);
+        rig.reader.pool.setState(1, QStringLiteral("f")); // read and left: reusable
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/nw.htm"))));
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("blank")));
+        QVERIFY(rig.wait([&] { return rig.path(1) == "/blank.htm" && rig.state(1) == "c"; }));
+        QVERIFY(clickElement(rig.control(0), QStringLiteral("shift"), Qt::LeftButton,
+                             Qt::ShiftModifier));
+        QVERIFY(rig.wait([&] { return rig.slots() == 3 && rig.path(2) == "/shift.htm"; }));
+        QVERIFY(rig.window(2)->mbNext);
+        QVERIFY(rig.wait([&] { return rig.ctx.giLoadingCount == 0; }));
+        QCOMPARE(rig.records(QStringLiteral("bRead = 0 AND bLoaded = 1")),
+                 (QStringList{url("/blank.htm"), url("/shift.htm")}));
+
+        // What a kill leaves on disk (the session file is written each turn), opened as the
+        // next start opens it.
+        QVERIFY(rig.reader.log.flush());
+        const QString copy = profile.file(QStringLiteral("killed"));
+        for (const QString &dir : {QString(), QStringLiteral("/common")}) {
+            QDir().mkpath(copy + dir);
+            for (const QFileInfo &f : QDir(data + dir).entryInfoList(QDir::Files))
+                if (f.suffix() != QLatin1String("lock"))
+                    QVERIFY(QFile::copy(f.filePath(), copy + dir + '/' + f.fileName()));
+        }
+        {
+            EngineRig restarted(*m_platform, copy);
+            QCOMPARE(restarted.reader.queue.continueAbortedSession(), 2);
+            QCOMPARE(restarted.records(), (QStringList{url("/blank.htm"), url("/shift.htm")}));
+        }
+
+        for (int slot : {2, 1})
+            rig.reader.pool.ActivateWindow(slot);
+        QVERIFY(rig.reader.pool.unloadWindow(2));
+        QVERIFY(rig.reader.pool.unloadWindow(1));
+        rig.reader.pool.ActivateWindow(0);
+        rig.reader.report.mnuReport_Click();
+        QVERIFY(rig.wait([&] { return rig.control(0).title() == SessionReport::kTitle(); }));
+        // The text between the headings "History" and "Loaded Documents".
+        const QString history =
+            script(rig.control(0),
+                   QStringLiteral(
+                       "(function () { var h = [].find.call(document.querySelectorAll('h3'),"
+                       " function (e) { return e.textContent == 'History'; }), t = '';"
+                       " for (var n = h.nextSibling; n && n.nodeName != 'H3'; n = n.nextSibling)"
+                       " t += n.textContent + '|'; return t; })()"));
+        for (const char *title : {"Old page", "Opener", "Blank page", "Shift page"})
+            QVERIFY2(history.count(QLatin1String(title)) == 1, qPrintable(history));
+    }
+
     void researchModeKeepsReadWindows()
     {
         TempProfile profile;
@@ -176,7 +278,11 @@ private Q_SLOTS:
         QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
         QVERIFY(clickElement(rig.control(0), QStringLiteral("plain")));
         QVERIFY(clickElement(rig.control(0), QStringLiteral("two")));
-        QVERIFY(rig.wait([&] { return rig.slots() == 3 && rig.state(2) == QLatin1String("c"); }));
+        // Both complete, so Next Window takes them in the order they were clicked.
+        QVERIFY(rig.wait([&] {
+            return rig.slots() == 3 && rig.state(1) == QLatin1String("c") &&
+                   rig.state(2) == QLatin1String("c");
+        }));
         // Read both and come back: window 1 is read and left ("f").
         rig.reader.pool.mnuNextDoc_Click();
         rig.reader.pool.mnuNextDoc_Click();
@@ -664,5 +770,15 @@ private Q_SLOTS:
     }
 };
 
-SKL_WEB_TEST_MAIN(TestNavE2E)
+int main(int argc, char **argv)
+{
+    // The fixture's secure port has a certificate of its own making; this process only.
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+            qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --ignore-certificate-errors");
+    WebEnginePlatform::registerSchemes();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    TestNavE2E test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_nav_e2e.moc"

@@ -95,6 +95,31 @@ private Q_SLOTS:
             QCOMPARE(rig.state(slot), QStringLiteral("c"));
     }
 
+    // Four loads that never answer hold the four downloads; the reader taking each of them
+    // over lets the queued fifth page start.
+    void hungLoadsYieldToTheReader()
+    {
+        HttpFixture http;
+        for (int i = 1; i <= 4; ++i)
+            http.addSlow(QStringLiteral("/h%1.htm").arg(i), HttpFixture::html("H", "h"), 600000);
+        http.addHtml(QStringLiteral("/fifth.htm"), QStringLiteral("Fifth"), QStringLiteral("5"));
+        TempProfile profile;
+        EngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        for (int i = 1; i <= 4; ++i)
+            (void)rig.reader.queue.LoadDocument(
+                http.url(QStringLiteral("/h%1.htm").arg(i)).toString());
+        const QString fifth = http.url(QStringLiteral("/fifth.htm")).toString();
+        QCOMPARE(rig.reader.queue.LoadDocument(fifth), LoadOutcome::Queued);
+        QVERIFY(waitFor([&] { return http.inFlight() == 4; }));
+        for (int slot = 1; slot <= 4; ++slot)
+            rig.reader.pool.ActivateWindow(slot);
+        QVERIFY2(waitFor([&] { return rig.window(5) && rig.window(5)->msURL == fifth; }),
+                 qPrintable(dump(rig)));
+        QVERIFY(waitFor([&] { return rig.state(5) == QLatin1String("c"); }));
+        QCOMPARE(rig.ctx.giLoadingCount, 0);
+        rig.reader.pool.mnuNav_WinManSub_Click(2);
+    }
+
     // "n" before "c" whatever the orders, then the smallest order; the report once after the
     // last unread window; cycling after it; a window marked "x" skipped, then unloaded.
     void nextWindowOrder()

@@ -1,4 +1,5 @@
 #include "reader/CommandLinks.h"
+#include "reader/DownloadPath.h"
 #include "reader/NavigationRules.h"
 
 #include <QtTest>
@@ -21,6 +22,8 @@ private Q_SLOTS:
     void parseCommandLinks_data();
     void parseCommandLinks();
     void commandRegistryAndGuard();
+    void downloadPaths_data();
+    void downloadPaths();
 };
 
 namespace {
@@ -42,6 +45,7 @@ enum class Click {
     Https,
     HttpsMiddle,
     HttpsCtrl,
+    HttpsRedirect,
     Program,
 };
 
@@ -120,6 +124,12 @@ NavInput withClick(NavInput in, Click click)
         in.modifiers = Qt::ControlModifier;
         in.disposition = WindowDisposition::NewBackgroundTab;
         break;
+    case Click::HttpsRedirect:
+        in.url = QStringLiteral("https://site.test/secure.html");
+        in.kind = NavigationKind::Redirect;
+        in.linkClicked = false;
+        in.button = Qt::NoButton;
+        break;
     case Click::Program:
         in.kind = NavigationKind::Program;
         in.linkClicked = false;
@@ -176,9 +186,10 @@ void TestNavRules::routingTable_data()
         {Click::Redirect, "meta refresh", "nowhere", "nowhere", "here"},
         {Click::ScriptLocation, "script location", "nowhere", "nowhere", "here"},
         {Click::FrameLink, "frame link", "here", "here", "here"},
-        {Click::Https, "https link", "here", "here", "here"},
+        {Click::Https, "https link", "background", "background", "here"},
         {Click::HttpsMiddle, "https middle", "background", "background", "background"},
         {Click::HttpsCtrl, "https ctrl", "here", "here", "here"},
+        {Click::HttpsRedirect, "https redirect", "here", "here", "here"},
         {Click::Program, "program navigate", "here", "here", "here"},
     };
     const std::pair<int, const char *> modes[] = {{1, "skimline"}, {2, "research"}, {4, "tabbed"}};
@@ -205,6 +216,11 @@ void TestNavRules::routingTable_data()
     }
     // The link a right-click took over in Tabbed Browser mode (transient mode 5).
     QTest::addRow("tabbed once/plain") << 5 << int(Click::Plain) << false << true << "background";
+    // Option SecureLinksInPlace: a clicked secure link stays, the middle button still routes.
+    QTest::addRow("secure in place/https link")
+        << 1 << int(Click::Https) << false << true << "here";
+    QTest::addRow("secure in place/https middle")
+        << 1 << int(Click::HttpsMiddle) << false << true << "background";
 }
 
 void TestNavRules::routingTable()
@@ -216,6 +232,7 @@ void TestNavRules::routingTable()
     QFETCH(QString, where);
 
     NavInput in = withClick(activeWindow(mode), Click(click));
+    in.secureLinksInPlace = QByteArray(QTest::currentDataTag()).startsWith("secure in place");
     in.bOpenInSameWindow = sameWindow;
     in.bNavigateInOtherWindow = readingState;
     const NavDecision d = decideNavigation(in);
@@ -252,7 +269,7 @@ void TestNavRules::ruleOrder_data()
     row("cancel next before ftp", "ftp://files.test/a", "cancelNext", NavAction::Cancel,
         NavRule::CancelNext);
     row("ftp", "ftp://files.test/pub/a.txt", "", NavAction::OpenWithDesktop, NavRule::Scheme);
-    row("https feed", "https://site.test/a.rss", "", NavAction::Allow, NavRule::Scheme);
+    row("https feed", "https://site.test/a.rss", "", NavAction::FeedViewer, NavRule::Feed);
     row("mailto", "mailto:a@b.test", "", NavAction::Allow, NavRule::Scheme);
     row("javascript", "javascript:void(0)", "", NavAction::Allow, NavRule::Scheme);
     row("command", "skl:ldf3", "", NavAction::RunCommand, NavRule::CommandLink);
@@ -475,6 +492,38 @@ void TestNavRules::commandRegistryAndGuard()
     QCOMPARE(links.run(QStringLiteral("skl:frm"), fromProgram), CommandResult::Ran);
     QCOMPARE(links.run(QStringLiteral("skl:frm"), fromProgram), CommandResult::Unregistered);
     QCOMPARE(ran.last(), QStringLiteral("frm"));
+}
+
+void TestNavRules::downloadPaths_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("suggested");
+    QTest::addColumn<QStringList>("taken");
+    QTest::addColumn<QString>("path");
+    const QString pdf = QStringLiteral("http://site.test/get?id=1");
+    QTest::newRow("suggested") << pdf << "report.pdf" << QStringList() << "/dl/report.pdf";
+    QTest::newRow("climbing out") << pdf << "../../.bashrc" << QStringList() << "/dl/.bashrc";
+    QTest::newRow("absolute") << pdf << "/usr/bin/evil" << QStringList() << "/dl/evil";
+    QTest::newRow("dots only") << "http://site.test/a/b.zip"
+                               << ".." << QStringList() << "/dl/b.zip";
+    QTest::newRow("from the address") << "http://site.test/a/b.zip"
+                                      << "" << QStringList() << "/dl/b.zip";
+    QTest::newRow("no name at all") << "http://site.test/"
+                                    << "" << QStringList() << "/dl/download";
+    QTest::newRow("taken twice") << pdf << "a.tar.gz"
+                                 << QStringList{"/dl/a.tar.gz", "/dl/a (1).tar.gz"}
+                                 << "/dl/a (2).tar.gz";
+}
+
+void TestNavRules::downloadPaths()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, suggested);
+    QFETCH(QStringList, taken);
+    QFETCH(QString, path);
+    QCOMPARE(downloadPath(QStringLiteral("/dl"), QUrl(url), suggested,
+                          [&taken](const QString &p) { return taken.contains(p); }),
+             path);
 }
 
 QTEST_GUILESS_MAIN(TestNavRules)

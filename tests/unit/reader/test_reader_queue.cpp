@@ -414,23 +414,35 @@ private Q_SLOTS:
         QVERIFY(!onDisk->Find("key = 'nextsessionurl'"));
     }
 
+    // Every new address of a window has its own record, however the window got there (a
+    // link followed in place, Back, Forward); a refresh adds none.
     void navigationCommands()
     {
         ReaderRig rig;
+        rig.platform.web.servePage(ReaderRig::page(1), "<title>One</title>1");
+        rig.platform.web.servePage(ReaderRig::page(2), "<title>Two</title>2");
         rig.reader.queue.LoadDocument(ReaderRig::page(1), LoadWhere::Here);
         rig.settle();
-        rig.reader.queue.LoadDocument(ReaderRig::page(2), LoadWhere::Here);
+        rig.reader.nav.routeLikeClick(*rig.window(0), ReaderRig::page(2), Qt::ControlModifier,
+                                      NavigationSource::WebContent);
         rig.settle();
         FakeBrowserControl *c = rig.control(0);
         rig.reader.queue.mnuRefresh_Click();
         QCOMPARE(c->calls().last(), QStringLiteral("refresh"));
         rig.settle();
         rig.reader.queue.mnuBack_Click();
-        QCOMPARE(c->calls().last(), QStringLiteral("goBack"));
         rig.settle();
+        QCOMPARE(rig.records(),
+                 (QStringList{ReaderRig::page(1) + ":1:1", ReaderRig::page(2) + ":1:0"}));
         rig.reader.queue.mnuForward_Click();
-        QCOMPARE(c->calls().last(), QStringLiteral("goForward"));
         rig.settle();
+        QCOMPARE(rig.records(),
+                 (QStringList{ReaderRig::page(1) + ":1:0", ReaderRig::page(2) + ":1:1"}));
+        QCOMPARE(rig.reader.log.field(rig.window(0)->mdCurrentSessionBookmark, "Title").toString(),
+                 QStringLiteral("Two"));
+        Recordset rs = rig.reader.log.cursor();
+        QVERIFY(rs.Find("URL = '" + ReaderRig::page(1) + "'"));
+        QCOMPARE(rs.Field("Title").toString(), QStringLiteral("One"));
         rig.reader.queue.mnuOffline_Click();
         QVERIFY(c->isOffline() && rig.host.checks.value("mnuOffline"));
         rig.reader.queue.mnuOL_Start_Click();
@@ -489,6 +501,25 @@ private Q_SLOTS:
             states << rig.state(slot);
         QVERIFY(!states.contains(QStringLiteral("b")));
         QCOMPARE(states.count(QStringLiteral("c")), 1);
+    }
+
+    // A load behind that makes no progress is given up: its record stays unread, the report
+    // lists it as timed out, and the queue moves on.
+    void stalledLoadsAreGivenUp()
+    {
+        ReaderRig rig;
+        rig.ctx.glLoadStallMs = 50;
+        rig.platform.web.setDefaultResponse(FakeResponse::pending());
+        for (int i = 1; i <= 5; ++i)
+            rig.reader.queue.LoadDocument(ReaderRig::page(i));
+        rig.settle();
+        QCOMPARE(rig.reader.queue.queuedCount(), 1);
+        QTRY_COMPARE(rig.reader.queue.queuedCount(), 0);
+        QTRY_COMPARE(rig.reader.report.gcolNavErrors.size(), 5);
+        QVERIFY(rig.reader.report.gcolNavErrors.first().contains(
+            "The connection to this Internet site took longer than the allotted time."));
+        QCOMPARE(rig.records("bRead = 0 AND bLoaded = 1").size(), 5);
+        QCOMPARE(rig.ctx.giLoadingCount, 0);
     }
 
     // A window closed after it was left is no longer the previous one: a new window in its

@@ -121,6 +121,15 @@ void TestStoreCursor::deleteLoopEmptiesFilteredSet()
     QCOMPARE(other.RecordCount(), 5);
     other.MoveNext();
     QCOMPARE(other.Field("Name").toString(), QString("g"));
+
+    // The same loop as one call: every match goes, each seen once, and the filter is cleared.
+    QStringList seen;
+    QCOMPARE(DeleteMatching(rs, "Name <> 'e'",
+                            [&seen](const Recordset &r) { seen << r.Field("Name").toString(); }),
+             4);
+    QCOMPARE(seen, (QStringList{"a", "c", "g", "i"}));
+    QCOMPARE(column(rs, "Name"), QStringList{"e"});
+    QCOMPARE(DeleteMatching(rs, "Name ="), -1);
 }
 
 void TestStoreCursor::editsCommitOnMoveFilterAndUpdate()
