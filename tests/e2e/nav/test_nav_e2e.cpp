@@ -176,7 +176,10 @@ private Q_SLOTS:
         QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
         QVERIFY(clickElement(rig.control(0), QStringLiteral("plain")));
         QVERIFY(clickElement(rig.control(0), QStringLiteral("two")));
-        QVERIFY(rig.wait([&] { return rig.slots() == 3 && rig.state(2) == QLatin1String("c"); }));
+        QVERIFY(rig.wait([&] {
+            return rig.slots() == 3 && rig.state(1) == QLatin1String("c") &&
+                   rig.state(2) == QLatin1String("c");
+        }));
         // Read both and come back: window 1 is read and left ("f").
         rig.reader.pool.mnuNextDoc_Click();
         rig.reader.pool.mnuNextDoc_Click();
