@@ -130,23 +130,21 @@ quint64 FakeHttpClient::request(const HttpRequest &request, Callback done)
     const quint64 id = m_nextId++;
     m_requests.append(request);
     m_pending.push_back({id, request, std::move(done)});
-    if (!m_held) {
-        QPointer<FakeHttpClient> self(this);
-        const auto later = [&](int ms, Outcome outcome) {
-            const auto run = [self, id, outcome] {
-                if (self)
-                    self->deliver(id, outcome);
-            };
-            if (ms > 0)
-                QTimer::singleShot(ms, this, run);
-            else
-                QMetaObject::invokeMethod(this, run, Qt::QueuedConnection);
+    QPointer<FakeHttpClient> self(this);
+    const auto later = [&](int ms, Outcome outcome) {
+        const auto run = [self, id, outcome] {
+            if (self)
+                self->deliver(id, outcome);
         };
-        const int delay = m_delays.value(answerKey(request.url), 0);
-        later(delay, Outcome::Answer);
-        if (delay > 0 && request.timeoutMs > 0 && request.timeoutMs < delay)
-            later(request.timeoutMs, Outcome::TimedOut);
-    }
+        if (ms > 0)
+            QTimer::singleShot(ms, this, run);
+        else
+            QMetaObject::invokeMethod(this, run, Qt::QueuedConnection);
+    };
+    const int delay = m_delays.value(answerKey(request.url), 0);
+    later(delay, Outcome::Answer);
+    if (delay > 0 && request.timeoutMs > 0 && request.timeoutMs < delay)
+        later(request.timeoutMs, Outcome::TimedOut);
     return id;
 }
 
@@ -177,31 +175,10 @@ void FakeHttpClient::abort(quint64 id)
     deliver(id, Outcome::Aborted);
 }
 
-void FakeHttpClient::release(quint64 id)
-{
-    deliver(id, Outcome::Answer);
-}
-
-void FakeHttpClient::releaseAll()
-{
-    while (!m_pending.empty())
-        deliver(m_pending.front().id, Outcome::Answer);
-}
-
 void FakeHttpClient::settle()
 {
-    if (m_held)
-        return;
     for (int turn = 0; turn < 1000 && !m_pending.empty(); ++turn)
         QCoreApplication::processEvents();
-}
-
-QList<quint64> FakeHttpClient::pendingIds() const
-{
-    QList<quint64> ids;
-    for (const Pending &p : m_pending)
-        ids.append(p.id);
-    return ids;
 }
 
 // ---- FakeUi ----
@@ -210,46 +187,22 @@ MessageResult FakeUi::messageBox(const QString &text, const QString &title, Mess
                                  MessageIcon icon)
 {
     m_messages.append({text, title, buttons, icon});
-    if (m_messageAnswers.empty())
-        return firstButton(buttons);
-    const MessageResult answer = m_messageAnswers.front();
-    m_messageAnswers.pop_front();
-    return answer;
+    return firstButton(buttons);
 }
 
-std::optional<QString> FakeUi::inputBox(const QString &prompt, const QString &title,
-                                        const QString &defaultText)
+std::optional<QString> FakeUi::inputBox(const QString &, const QString &, const QString &)
 {
-    m_prompts.append({prompt, title, defaultText});
-    if (m_inputAnswers.empty())
-        return std::nullopt;
-    const auto answer = m_inputAnswers.front();
-    m_inputAnswers.pop_front();
-    return answer;
+    return std::nullopt;
 }
 
-std::optional<QString> FakeUi::openFileName(const QString &caption, const QString &directory,
-                                            const QString &filter)
+std::optional<QString> FakeUi::openFileName(const QString &, const QString &, const QString &)
 {
-    Q_UNUSED(filter);
-    m_fileDialogs.append({caption, QStringLiteral("open"), directory});
-    if (m_fileAnswers.empty())
-        return std::nullopt;
-    const auto answer = m_fileAnswers.front();
-    m_fileAnswers.pop_front();
-    return answer;
+    return std::nullopt;
 }
 
-std::optional<QString> FakeUi::saveFileName(const QString &caption, const QString &path,
-                                            const QString &filter)
+std::optional<QString> FakeUi::saveFileName(const QString &, const QString &, const QString &)
 {
-    Q_UNUSED(filter);
-    m_fileDialogs.append({caption, QStringLiteral("save"), path});
-    if (m_fileAnswers.empty())
-        return std::nullopt;
-    const auto answer = m_fileAnswers.front();
-    m_fileAnswers.pop_front();
-    return answer;
+    return std::nullopt;
 }
 
 QStringList FakeUi::messageTexts() const
@@ -280,16 +233,6 @@ void FakeUi::setKeyDown(int qtKey, bool down)
         m_keysDown.insert(qtKey);
     else
         m_keysDown.remove(qtKey);
-}
-
-QList<FakeUi::Timer> FakeUi::pendingTimers() const
-{
-    QList<Timer> result;
-    for (const Timer &t : m_timers) {
-        if (!t.hadContext || t.context)
-            result.append(t);
-    }
-    return result;
 }
 
 bool FakeUi::fireTimer(int id)

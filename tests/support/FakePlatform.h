@@ -11,7 +11,6 @@
 #include <QSet>
 #include <QStringList>
 
-#include <deque>
 #include <limits>
 #include <optional>
 
@@ -44,8 +43,8 @@ private:
     bool m_removeTrashed = false;
 };
 
-// HTTP with scripted answers. Callbacks come from the event loop, as with the real client:
-// by default on the next turn; in held mode only when the test releases them.
+// HTTP with scripted answers. Callbacks come from the event loop on a later turn, as with the
+// real client.
 class FakeHttpClient : public QObject, public HttpClient
 {
     Q_OBJECT
@@ -64,16 +63,10 @@ public:
                  const QByteArray &contentType = "text/html");
     // The answer comes that much later (a real timer), unless the request's timeout ends first.
     void setDelay(const QUrl &url, int delayMs);
-    void setHeld(bool held) { m_held = held; }
-    bool isHeld() const { return m_held; }
-    // Delivers the answers of held requests (one id, or all), in request order.
-    void release(quint64 id);
-    void releaseAll();
-    // Runs the event loop until no answer is due (not for held requests).
+    // Runs the event loop until no answer is due.
     void settle();
 
     const QList<HttpRequest> &requests() const { return m_requests; }
-    QList<quint64> pendingIds() const;
 
 private:
     struct Pending
@@ -91,10 +84,10 @@ private:
     QList<HttpRequest> m_requests;
     std::vector<Pending> m_pending;
     quint64 m_nextId = 1;
-    bool m_held = false;
 };
 
-// Dialogs answered from queues, sounds counted, timers fired by hand, key state set by hand.
+// Dialogs answered at once (a message box with its first button: Ok, Yes, Retry, Abort; input and
+// file dialogs cancelled), sounds counted, timers fired by hand, key state set by hand.
 //
 // Timers: singleShot only records the timer; the test fires it with fireTimers() (all that are
 // due, in the order of their delays) or fireTimer(id). Nothing depends on the clock, so tests
@@ -108,12 +101,6 @@ public:
         QString title;
         MessageButtons buttons;
         MessageIcon icon;
-    };
-    struct Prompt
-    {
-        QString prompt;
-        QString title;
-        QString defaultText;
     };
     struct Timer
     {
@@ -141,16 +128,8 @@ public:
     Qt::MouseButtons mouseButtons() const override { return m_buttons; }
     bool isKeyDown(int qtKey) const override { return m_keysDown.contains(qtKey); }
 
-    // Answers, used in order. An empty queue answers a message box with its first button
-    // (Ok, Yes, Retry, Abort) and cancels input and file dialogs.
-    void queueMessageAnswer(MessageResult answer) { m_messageAnswers.push_back(answer); }
-    void queueInput(const std::optional<QString> &answer) { m_inputAnswers.push_back(answer); }
-    void queueFileName(const std::optional<QString> &answer) { m_fileAnswers.push_back(answer); }
-
     const QList<Message> &messages() const { return m_messages; }
     QStringList messageTexts() const;
-    const QList<Prompt> &prompts() const { return m_prompts; }
-    const QList<Prompt> &fileDialogs() const { return m_fileDialogs; }
     int beeps() const { return m_beeps; }
     int flashes() const { return m_flashes; }
 
@@ -158,8 +137,6 @@ public:
     void setMouseButtons(Qt::MouseButtons buttons) { m_buttons = buttons; }
     void setKeyDown(int qtKey, bool down);
 
-    // Timers still waiting (cancelled and fired ones are gone).
-    QList<Timer> pendingTimers() const;
     // Fires every waiting timer whose delay is at most upToMs, shortest delay first; timers
     // they start wait for the next call. Returns how many fired.
     int fireTimers(int upToMs = std::numeric_limits<int>::max());
@@ -167,11 +144,6 @@ public:
 
 private:
     QList<Message> m_messages;
-    QList<Prompt> m_prompts;
-    QList<Prompt> m_fileDialogs;
-    std::deque<MessageResult> m_messageAnswers;
-    std::deque<std::optional<QString>> m_inputAnswers;
-    std::deque<std::optional<QString>> m_fileAnswers;
     int m_beeps = 0;
     int m_flashes = 0;
     Qt::KeyboardModifiers m_modifiers = Qt::NoModifier;

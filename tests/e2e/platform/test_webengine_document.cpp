@@ -74,6 +74,8 @@ private Q_SLOTS:
     }
     void cleanupTestCase() { m_platform.reset(); }
 
+    // The contract covers the snapshot and the plain writes; here what only the engine does:
+    // scrolling clamped to the page, escaped text, zoom, CSS rules, highlighting, handles.
     void snapshotAfterLoad()
     {
         EventLog *log = nullptr;
@@ -82,16 +84,7 @@ private Q_SLOTS:
         QVERIFY(control);
         Document &doc = control->document();
         QVERIFY(waitFor([&] { return doc.snapshot().readyState == ReadyState::Complete; }));
-        const DocumentSnapshot s = doc.snapshot();
-        QCOMPARE(s.title, QStringLiteral("Doc"));
-        QCOMPARE(s.url, m_http->url(QStringLiteral("/doc.htm")));
-        QCOMPARE(s.metaDescription, QStringLiteral("A page"));
-        QCOMPARE(s.metaKeywords, QStringLiteral("a, b"));
-        QCOMPARE(s.linkCount, 1);
-        QCOMPARE(s.formCount, 1);
-        QCOMPARE(s.imageCount, 1);
-        QCOMPARE(s.compatMode, QStringLiteral("CSS1Compat"));
-        QVERIFY(s.scrollHeight > s.clientHeight);
+        QVERIFY(doc.snapshot().scrollHeight > doc.snapshot().clientHeight);
         doc.scrollTo(0, 500);
         QVERIFY(waitFor([&] { return doc.snapshot().scrollTop == 500; }));
         doc.scrollTo(0, 1000000); // clamped to the page
@@ -111,28 +104,12 @@ private Q_SLOTS:
         doc.insertAdjacentHTML(QStringLiteral("bold"), QStringLiteral("afterEnd"),
                                QStringLiteral("<i id=it>two</i>"));
         doc.setInnerText(QStringLiteral("it"), QStringLiteral("<not markup>"));
-        doc.setStyle(QStringLiteral("p"), QStringLiteral("background-color"),
-                     QStringLiteral("yellow"));
-        doc.setValue(QStringLiteral("field"), QStringLiteral("typed"));
-        doc.setChecked(QStringLiteral("box"), true);
         doc.setOuterHTML(QStringLiteral("h"), QStringLiteral("<h3 id=h>Replaced</h3>"));
         doc.setBodyZoom(QStringLiteral("105%"));
         doc.addCssRule(QStringLiteral(".x"), QStringLiteral("color: red"));
         doc.highlightTerms({QStringLiteral("words")}, {QStringLiteral("color:red")});
-        doc.setInnerHTML(QStringLiteral("no-such-id"), QStringLiteral("ignored"));
 
-        bool inside = false;
-        const auto spot = await<std::optional<ElementSnapshot>>(
-            [&](auto done) { doc.queryElement(QStringLiteral("spot"), done); }, &inside);
-        QVERIFY(!inside);
-        QVERIFY(spot);
-        QCOMPARE(spot->text, QStringLiteral("one<not markup>"));
-        QCOMPARE(element(doc, QStringLiteral("p"))->styleText,
-                 QStringLiteral("background-color: yellow;"));
-        QCOMPARE(element(doc, QStringLiteral("field"))->value, QStringLiteral("typed"));
-        QVERIFY(element(doc, QStringLiteral("box"))->checked);
-        QCOMPARE(element(doc, QStringLiteral("h"))->tagName, QStringLiteral("H3"));
-        QVERIFY(!element(doc, QStringLiteral("no-such-id")));
+        QCOMPARE(element(doc, QStringLiteral("spot"))->text, QStringLiteral("one<not markup>"));
         const auto fonts = await<QList<ElementSnapshot>>(
             [&](auto done) { doc.querySelectorAll(QStringLiteral("#p font"), done); }, nullptr);
         QCOMPARE(fonts.size(), 1);
@@ -144,15 +121,7 @@ private Q_SLOTS:
 
         const auto links =
             await<QList<LinkInfo>>([&](auto done) { doc.queryLinks(done); }, nullptr);
-        QCOMPARE(links.size(), 1);
-        QCOMPARE(links[0].href, m_http->url(QStringLiteral("/target.htm")).toString());
-        QCOMPARE(links[0].innerHTML, QStringLiteral("<span id=\"inner\">inner</span>"));
-        const auto forms =
-            await<QList<FormInfo>>([&](auto done) { doc.queryForms(done); }, nullptr);
-        QCOMPARE(forms.size(), 1);
-        QCOMPARE(forms[0].method, QStringLiteral("post"));
-        QCOMPARE(forms[0].fields.size(), 2);
-        QCOMPARE(forms[0].fields[0].value, QStringLiteral("typed"));
+        QCOMPARE(links.value(0).innerHTML, QStringLiteral("<span id=\"inner\">inner</span>"));
         const auto headings =
             await<QList<HeadingInfo>>([&](auto done) { doc.queryHeadings(done); }, nullptr);
         QCOMPARE(headings.size(), 2);

@@ -110,19 +110,6 @@ private Q_SLOTS:
         QCOMPARE(control->locationUrl(), finalUrl);
     }
 
-    void cancelledNavigationLoadsNothing()
-    {
-        auto control = createShownControl(*m_platform);
-        EventLog log(*control);
-        log.cancel = [](const BeforeNavigateInfo &) { return true; };
-        const QUrl url = m_http->url(QStringLiteral("/target.htm?cancelled"));
-        const int before = m_http->requestCount(QStringLiteral("/target.htm"));
-        QVERIFY(control->navigate(url));
-        QTest::qWait(300); // nothing is expected to happen; give it the chance to go wrong
-        QCOMPARE(log.lines, QStringList{line("before", url)});
-        QCOMPARE(m_http->requestCount(QStringLiteral("/target.htm")), before);
-    }
-
     void metaRefreshIsReportedAsTheDocumentsOwnNavigation()
     {
         auto control = createShownControl(*m_platform);
@@ -139,32 +126,6 @@ private Q_SLOTS:
         QVERIFY(!log.navigations[1].linkClicked);
         QTest::qWait(300);
         QCOMPARE(control->locationUrl(), url);
-    }
-
-    void headersBodyAndUserAgentReachTheServer()
-    {
-        auto control = createShownControl(*m_platform);
-        EventLog log(*control);
-        control->setUserAgent(QStringLiteral("SkimlineTest/1.0"));
-        control->setHostHeaderRules({{QStringLiteral("127.0.0.1"), "X-Site", "yes"},
-                                     {QStringLiteral("example.org"), "X-Other", "no"}});
-        const QUrl url = m_http->url(QStringLiteral("/submit"));
-        m_http->clearRequests();
-        QVERIFY(control->navigate(url, QStringLiteral("X-One: 1\r\nX-Two:  two words \r\n"),
-                                  QByteArray("a=1&b=%C3%A9")));
-        QVERIFY(completed(log, url));
-        const QList<HttpFixture::Request> got = m_http->requests(QStringLiteral("/submit"));
-        QCOMPARE(got.size(), 1);
-        QCOMPARE(got[0].method, QByteArray("POST"));
-        QCOMPARE(got[0].body, QByteArray("a=1&b=%C3%A9"));
-        QCOMPARE(got[0].header("X-One"), QByteArray("1"));
-        QCOMPARE(got[0].header("X-Two"), QByteArray("two words"));
-        QCOMPARE(got[0].header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
-        QCOMPARE(got[0].header("User-Agent"), QByteArray("SkimlineTest/1.0"));
-        QCOMPARE(got[0].header("X-Site"), QByteArray("yes"));
-        QVERIFY(got[0].header("X-Other").isNull());
-        QVERIFY(log.navigations[0].isPost);
-        QCOMPARE(log.navigations[0].postData, QByteArray("a=1&b=%C3%A9"));
     }
 
     void headerInjectionIsRefused_data()

