@@ -129,13 +129,13 @@ bool ContractRecorder::windowClosing(BrowserControl &)
     return keepWindowOnClose;
 }
 
-bool ContractRecorder::keyPressUnhandled(BrowserControl &, const KeyInfo &key)
+bool ContractRecorder::keyPressed(BrowserControl &, const KeyInfo &key)
 {
     keyPresses.append(key);
     return consumeKeys;
 }
 
-bool ContractRecorder::keyReleaseUnhandled(BrowserControl &, const KeyInfo &key)
+bool ContractRecorder::keyReleased(BrowserControl &, const KeyInfo &key)
 {
     keyReleases.append(key);
     return consumeKeys;
@@ -753,6 +753,8 @@ void checkKeys(ContractHarness &h)
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, url));
 
+    // The program has the keys before the page: a page that takes every key leaves them.
+    h.runPageScript(h.control(), PageScript::SwallowKeys);
     h.pressKey(h.control(), Qt::Key_X, kNone, QStringLiteral("x"));
     QVERIFY(h.waitFor([&] { return !rec.keyReleases.isEmpty(); }));
     QCOMPARE(rec.keyPresses.size(), 1);
@@ -864,6 +866,34 @@ void checkWrittenPage(ContractHarness &h)
     h.control().goBack();
     QVERIFY(h.waitFor([&] { return loaded(rec, before); }));
     QCOMPARE(h.control().locationUrl(), before);
+}
+
+void checkSleepAndWake(ContractHarness &h)
+{
+    const QUrl first = h.serve(QStringLiteral("/sleeper.htm"),
+                               ServedResponse::page(pageHtml("Sleeper", QStringLiteral("here"))));
+    const QUrl next = h.serve(QStringLiteral("/next.htm"),
+                              ServedResponse::page(pageHtml("Next", QStringLiteral("next"))));
+    const auto asked = [&] { return h.requests(QStringLiteral("/sleeper.htm")).size(); };
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, first));
+    h.control().sleep(SleepMode::Freeze);
+    QVERIFY(h.control().isAsleep());
+    QVERIFY(!h.control().wake());
+    QVERIFY(!h.control().isAsleep());
+    QCOMPARE(asked(), 1);
+
+    h.control().sleep(SleepMode::Discard);
+    rec.clear();
+    QVERIFY(h.control().wake());
+    QVERIFY(h.waitFor([&] { return loaded(rec, first); }));
+    QCOMPARE(asked(), 2);
+
+    h.control().sleep(SleepMode::Discard);
+    QVERIFY(load(h, rec, next));
+    QVERIFY(!h.control().isAsleep());
+    QCOMPARE(asked(), 2);
+    QVERIFY(!rec.has(QStringLiteral("navigateComplete"), first));
 }
 
 } // namespace BrowserContract

@@ -277,6 +277,8 @@ bool FakeBrowserControl::navigate(const QUrl &url, const QString &headers,
 
 void FakeBrowserControl::beginLoad(const Request &request)
 {
+    // A navigation wakes a sleeping page without loading its old document first.
+    m_asleep = false;
     const quint64 serial = ++m_loadSerial;
     m_pending.reset();
     m_loading = true;
@@ -609,14 +611,14 @@ void FakeBrowserControl::sleep(SleepMode mode)
     m_sleepMode = mode;
 }
 
-void FakeBrowserControl::wake()
+bool FakeBrowserControl::wake()
 {
     m_calls << QStringLiteral("wake");
     if (!m_asleep)
-        return;
+        return false;
     m_asleep = false;
     if (m_sleepMode != SleepMode::Discard || m_historyIndex < 0)
-        return;
+        return false;
     const HistoryEntry entry = m_history[size_t(m_historyIndex)];
     Request request;
     request.url = entry.url;
@@ -625,6 +627,7 @@ void FakeBrowserControl::wake()
     request.written = entry.written;
     request.html = entry.writtenHtml;
     beginLoad(request);
+    return true;
 }
 
 QUrl FakeBrowserControl::writePage(const QString &html, const QString &name)
@@ -1006,6 +1009,18 @@ void FakeBrowserControl::keyDown(const KeyInfo &key)
 {
     std::weak_ptr<bool> alive = m_alive;
     DomNode *active = m_document.activeElement();
+    // As the engine control: the program has the first word unless a field has the focus.
+    if (!(active && isEditable(active))) {
+        m_keysAfterPage.remove(key.qtKey);
+        m_keysBeforePage.insert(key.qtKey);
+        if (m_listener && m_listener->keyPressed(*this, key))
+            return;
+        if (alive.expired())
+            return;
+    } else {
+        m_keysBeforePage.remove(key.qtKey);
+        m_keysAfterPage.insert(key.qtKey);
+    }
     const DomEvent event =
         m_document.dispatch(DomEventType::KeyDown, active, m_document.activeFrame(), key.modifiers,
                             0, 0, key.virtualKey);
@@ -1019,24 +1034,32 @@ void FakeBrowserControl::keyDown(const KeyInfo &key)
         else if (!key.text.isEmpty() && key.text.at(0).isPrint())
             active->setValue(active->value() + key.text);
     }
-    const bool consumed = event.defaultPrevented || (editable && typingKey(key));
-    if (!consumed && m_listener)
-        m_listener->keyPressUnhandled(*this, key);
+    const bool consumed =
+        event.defaultPrevented || (editable && typingKey(key)) || (m_pageSwallowsKeys && !editable);
+    if (!consumed && m_listener && m_keysAfterPage.contains(key.qtKey))
+        m_listener->keyPressed(*this, key);
 }
 
 void FakeBrowserControl::keyUp(const KeyInfo &key)
 {
     std::weak_ptr<bool> alive = m_alive;
+    if (m_keysBeforePage.remove(key.qtKey)) {
+        if (m_listener && m_listener->keyReleased(*this, key))
+            return;
+        if (alive.expired())
+            return;
+    }
     const DomEvent event =
         m_document.dispatch(DomEventType::KeyUp, m_document.activeElement(),
                             m_document.activeFrame(), key.modifiers, 0, 0, key.virtualKey);
     if (alive.expired())
         return;
     DomNode *active = m_document.activeElement();
+    const bool editable = active && isEditable(active);
     const bool consumed =
-        event.defaultPrevented || (active && isEditable(active) && typingKey(key));
-    if (!consumed && m_listener)
-        m_listener->keyReleaseUnhandled(*this, key);
+        event.defaultPrevented || (editable && typingKey(key)) || (m_pageSwallowsKeys && !editable);
+    if (!consumed && m_listener && m_keysAfterPage.remove(key.qtKey))
+        m_listener->keyReleased(*this, key);
 }
 
 void FakeBrowserControl::wheel(const ElementRef &ref, int delta, Qt::KeyboardModifiers modifiers,

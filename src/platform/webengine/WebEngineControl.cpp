@@ -136,31 +136,26 @@ protected:
 private:
     void key(QKeyEvent *e, bool press)
     {
-        BrowserControlListener *listener = m_control ? m_control->m_listener : nullptr;
+        // Only keys that went to the page first (the focus was in one of its fields); the
+        // others reached the program before the page.
+        if (!m_control || !m_control->m_keysAfterPage.contains(e->key())) {
+            e->ignore();
+            return;
+        }
         // The page lets every key's release through, also of keys typed into its fields: a
         // release counts only when the page left its press to the program too.
         if (press) {
             m_unhandledPresses.insert(e->key());
         } else {
-            if (!m_unhandledPresses.contains(e->key()))
-                listener = nullptr;
+            const bool pressUnhandled = m_unhandledPresses.contains(e->key());
             if (!e->isAutoRepeat())
                 m_unhandledPresses.remove(e->key());
+            if (!pressUnhandled) {
+                e->ignore();
+                return;
+            }
         }
-        if (!listener) {
-            e->ignore();
-            return;
-        }
-        KeyInfo k;
-        k.qtKey = e->key();
-        k.modifiers = e->modifiers() & ~Qt::KeypadModifier;
-        k.isKeypad = e->modifiers() & Qt::KeypadModifier;
-        k.virtualKey = virtualKeyFromQt(e->key(), e->modifiers());
-        k.text = e->text();
-        k.isAutoRepeat = e->isAutoRepeat();
-        const bool handled = press ? listener->keyPressUnhandled(*m_control, k)
-                                   : listener->keyReleaseUnhandled(*m_control, k);
-        e->setAccepted(handled);
+        e->setAccepted(m_control->deliverKey(*e));
     }
 };
 
@@ -255,10 +250,12 @@ protected:
                        ? listener->mouseButtonReleased(*m_control, m)
                        : listener->mouseButtonPressed(*m_control, m);
         }
-        case QEvent::KeyPress: {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
             auto *ke = static_cast<QKeyEvent *>(e);
-            m_control->recordInput(Qt::NoButton, ke->modifiers(), false);
-            return false;
+            if (e->type() == QEvent::KeyPress)
+                m_control->recordInput(Qt::NoButton, ke->modifiers(), false);
+            return m_control->keyBeforePage(*ke);
         }
         case QEvent::Wheel: {
             if (!listener)
@@ -600,6 +597,9 @@ void WebEngineControl::deferSklNavigation(const BeforeNavigateInfo &info)
 bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMainFrame)
 {
     const auto type = QWebEnginePage::NavigationType(navType);
+    if (std::exchange(m_dropDiscardedReload, false) && isMainFrame &&
+        type == QWebEnginePage::NavigationTypeReload)
+        return false;
     // Typed navigations come only from this control (navigate, writePage): already decided.
     if (type == QWebEnginePage::NavigationTypeTyped && isMainFrame) {
         if (isCommandLink(url))
@@ -786,6 +786,7 @@ bool WebEngineControl::navigate(const QUrl &url, const QString &headers, const Q
         if (!hasContentType)
             request.setHeader("Content-Type", "application/x-www-form-urlencoded");
     }
+    wakeForNavigation();
     const QUrl current = m_page->url();
     const bool sameDocument =
         url.hasFragment() && postData.isEmpty() &&
@@ -802,6 +803,7 @@ QUrl WebEngineControl::writePage(const QString &html, const QString &name)
         return QUrl();
     const QUrl url = m_schemes->addWrittenPage(
         quintptr(this), name.isEmpty() ? QStringLiteral("page.htm") : name, html.toUtf8());
+    wakeForNavigation();
     m_document->awaitNewDocument();
     m_page->load(url);
     return url;
@@ -1094,13 +1096,74 @@ void WebEngineControl::sleep(SleepMode mode)
     m_asleep = true;
 }
 
-void WebEngineControl::wake()
+bool WebEngineControl::wake()
+{
+    if (!m_asleep)
+        return false;
+    m_asleep = false;
+    const bool discarded = m_page->lifecycleState() == QWebEnginePage::LifecycleState::Discarded;
+    m_page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    m_page->setVisible(m_widget && m_widget->isVisible());
+    return discarded;
+}
+
+void WebEngineControl::wakeForNavigation()
 {
     if (!m_asleep)
         return;
     m_asleep = false;
-    m_page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    // Whatever wakes a discarded page makes the engine load its old document again first;
+    // the navigation that follows replaces it, so that load is refused before it asks the
+    // server.
+    m_dropDiscardedReload = m_page->lifecycleState() == QWebEnginePage::LifecycleState::Discarded;
     m_page->setVisible(m_widget && m_widget->isVisible());
+}
+
+bool WebEngineControl::editableFocus() const
+{
+    // The engine knows at once when a text field takes the focus; the bridge also tells of
+    // selects and of fields the engine gives no input method (passwords).
+    const QWidget *proxy = m_view->focusProxy();
+    const bool textInput = proxy && proxy->inputMethodQuery(Qt::ImEnabled).toBool();
+    return textInput || m_document->hasEditableFocus();
+}
+
+bool WebEngineControl::keyBeforePage(QKeyEvent &e)
+{
+    const int key = e.key();
+    if (e.type() == QEvent::KeyPress) {
+        // The press decides the key's way, its release follows it.
+        if (editableFocus()) {
+            m_keysAfterPage.insert(key);
+            m_keysBeforePage.remove(key);
+            return false;
+        }
+        m_keysAfterPage.remove(key);
+        m_keysBeforePage.insert(key);
+    } else {
+        // A release whose press this page never had (the focus came in with the key held)
+        // is nobody's command.
+        if (!m_keysBeforePage.contains(key))
+            return false;
+        if (!e.isAutoRepeat())
+            m_keysBeforePage.remove(key);
+    }
+    return deliverKey(e);
+}
+
+bool WebEngineControl::deliverKey(const QKeyEvent &e)
+{
+    if (!m_listener)
+        return false;
+    KeyInfo k;
+    k.qtKey = e.key();
+    k.modifiers = e.modifiers() & ~Qt::KeypadModifier;
+    k.isKeypad = e.modifiers() & Qt::KeypadModifier;
+    k.virtualKey = virtualKeyFromQt(e.key(), e.modifiers());
+    k.text = e.text();
+    k.isAutoRepeat = e.isAutoRepeat();
+    return e.type() == QEvent::KeyPress ? m_listener->keyPressed(*this, k)
+                                        : m_listener->keyReleased(*this, k);
 }
 
 bool WebEngineControl::contextMenu(const QPoint &pos)

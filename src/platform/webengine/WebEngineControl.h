@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 
@@ -10,6 +11,7 @@
 #include "platform/BrowserControl.h"
 #include "platform/PageWriter.h"
 
+class QKeyEvent;
 class QWebChannel;
 class QWebEngineDownloadRequest;
 class QWebEngineLoadingInfo;
@@ -75,7 +77,7 @@ public:
     void setHostHeaderRules(const QList<HostHeaderRule> &rules) override;
 
     void sleep(SleepMode mode) override;
-    void wake() override;
+    bool wake() override;
     bool isAsleep() const override { return m_asleep; }
 
     QUrl writePage(const QString &html, const QString &name = QString()) override;
@@ -139,6 +141,10 @@ private:
     NavigationSource currentSource() const;
     void recordInput(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, bool fromMouse);
     bool contextMenu(const QPoint &pos);
+    // Keys: the program's before the page's, except in the page's editable elements.
+    bool editableFocus() const;
+    bool keyBeforePage(QKeyEvent &e);
+    bool deliverKey(const QKeyEvent &e);
     void print(bool preview, bool prompt);
     bool saveAs(bool prompt);
     void deferSklNavigation(const BeforeNavigateInfo &info);
@@ -169,6 +175,11 @@ private:
     QString m_userAgent;
     QList<HostHeaderRule> m_hostRules;
     bool m_asleep = false;
+    bool m_dropDiscardedReload = false; // a navigation woke this discarded page
+    void wakeForNavigation();
+
+    QSet<int> m_keysBeforePage; // pressed while the program had the first word
+    QSet<int> m_keysAfterPage;  // pressed in an editable element: the page's first
 
     // The user's last input, for the modifiers and button of the navigation it causes.
     Qt::MouseButton m_lastButton = Qt::NoButton;

@@ -476,6 +476,7 @@ void WebEngineDocument::hello(const QJsonObject &info)
         return;
     m_token = token;
     m_awaiting = false;
+    m_editableFocus = false;
     failPending(false);
 
     const quint64 generation = m_snapshot.generation + 1;
@@ -557,6 +558,10 @@ void WebEngineDocument::domEvent(const QJsonObject &o)
     e.frameIndex = num(o, "frameIndex");
     e.word = str(o, "word");
     e.defaultPrevented = o.value(QLatin1String("defaultPrevented")).toBool();
+    if (e.type == DomEventType::FocusIn)
+        m_editableFocus = e.source.isEditable;
+    else if (e.type == DomEventType::FocusOut && e.source.isEditable)
+        m_editableFocus = false;
     if ((e.type == DomEventType::Click || e.type == DomEventType::MouseUp) &&
         !e.source.linkHref.isEmpty())
         Q_EMIT linkClicked(QUrl(e.source.linkHref), e.source.linkTarget);

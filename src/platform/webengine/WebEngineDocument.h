@@ -63,6 +63,8 @@ public:
     void awaitNewDocument();
     bool isAwaitingNewDocument() const { return m_awaiting; }
     bool hasBridge() const { return m_token != 0; }
+    // The page told that the keyboard focus went into one of its editable elements.
+    bool hasEditableFocus() const { return m_editableFocus; }
     // No bridge came for the last load (an error page, a plain file): queued queries get
     // empty answers; queued writes wait for the next document.
     void giveUpWaiting();
@@ -114,4 +116,5 @@ private:
     qint64 m_token = 0;
     bool m_awaiting = false;
     bool m_flushScheduled = false;
+    bool m_editableFocus = false;
 };

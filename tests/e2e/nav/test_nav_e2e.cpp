@@ -228,7 +228,10 @@ private Q_SLOTS:
         QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
         QVERIFY(clickElement(rig.control(0), QStringLiteral("plain")));
         QVERIFY(clickElement(rig.control(0), QStringLiteral("two")));
-        QVERIFY(rig.wait([&] { return rig.slots() == 3 && rig.state(2) == QLatin1String("c"); }));
+        QVERIFY(rig.wait([&] {
+            return rig.slots() == 3 && rig.state(1) == QLatin1String("c") &&
+                   rig.state(2) == QLatin1String("c");
+        }));
         // Read both and come back: window 1 is read and left ("f").
         rig.reader.pool.mnuNextDoc_Click();
         rig.reader.pool.mnuNextDoc_Click();
@@ -295,23 +298,38 @@ private Q_SLOTS:
         QVERIFY(rig.window(4));
     }
 
-    void typingIsNotACommand()
+    // A site with key handlers of its own takes no command keys, and typing in its field
+    // only types.
+    void keysBeforeThePage()
     {
+        m_http.addPage(QStringLiteral("/keys.htm"),
+                       HttpFixture::html(
+                           QStringLiteral("Keys"),
+                           QStringLiteral("<input id=field value=''><script>"
+                                          "for (const t of ['keydown', 'keyup'])"
+                                          " window.addEventListener(t, e => {"
+                                          " if (e.target.tagName !== 'INPUT') e.preventDefault();"
+                                          " }, true);</script>")));
         TempProfile profile;
         NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/keys.htm"))));
         (void)rig.reader.queue.LoadDocument(m_http.url(QStringLiteral("/a.htm")).toString());
         QVERIFY(rig.wait([&] { return rig.state(1) == QLatin1String("c"); }));
 
         WebEngineControl &c = rig.control(0);
         focusControl(c);
         QVERIFY(clickElement(c, QStringLiteral("field")));
+        QVERIFY(rig.wait([&] { return rig.ctx.gbTextEntry; }));
         typeText(c, QStringLiteral("xz."));
         QVERIFY(rig.wait([&] {
             return script(c, QStringLiteral("document.getElementById('field').value")) ==
                    QLatin1String("xz.");
         }));
         QCOMPARE(rig.ctx.giCurrentWindow, 0);
+
+        script(c, QStringLiteral("document.activeElement.blur(); 1"));
+        QVERIFY(rig.wait([&] { return !rig.ctx.gbTextEntry; }));
+        QVERIFY(rig.press(Qt::Key_X, Qt::NoModifier, [&] { return rig.ctx.giCurrentWindow == 1; }));
     }
 
     void wheelZoomAndScroll()

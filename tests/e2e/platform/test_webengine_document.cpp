@@ -527,31 +527,6 @@ private Q_SLOTS:
         QCOMPARE(duringDialog, 0);
         QVERIFY(waitFor([&] { return log->closeRequests == 1; }));
     }
-
-    void sleepAndWake()
-    {
-        EventLog *log = nullptr;
-        auto control = loadedControl(log, QStringLiteral("/doc.htm"));
-        std::unique_ptr<EventLog> owner(log);
-        control->sleep(SleepMode::Freeze);
-        QVERIFY(control->isAsleep());
-        QCOMPARE(control->page()->lifecycleState(), QWebEnginePage::LifecycleState::Frozen);
-        control->wake();
-        QCOMPARE(control->page()->lifecycleState(), QWebEnginePage::LifecycleState::Active);
-        QCOMPARE(element(control->document(), QStringLiteral("p"))->id, QStringLiteral("p"));
-
-        const int requests = m_http->requestCount(QStringLiteral("/doc.htm"));
-        control->sleep(SleepMode::Discard);
-        QCOMPARE(control->page()->lifecycleState(), QWebEnginePage::LifecycleState::Discarded);
-        control->wake();
-        // A discarded page loads again when it wakes.
-        QVERIFY(waitFor(
-            [&] { return m_http->requestCount(QStringLiteral("/doc.htm")) == requests + 1; }));
-        QVERIFY(waitFor([&] {
-            const auto p = element(control->document(), QStringLiteral("p"));
-            return p.has_value();
-        }));
-    }
 };
 
 SKL_WEB_TEST_MAIN(TestWebEngineDocument)

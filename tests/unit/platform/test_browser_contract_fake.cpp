@@ -91,6 +91,9 @@ public:
         case PageScript::SetLocation:
             c.scriptNavigate(QUrl(argument));
             break;
+        case PageScript::SwallowKeys:
+            c.scriptSwallowKeys();
+            break;
         }
     }
 
@@ -128,6 +131,7 @@ private Q_SLOTS:
     void windowClose() { run(BrowserContract::checkWindowClose); }
     void backForward() { run(BrowserContract::checkBackForward); }
     void writtenPage() { run(BrowserContract::checkWrittenPage); }
+    void sleepAndWake() { run(BrowserContract::checkSleepAndWake); }
 
 private:
     static void run(void (*check)(ContractHarness &))

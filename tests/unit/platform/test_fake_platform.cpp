@@ -271,7 +271,7 @@ void TestFakePlatform::keysAndWheelDefaults()
     QCOMPARE(rec.keyPresses.first().virtualKey, 116);
     QVERIFY(control.fakeDocument().snapshot().activeElementEditable);
 
-    // A page rule that prevents the key's default keeps it from the program.
+    // A rule that prevents the key's default acts in the page: the program had it first.
     rec.clear();
     control.focusElement(ElementRef());
     EventRule rule;
@@ -280,8 +280,7 @@ void TestFakePlatform::keysAndWheelDefaults()
     control.document().setEventRules({rule});
     control.pressKey(Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
     control.pressKey(Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
-    QCOMPARE(rec.keyPresses.size(), 1);
-    QCOMPARE(rec.keyPresses.first().virtualKey, 90);
+    QCOMPARE(rec.keyPresses.size(), 2);
     QVERIFY(rec.domEventsOf(DomEventType::KeyDown).first().defaultPrevented);
 
     // Wheel: the program may consume it; otherwise the page scrolls, except for Ctrl.
