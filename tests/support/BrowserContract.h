@@ -189,9 +189,12 @@ void checkRequestHeadersAndBody(ContractHarness &h);
 // the user.
 void checkClickKinds(ContractHarness &h);
 void checkNewWindowRequests(ContractHarness &h);
-// A skl: link in a served page is not reported at all; in a written page it is reported as
-// the program's own.
-void checkCommandLinkSource(ContractHarness &h);
+// The shared navigation policy as a table; command links and the program's pages in any
+// spelling are not reported at all from web content; in a written page a command link is
+// reported as the program's own.
+void checkNavigationPolicy(ContractHarness &h);
+// While offline a load fails as the server could not be reached, and asks it nothing.
+void checkOffline(ContractHarness &h);
 // Snapshot after load, writes by id read back by queries, query callbacks never run inside
 // the call.
 void checkDocumentSnapshotAndWrites(ContractHarness &h);

@@ -1,5 +1,7 @@
 #include "FakeBrowserControl.h"
 
+#include "platform/NavigationPolicy.h"
+
 #include <QFile>
 #include <QMetaObject>
 #include <QWidget>
@@ -225,6 +227,26 @@ NavigationSource FakeBrowserControl::sourceOf(int frameIndex) const
 
 bool FakeBrowserControl::askBeforeNavigate(const BeforeNavigateInfo &info)
 {
+    // The program's own requests are its listener's to decide; the rest follow the engine
+    // control's policy.
+    if (info.kind != NavigationKind::Program) {
+        NavigationRequest request;
+        request.url = info.url;
+        request.kind = info.kind;
+        request.isMainFrame = info.isTopFrame;
+        request.source = info.source;
+        // No page script moves this control through its history: goBack() is the program's.
+        request.userAsked = true;
+        switch (navigationVerdict(request)) {
+        case NavigationVerdict::Refuse:
+            return false;
+        case NavigationVerdict::Proceed:
+            return true;
+        case NavigationVerdict::Ask:
+        case NavigationVerdict::DeferCommand:
+            break;
+        }
+    }
     if (!m_listener)
         return true;
     std::weak_ptr<bool> alive = m_alive;
@@ -328,6 +350,7 @@ void FakeBrowserControl::fetch(Request request, quint64 serial, int hops)
         return;
     }
     if (m_offline && isNetworkScheme(request.url)) {
+        // As the engine control's: a request the program refused itself.
         finishError(request, NavErrorCode::CannotConnect, QString(), serial);
         return;
     }
@@ -469,8 +492,7 @@ void FakeBrowserControl::loadFrames(quint64 serial)
         const bool allowed = askBeforeNavigate(info);
         if (!stillCurrent(alive, serial))
             return;
-        if (!allowed ||
-            (info.source == NavigationSource::WebContent && ProgramPages::isProgramUrl(url))) {
+        if (!allowed) {
             m_document.addFrame(QUrl(QStringLiteral("about:blank")), QString(), element);
             continue;
         }
@@ -801,12 +823,8 @@ void FakeBrowserControl::followLink(DomNode *link, Qt::MouseButton button,
             loadInFrame = frameIndex;
     }
     info.isTopFrame = loadInFrame < 0;
-    // As the engine: web content's command links and links to the program's pages go nowhere
-    // and are not reported.
-    if ((url.scheme() == QLatin1String(ProgramPages::kCommandScheme) &&
-         info.source != NavigationSource::ProgramPage) ||
-        (info.source == NavigationSource::WebContent && ProgramPages::isProgramUrl(url)))
-        return;
+    // Web content's command links and links to the program's pages go nowhere and are not
+    // reported (the policy in askBeforeNavigate).
     if (!askBeforeNavigate(info))
         return;
 
@@ -835,7 +853,12 @@ void FakeBrowserControl::followLink(DomNode *link, Qt::MouseButton button,
 
 void FakeBrowserControl::handOverToNewWindow(const NewWindowInfo &info)
 {
-    if (!m_listener)
+    NavigationRequest request;
+    request.url = info.url;
+    request.newWindow = true;
+    request.source = info.source;
+    request.userAsked = info.userInitiated;
+    if (!m_listener || navigationVerdict(request) == NavigationVerdict::Refuse)
         return;
     BrowserControl *target = m_listener->newWindowRequested(*this, info);
     if (!target)

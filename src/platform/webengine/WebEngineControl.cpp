@@ -2,6 +2,7 @@
 
 #include "ProgramSchemeHandler.h"
 #include "WebEngineDocument.h"
+#include "platform/NavigationPolicy.h"
 
 #include <QAction>
 #include <QChildEvent>
@@ -69,7 +70,6 @@ bool isNetworkScheme(const QString &scheme)
            scheme == QLatin1String("wss");
 }
 
-using ProgramPages::hasProgramScheme;
 using ProgramPages::isCommandLink;
 
 WindowDisposition dispositionOf(QWebEngineNewWindowRequest::DestinationType t)
@@ -547,6 +547,8 @@ qint32 WebEngineControl::navErrorFromNetError(int e)
         return NavErrorCode::CannotLoadData;
     case -3: // ABORTED
         return NavErrorCode::Aborted;
+    case -20: // BLOCKED_BY_CLIENT: the program refused the request, working offline
+        return NavErrorCode::CannotConnect;
     default:
         if (e <= -200 && e > -300) // certificate errors
             return NavErrorCode::SecurityProblem;
@@ -600,32 +602,37 @@ bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMai
     if (std::exchange(m_dropDiscardedReload, false) && isMainFrame &&
         type == QWebEnginePage::NavigationTypeReload)
         return false;
-    // Typed navigations come only from this control (navigate, writePage): already decided.
-    if (type == QWebEnginePage::NavigationTypeTyped && isMainFrame) {
-        if (isCommandLink(url))
-            return false;
-        beginLoad(url);
-        return true;
-    }
+    const bool gesture = nowMs() - m_lastInputTime < kGestureMs;
     // A server redirect belongs to the request under way: nothing has committed for it yet.
     // A redirect after the document committed (meta refresh) is the page's own navigation.
-    if (type == QWebEnginePage::NavigationTypeRedirect && isMainFrame && m_load.active &&
-        !m_load.finished && !m_load.committed &&
-        m_page->history()->currentItem().url() != m_load.url) {
-        if (isCommandLink(url) || hasProgramScheme(url))
-            return false;
-        m_load.url = url;
+    const bool ownRedirect = type == QWebEnginePage::NavigationTypeRedirect && isMainFrame &&
+                             m_load.active && !m_load.finished && !m_load.committed &&
+                             m_page->history()->currentItem().url() != m_load.url;
+
+    NavigationRequest request;
+    request.url = url;
+    // Typed navigations come only from this control (navigate, writePage): already decided.
+    request.kind = kindOf(type, gesture);
+    request.isMainFrame = isMainFrame;
+    request.source = currentSource();
+    request.redirectOfOwnLoad = ownRedirect;
+    request.userAsked = type == QWebEnginePage::NavigationTypeBackForward
+                            ? gesture || nowMs() - m_historyMoveTime < kGestureMs
+                            : gesture;
+    const NavigationVerdict verdict = navigationVerdict(request);
+    if (verdict == NavigationVerdict::Refuse)
+        return false;
+    if (verdict == NavigationVerdict::Proceed) {
+        if (ownRedirect)
+            m_load.url = url;
+        else if (isMainFrame && type != QWebEnginePage::NavigationTypeRedirect)
+            beginLoad(url);
         return true;
     }
-    if (type == QWebEnginePage::NavigationTypeRedirect && !isMainFrame)
-        return !isCommandLink(url) && !hasProgramScheme(url);
-
-    const NavigationSource source = currentSource();
-    const bool gesture = nowMs() - m_lastInputTime < kGestureMs;
 
     BeforeNavigateInfo info;
     info.url = url;
-    info.kind = kindOf(type, gesture);
+    info.kind = request.kind;
     info.isTopFrame = isMainFrame;
     info.linkClicked = info.kind == NavigationKind::LinkClicked;
     if (gesture && (info.linkClicked || info.kind == NavigationKind::FormSubmitted)) {
@@ -637,34 +644,17 @@ bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMai
         info.targetFrameName = m_lastClickTarget;
     if (info.kind == NavigationKind::FormSubmitted && nowMs() - m_lastSubmitTime < kGestureMs)
         info.isPost = m_lastSubmitMethod == QLatin1String("post");
-    info.source = source;
+    info.source = request.source;
     info.sourceUrl = m_page->history()->currentItem().url();
 
-    if (isCommandLink(url)) {
-        // Command links count only in the program's own pages.
-        if (source == NavigationSource::ProgramPage && isMainFrame)
-            deferSklNavigation(info);
+    if (verdict == NavigationVerdict::DeferCommand) {
+        deferSklNavigation(info);
         return false;
     }
-    if (hasProgramScheme(url)) {
-        // Web content never reaches the program's pages. Back and Forward may return to one
-        // when the user asked (the program's command, a key or button just pressed), not when
-        // the page's script moves through the history.
-        // (During a history move the history already names the entry being entered, so the
-        // source tells nothing then.)
-        const bool allowed = type == QWebEnginePage::NavigationTypeBackForward
-                                 ? gesture || nowMs() - m_historyMoveTime < kGestureMs
-                                 : source == NavigationSource::ProgramPage ||
-                                       type == QWebEnginePage::NavigationTypeReload;
-        if (!allowed)
-            return false;
-    }
-    if (type != QWebEnginePage::NavigationTypeReload && m_listener) {
+    if (m_listener) {
         QPointer<WebEngineControl> self(this);
         const bool cancel = m_listener->beforeNavigate(*this, info);
-        if (!self)
-            return false;
-        if (cancel)
+        if (!self || cancel)
             return false;
     }
     if (isMainFrame)
@@ -676,8 +666,13 @@ void WebEngineControl::onNewWindowRequested(QWebEngineNewWindowRequest &request)
 {
     const QUrl url = request.requestedUrl();
     const NavigationSource source = currentSource();
-    const bool fromProgram = source == NavigationSource::ProgramPage;
-    if ((hasProgramScheme(url) || isCommandLink(url)) && !fromProgram)
+    NavigationRequest policy;
+    policy.url = url;
+    policy.newWindow = true;
+    policy.source = source;
+    policy.userAsked = request.isUserInitiated();
+    const NavigationVerdict verdict = navigationVerdict(policy);
+    if (verdict == NavigationVerdict::Refuse)
         return; // dropped
     const WindowDisposition disposition = dispositionOf(request.destination());
     QPointer<WebEngineControl> self(this);
@@ -715,7 +710,7 @@ void WebEngineControl::onNewWindowRequested(QWebEngineNewWindowRequest &request)
                  m_lastButton != Qt::MiddleButton)
             info.targetFrameName = QStringLiteral("_blank");
         m_lastInputTime = 0;
-        if (isCommandLink(url)) {
+        if (verdict == NavigationVerdict::DeferCommand) {
             deferSklNavigation(info);
             return;
         }

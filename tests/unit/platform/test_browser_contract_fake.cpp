@@ -121,7 +121,8 @@ private Q_SLOTS:
     void requestHeadersAndBody() { run(BrowserContract::checkRequestHeadersAndBody); }
     void clickKinds() { run(BrowserContract::checkClickKinds); }
     void newWindowRequests() { run(BrowserContract::checkNewWindowRequests); }
-    void commandLinkSource() { run(BrowserContract::checkCommandLinkSource); }
+    void navigationPolicy() { run(BrowserContract::checkNavigationPolicy); }
+    void offline() { run(BrowserContract::checkOffline); }
     void documentSnapshotAndWrites() { run(BrowserContract::checkDocumentSnapshotAndWrites); }
     void domEvents() { run(BrowserContract::checkDomEvents); }
     void eventsAfterDocumentWrite() { run(BrowserContract::checkEventsAfterDocumentWrite); }
