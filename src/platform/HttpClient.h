@@ -32,10 +32,15 @@ struct HttpResponse
     QByteArray contentType;
     bool timedOut = false;
     bool aborted = false;
-    int networkError = 0; // QNetworkReply::NetworkError
+    bool tooLarge = false; // the body passed maxBodyBytes: the transfer was cut
+    int networkError = 0;  // QNetworkReply::NetworkError
     QString errorText;
 
-    bool ok() const { return statusCode >= 200 && statusCode < 300; }
+    // A status that came with a body cut short is no success.
+    bool ok() const
+    {
+        return statusCode >= 200 && statusCode < 300 && !timedOut && !aborted && !tooLarge;
+    }
 };
 
 // Asynchronous requests; callbacks run on the caller's thread from the event loop.

@@ -36,6 +36,7 @@
 #include <QWebEngineView>
 #include <QWheelEvent>
 
+#include <atomic>
 #include <optional>
 #include <utility>
 
@@ -46,6 +47,8 @@ constexpr int kBridgeWaitMs = 3000;
 constexpr qint64 kGestureMs = 1500;
 
 const char kControlProperty[] = "sklControl";
+
+std::atomic<int> g_programPageErrors{0};
 
 QString bridgeSource()
 {
@@ -293,6 +296,11 @@ protected:
     {
         if (level != ErrorMessageLevel || !m_control)
             return;
+        if (ProgramPages::isProgramUrl(QUrl(sourceId))) {
+            // The program's own pages must not fail: counted, so that tests can tell.
+            ++g_programPageErrors;
+            qWarning("script error in %s:%d: %s", qPrintable(sourceId), line, qPrintable(message));
+        }
         QPointer<WebEngineControl> control = m_control;
         QMetaObject::invokeMethod(
             m_control,
@@ -480,6 +488,11 @@ WebEngineControl *WebEngineControl::fromPage(QWebEnginePage *page)
     if (!page)
         return nullptr;
     return qobject_cast<WebEngineControl *>(page->property(kControlProperty).value<QObject *>());
+}
+
+int WebEngineControl::programPageErrorsInProcess()
+{
+    return g_programPageErrors.load();
 }
 
 QWidget *WebEngineControl::widget() const

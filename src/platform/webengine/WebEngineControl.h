@@ -100,6 +100,8 @@ public:
     // How many loads completed only because the page's bridge never reported (error pages,
     // plain files); a page with a bridge that lands here has lost its greeting.
     int bridgeFallbackCount() const { return m_bridgeFallbacks; }
+    // Script errors raised by the program's own pages in this process.
+    static int programPageErrorsInProcess();
 
 private:
     friend class skl_webengine::ControlPage;

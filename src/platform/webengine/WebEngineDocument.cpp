@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <atomic>
 
 namespace {
 
@@ -617,4 +618,21 @@ void WebEngineDocument::frameComplete(const QJsonObject &o)
     // program must know its frames by then.
     if (m_listener)
         m_listener->frameDocumentComplete(f);
+}
+
+namespace {
+std::atomic<int> g_failedWrites{0};
+} // namespace
+
+int WebEngineDocument::failedWritesInProcess()
+{
+    return g_failedWrites.load();
+}
+
+void WebEngineDocument::writeFailed(const QJsonObject &failure)
+{
+    ++m_failedWrites;
+    ++g_failedWrites;
+    qWarning("page bridge: %s %s failed: %s", qPrintable(str(failure, "op")),
+             qPrintable(str(failure, "what")), qPrintable(str(failure, "error")));
 }

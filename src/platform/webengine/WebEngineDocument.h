@@ -81,6 +81,14 @@ public Q_SLOTS:
     void reply(int id, const QJsonValue &result);
     void formSubmit(const QJsonObject &form);
     void frameComplete(const QJsonObject &frame);
+    void writeFailed(const QJsonObject &failure);
+
+public:
+    // Writes the page could not apply and operations its bridge did not know, since the
+    // control was made. Tests fail on any.
+    int failedWriteCount() const { return m_failedWrites; }
+    // The same over every document of this process.
+    static int failedWritesInProcess();
 
 Q_SIGNALS:
     void deliver(const QJsonArray &messages);
@@ -117,4 +125,5 @@ private:
     bool m_awaiting = false;
     bool m_flushScheduled = false;
     bool m_editableFocus = false;
+    int m_failedWrites = 0;
 };

@@ -424,7 +424,8 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsSet("SKL_READER_CHILD_DATA"))
         return runChild();
     TestReaderE2E test;
-    return QTest::qExec(&test, argc, argv);
+    const int failed = QTest::qExec(&test, argc, argv);
+    return WebHarness::pageFaultsReported() ? 1 : failed;
 }
 
 #include "test_reader_e2e.moc"
