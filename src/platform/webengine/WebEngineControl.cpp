@@ -1,6 +1,7 @@
 #include "WebEngineControl.h"
 
 #include "ProgramSchemeHandler.h"
+#include "RequestInterceptor.h"
 #include "WebEngineDocument.h"
 #include "platform/NavigationPolicy.h"
 
@@ -32,7 +33,6 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 #include <QWheelEvent>
 
@@ -64,13 +64,6 @@ QString bridgeSource()
         return text;
     }();
     return source;
-}
-
-bool isNetworkScheme(const QString &scheme)
-{
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
-           scheme == QLatin1String("ftp") || scheme == QLatin1String("ws") ||
-           scheme == QLatin1String("wss");
 }
 
 using ProgramPages::isCommandLink;
@@ -312,43 +305,6 @@ protected:
     }
 };
 
-class ControlInterceptor : public QWebEngineUrlRequestInterceptor
-{
-public:
-    ControlInterceptor(WebEngineControl *control, QObject *parent)
-        : QWebEngineUrlRequestInterceptor(parent), m_control(control)
-    {}
-    WebEngineControl *m_control;
-
-    void interceptRequest(QWebEngineUrlRequestInfo &info) override
-    {
-        if (!m_control) {
-            info.block(true);
-            return;
-        }
-        const QUrl url = info.requestUrl();
-        const QString scheme = url.scheme().toLower();
-        if (scheme == QLatin1String(ProgramPages::kScheme) && !programInitiator(info.initiator())) {
-            info.block(true);
-            return;
-        }
-        if (!isNetworkScheme(scheme))
-            return;
-        if (m_control->m_offline) {
-            info.block(true);
-            return;
-        }
-        // Only an agent other than the profile's is set here, request by request.
-        if (!m_control->m_userAgent.isEmpty() &&
-            m_control->m_userAgent != m_control->m_profile->httpUserAgent())
-            info.setHttpHeader("User-Agent", m_control->m_userAgent.toUtf8());
-        for (const HostHeaderRule &rule : std::as_const(m_control->m_hostRules)) {
-            if (hostMatches(rule.host, url.host()))
-                info.setHttpHeader(rule.name, rule.value);
-        }
-    }
-};
-
 } // namespace skl_webengine
 
 using namespace skl_webengine;
@@ -384,7 +340,7 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
     m_page = new ControlPage(this, profile, m_view);
     m_page->setProperty(kControlProperty, QVariant::fromValue<QObject *>(this));
     m_view->setPage(m_page);
-    m_interceptor = new ControlInterceptor(this, m_page);
+    m_interceptor = new RequestInterceptor(m_page);
     m_page->setUrlRequestInterceptor(m_interceptor);
 
     m_document = new WebEngineDocument(m_page, this);
@@ -470,7 +426,7 @@ WebEngineControl::~WebEngineControl()
         m_page->setProperty(kControlProperty, QVariant());
     }
     if (m_interceptor)
-        m_interceptor->m_control = nullptr;
+        m_interceptor->setPolicy(RequestPolicy{true, false, {}, {}});
     if (m_view)
         m_view->m_control = nullptr;
     if (m_widget) {
@@ -1066,20 +1022,35 @@ void WebEngineControl::setFocus()
 void WebEngineControl::setOffline(bool offline)
 {
     m_offline = offline;
+    updateRequestPolicy();
+}
+
+void WebEngineControl::updateRequestPolicy()
+{
+    RequestPolicy policy;
+    policy.offline = m_offline;
+    // Only an agent other than the profile's is set request by request.
+    if (!m_userAgent.isEmpty() && m_userAgent != m_profile->httpUserAgent())
+        policy.userAgent = m_userAgent.toUtf8();
+    policy.hostRules = m_hostRules;
+    m_interceptor->setPolicy(std::move(policy));
 }
 
 void WebEngineControl::setUserAgent(const QString &userAgent)
 {
     m_userAgent = userAgent;
     if (userAgent.isEmpty() ||
-        m_profile->property(WebEngineControl::kProgramAgentProperty).toBool())
+        m_profile->property(WebEngineControl::kProgramAgentProperty).toBool()) {
+        updateRequestPolicy();
         return;
+    }
     // The program gives every window the same agent: the first one set becomes the profile's,
     // so that navigator.userAgent agrees with the header and no request needs rewriting. Only
     // the first: the engine reloads pages that are loading when the profile's agent changes.
     m_profile->setProperty(WebEngineControl::kProgramAgentProperty, true);
     if (m_profile->httpUserAgent() != userAgent)
         m_profile->setHttpUserAgent(userAgent);
+    updateRequestPolicy();
 }
 
 QString WebEngineControl::userAgent() const
@@ -1090,6 +1061,7 @@ QString WebEngineControl::userAgent() const
 void WebEngineControl::setHostHeaderRules(const QList<HostHeaderRule> &rules)
 {
     m_hostRules = rules;
+    updateRequestPolicy();
 }
 
 void WebEngineControl::sleep(SleepMode mode)

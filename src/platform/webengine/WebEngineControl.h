@@ -21,13 +21,13 @@ class QWebEngineProfile;
 class QWebEngineView;
 class QWebEnginePage;
 class ProgramSchemeHandler;
+class RequestInterceptor;
 class WebEngineDocument;
 
 namespace skl_webengine {
 class ControlWidget;
 class ControlView;
 class ControlPage;
-class ControlInterceptor;
 } // namespace skl_webengine
 
 // A BrowserControl on a QWebEngineView inside a plain container widget (the container receives
@@ -107,7 +107,6 @@ private:
     friend class skl_webengine::ControlPage;
     friend class skl_webengine::ControlView;
     friend class skl_webengine::ControlWidget;
-    friend class skl_webengine::ControlInterceptor;
 
     struct LoadState
     {
@@ -140,6 +139,7 @@ private:
     void fireInteractive();
     void updateCommandState();
     void applyZoom();
+    void updateRequestPolicy();
     NavigationSource currentSource() const;
     void recordInput(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, bool fromMouse);
     bool contextMenu(const QPoint &pos);
@@ -157,7 +157,7 @@ private:
     QPointer<skl_webengine::ControlWidget> m_widget;
     skl_webengine::ControlView *m_view = nullptr;
     skl_webengine::ControlPage *m_page = nullptr;
-    skl_webengine::ControlInterceptor *m_interceptor = nullptr;
+    RequestInterceptor *m_interceptor = nullptr;
     QWebChannel *m_channel = nullptr;
     WebEngineDocument *m_document = nullptr;
 
