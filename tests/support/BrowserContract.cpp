@@ -834,6 +834,9 @@ void checkKeys(ContractHarness &h)
     QCOMPARE(rec.keyPresses.first().virtualKey, 88);
     QCOMPARE(rec.keyReleases.first().virtualKey, 88);
 
+    // The page again without its handlers: with them, typing into the field is unreliable in
+    // this rig (the reading e2e types into such a page).
+    QVERIFY(load(h, rec, url));
     h.control().document().focus(QStringLiteral("field"));
     QVERIFY(h.waitFor([&] { return hasDomEvent(rec, DomEventType::FocusIn, "field"); }));
     rec.clear();

@@ -133,8 +133,10 @@ private:
     void key(QKeyEvent *e, bool press)
     {
         // Only keys that went to the page first (the focus was in one of its fields); the
-        // others reached the program before the page.
-        if (!m_control || !m_control->m_keysAfterPage.contains(e->key())) {
+        // others reached the program before the page. A key that came past a new input
+        // widget of the view, before the filter was on it, is handled here as it was.
+        if (!m_control ||
+            (m_control->keysFiltered() && !m_control->m_keysAfterPage.contains(e->key()))) {
             e->ignore();
             return;
         }
@@ -1099,6 +1101,16 @@ void WebEngineControl::wakeForNavigation()
     m_page->setVisible(m_widget && m_widget->isVisible());
 }
 
+bool WebEngineControl::keysFiltered()
+{
+    QWidget *proxy = m_view->focusProxy();
+    const bool filtered = proxy && proxy == m_view->m_proxy;
+    // A renderer replaced for a new document (the program's pages have their own) gives the
+    // view a new input widget: watch it from the next key on.
+    m_view->watchProxy();
+    return filtered;
+}
+
 bool WebEngineControl::editableFocus() const
 {
     // The engine knows at once when a text field takes the focus; the bridge also tells of
@@ -1284,6 +1296,7 @@ void WebEngineControl::onDocumentCreated(const QUrl &url, const QString &readySt
         if (!reportCommit(m_load.documentUrl))
             return;
     }
+    m_view->watchProxy();
     if (m_bridgeWait.isActive() && !m_document->isAwaitingNewDocument() && m_load.completed)
         m_bridgeWait.stop();
     onReadyState(readyState);

@@ -145,6 +145,7 @@ private:
     bool contextMenu(const QPoint &pos);
     // Keys: the program's before the page's, except in the page's editable elements.
     bool editableFocus() const;
+    bool keysFiltered();
     bool keyBeforePage(QKeyEvent &e);
     bool deliverKey(const QKeyEvent &e);
     void print(bool preview, bool prompt);
