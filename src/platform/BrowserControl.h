@@ -183,10 +183,12 @@ public:
     virtual void scriptError(BrowserControl &, const QString & /*text*/, int /*line*/,
                              const QString & /*sourceUrl*/)
     {}
-    // A key the page did not consume (typing into a text field never arrives here).
-    // Return true when the program acted on it.
-    virtual bool keyPressUnhandled(BrowserControl &, const KeyInfo &) { return false; }
-    virtual bool keyReleaseUnhandled(BrowserControl &, const KeyInfo &) { return false; }
+    // A key of the document, before the page sees it: return true to act on it, and the page
+    // never gets it. While the focus is in an editable element of the page (a text field, a
+    // select, contenteditable) keys go to the page first and arrive here only when the page
+    // left them unhandled, so typing only types.
+    virtual bool keyPressed(BrowserControl &, const KeyInfo &) { return false; }
+    virtual bool keyReleased(BrowserControl &, const KeyInfo &) { return false; }
     // Return true to consume the turn (the page does not scroll).
     virtual bool wheelEvent(BrowserControl &, const WheelInfo &) { return false; }
     // Observed on the way to the page; return true to consume it.
@@ -272,8 +274,11 @@ public:
     virtual void setHostHeaderRules(const QList<HostHeaderRule> &rules) = 0;
 
     // A background page can be frozen (keeps its state) or discarded (reloads on wake).
+    // A navigation of a sleeping control wakes it without loading its old page again.
     virtual void sleep(SleepMode mode) = 0;
-    virtual void wake() = 0;
+    // true when the page loads again (it was discarded): its position is the caller's to put
+    // back once it is complete.
+    virtual bool wake() = 0;
     virtual bool isAsleep() const = 0;
 };
 

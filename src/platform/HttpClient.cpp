@@ -95,6 +95,7 @@ void QtHttpClient::finish(Pending *p)
     r.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
     r.timedOut = p->timedOut;
     r.aborted = p->aborted;
+    r.tooLarge = p->tooLarge;
     r.networkError = int(reply->error());
     if (p->tooLarge) {
         r.errorText = QStringLiteral("The response is too large.");

@@ -32,13 +32,14 @@ struct HttpResponse
     QByteArray contentType;
     bool timedOut = false;
     bool aborted = false;
-    int networkError = 0; // QNetworkReply::NetworkError
+    bool tooLarge = false; // the body passed maxBodyBytes: the transfer was cut
+    int networkError = 0;  // QNetworkReply::NetworkError
     QString errorText;
 
-    // A 2xx answer that arrived whole: a body cut at the cap or by a time-out keeps its status.
+    // A 2xx answer that arrived whole: a body cut at the cap or by a time-out is no success.
     bool ok() const
     {
-        return statusCode >= 200 && statusCode < 300 && !timedOut && !aborted &&
+        return statusCode >= 200 && statusCode < 300 && !timedOut && !aborted && !tooLarge &&
                errorText.isEmpty();
     }
 };

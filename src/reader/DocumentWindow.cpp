@@ -213,8 +213,11 @@ void DocumentWindow::Form_Activate()
     bActiveForm = true;
     mbNext = false;
     ctx.giCurrentWindow = miTag;
-    if (brwWebBrowser && brwWebBrowser->isAsleep())
-        brwWebBrowser->wake();
+    // A discarded page loads again: the reader's position comes back once it is complete.
+    if (brwWebBrowser && brwWebBrowser->isAsleep() && brwWebBrowser->wake() && lngScrollTop > 0) {
+        m_scrollAfterWake = lngScrollTop;
+        m_urlBeforeWake = msURL;
+    }
 
     Document *doc = DocumentObject();
     if (!mbClosing && intFrames == 0 && doc) {
@@ -265,7 +268,8 @@ void DocumentWindow::Form_Deactivate()
     if (!mbClosing) {
         if (Document *doc = DocumentObject()) {
             const DocumentSnapshot snap = doc->snapshot();
-            lngScrollTop = snap.scrollTop;
+            // Left again before its woken page was back: the old position still holds.
+            lngScrollTop = m_scrollAfterWake > 0 ? m_scrollAfterWake : snap.scrollTop;
         }
         bOpenInSameWindow = false;
         mbRead = true;
@@ -432,6 +436,9 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
     mbNavigationError = false;
     m_completed = false;
     lngScrollTop = 0;
+    // Only the woken page itself goes back to where it was read.
+    if (m_scrollAfterWake > 0 && msURL != m_urlBeforeWake)
+        m_scrollAfterWake = 0;
     const bool written = ProgramPages::isWrittenPage(location.isEmpty() ? url : location);
     // A written page's address means nothing to the user: its writer fills the box.
     if (bActiveForm && !written)
@@ -621,7 +628,10 @@ void DocumentWindow::CompleteDocument()
         const double view = zoomView ? double(ctx.gsngPageZoom) : 1.0;
         if (brwWebBrowser && !qFuzzyCompare(brwWebBrowser->zoomFactor(), view))
             brwWebBrowser->setZoomFactor(view);
+        if (m_scrollAfterWake > 0 && !snap.isFrameset)
+            doc->scrollTo(0, m_scrollAfterWake);
     }
+    m_scrollAfterWake = 0;
     onDocumentCompleted(QUrl(msURL));
 }
 
@@ -746,12 +756,12 @@ BrowserControl *DocumentWindow::newWindowRequested(BrowserControl &, const NewWi
     return brwWebBrowser_NewWindow2(info);
 }
 
-bool DocumentWindow::keyPressUnhandled(BrowserControl &, const KeyInfo &key)
+bool DocumentWindow::keyPressed(BrowserControl &, const KeyInfo &key)
 {
     return Form_KeyDown(key);
 }
 
-bool DocumentWindow::keyReleaseUnhandled(BrowserControl &, const KeyInfo &key)
+bool DocumentWindow::keyReleased(BrowserControl &, const KeyInfo &key)
 {
     return Form_KeyUp(key);
 }

@@ -142,8 +142,8 @@ protected:
                      const QString &sourceUrl) override;
     bool beforeNavigate(BrowserControl &, const BeforeNavigateInfo &info) override;
     BrowserControl *newWindowRequested(BrowserControl &, const NewWindowInfo &info) override;
-    bool keyPressUnhandled(BrowserControl &, const KeyInfo &key) override;
-    bool keyReleaseUnhandled(BrowserControl &, const KeyInfo &key) override;
+    bool keyPressed(BrowserControl &, const KeyInfo &key) override;
+    bool keyReleased(BrowserControl &, const KeyInfo &key) override;
     bool wheelEvent(BrowserControl &, const WheelInfo &wheel) override;
     bool mouseButtonPressed(BrowserControl &, const MouseInfo &mouse) override;
     bool mouseButtonReleased(BrowserControl &, const MouseInfo &mouse) override;
@@ -174,7 +174,9 @@ private:
 
     Reader &m_reader;
     bool m_countedDownload = false;
-    bool m_completed = false;      // CompleteDocument ran for the current document
+    bool m_completed = false;  // CompleteDocument ran for the current document
+    int m_scrollAfterWake = 0; // lngScrollTop of a discarded page that is loading again
+    QString m_urlBeforeWake;
     bool m_documentArrived = true; // the load under way has brought a document
     QObject m_guard;               // timers and queries of this window die with it
     QTimer m_stallClock;

@@ -256,8 +256,6 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
 
     const QString headers = headersFor(request.url, request.headers);
     w->mlInitialScrollTop = std::max(0, request.scrollTop);
-    if (w->brwWebBrowser->isAsleep())
-        w->brwWebBrowser->wake();
     if (!w->navigateHere(QUrl(request.url), headers, request.postData)) {
         // Nothing is loading: the window and the record are free again.
         releaseDownload(*w);

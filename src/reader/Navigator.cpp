@@ -413,8 +413,12 @@ bool Navigator::Form_KeyDown(DocumentWindow &w, const KeyInfo &key)
     state.mbNavigateBack = w.mbNavigateBack;
     const KeyCommand cmd = keyDownCommand(key.virtualKey, key.modifiers, state);
     switch (cmd) {
-    case KeyCommand::None:
-        return false;
+    case KeyCommand::None: {
+        // A key that acts on its release is the program's from its press on: the page must
+        // not act on it too. Ctrl on its own stays everybody's.
+        const KeyCommand up = keyUpCommand(key.virtualKey, key.modifiers, state);
+        return up != KeyCommand::None && up != KeyCommand::FocusLargestFrame;
+    }
     case KeyCommand::PageTop:
         if (DocumentWindow *cur = current(); cur && cur->brwWebBrowser)
             cur->brwWebBrowser->document().scrollTo(0, 0);

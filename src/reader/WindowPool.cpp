@@ -1,9 +1,9 @@
 #include "reader/WindowPool.h"
 
 #include "platform/Ui.h"
+#include "reader/AppContext.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
-#include "reader/AppContext.h"
 #include "store/cFile.h"
 
 #include <QPointer>
@@ -99,8 +99,8 @@ int WindowPool::ChooseWindow(bool bNext, bool bForceNew)
         if (!noReuse && s == kF && w && !w->bKeep) {
             setState(i, kB);
             w->mbNext = bNext;
-            if (w->brwWebBrowser && w->brwWebBrowser->isAsleep())
-                w->brwWebBrowser->wake();
+            // A sleeping window stays asleep: the navigation that follows wakes it, without
+            // loading its old page first.
             return i;
         }
         if (s.isEmpty() && !w)

@@ -63,6 +63,7 @@ enum class PageScript {
     DocumentWrite, // document.open(); document.write(argument); document.close()
     CloseWindow,   // window.close()
     SetLocation,   // location.href = argument
+    SwallowKeys,   // preventDefault on every keydown and keyup outside the page's fields
 };
 
 class ContractHarness
@@ -156,8 +157,8 @@ public:
     void titleChanged(BrowserControl &, const QString &title) override;
     void commandStateChanged(BrowserControl &, bool canGoBack, bool canGoForward) override;
     bool windowClosing(BrowserControl &) override;
-    bool keyPressUnhandled(BrowserControl &, const KeyInfo &key) override;
-    bool keyReleaseUnhandled(BrowserControl &, const KeyInfo &key) override;
+    bool keyPressed(BrowserControl &, const KeyInfo &key) override;
+    bool keyReleased(BrowserControl &, const KeyInfo &key) override;
     bool wheelEvent(BrowserControl &, const WheelInfo &wheel) override;
     bool contextMenuRequested(BrowserControl &, const ContextMenuInfo &info) override;
 
@@ -188,9 +189,12 @@ void checkRequestHeadersAndBody(ContractHarness &h);
 // the user.
 void checkClickKinds(ContractHarness &h);
 void checkNewWindowRequests(ContractHarness &h);
-// A skl: link in a served page is not reported at all; in a written page it is reported as
-// the program's own.
-void checkCommandLinkSource(ContractHarness &h);
+// The shared navigation policy as a table; command links and the program's pages in any
+// spelling are not reported at all from web content; in a written page a command link is
+// reported as the program's own.
+void checkNavigationPolicy(ContractHarness &h);
+// While offline a load fails as the server could not be reached, and asks it nothing.
+void checkOffline(ContractHarness &h);
 // Snapshot after load, writes by id read back by queries, query callbacks never run inside
 // the call.
 void checkDocumentSnapshotAndWrites(ContractHarness &h);
@@ -200,7 +204,8 @@ void checkDomEvents(ContractHarness &h);
 void checkEventsAfterDocumentWrite(ContractHarness &h);
 // Events from a document inside an iframe carry the frame's index.
 void checkFrameEvents(ContractHarness &h);
-// Keys that the page does not consume reach the program; typing into a text field does not.
+// Keys reach the program before the page, also from a page that takes every key; typing into
+// a text field does not.
 void checkKeys(ContractHarness &h);
 void checkWheelAndContextMenu(ContractHarness &h);
 void checkWindowClose(ContractHarness &h);
@@ -208,5 +213,8 @@ void checkBackForward(ContractHarness &h);
 // A written page: no beforeNavigate, a written-page address, its content readable by id,
 // no size limit, Back returns to the page before.
 void checkWrittenPage(ContractHarness &h);
+// A frozen page wakes as it was; a discarded one loads again when it wakes; a navigation of
+// a sleeping page loads only its new address.
+void checkSleepAndWake(ContractHarness &h);
 
 } // namespace BrowserContract

@@ -1,5 +1,7 @@
 #include "FakeBrowserControl.h"
 
+#include "platform/NavigationPolicy.h"
+
 #include <QFile>
 #include <QMetaObject>
 #include <QWidget>
@@ -225,6 +227,26 @@ NavigationSource FakeBrowserControl::sourceOf(int frameIndex) const
 
 bool FakeBrowserControl::askBeforeNavigate(const BeforeNavigateInfo &info)
 {
+    // The program's own requests are its listener's to decide; the rest follow the engine
+    // control's policy.
+    if (info.kind != NavigationKind::Program) {
+        NavigationRequest request;
+        request.url = info.url;
+        request.kind = info.kind;
+        request.isMainFrame = info.isTopFrame;
+        request.source = info.source;
+        // No page script moves this control through its history: goBack() is the program's.
+        request.userAsked = true;
+        switch (navigationVerdict(request)) {
+        case NavigationVerdict::Refuse:
+            return false;
+        case NavigationVerdict::Proceed:
+            return true;
+        case NavigationVerdict::Ask:
+        case NavigationVerdict::DeferCommand:
+            break;
+        }
+    }
     if (!m_listener)
         return true;
     std::weak_ptr<bool> alive = m_alive;
@@ -277,6 +299,8 @@ bool FakeBrowserControl::navigate(const QUrl &url, const QString &headers,
 
 void FakeBrowserControl::beginLoad(const Request &request)
 {
+    // A navigation wakes a sleeping page without loading its old document first.
+    m_asleep = false;
     const quint64 serial = ++m_loadSerial;
     m_pending.reset();
     m_loading = true;
@@ -326,6 +350,7 @@ void FakeBrowserControl::fetch(Request request, quint64 serial, int hops)
         return;
     }
     if (m_offline && isNetworkScheme(request.url)) {
+        // As the engine control's: a request the program refused itself.
         finishError(request, NavErrorCode::CannotConnect, QString(), serial);
         return;
     }
@@ -467,8 +492,7 @@ void FakeBrowserControl::loadFrames(quint64 serial)
         const bool allowed = askBeforeNavigate(info);
         if (!stillCurrent(alive, serial))
             return;
-        if (!allowed ||
-            (info.source == NavigationSource::WebContent && ProgramPages::isProgramUrl(url))) {
+        if (!allowed) {
             m_document.addFrame(QUrl(QStringLiteral("about:blank")), QString(), element);
             continue;
         }
@@ -609,14 +633,14 @@ void FakeBrowserControl::sleep(SleepMode mode)
     m_sleepMode = mode;
 }
 
-void FakeBrowserControl::wake()
+bool FakeBrowserControl::wake()
 {
     m_calls << QStringLiteral("wake");
     if (!m_asleep)
-        return;
+        return false;
     m_asleep = false;
     if (m_sleepMode != SleepMode::Discard || m_historyIndex < 0)
-        return;
+        return false;
     const HistoryEntry entry = m_history[size_t(m_historyIndex)];
     Request request;
     request.url = entry.url;
@@ -625,6 +649,7 @@ void FakeBrowserControl::wake()
     request.written = entry.written;
     request.html = entry.writtenHtml;
     beginLoad(request);
+    return true;
 }
 
 QUrl FakeBrowserControl::writePage(const QString &html, const QString &name)
@@ -798,12 +823,8 @@ void FakeBrowserControl::followLink(DomNode *link, Qt::MouseButton button,
             loadInFrame = frameIndex;
     }
     info.isTopFrame = loadInFrame < 0;
-    // As the engine: web content's command links and links to the program's pages go nowhere
-    // and are not reported.
-    if ((url.scheme() == QLatin1String(ProgramPages::kCommandScheme) &&
-         info.source != NavigationSource::ProgramPage) ||
-        (info.source == NavigationSource::WebContent && ProgramPages::isProgramUrl(url)))
-        return;
+    // Web content's command links and links to the program's pages go nowhere and are not
+    // reported (the policy in askBeforeNavigate).
     if (!askBeforeNavigate(info))
         return;
 
@@ -832,7 +853,12 @@ void FakeBrowserControl::followLink(DomNode *link, Qt::MouseButton button,
 
 void FakeBrowserControl::handOverToNewWindow(const NewWindowInfo &info)
 {
-    if (!m_listener)
+    NavigationRequest request;
+    request.url = info.url;
+    request.newWindow = true;
+    request.source = info.source;
+    request.userAsked = info.userInitiated;
+    if (!m_listener || navigationVerdict(request) == NavigationVerdict::Refuse)
         return;
     BrowserControl *target = m_listener->newWindowRequested(*this, info);
     if (!target)
@@ -1006,6 +1032,18 @@ void FakeBrowserControl::keyDown(const KeyInfo &key)
 {
     std::weak_ptr<bool> alive = m_alive;
     DomNode *active = m_document.activeElement();
+    // As the engine control: the program has the first word unless a field has the focus.
+    if (!(active && isEditable(active))) {
+        m_keysAfterPage.remove(key.qtKey);
+        m_keysBeforePage.insert(key.qtKey);
+        if (m_listener && m_listener->keyPressed(*this, key))
+            return;
+        if (alive.expired())
+            return;
+    } else {
+        m_keysBeforePage.remove(key.qtKey);
+        m_keysAfterPage.insert(key.qtKey);
+    }
     const DomEvent event =
         m_document.dispatch(DomEventType::KeyDown, active, m_document.activeFrame(), key.modifiers,
                             0, 0, key.virtualKey);
@@ -1019,24 +1057,32 @@ void FakeBrowserControl::keyDown(const KeyInfo &key)
         else if (!key.text.isEmpty() && key.text.at(0).isPrint())
             active->setValue(active->value() + key.text);
     }
-    const bool consumed = event.defaultPrevented || (editable && typingKey(key));
-    if (!consumed && m_listener)
-        m_listener->keyPressUnhandled(*this, key);
+    const bool consumed =
+        event.defaultPrevented || (editable && typingKey(key)) || (m_pageSwallowsKeys && !editable);
+    if (!consumed && m_listener && m_keysAfterPage.contains(key.qtKey))
+        m_listener->keyPressed(*this, key);
 }
 
 void FakeBrowserControl::keyUp(const KeyInfo &key)
 {
     std::weak_ptr<bool> alive = m_alive;
+    if (m_keysBeforePage.remove(key.qtKey)) {
+        if (m_listener && m_listener->keyReleased(*this, key))
+            return;
+        if (alive.expired())
+            return;
+    }
     const DomEvent event =
         m_document.dispatch(DomEventType::KeyUp, m_document.activeElement(),
                             m_document.activeFrame(), key.modifiers, 0, 0, key.virtualKey);
     if (alive.expired())
         return;
     DomNode *active = m_document.activeElement();
+    const bool editable = active && isEditable(active);
     const bool consumed =
-        event.defaultPrevented || (active && isEditable(active) && typingKey(key));
-    if (!consumed && m_listener)
-        m_listener->keyReleaseUnhandled(*this, key);
+        event.defaultPrevented || (editable && typingKey(key)) || (m_pageSwallowsKeys && !editable);
+    if (!consumed && m_listener && m_keysAfterPage.remove(key.qtKey))
+        m_listener->keyReleased(*this, key);
 }
 
 void FakeBrowserControl::wheel(const ElementRef &ref, int delta, Qt::KeyboardModifiers modifiers,

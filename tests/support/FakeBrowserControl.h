@@ -180,7 +180,7 @@ public:
     QString userAgent() const override { return m_userAgent; }
     void setHostHeaderRules(const QList<HostHeaderRule> &rules) override { m_hostRules = rules; }
     void sleep(SleepMode mode) override;
-    void wake() override;
+    bool wake() override;
     bool isAsleep() const override { return m_asleep; }
 
     // PageWriter
@@ -222,8 +222,8 @@ public:
                       Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     // The user gives the element the focus (clicking or tabbing into it).
     void focusElement(const ElementRef &element, int frameIndex = -1);
-    // Press and release. Keys typed into an editable element are the page's; the others go
-    // to the listener after the DOM event (unless an event rule prevents their default).
+    // Press and release. The listener has each key before the page, except while an editable
+    // element has the focus: then the page first, and only what it leaves unhandled.
     void pressKey(int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
                   const QString &text = QString());
     void keyDown(const KeyInfo &key);
@@ -247,6 +247,8 @@ public:
     void scriptDocumentWrite(const QString &html);
     // window.close(); returns whether the listener kept the window.
     bool scriptClose();
+    // The page's own key handlers prevent the default of every key outside its fields.
+    void scriptSwallowKeys() { m_pageSwallowsKeys = true; }
     void scriptSetTitle(const QString &title);
     void scriptError(const QString &text, int line, const QUrl &source);
     void emitStatusText(const QString &text);
@@ -302,6 +304,9 @@ private:
     std::weak_ptr<bool> m_webAlive;
     BrowserControlListener *m_listener = nullptr;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    QSet<int> m_keysBeforePage; // pressed while the program had the first word
+    QSet<int> m_keysAfterPage;  // pressed in an editable element
+    bool m_pageSwallowsKeys = false;
     mutable QPointer<QWidget> m_widget;
     quint64 m_loadSerial = 0;
     bool m_loading = false;

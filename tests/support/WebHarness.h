@@ -4,6 +4,7 @@
 // tests, which share the support library, never link the engine.
 
 #include "platform/webengine/WebEngineControl.h"
+#include "platform/webengine/WebEngineDocument.h"
 #include "platform/webengine/WebEnginePlatform.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QWebEngineView>
 #include <QWidget>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -186,6 +188,21 @@ inline void typeText(WebEngineControl &control, const QString &text)
     QTest::keyClicks(inputWidget(control), text);
 }
 
+// At the end of a test program: writes the page bridge could not apply, and script errors of
+// the program's own pages, fail the run even when every check passed.
+inline int expectedFailedWrites = 0; // provoked on purpose by a test
+
+inline bool pageFaultsReported()
+{
+    const int writes = WebEngineDocument::failedWritesInProcess() - expectedFailedWrites;
+    const int errors = WebEngineControl::programPageErrorsInProcess();
+    if (writes == 0 && errors == 0)
+        return false;
+    std::fprintf(stderr, "FAIL: %d page writes failed, %d script errors in program pages\n", writes,
+                 errors);
+    return true;
+}
+
 } // namespace WebHarness
 
 // main() for an e2e test: the program scheme is registered before the application exists.
@@ -196,5 +213,6 @@ inline void typeText(WebEngineControl &control, const QString &text)
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                                \
         QApplication app(argc, argv);                                                              \
         TestObject test;                                                                           \
-        return QTest::qExec(&test, argc, argv);                                                    \
+        const int failed = QTest::qExec(&test, argc, argv);                                        \
+        return WebHarness::pageFaultsReported() ? 1 : failed;                                      \
     }

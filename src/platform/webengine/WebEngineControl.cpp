@@ -1,7 +1,9 @@
 #include "WebEngineControl.h"
 
 #include "ProgramSchemeHandler.h"
+#include "RequestInterceptor.h"
 #include "WebEngineDocument.h"
+#include "platform/NavigationPolicy.h"
 
 #include <QAction>
 #include <QChildEvent>
@@ -31,10 +33,10 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 #include <QWheelEvent>
 
+#include <atomic>
 #include <optional>
 #include <utility>
 
@@ -45,6 +47,8 @@ constexpr int kBridgeWaitMs = 3000;
 constexpr qint64 kGestureMs = 1500;
 
 const char kControlProperty[] = "sklControl";
+
+std::atomic<int> g_programPageErrors{0};
 
 QString bridgeSource()
 {
@@ -62,14 +66,6 @@ QString bridgeSource()
     return source;
 }
 
-bool isNetworkScheme(const QString &scheme)
-{
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
-           scheme == QLatin1String("ftp") || scheme == QLatin1String("ws") ||
-           scheme == QLatin1String("wss");
-}
-
-using ProgramPages::hasProgramScheme;
 using ProgramPages::isCommandLink;
 
 WindowDisposition dispositionOf(QWebEngineNewWindowRequest::DestinationType t)
@@ -136,31 +132,28 @@ protected:
 private:
     void key(QKeyEvent *e, bool press)
     {
-        BrowserControlListener *listener = m_control ? m_control->m_listener : nullptr;
+        // Only keys that went to the page first (the focus was in one of its fields); the
+        // others reached the program before the page. A key that came past a new input
+        // widget of the view, before the filter was on it, is handled here as it was.
+        if (!m_control ||
+            (m_control->keysFiltered() && !m_control->m_keysAfterPage.contains(e->key()))) {
+            e->ignore();
+            return;
+        }
         // The page lets every key's release through, also of keys typed into its fields: a
         // release counts only when the page left its press to the program too.
         if (press) {
             m_unhandledPresses.insert(e->key());
         } else {
-            if (!m_unhandledPresses.contains(e->key()))
-                listener = nullptr;
+            const bool pressUnhandled = m_unhandledPresses.contains(e->key());
             if (!e->isAutoRepeat())
                 m_unhandledPresses.remove(e->key());
+            if (!pressUnhandled) {
+                e->ignore();
+                return;
+            }
         }
-        if (!listener) {
-            e->ignore();
-            return;
-        }
-        KeyInfo k;
-        k.qtKey = e->key();
-        k.modifiers = e->modifiers() & ~Qt::KeypadModifier;
-        k.isKeypad = e->modifiers() & Qt::KeypadModifier;
-        k.virtualKey = virtualKeyFromQt(e->key(), e->modifiers());
-        k.text = e->text();
-        k.isAutoRepeat = e->isAutoRepeat();
-        const bool handled = press ? listener->keyPressUnhandled(*m_control, k)
-                                   : listener->keyReleaseUnhandled(*m_control, k);
-        e->setAccepted(handled);
+        e->setAccepted(m_control->deliverKey(*e));
     }
 };
 
@@ -255,10 +248,12 @@ protected:
                        ? listener->mouseButtonReleased(*m_control, m)
                        : listener->mouseButtonPressed(*m_control, m);
         }
-        case QEvent::KeyPress: {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
             auto *ke = static_cast<QKeyEvent *>(e);
-            m_control->recordInput(Qt::NoButton, ke->modifiers(), false);
-            return false;
+            if (e->type() == QEvent::KeyPress)
+                m_control->recordInput(Qt::NoButton, ke->modifiers(), false);
+            return m_control->keyBeforePage(*ke);
         }
         case QEvent::Wheel: {
             if (!listener)
@@ -296,6 +291,11 @@ protected:
     {
         if (level != ErrorMessageLevel || !m_control)
             return;
+        if (ProgramPages::isProgramUrl(QUrl(sourceId))) {
+            // The program's own pages must not fail: counted, so that tests can tell.
+            ++g_programPageErrors;
+            qWarning("script error in %s:%d: %s", qPrintable(sourceId), line, qPrintable(message));
+        }
         QPointer<WebEngineControl> control = m_control;
         QMetaObject::invokeMethod(
             m_control,
@@ -304,43 +304,6 @@ protected:
                     control->m_listener->scriptError(*control, message, line, sourceId);
             },
             Qt::QueuedConnection);
-    }
-};
-
-class ControlInterceptor : public QWebEngineUrlRequestInterceptor
-{
-public:
-    ControlInterceptor(WebEngineControl *control, QObject *parent)
-        : QWebEngineUrlRequestInterceptor(parent), m_control(control)
-    {}
-    WebEngineControl *m_control;
-
-    void interceptRequest(QWebEngineUrlRequestInfo &info) override
-    {
-        if (!m_control) {
-            info.block(true);
-            return;
-        }
-        const QUrl url = info.requestUrl();
-        const QString scheme = url.scheme().toLower();
-        if (scheme == QLatin1String(ProgramPages::kScheme) && !programInitiator(info.initiator())) {
-            info.block(true);
-            return;
-        }
-        if (!isNetworkScheme(scheme))
-            return;
-        if (m_control->m_offline) {
-            info.block(true);
-            return;
-        }
-        // Only an agent other than the profile's is set here, request by request.
-        if (!m_control->m_userAgent.isEmpty() &&
-            m_control->m_userAgent != m_control->m_profile->httpUserAgent())
-            info.setHttpHeader("User-Agent", m_control->m_userAgent.toUtf8());
-        for (const HostHeaderRule &rule : std::as_const(m_control->m_hostRules)) {
-            if (hostMatches(rule.host, url.host()))
-                info.setHttpHeader(rule.name, rule.value);
-        }
     }
 };
 
@@ -379,7 +342,7 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
     m_page = new ControlPage(this, profile, m_view);
     m_page->setProperty(kControlProperty, QVariant::fromValue<QObject *>(this));
     m_view->setPage(m_page);
-    m_interceptor = new ControlInterceptor(this, m_page);
+    m_interceptor = new RequestInterceptor(m_page);
     m_page->setUrlRequestInterceptor(m_interceptor);
 
     m_document = new WebEngineDocument(m_page, this);
@@ -465,7 +428,7 @@ WebEngineControl::~WebEngineControl()
         m_page->setProperty(kControlProperty, QVariant());
     }
     if (m_interceptor)
-        m_interceptor->m_control = nullptr;
+        m_interceptor->setPolicy(RequestPolicy{true, false, {}, {}});
     if (m_view)
         m_view->m_control = nullptr;
     if (m_widget) {
@@ -483,6 +446,11 @@ WebEngineControl *WebEngineControl::fromPage(QWebEnginePage *page)
     if (!page)
         return nullptr;
     return qobject_cast<WebEngineControl *>(page->property(kControlProperty).value<QObject *>());
+}
+
+int WebEngineControl::programPageErrorsInProcess()
+{
+    return g_programPageErrors.load();
 }
 
 QWidget *WebEngineControl::widget() const
@@ -550,6 +518,8 @@ qint32 WebEngineControl::navErrorFromNetError(int e)
         return NavErrorCode::CannotLoadData;
     case -3: // ABORTED
         return NavErrorCode::Aborted;
+    case -20: // BLOCKED_BY_CLIENT: the program refused the request, working offline
+        return NavErrorCode::CannotConnect;
     default:
         if (e <= -200 && e > -300) // certificate errors
             return NavErrorCode::SecurityProblem;
@@ -600,32 +570,40 @@ void WebEngineControl::deferSklNavigation(const BeforeNavigateInfo &info)
 bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMainFrame)
 {
     const auto type = QWebEnginePage::NavigationType(navType);
-    // Typed navigations come only from this control (navigate, writePage): already decided.
-    if (type == QWebEnginePage::NavigationTypeTyped && isMainFrame) {
-        if (isCommandLink(url))
-            return false;
-        beginLoad(url);
-        return true;
-    }
+    if (std::exchange(m_dropDiscardedReload, false) && isMainFrame &&
+        type == QWebEnginePage::NavigationTypeReload)
+        return false;
+    const bool gesture = nowMs() - m_lastInputTime < kGestureMs;
     // A server redirect belongs to the request under way: nothing has committed for it yet.
     // A redirect after the document committed (meta refresh) is the page's own navigation.
-    if (type == QWebEnginePage::NavigationTypeRedirect && isMainFrame && m_load.active &&
-        !m_load.finished && !m_load.committed &&
-        m_page->history()->currentItem().url() != m_load.url) {
-        if (isCommandLink(url) || hasProgramScheme(url))
-            return false;
-        m_load.url = url;
+    const bool ownRedirect = type == QWebEnginePage::NavigationTypeRedirect && isMainFrame &&
+                             m_load.active && !m_load.finished && !m_load.committed &&
+                             m_page->history()->currentItem().url() != m_load.url;
+
+    NavigationRequest request;
+    request.url = url;
+    // Typed navigations come only from this control (navigate, writePage): already decided.
+    request.kind = kindOf(type, gesture);
+    request.isMainFrame = isMainFrame;
+    request.source = currentSource();
+    request.redirectOfOwnLoad = ownRedirect;
+    request.userAsked = type == QWebEnginePage::NavigationTypeBackForward
+                            ? gesture || nowMs() - m_historyMoveTime < kGestureMs
+                            : gesture;
+    const NavigationVerdict verdict = navigationVerdict(request);
+    if (verdict == NavigationVerdict::Refuse)
+        return false;
+    if (verdict == NavigationVerdict::Proceed) {
+        if (ownRedirect)
+            m_load.url = url;
+        else if (isMainFrame && type != QWebEnginePage::NavigationTypeRedirect)
+            beginLoad(url);
         return true;
     }
-    if (type == QWebEnginePage::NavigationTypeRedirect && !isMainFrame)
-        return !isCommandLink(url) && !hasProgramScheme(url);
-
-    const NavigationSource source = currentSource();
-    const bool gesture = nowMs() - m_lastInputTime < kGestureMs;
 
     BeforeNavigateInfo info;
     info.url = url;
-    info.kind = kindOf(type, gesture);
+    info.kind = request.kind;
     info.isTopFrame = isMainFrame;
     info.linkClicked = info.kind == NavigationKind::LinkClicked;
     if (gesture && (info.linkClicked || info.kind == NavigationKind::FormSubmitted)) {
@@ -637,34 +615,17 @@ bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMai
         info.targetFrameName = m_lastClickTarget;
     if (info.kind == NavigationKind::FormSubmitted && nowMs() - m_lastSubmitTime < kGestureMs)
         info.isPost = m_lastSubmitMethod == QLatin1String("post");
-    info.source = source;
+    info.source = request.source;
     info.sourceUrl = m_page->history()->currentItem().url();
 
-    if (isCommandLink(url)) {
-        // Command links count only in the program's own pages.
-        if (source == NavigationSource::ProgramPage && isMainFrame)
-            deferSklNavigation(info);
+    if (verdict == NavigationVerdict::DeferCommand) {
+        deferSklNavigation(info);
         return false;
     }
-    if (hasProgramScheme(url)) {
-        // Web content never reaches the program's pages. Back and Forward may return to one
-        // when the user asked (the program's command, a key or button just pressed), not when
-        // the page's script moves through the history.
-        // (During a history move the history already names the entry being entered, so the
-        // source tells nothing then.)
-        const bool allowed = type == QWebEnginePage::NavigationTypeBackForward
-                                 ? gesture || nowMs() - m_historyMoveTime < kGestureMs
-                                 : source == NavigationSource::ProgramPage ||
-                                       type == QWebEnginePage::NavigationTypeReload;
-        if (!allowed)
-            return false;
-    }
-    if (type != QWebEnginePage::NavigationTypeReload && m_listener) {
+    if (m_listener) {
         QPointer<WebEngineControl> self(this);
         const bool cancel = m_listener->beforeNavigate(*this, info);
-        if (!self)
-            return false;
-        if (cancel)
+        if (!self || cancel)
             return false;
     }
     if (isMainFrame)
@@ -676,8 +637,13 @@ void WebEngineControl::onNewWindowRequested(QWebEngineNewWindowRequest &request)
 {
     const QUrl url = request.requestedUrl();
     const NavigationSource source = currentSource();
-    const bool fromProgram = source == NavigationSource::ProgramPage;
-    if ((hasProgramScheme(url) || isCommandLink(url)) && !fromProgram)
+    NavigationRequest policy;
+    policy.url = url;
+    policy.newWindow = true;
+    policy.source = source;
+    policy.userAsked = request.isUserInitiated();
+    const NavigationVerdict verdict = navigationVerdict(policy);
+    if (verdict == NavigationVerdict::Refuse)
         return; // dropped
     const WindowDisposition disposition = dispositionOf(request.destination());
     QPointer<WebEngineControl> self(this);
@@ -715,7 +681,7 @@ void WebEngineControl::onNewWindowRequested(QWebEngineNewWindowRequest &request)
                  m_lastButton != Qt::MiddleButton)
             info.targetFrameName = QStringLiteral("_blank");
         m_lastInputTime = 0;
-        if (isCommandLink(url)) {
+        if (verdict == NavigationVerdict::DeferCommand) {
             deferSklNavigation(info);
             return;
         }
@@ -786,6 +752,7 @@ bool WebEngineControl::navigate(const QUrl &url, const QString &headers, const Q
         if (!hasContentType)
             request.setHeader("Content-Type", "application/x-www-form-urlencoded");
     }
+    wakeForNavigation();
     const QUrl current = m_page->url();
     const bool sameDocument =
         url.hasFragment() && postData.isEmpty() &&
@@ -802,6 +769,7 @@ QUrl WebEngineControl::writePage(const QString &html, const QString &name)
         return QUrl();
     const QUrl url = m_schemes->addWrittenPage(
         quintptr(this), name.isEmpty() ? QStringLiteral("page.htm") : name, html.toUtf8());
+    wakeForNavigation();
     m_document->awaitNewDocument();
     m_page->load(url);
     return url;
@@ -1056,20 +1024,35 @@ void WebEngineControl::setFocus()
 void WebEngineControl::setOffline(bool offline)
 {
     m_offline = offline;
+    updateRequestPolicy();
+}
+
+void WebEngineControl::updateRequestPolicy()
+{
+    RequestPolicy policy;
+    policy.offline = m_offline;
+    // Only an agent other than the profile's is set request by request.
+    if (!m_userAgent.isEmpty() && m_userAgent != m_profile->httpUserAgent())
+        policy.userAgent = m_userAgent.toUtf8();
+    policy.hostRules = m_hostRules;
+    m_interceptor->setPolicy(std::move(policy));
 }
 
 void WebEngineControl::setUserAgent(const QString &userAgent)
 {
     m_userAgent = userAgent;
     if (userAgent.isEmpty() ||
-        m_profile->property(WebEngineControl::kProgramAgentProperty).toBool())
+        m_profile->property(WebEngineControl::kProgramAgentProperty).toBool()) {
+        updateRequestPolicy();
         return;
+    }
     // The program gives every window the same agent: the first one set becomes the profile's,
     // so that navigator.userAgent agrees with the header and no request needs rewriting. Only
     // the first: the engine reloads pages that are loading when the profile's agent changes.
     m_profile->setProperty(WebEngineControl::kProgramAgentProperty, true);
     if (m_profile->httpUserAgent() != userAgent)
         m_profile->setHttpUserAgent(userAgent);
+    updateRequestPolicy();
 }
 
 QString WebEngineControl::userAgent() const
@@ -1080,6 +1063,7 @@ QString WebEngineControl::userAgent() const
 void WebEngineControl::setHostHeaderRules(const QList<HostHeaderRule> &rules)
 {
     m_hostRules = rules;
+    updateRequestPolicy();
 }
 
 void WebEngineControl::sleep(SleepMode mode)
@@ -1094,13 +1078,84 @@ void WebEngineControl::sleep(SleepMode mode)
     m_asleep = true;
 }
 
-void WebEngineControl::wake()
+bool WebEngineControl::wake()
+{
+    if (!m_asleep)
+        return false;
+    m_asleep = false;
+    const bool discarded = m_page->lifecycleState() == QWebEnginePage::LifecycleState::Discarded;
+    m_page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    m_page->setVisible(m_widget && m_widget->isVisible());
+    return discarded;
+}
+
+void WebEngineControl::wakeForNavigation()
 {
     if (!m_asleep)
         return;
     m_asleep = false;
-    m_page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    // Whatever wakes a discarded page makes the engine load its old document again first;
+    // the navigation that follows replaces it, so that load is refused before it asks the
+    // server.
+    m_dropDiscardedReload = m_page->lifecycleState() == QWebEnginePage::LifecycleState::Discarded;
     m_page->setVisible(m_widget && m_widget->isVisible());
+}
+
+bool WebEngineControl::keysFiltered()
+{
+    QWidget *proxy = m_view->focusProxy();
+    const bool filtered = proxy && proxy == m_view->m_proxy;
+    // A renderer replaced for a new document (the program's pages have their own) gives the
+    // view a new input widget: watch it from the next key on.
+    m_view->watchProxy();
+    return filtered;
+}
+
+bool WebEngineControl::editableFocus() const
+{
+    // The engine knows at once when a text field takes the focus; the bridge also tells of
+    // selects and of fields the engine gives no input method (passwords).
+    const QWidget *proxy = m_view->focusProxy();
+    const bool textInput = proxy && proxy->inputMethodQuery(Qt::ImEnabled).toBool();
+    return textInput || m_document->hasEditableFocus();
+}
+
+bool WebEngineControl::keyBeforePage(QKeyEvent &e)
+{
+    const int key = e.key();
+    if (e.type() == QEvent::KeyPress) {
+        // The press decides the key's way, its release follows it.
+        if (editableFocus()) {
+            m_keysAfterPage.insert(key);
+            m_keysBeforePage.remove(key);
+            return false;
+        }
+        m_keysAfterPage.remove(key);
+        m_keysBeforePage.insert(key);
+    } else {
+        // A release whose press this page never had (the focus came in with the key held)
+        // is nobody's command.
+        if (!m_keysBeforePage.contains(key))
+            return false;
+        if (!e.isAutoRepeat())
+            m_keysBeforePage.remove(key);
+    }
+    return deliverKey(e);
+}
+
+bool WebEngineControl::deliverKey(const QKeyEvent &e)
+{
+    if (!m_listener)
+        return false;
+    KeyInfo k;
+    k.qtKey = e.key();
+    k.modifiers = e.modifiers() & ~Qt::KeypadModifier;
+    k.isKeypad = e.modifiers() & Qt::KeypadModifier;
+    k.virtualKey = virtualKeyFromQt(e.key(), e.modifiers());
+    k.text = e.text();
+    k.isAutoRepeat = e.isAutoRepeat();
+    return e.type() == QEvent::KeyPress ? m_listener->keyPressed(*this, k)
+                                        : m_listener->keyReleased(*this, k);
 }
 
 bool WebEngineControl::contextMenu(const QPoint &pos)
@@ -1241,6 +1296,7 @@ void WebEngineControl::onDocumentCreated(const QUrl &url, const QString &readySt
         if (!reportCommit(m_load.documentUrl))
             return;
     }
+    m_view->watchProxy();
     if (m_bridgeWait.isActive() && !m_document->isAwaitingNewDocument() && m_load.completed)
         m_bridgeWait.stop();
     onReadyState(readyState);

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 
@@ -10,6 +11,7 @@
 #include "platform/BrowserControl.h"
 #include "platform/PageWriter.h"
 
+class QKeyEvent;
 class QWebChannel;
 class QWebEngineDownloadRequest;
 class QWebEngineLoadingInfo;
@@ -19,13 +21,13 @@ class QWebEngineProfile;
 class QWebEngineView;
 class QWebEnginePage;
 class ProgramSchemeHandler;
+class RequestInterceptor;
 class WebEngineDocument;
 
 namespace skl_webengine {
 class ControlWidget;
 class ControlView;
 class ControlPage;
-class ControlInterceptor;
 } // namespace skl_webengine
 
 // A BrowserControl on a QWebEngineView inside a plain container widget (the container receives
@@ -75,7 +77,7 @@ public:
     void setHostHeaderRules(const QList<HostHeaderRule> &rules) override;
 
     void sleep(SleepMode mode) override;
-    void wake() override;
+    bool wake() override;
     bool isAsleep() const override { return m_asleep; }
 
     QUrl writePage(const QString &html, const QString &name = QString()) override;
@@ -98,12 +100,13 @@ public:
     // How many loads completed only because the page's bridge never reported (error pages,
     // plain files); a page with a bridge that lands here has lost its greeting.
     int bridgeFallbackCount() const { return m_bridgeFallbacks; }
+    // Script errors raised by the program's own pages in this process.
+    static int programPageErrorsInProcess();
 
 private:
     friend class skl_webengine::ControlPage;
     friend class skl_webengine::ControlView;
     friend class skl_webengine::ControlWidget;
-    friend class skl_webengine::ControlInterceptor;
 
     struct LoadState
     {
@@ -136,9 +139,15 @@ private:
     void fireInteractive();
     void updateCommandState();
     void applyZoom();
+    void updateRequestPolicy();
     NavigationSource currentSource() const;
     void recordInput(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, bool fromMouse);
     bool contextMenu(const QPoint &pos);
+    // Keys: the program's before the page's, except in the page's editable elements.
+    bool editableFocus() const;
+    bool keysFiltered();
+    bool keyBeforePage(QKeyEvent &e);
+    bool deliverKey(const QKeyEvent &e);
     void print(bool preview, bool prompt);
     bool saveAs(bool prompt);
     void deferSklNavigation(const BeforeNavigateInfo &info);
@@ -149,7 +158,7 @@ private:
     QPointer<skl_webengine::ControlWidget> m_widget;
     skl_webengine::ControlView *m_view = nullptr;
     skl_webengine::ControlPage *m_page = nullptr;
-    skl_webengine::ControlInterceptor *m_interceptor = nullptr;
+    RequestInterceptor *m_interceptor = nullptr;
     QWebChannel *m_channel = nullptr;
     WebEngineDocument *m_document = nullptr;
 
@@ -169,6 +178,11 @@ private:
     QString m_userAgent;
     QList<HostHeaderRule> m_hostRules;
     bool m_asleep = false;
+    bool m_dropDiscardedReload = false; // a navigation woke this discarded page
+    void wakeForNavigation();
+
+    QSet<int> m_keysBeforePage; // pressed while the program had the first word
+    QSet<int> m_keysAfterPage;  // pressed in an editable element: the page's first
 
     // The user's last input, for the modifiers and button of the navigation it causes.
     Qt::MouseButton m_lastButton = Qt::NoButton;

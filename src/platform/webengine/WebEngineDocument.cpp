@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <atomic>
 
 namespace {
 
@@ -476,6 +477,7 @@ void WebEngineDocument::hello(const QJsonObject &info)
         return;
     m_token = token;
     m_awaiting = false;
+    m_editableFocus = false;
     failPending(false);
 
     const quint64 generation = m_snapshot.generation + 1;
@@ -557,6 +559,10 @@ void WebEngineDocument::domEvent(const QJsonObject &o)
     e.frameIndex = num(o, "frameIndex");
     e.word = str(o, "word");
     e.defaultPrevented = o.value(QLatin1String("defaultPrevented")).toBool();
+    if (e.type == DomEventType::FocusIn)
+        m_editableFocus = e.source.isEditable;
+    else if (e.type == DomEventType::FocusOut && e.source.isEditable)
+        m_editableFocus = false;
     if ((e.type == DomEventType::Click || e.type == DomEventType::MouseUp) &&
         !e.source.linkHref.isEmpty())
         Q_EMIT linkClicked(QUrl(e.source.linkHref), e.source.linkTarget);
@@ -612,4 +618,21 @@ void WebEngineDocument::frameComplete(const QJsonObject &o)
     // program must know its frames by then.
     if (m_listener)
         m_listener->frameDocumentComplete(f);
+}
+
+namespace {
+std::atomic<int> g_failedWrites{0};
+} // namespace
+
+int WebEngineDocument::failedWritesInProcess()
+{
+    return g_failedWrites.load();
+}
+
+void WebEngineDocument::writeFailed(const QJsonObject &failure)
+{
+    ++m_failedWrites;
+    ++g_failedWrites;
+    qWarning("page bridge: %s %s failed: %s", qPrintable(str(failure, "op")),
+             qPrintable(str(failure, "what")), qPrintable(str(failure, "error")));
 }

@@ -63,6 +63,8 @@ public:
     void awaitNewDocument();
     bool isAwaitingNewDocument() const { return m_awaiting; }
     bool hasBridge() const { return m_token != 0; }
+    // The page told that the keyboard focus went into one of its editable elements.
+    bool hasEditableFocus() const { return m_editableFocus; }
     // No bridge came for the last load (an error page, a plain file): queued queries get
     // empty answers; queued writes wait for the next document.
     void giveUpWaiting();
@@ -79,6 +81,14 @@ public Q_SLOTS:
     void reply(int id, const QJsonValue &result);
     void formSubmit(const QJsonObject &form);
     void frameComplete(const QJsonObject &frame);
+    void writeFailed(const QJsonObject &failure);
+
+public:
+    // Writes the page could not apply and operations its bridge did not know, since the
+    // control was made. Tests fail on any.
+    int failedWriteCount() const { return m_failedWrites; }
+    // The same over every document of this process.
+    static int failedWritesInProcess();
 
 Q_SIGNALS:
     void deliver(const QJsonArray &messages);
@@ -114,4 +124,6 @@ private:
     qint64 m_token = 0;
     bool m_awaiting = false;
     bool m_flushScheduled = false;
+    bool m_editableFocus = false;
+    int m_failedWrites = 0;
 };

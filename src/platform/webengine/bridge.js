@@ -641,9 +641,22 @@
         }
     };
 
+    // A write the page could not apply, or an operation this bridge does not know: the
+    // program counts them (a silent loss would hide a fault on either side).
+    function failed(m, err) {
+        post('writeFailed', [{ op: String(m.op), what: String(m.what || ''),
+                               error: String(err || '') }]);
+    }
+
+    const ELEMENT_OPS = new Set(['innerHTML', 'innerText', 'outerHTML', 'insertAdjacentHTML',
+        'style', 'attr', 'value', 'checked', 'scrollIntoView', 'focus', 'frameZoom',
+        'frameHighlight']);
+
     function apply(m) {
         if (m.op === 'query') {
             let result = null;
+            if (typeof queries[m.what] !== 'function')
+                failed(m, 'unknown query');
             try {
                 result = queries[m.what](m.args || {});
             } catch (err) {
@@ -686,6 +699,11 @@
             window.focus();
             return;
         }
+        if (!ELEMENT_OPS.has(m.op)) {
+            failed(m, 'unknown operation');
+            return;
+        }
+        // A missing element is no failure: the program writes to what a page may not have.
         const el = resolve(m.ref);
         if (!el)
             return;
@@ -725,6 +743,7 @@
                 apply(m);
             } catch (err) {
                 // one failing write must not stop the ones after it
+                failed(m, err);
             }
             if (m.op !== 'query')
                 touched = true;

@@ -295,6 +295,38 @@ private Q_SLOTS:
         QCOMPARE(rig.state(1), QStringLiteral("f"));
     }
 
+    void keysBeforeThePage()
+    {
+        m_http.addPage(QStringLiteral("/keys.htm"),
+                       HttpFixture::html(
+                           QStringLiteral("Keys"),
+                           QStringLiteral("<input id=field value=''><script>"
+                                          "for (const t of ['keydown', 'keyup'])"
+                                          " window.addEventListener(t, e => {"
+                                          " if (e.target.tagName !== 'INPUT') e.preventDefault();"
+                                          " }, true);</script>")));
+        TempProfile profile;
+        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QVERIFY(rig.show(m_http.url(QStringLiteral("/keys.htm"))));
+        (void)rig.reader.queue.LoadDocument(m_http.url(QStringLiteral("/a.htm")).toString());
+        QVERIFY(rig.wait([&] { return rig.state(1) == QLatin1String("c"); }));
+
+        WebEngineControl &c = rig.control(0);
+        focusControl(c);
+        QVERIFY(clickElement(c, QStringLiteral("field")));
+        QVERIFY(rig.wait([&] { return rig.ctx.gbTextEntry; }));
+        typeText(c, QStringLiteral("xz."));
+        QVERIFY(rig.wait([&] {
+            return script(c, QStringLiteral("document.getElementById('field').value")) ==
+                   QLatin1String("xz.");
+        }));
+        QCOMPARE(rig.ctx.giCurrentWindow, 0);
+
+        script(c, QStringLiteral("document.activeElement.blur(); 1"));
+        QVERIFY(rig.wait([&] { return !rig.ctx.gbTextEntry; }));
+        QVERIFY(rig.press(Qt::Key_X, Qt::NoModifier, [&] { return rig.ctx.giCurrentWindow == 1; }));
+    }
+
     void downloadsGoToTheDownloadFolder()
     {
         TempProfile profile;

@@ -131,12 +131,12 @@ public:
     {
         scriptErrors << text;
     }
-    bool keyPressUnhandled(BrowserControl &, const KeyInfo &key) override
+    bool keyPressed(BrowserControl &, const KeyInfo &key) override
     {
         keyPresses << key;
         return consumeKey && consumeKey(key);
     }
-    bool keyReleaseUnhandled(BrowserControl &, const KeyInfo &key) override
+    bool keyReleased(BrowserControl &, const KeyInfo &key) override
     {
         keyReleases << key;
         return consumeKey && consumeKey(key);

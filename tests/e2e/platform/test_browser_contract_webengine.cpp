@@ -126,6 +126,11 @@ public:
         case PageScript::SetLocation:
             source = QStringLiteral("location.href = %1;").arg(jsString(argument));
             break;
+        case PageScript::SwallowKeys:
+            source = QStringLiteral(
+                "for (const t of ['keydown', 'keyup']) window.addEventListener(t, e => {"
+                " if (e.target.tagName !== 'INPUT') e.preventDefault(); }, true);");
+            break;
         }
         // The page's own world: the program's bridge has no part in it.
         WebHarness::runScript(engine(control), source + QStringLiteral(" 1"),
@@ -176,7 +181,8 @@ private Q_SLOTS:
     void requestHeadersAndBody() { run(BrowserContract::checkRequestHeadersAndBody); }
     void clickKinds() { run(BrowserContract::checkClickKinds); }
     void newWindowRequests() { run(BrowserContract::checkNewWindowRequests); }
-    void commandLinkSource() { run(BrowserContract::checkCommandLinkSource); }
+    void navigationPolicy() { run(BrowserContract::checkNavigationPolicy); }
+    void offline() { run(BrowserContract::checkOffline); }
     void documentSnapshotAndWrites() { run(BrowserContract::checkDocumentSnapshotAndWrites); }
     void domEvents() { run(BrowserContract::checkDomEvents); }
     void eventsAfterDocumentWrite() { run(BrowserContract::checkEventsAfterDocumentWrite); }
@@ -186,6 +192,7 @@ private Q_SLOTS:
     void windowClose() { run(BrowserContract::checkWindowClose); }
     void backForward() { run(BrowserContract::checkBackForward); }
     void writtenPage() { run(BrowserContract::checkWrittenPage); }
+    void sleepAndWake() { run(BrowserContract::checkSleepAndWake); }
 };
 
 SKL_WEB_TEST_MAIN(TestBrowserContractWebEngine)

@@ -361,22 +361,6 @@ private Q_SLOTS:
         QVERIFY(log.errors.isEmpty());
         QVERIFY(!control->title().isEmpty());
     }
-
-    void offlineRefusesNetworkLoads()
-    {
-        auto control = createShownControl(*m_platform);
-        EventLog log(*control);
-        control->setOffline(true);
-        const QUrl url = m_http->url(QStringLiteral("/target.htm?offline"));
-        m_http->clearRequests();
-        QVERIFY(control->navigate(url));
-        QVERIFY(completed(log, url));
-        QCOMPARE(log.errors.size(), 1);
-        QCOMPARE(m_http->requests().size(), 0);
-        control->setOffline(false);
-        QVERIFY(load(*control, log, url));
-        QCOMPARE(m_http->requests().size(), 1);
-    }
 };
 
 SKL_WEB_TEST_MAIN(TestWebEngineNavigation)

@@ -175,6 +175,54 @@ private Q_SLOTS:
         QCOMPARE(rig.count(QStringLiteral("bLoaded = 1")), 2); // "n" and "b"; the report's is read
     }
 
+    void sleepingWindowsComeBack()
+    {
+        HttpFixture http;
+        for (int i = 1; i <= 4; ++i)
+            http.addHtml(QStringLiteral("/t%1.htm").arg(i), QStringLiteral("T%1").arg(i),
+                         QStringLiteral("<div style='height:6000px'>tall</div>"));
+        TempProfile profile;
+        EngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        auto &pool = rig.reader.pool;
+        const auto path = [](int i) { return QStringLiteral("/t%1.htm").arg(i); };
+        for (int i = 1; i <= 3; ++i)
+            (void)rig.reader.queue.LoadDocument(http.url(path(i)).toString());
+        QVERIFY(waitFor([&] { return allComplete(rig, 3); }));
+        pool.zKeepInMemory(0, false);
+
+        pool.mnuNextDoc_Click(); // 1
+        Document &doc1 = rig.host.controls.at(1)->document();
+        doc1.scrollTo(0, 1500);
+        QVERIFY(waitFor([&] { return doc1.snapshot().scrollTop == 1500; }));
+        pool.mnuNextDoc_Click(); // 2
+        pool.mnuNextDoc_Click(); // 3; 1 is read and free
+        rig.ui.fireTimers();
+        QVERIFY(rig.host.controls.at(1)->isAsleep());
+
+        // Z, Z: back to 1, at the place it was left.
+        const auto pressZ = [&] {
+            pressKey(*static_cast<WebEngineControl *>(
+                         rig.host.controls.at(rig.ctx.giCurrentWindow).get()),
+                     Qt::Key_Z);
+        };
+        pressZ();
+        QVERIFY(waitFor([&] { return rig.ctx.giCurrentWindow == 2; }));
+        pressZ();
+        QVERIFY(waitFor([&] { return rig.ctx.giCurrentWindow == 1; }));
+        QVERIFY2(waitFor([&] {
+                     return http.requestCount(path(1)) == 2 && doc1.snapshot().scrollTop == 1500;
+                 }),
+                 qPrintable(QString::number(doc1.snapshot().scrollTop)));
+
+        // 3 is read and free now; asleep, it takes the next page without asking for its own.
+        rig.ui.fireTimers();
+        QVERIFY(rig.host.controls.at(3)->isAsleep());
+        (void)rig.reader.queue.LoadDocument(http.url(path(4)).toString());
+        QVERIFY(waitFor(
+            [&] { return QUrl(rig.window(3)->msURL).path() == path(4) && rig.state(3) == "c"; }));
+        QCOMPARE(http.requestCount(path(3)), 1);
+    }
+
     // A raw feed at an address without a feed extension leaves its window for the viewer.
     void rawFeedGoesToTheViewer()
     {
@@ -200,7 +248,8 @@ int main(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     TestReaderE2E test;
-    return QTest::qExec(&test, argc, argv);
+    const int failed = QTest::qExec(&test, argc, argv);
+    return WebHarness::pageFaultsReported() ? 1 : failed;
 }
 
 #include "test_reader_e2e.moc"

@@ -91,6 +91,9 @@ public:
         case PageScript::SetLocation:
             c.scriptNavigate(QUrl(argument));
             break;
+        case PageScript::SwallowKeys:
+            c.scriptSwallowKeys();
+            break;
         }
     }
 
@@ -118,7 +121,8 @@ private Q_SLOTS:
     void requestHeadersAndBody() { run(BrowserContract::checkRequestHeadersAndBody); }
     void clickKinds() { run(BrowserContract::checkClickKinds); }
     void newWindowRequests() { run(BrowserContract::checkNewWindowRequests); }
-    void commandLinkSource() { run(BrowserContract::checkCommandLinkSource); }
+    void navigationPolicy() { run(BrowserContract::checkNavigationPolicy); }
+    void offline() { run(BrowserContract::checkOffline); }
     void documentSnapshotAndWrites() { run(BrowserContract::checkDocumentSnapshotAndWrites); }
     void domEvents() { run(BrowserContract::checkDomEvents); }
     void eventsAfterDocumentWrite() { run(BrowserContract::checkEventsAfterDocumentWrite); }
@@ -128,6 +132,7 @@ private Q_SLOTS:
     void windowClose() { run(BrowserContract::checkWindowClose); }
     void backForward() { run(BrowserContract::checkBackForward); }
     void writtenPage() { run(BrowserContract::checkWrittenPage); }
+    void sleepAndWake() { run(BrowserContract::checkSleepAndWake); }
 
 private:
     static void run(void (*check)(ContractHarness &))
