@@ -36,7 +36,7 @@ Options::Options(AppContext &ctx, QWidget *parent)
 {
     setObjectName(kObjectName);
     setWindowTitle(QStringLiteral("Skimline Options"));
-    resize(760, 640);
+    resize(780, 720);
 }
 
 Options *Options::Show(AppContext &ctx, QWidget *parent)
