@@ -314,6 +314,8 @@ void MDIForm1::connectCommands()
     on("mnuView_FullScreen", &MDIForm1::mnuView_FullScreen_Click);
     on("mnuView_Sidebar", &MDIForm1::mnuView_Sidebar_Click);
     on("mnuViewSetFocusAB", &MDIForm1::mnuViewSetFocusAB_Click);
+    on("mnuOpen", &MDIForm1::mnuOpen_Click);
+    on("mnuOptions", &MDIForm1::mnuOptions_Click);
     // The reading workflow's commands: the pool's and the loader's.
     const auto pool = [this](auto action) {
         return [this, action] {
@@ -851,6 +853,12 @@ void MDIForm1::connectReader()
         if (self)
             self->showFormFieldMenu(w, pos);
     };
+    nav.hooks.startPageOption = [this](int option) {
+        if (option != 7)
+            return false;
+        mnuOptions_Click();
+        return true;
+    };
     m_ctx.reader->nav.hooks.frameCommand = [this](KeyCommand command, DocumentWindow &) {
         switch (command) {
         case KeyCommand::FocusAddressBox:
@@ -861,6 +869,9 @@ void MDIForm1::connectReader()
             return true;
         case KeyCommand::PrintPreview:
             mnuPrintPreview_Click();
+            return true;
+        case KeyCommand::OpenUrl:
+            mnuOpen_Click();
             return true;
         default:
             return false; // the frame has no such command yet
@@ -880,6 +891,19 @@ void MDIForm1::tbToolBar_ButtonClick(const QString &key)
             return;
         }
     }
+}
+
+void MDIForm1::mnuOpen_Click()
+{
+    m_ctx.giOpenURLMode = 1;
+    if (m_ctx.ShowOpenURL)
+        m_ctx.ShowOpenURL();
+}
+
+void MDIForm1::mnuOptions_Click()
+{
+    if (m_ctx.ShowOptions)
+        m_ctx.ShowOptions();
 }
 
 void MDIForm1::URL_Change()

@@ -92,6 +92,8 @@ public:
     void mnuView_FullScreen_Click();
     void mnuView_Sidebar_Click();
     void mnuViewSetFocusAB_Click();
+    void mnuOpen_Click();
+    void mnuOptions_Click();
     void mnuHelpAr_Click(int index);
     // The Selection menu, on the stored word or selection (gsSelectedText of the navigator).
     void mnuPopSelection_Click(int index);

@@ -106,7 +106,7 @@ inline constexpr Row kRows[] = {
     {"", "", "", End},
     {"mnuNav_GotoHomePageofThisSite", "Go to Home Page of This Site", "Ctrl+H", Later},
     {"mnuLoadPageInIE", "Load Page In IE", "F8", Later},
-    {"mnuOpen", "Open URL...", "Ctrl+O", Later},
+    {"mnuOpen", "Open URL...", "Ctrl+O", None},
     {"mnuScheduled_", "Scheduled Pages", "", Begin},
     {"mnuOL_DownloadList(0)", "Open Today's Pages", "Shift+F2", Later},
     {"mnuOL_DownloadList(1)", "Unread Pages (up to 6 days prior)", "Ctrl+F2", Later},
@@ -183,7 +183,7 @@ inline constexpr Row kRows[] = {
     {"mnuNewMessage", "6  New Message", "", Later},
     {"mnuNews", "7  News", "", Later},
     {"mnuT1", "-", "", None},
-    {"mnuOptions", "Skimline Options...", "", Later},
+    {"mnuOptions", "Skimline Options...", "", None},
     {"mnuInternetOptions(0)", "O  Internet Options, Privacy Settings...", "", Later},
     {"", "", "", End},
 

@@ -130,6 +130,10 @@ struct AppContext
     bool gbOptBit8 = false;
     qint32 glLCG = 0;
 
+    // The Open-URL dialog: 1 open an address, 2 enter a group name; the name typed in mode 2.
+    int giOpenURLMode = 1;
+    QString gsOpenURLResult;
+
     // Identity
     QString gsVersion;
     QString gsUserAgent;
@@ -145,6 +149,11 @@ struct AppContext
 
     // The loading routine; Main installs it. Until the queue exists it loads into window 0.
     std::function<void(const QString &url, LoadWhere where)> LoadDocument;
+    // The dialogs of start-up, over the main frame; Main installs them.
+    std::function<void()> ShowOptions;
+    std::function<void()> ShowOpenURL;
+    // Asks for the name of a window group; answer gets it, or "" when the user cancelled.
+    std::function<void(std::function<void(const QString &name)> answer)> AskGroupName;
 
     QString pagePath(const QString &fileName) const
     {

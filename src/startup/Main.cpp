@@ -11,6 +11,9 @@
 #include "reader/Reader.h"
 #include "reader/frmBrowser.h"
 #include "startup/AgreementDialog.h"
+#include "startup/OpenURL.h"
+#include "startup/Options.h"
+#include "startup/Settings.h"
 #include "startup/ShutdownSignals.h"
 #include "startup/SingleInstance.h"
 #include "store/CWinInet_URL.h"
@@ -37,8 +40,6 @@
 namespace {
 
 const QString kVersionNumber = QStringLiteral(SKIMLINE_VERSION);
-const QString kDefaultUserAgent =
-    QStringLiteral("Absolutely the fastest way to browse, read, and search the Internet!");
 const QString kMainError = QStringLiteral(" Error in Main: ");
 // Bit values of "LCG".
 constexpr qint32 kAcceptedMask = 0xFF;
@@ -231,13 +232,11 @@ void modMain::openStores()
 void modMain::readSettings()
 {
     AppContext &ctx = m_ctx;
-    ctx.glOptionChecks = m_file->GetOption(QStringLiteral("OptionChecks"), 4).toInt();
-    ctx.gbOptBit4 = ctx.glOptionChecks & 4;
+    LoadSettings(ctx, *m_file);
     if (ctx.gbOptBit4)
         OpenHistoryStore(*m_stores);
-    ctx.gbOptBit1 = ctx.glOptionChecks & 1;
-    ctx.gbOptBit2 = (ctx.glOptionChecks & 2) && QFileInfo::exists(m_stores->gsPastSessionFile);
-    ctx.gbOptBit8 = ctx.glOptionChecks & 8;
+    ctx.gbOptBit2 = (ctx.glOptionChecks & OptionBit::LastSession) &&
+                    QFileInfo::exists(m_stores->gsPastSessionFile);
 
     const RegResult lcg =
         m_registry->RegGetAppValue(QStringLiteral("LCG"), RegRoot::HKCU, REG_DWORD, 0);
@@ -251,12 +250,7 @@ void modMain::readSettings()
                       QStringLiteral("\"><style>body {margin:3%}p {text-indent:0}h2,h3,h4 "
                                      "{text-align:left}</style>");
 
-    ctx.giMaxWindows = m_file->GetOption(QStringLiteral("MaxWindows"), 50).toInt();
     ctx.giLaterOrder = 10000;
-    ctx.gsngPageZoom = m_file->GetOption(QStringLiteral("PageZoom"), 0).toFloat();
-    ctx.gsngTempZoom = m_file->GetOption(QStringLiteral("TempZoomSetting"), 1.4).toFloat();
-    ctx.giBrowsingMode = m_file->GetOption(QStringLiteral("Mode"), 1).toInt();
-    ctx.gsSupportMail = m_file->GetOption(QStringLiteral("SupportMail"), QString()).toString();
 }
 
 std::unique_ptr<BrowserControl> modMain::createFrame()
@@ -309,7 +303,6 @@ void modMain::setUserAgent(BrowserControl *first)
     ctx.gsVersion = QStringLiteral("Skimline ") + kVersionNumber;
     const QString token = ctx.gsVersion + QStringLiteral("; ");
     const QString engineAgent = QString(ctx.gsDefaultUserAgent).remove(token);
-    ctx.gsUserAgent = m_file->GetOption(QStringLiteral("UserAgent"), kDefaultUserAgent).toString();
     const QString fullAgent = token + engineAgent + QStringLiteral("; ") + ctx.gsUserAgent;
     ctx.gsUserAgentLine = QStringLiteral("User-Agent: ") + fullAgent;
     ctx.gsExtraHeaders = ctx.gsUserAgentLine + QStringLiteral("\r\n");
@@ -447,6 +440,11 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
     m_frame->connectReader();
     ctx.LoadDocument = [this](const QString &url, LoadWhere where) {
         (void)m_reader->queue.LoadDocument(url, where);
+    };
+    ctx.ShowOptions = [this] { (void)Options::Show(m_ctx, m_frame.get()); };
+    ctx.ShowOpenURL = [this] { (void)OpenURL::Show(m_ctx, OpenURL::OpenAddress, m_frame.get()); };
+    ctx.AskGroupName = [this](std::function<void(const QString &)> answer) {
+        (void)OpenURL::Show(m_ctx, OpenURL::GroupName, m_frame.get(), std::move(answer));
     };
     m_readerHost->onDocumentCompleted = [this](const QString &url) {
         m_completed << url;

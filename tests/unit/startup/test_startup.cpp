@@ -6,6 +6,8 @@
 #include "reader/frmBrowser.h"
 #include "startup/AgreementDialog.h"
 #include "startup/Main.h"
+#include "startup/OpenURL.h"
+#include "startup/Settings.h"
 #include "startup/SingleInstance.h"
 #include "store/DateValue.h"
 #include "store/Stores.h"
@@ -349,6 +351,100 @@ private Q_SLOTS:
         QCOMPARE(ctx.gSearchEngines.item("G"), ctx.gSearchEngines.item("?"));
         QVERIFY(ctx.gSearchEngines.searchUrl("w", "cats").contains("search=cats&go=Go"));
         QVERIFY(ctx.gSearchEngines.item("z").isNull());
+    }
+
+    // The options page's values, what is stored in the order of saving, and the variables.
+    void optionsPageSaved_data()
+    {
+        QTest::addColumn<QString>("checks"); // the boxes C1..C4 that are checked
+        QTest::addColumn<QString>("T2");
+        QTest::addColumn<QString>("T3");
+        QTest::addColumn<QString>("T4");
+        QTest::addColumn<QString>("stored"); // from "OptionChecks" on
+        QTest::addColumn<int>("maxWindows");
+        QTest::addColumn<float>("tempZoom");
+        QTest::addColumn<float>("pageZoom");
+        QTest::addColumn<int>("problems");
+        QTest::newRow("floors") << "C3"
+                                << "2"
+                                << "1.5"
+                                << "0.3"
+                                << "4 4 1 1.5" << 4 << 1.0f << 1.5f << 0;
+        QTest::newRow("empty zooms") << "C1 C4"
+                                     << " 12 "
+                                     << ""
+                                     << ""
+                                     << "9 12 1 0" << 12 << 1.0f << 0.0f << 0;
+        QTest::newRow("one is none") << "C2 C3"
+                                     << "-5"
+                                     << "1"
+                                     << "2,5"
+                                     << "6 4 2.5 0" << 4 << 2.5f << 0.0f << 0;
+        QTest::newRow("windows not a number") << ""
+                                              << "abc"
+                                              << "0"
+                                              << "1.4"
+                                              << "0 1.4 0" << 50 << 1.4f << 0.0f << 1;
+        QTest::newRow("page zoom not a number") << ""
+                                                << "99999"
+                                                << "x"
+                                                << "2"
+                                                << "0 2" << 50 << 2.0f << 1.2f << 2;
+        QTest::newRow("temp zoom stops the rest") << ""
+                                                  << "8"
+                                                  << "3"
+                                                  << "big"
+                                                  << "0 8" << 8 << 1.6f << 1.2f << 1;
+    }
+    void optionsPageSaved()
+    {
+        QFETCH(QString, checks);
+        OptionsPage page;
+        page.C1 = checks.contains("C1");
+        page.C2 = checks.contains("C2");
+        page.C3 = checks.contains("C3");
+        page.C4 = checks.contains("C4");
+        QFETCH(QString, T2);
+        QFETCH(QString, T3);
+        QFETCH(QString, T4);
+        page.T1 = "agent";
+        page.T2 = T2;
+        page.T3 = T3;
+        page.T4 = T4;
+        OptionSettings before;
+        before.gsngTempZoom = 1.6f;
+        before.gsngPageZoom = 1.2f;
+        const OptionsSave save = SaveOptionsPage(page, before);
+        QStringList keys, stored;
+        for (const auto &[key, value] : save.writes) {
+            keys << key;
+            if (keys.size() > 2 && key != "SecureLinksInPlace")
+                stored << value.toString();
+        }
+        QCOMPARE(keys.mid(0, 2), QStringList({"ShowHelp", "UserAgent"}));
+        QTEST(stored.join(' '), "stored");
+        QTEST(save.settings.giMaxWindows, "maxWindows");
+        QTEST(save.settings.gsngTempZoom, "tempZoom");
+        QTEST(save.settings.gsngPageZoom, "pageZoom");
+        QTEST(int(save.problems.size()), "problems");
+        QCOMPARE(save.settings.gsUserAgent, QStringLiteral("agent"));
+        // What was saved fills the page with the same boxes and numbers.
+        const OptionsPage again = FillOptionsPage(save.settings);
+        QCOMPARE(again.C1 + 2 * again.C2 + 4 * again.C3 + 8 * again.C4,
+                 save.settings.glOptionChecks);
+        QCOMPARE(again.T3.isEmpty(), save.settings.gsngPageZoom == 0);
+    }
+
+    void typedAddresses()
+    {
+        QCOMPARE(CompleteTypedUrl(" news "), QStringLiteral("http://www.news.com/"));
+        QCOMPARE(CompleteTypedUrl("about:blank"), QStringLiteral("about:blank"));
+        QCOMPARE(CompleteTypedUrl("example.org/a"), QStringLiteral("example.org/a"));
+        QCOMPARE(CompleteTypedUrl(""), QString());
+        QVERIFY(!RefusedTypedUrl(CompleteTypedUrl("news")));
+        for (const char *refused : {"javascript:alert(1)", "JavaScript:x", "skl:dbm1",
+                                    "skl-app://pages/Start.htm", "SKL-APP://x/y"})
+            QVERIFY2(RefusedTypedUrl(QString::fromLatin1(refused)), refused);
     }
 
     void missingPagesAreReported()
