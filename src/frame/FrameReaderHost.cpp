@@ -1,8 +1,8 @@
 #include "frame/FrameReaderHost.h"
 
 #include "frame/MDIForm1.h"
-#include "reader/frmBrowser.h"
 #include "reader/AppContext.h"
+#include "reader/frmBrowser.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>

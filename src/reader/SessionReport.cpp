@@ -2,9 +2,9 @@
 
 #include "platform/BrowserControl.h"
 #include "platform/PageWriter.h"
+#include "reader/AppContext.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
-#include "reader/AppContext.h"
 #include "store/DateValue.h"
 
 namespace {

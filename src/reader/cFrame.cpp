@@ -1,9 +1,9 @@
 #include "reader/cFrame.h"
 
+#include "reader/AppContext.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
 #include "reader/WheelGestures.h"
-#include "reader/AppContext.h"
 
 cFrame::cFrame(DocumentWindow &owner, int index) : m_owner(owner), m_index(index)
 {}

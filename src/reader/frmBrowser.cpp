@@ -1,7 +1,7 @@
 #include "reader/frmBrowser.h"
 
-#include "reader/Reader.h"
 #include "reader/AppContext.h"
+#include "reader/Reader.h"
 
 #include <QCloseEvent>
 #include <QTimer>
