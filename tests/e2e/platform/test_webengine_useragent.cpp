@@ -128,9 +128,6 @@ private Q_SLOTS:
         QCOMPARE(loading->bridgeFallbackCount(), 0);
         QCOMPARE(pageAgent(*loading), kOtherAgent);
         QCOMPARE(log.navigations.size(), 1);
-        other.reset();
-        loading.reset();
-        platform.reset();
     }
 
     // The engine's error page greets like any document, before or after the failure is known;
