@@ -11,28 +11,14 @@ void PrepareStoresForExit(Stores &st)
 {
     if (st.rsForms.State()) {
         st.rsForms.ClearFilter();
-        bool removed = false;
-        if (st.rsForms.SetFilter(QStringLiteral("fieldvalue = ''"))) {
-            while (!st.rsForms.isEOF()) {
-                removed = st.rsForms.Delete() || removed;
-                st.rsForms.MoveNext();
-            }
-        }
-        st.rsForms.ClearFilter();
-        if (removed && !st.rsForms.Save())
+        if (DeleteMatching(st.rsForms, QStringLiteral("fieldvalue = ''")) > 0 &&
+            !st.rsForms.Save())
             st.errorLog.LogError(st.rsForms.lastError(), StoreLog::FinalUnload);
     }
     if (st.rsFavorites.State()) {
         st.rsFavorites.ClearFilter();
-        if (st.rsFavorites.SetFilter(QStringLiteral("Keywords LIKE 'Delete\\*'"))) {
-            while (!st.rsFavorites.isEOF()) {
-                (void)st.rsFavorites.Delete();
-                st.rsFavorites.MoveNext();
-            }
-        } else {
+        if (DeleteMatching(st.rsFavorites, QStringLiteral("Keywords LIKE 'Delete\\*'")) < 0)
             st.errorLog.LogError(st.rsFavorites.lastError(), StoreLog::FinalUnload);
-        }
-        st.rsFavorites.ClearFilter();
     }
 }
 

@@ -645,10 +645,8 @@ void MDIForm1::mnuTS_Click(int index)
 void MDIForm1::mnuSearch_Click()
 {
     frmBrowser *f = ActiveForm();
-    if (!f || !f->brwWebBrowser)
-        return;
-    f->bNavigateInOtherWindow = false;
-    (void)f->brwWebBrowser->navigate(ProgramPages::url(QStringLiteral("sklSearch.htm")));
+    if (f)
+        (void)f->navigateHere(ProgramPages::url(QStringLiteral("sklSearch.htm")));
 }
 
 void MDIForm1::mnuView_FullScreen_Click()
@@ -896,14 +894,14 @@ void MDIForm1::tbToolBar_ButtonClick(const QString &key)
 void MDIForm1::mnuOpen_Click()
 {
     m_ctx.giOpenURLMode = 1;
-    if (m_ctx.ShowOpenURL)
-        m_ctx.ShowOpenURL();
+    if (m_ctx.dialogs.ShowOpenURL)
+        m_ctx.dialogs.ShowOpenURL();
 }
 
 void MDIForm1::mnuOptions_Click()
 {
-    if (m_ctx.ShowOptions)
-        m_ctx.ShowOptions();
+    if (m_ctx.dialogs.ShowOptions)
+        m_ctx.dialogs.ShowOptions();
 }
 
 void MDIForm1::URL_Change()

@@ -149,11 +149,15 @@ struct AppContext
 
     // The loading routine; Main installs it. Until the queue exists it loads into window 0.
     std::function<void(const QString &url, LoadWhere where)> LoadDocument;
-    // The dialogs of start-up, over the main frame; Main installs them.
-    std::function<void()> ShowOptions;
-    std::function<void()> ShowOpenURL;
-    // Asks for the name of a window group; answer gets it, or "" when the user cancelled.
-    std::function<void(std::function<void(const QString &name)> answer)> AskGroupName;
+    // The dialogs of start-up, over the main frame; Main installs them (the frame and the
+    // reader sit below start-up and cannot call it).
+    struct Dialogs
+    {
+        std::function<void()> ShowOptions;
+        std::function<void()> ShowOpenURL;
+        // Asks for the name of a window group; answer gets it, or "" when the user cancelled.
+        std::function<void(std::function<void(const QString &name)> answer)> AskGroupName;
+    } dialogs;
 
     QString pagePath(const QString &fileName) const
     {

@@ -441,9 +441,11 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
     ctx.LoadDocument = [this](const QString &url, LoadWhere where) {
         (void)m_reader->queue.LoadDocument(url, where);
     };
-    ctx.ShowOptions = [this] { (void)Options::Show(m_ctx, m_frame.get()); };
-    ctx.ShowOpenURL = [this] { (void)OpenURL::Show(m_ctx, OpenURL::OpenAddress, m_frame.get()); };
-    ctx.AskGroupName = [this](std::function<void(const QString &)> answer) {
+    ctx.dialogs.ShowOptions = [this] { (void)Options::Show(m_ctx, m_frame.get()); };
+    ctx.dialogs.ShowOpenURL = [this] {
+        (void)OpenURL::Show(m_ctx, OpenURL::OpenAddress, m_frame.get());
+    };
+    ctx.dialogs.AskGroupName = [this](std::function<void(const QString &)> answer) {
         (void)OpenURL::Show(m_ctx, OpenURL::GroupName, m_frame.get(), std::move(answer));
     };
     m_readerHost->onDocumentCompleted = [this](const QString &url) {

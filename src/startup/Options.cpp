@@ -24,6 +24,20 @@ const QString kShowHelpId = QStringLiteral("ShowHelp");
 // A label's id is this prefix and the id of the input it names.
 const QString kLabelPrefix = QStringLiteral("for");
 
+// The page's inputs and the fields they stand for: the text boxes in the order the page is
+// filled, then the check boxes.
+const std::pair<QString, QString OptionsPage::*> kTextInputs[] = {
+    {QStringLiteral("T4"), &OptionsPage::T4},
+    {QStringLiteral("T3"), &OptionsPage::T3},
+    {QStringLiteral("T2"), &OptionsPage::T2},
+    {QStringLiteral("T1"), &OptionsPage::T1},
+};
+const std::pair<QString, bool OptionsPage::*> kCheckBoxes[] = {
+    {QStringLiteral("C1"), &OptionsPage::C1},           {QStringLiteral("C2"), &OptionsPage::C2},
+    {QStringLiteral("C3"), &OptionsPage::C3},           {QStringLiteral("C4"), &OptionsPage::C4},
+    {kSecureLinksId, &OptionsPage::secureLinksInPlace}, {kShowHelpId, &OptionsPage::showHelp},
+};
+
 bool isTextInput(const ElementSnapshot &e)
 {
     return e.tagName == QLatin1String("INPUT") && e.type == QLatin1String("text");
@@ -64,19 +78,14 @@ void Options::pageComplete(Document &doc)
         current.secureLinksInPlace = stored.secureLinksInPlace;
     }
     const OptionsPage p = FillOptionsPage(current);
-    const QList<QPair<QString, bool>> boxes = {
-        {QStringLiteral("C1"), p.C1},           {QStringLiteral("C2"), p.C2},
-        {QStringLiteral("C3"), p.C3},           {QStringLiteral("C4"), p.C4},
-        {kSecureLinksId, p.secureLinksInPlace}, {kShowHelpId, p.showHelp}};
-    for (const auto &[id, on] : boxes) {
+    for (const auto &[id, field] : kCheckBoxes) {
+        const bool on = p.*field;
         doc.setChecked(id, on);
         // The history and wheel boxes are read through their value too: keep it in agreement.
         doc.setValue(id, on ? QStringLiteral("true") : QStringLiteral("false"));
     }
-    doc.setValue(QStringLiteral("T4"), p.T4);
-    doc.setValue(QStringLiteral("T3"), p.T3);
-    doc.setValue(QStringLiteral("T2"), p.T2);
-    doc.setValue(QStringLiteral("T1"), p.T1);
+    for (const auto &[id, field] : kTextInputs)
+        doc.setValue(id, p.*field);
     m_showHelp = p.showHelp;
     ShowHelp(m_showHelp);
     doc.focus(ElementRef());
@@ -167,26 +176,16 @@ void Options::requestClose()
         if (!inputs.isEmpty()) {
             OptionsPage page;
             for (const ElementSnapshot &e : inputs) {
-                const QString &id = e.id;
-                if (id == QLatin1String("T1"))
-                    page.T1 = e.value;
-                else if (id == QLatin1String("T2"))
-                    page.T2 = e.value;
-                else if (id == QLatin1String("T3"))
-                    page.T3 = e.value;
-                else if (id == QLatin1String("T4"))
-                    page.T4 = e.value;
-                else if (id == QLatin1String("C1"))
-                    page.C1 = e.checked;
-                else if (id == QLatin1String("C2"))
-                    page.C2 = e.checked;
-                else if (id == QLatin1String("C3"))
-                    page.C3 = e.checked;
-                else if (id == QLatin1String("C4"))
-                    page.C4 = e.checked;
-                else if (id == kSecureLinksId)
-                    page.secureLinksInPlace = e.checked;
+                for (const auto &[id, field] : kTextInputs) {
+                    if (e.id == id)
+                        page.*field = e.value;
+                }
+                for (const auto &[id, field] : kCheckBoxes) {
+                    if (e.id == id)
+                        page.*field = e.checked;
+                }
             }
+            // The help box is the dialog's own state: it follows every click on it.
             page.showHelp = self->m_showHelp;
             self->Form_QueryUnload(page);
         }

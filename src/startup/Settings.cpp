@@ -39,6 +39,19 @@ std::optional<double> typedNumber(const QString &text)
     return v;
 }
 
+// A zoom box: empty means `empty`; text that is not a number adds `problem` (with the text)
+// and gives nothing.
+std::optional<float> typedZoom(const QString &typed, float empty, const QString &problem,
+                               QStringList &problems)
+{
+    if (typed.trimmed().isEmpty())
+        return empty;
+    if (const std::optional<double> n = typedNumber(typed))
+        return float(*n);
+    problems << problem.arg(typed.trimmed());
+    return std::nullopt;
+}
+
 // A single-precision value as typed, not with the digits of its binary form.
 QString shownNumber(float value)
 {
@@ -142,32 +155,24 @@ OptionsSave SaveOptionsPage(const OptionsPage &page, const OptionSettings &curre
     }
 
     // A zoom that is not a number stops the saving here: the page zoom is not saved either.
-    float tempZoom = 1;
-    if (!page.T4.trimmed().isEmpty()) {
-        const std::optional<double> n = typedNumber(page.T4);
-        if (!n) {
-            out.problems << QStringLiteral("The zoom of Enlarge Fonts \"%1\" is not a number: it "
-                                           "and the zoom of every page were not changed.")
-                                .arg(page.T4.trimmed());
-            return out;
-        }
-        tempZoom = float(*n) < kSmallestTempZoom ? 1.0f : float(*n);
-    }
-    s.gsngTempZoom = tempZoom;
+    const std::optional<float> tempZoom =
+        typedZoom(page.T4, 1,
+                  QStringLiteral("The zoom of Enlarge Fonts \"%1\" is not a number: it and the "
+                                 "zoom of every page were not changed."),
+                  out.problems);
+    if (!tempZoom)
+        return out;
+    s.gsngTempZoom = *tempZoom < kSmallestTempZoom ? 1.0f : *tempZoom;
     write(kTempZoom, shownNumber(s.gsngTempZoom));
 
     // Empty is how the page shows "no zoom".
-    float pageZoom = 0;
-    if (!page.T3.trimmed().isEmpty()) {
-        const std::optional<double> n = typedNumber(page.T3);
-        if (!n) {
-            out.problems << QStringLiteral("The zoom of every page \"%1\" is not a number: it was "
-                                           "not changed.")
-                                .arg(page.T3.trimmed());
-            return out;
-        }
-        pageZoom = float(*n);
-    }
+    const std::optional<float> typedPageZoom = typedZoom(
+        page.T3, 0,
+        QStringLiteral("The zoom of every page \"%1\" is not a number: it was not changed."),
+        out.problems);
+    if (!typedPageZoom)
+        return out;
+    float pageZoom = *typedPageZoom;
     // 1 and anything not above 0 mean no zoom, stored as 0.
     if (pageZoom <= 0 || qFuzzyCompare(pageZoom, 1.0f))
         pageZoom = 0;
