@@ -129,7 +129,11 @@ MDIForm1::MDIForm1(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ct
     connectCommands();
     // Shown until the saved setting says otherwise.
     menuItem(QStringLiteral("mnuView_Sidebar"))->setChecked(mbSidebarVisible);
-    resize(1100, 800);
+    // At a large scale the default size would reach past the screen.
+    QSize size(1100, 800);
+    if (const QScreen *shown = screen())
+        size = size.boundedTo(shown->availableGeometry().size());
+    resize(size);
     ctx.mainForm = this;
 }
 

@@ -22,6 +22,14 @@ PageDialog::PageDialog(AppContext &ctx, const QString &page, QWidget *parent)
     (void)m_control->navigate(m_page);
 }
 
+void PageDialog::hideEvent(QHideEvent *event)
+{
+    QDialog::hideEvent(event);
+    // Without a window manager nobody hands the keyboard back: the frame's keys would be dead.
+    if (QWidget *frame = parentWidget() ? parentWidget()->window() : nullptr)
+        frame->activateWindow();
+}
+
 PageDialog::~PageDialog()
 {
     if (m_control) {

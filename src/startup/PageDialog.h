@@ -30,6 +30,7 @@ protected:
     virtual void pageComplete(Document &doc) = 0;
     void domEvent(const DomEvent &event) override = 0;
     void markReady();
+    void hideEvent(QHideEvent *event) override;
     Document *doc() const { return m_control ? &m_control->document() : nullptr; }
 
     AppContext &m_ctx;
