@@ -57,7 +57,7 @@ OpenURL::OpenURL(AppContext &ctx, Mode mode, QWidget *parent, Answer groupNameAn
         ctx.gbTextEntry = true;
     setWindowTitle(mode == OpenAddress ? QStringLiteral("Open URL")
                                        : QStringLiteral("Enter Group Name"));
-    resize(520, 170);
+    resizeWithinScreen(QSize(520, 170));
     if (Document *d = doc()) {
         EventRule tab;
         tab.type = DomEventType::KeyDown;

@@ -50,7 +50,7 @@ Options::Options(AppContext &ctx, QWidget *parent)
 {
     setObjectName(kObjectName);
     setWindowTitle(QStringLiteral("Skimline Options"));
-    resize(780, 720);
+    resizeWithinScreen(QSize(780, 720));
 }
 
 Options *Options::Show(AppContext &ctx, QWidget *parent)

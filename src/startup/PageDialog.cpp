@@ -4,6 +4,7 @@
 #include "reader/AppContext.h"
 
 #include <QPointer>
+#include <QScreen>
 #include <QVBoxLayout>
 
 PageDialog::PageDialog(AppContext &ctx, const QString &page, QWidget *parent)
@@ -20,6 +21,12 @@ PageDialog::PageDialog(AppContext &ctx, const QString &page, QWidget *parent)
     m_control->document().setListener(this);
     layout->addWidget(m_control->widget());
     (void)m_control->navigate(m_page);
+}
+
+void PageDialog::resizeWithinScreen(const QSize &wanted)
+{
+    const QScreen *shown = parentWidget() ? parentWidget()->screen() : screen();
+    resize(shown ? wanted.boundedTo(shown->availableGeometry().size()) : wanted);
 }
 
 void PageDialog::hideEvent(QHideEvent *event)

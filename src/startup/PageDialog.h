@@ -30,6 +30,8 @@ protected:
     virtual void pageComplete(Document &doc) = 0;
     void domEvent(const DomEvent &event) override = 0;
     void markReady();
+    // A size for the dialog that stays on the frame's screen at any scale.
+    void resizeWithinScreen(const QSize &wanted);
     void hideEvent(QHideEvent *event) override;
     Document *doc() const { return m_control ? &m_control->document() : nullptr; }
 
