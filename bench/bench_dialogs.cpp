@@ -4,6 +4,7 @@
 //                          the settings (goal: under 300 ms).
 //   BM_OpenURLDialogOpen   File > Open URL: the dialog shown with the caret in its box.
 
+#include "EngineBench.h"
 #include "EngineRig.h"
 
 #include "startup/OpenURL.h"
@@ -64,13 +65,7 @@ BENCHMARK(BM_OpenURLDialogOpen)->Unit(benchmark::kMillisecond)->UseManualTime()-
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                    : qgetenv("QT_QPA_PLATFORM"));
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").isEmpty())
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    WebEnginePlatform::registerSchemes();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    prepareEngineProcess();
     QApplication app(argc, argv);
     g_platform = WebHarness::createPlatform();
     benchmark::Initialize(&argc, argv);

@@ -7,6 +7,7 @@
 //                        with every window read and put to sleep. Each mode (the engine's
 //                        process model, how read windows sleep) runs in a fresh process.
 
+#include "EngineBench.h"
 #include "EngineRig.h"
 
 #include <benchmark/benchmark.h>
@@ -299,13 +300,7 @@ BENCHMARK_CAPTURE(BM_Memory50, renderer_limit10_discard, "limit10", "discard")
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                    : qgetenv("QT_QPA_PLATFORM"));
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").isEmpty())
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    WebEnginePlatform::registerSchemes();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    prepareEngineProcess();
     QApplication app(argc, argv);
     if (argc >= 3 && QByteArray(argv[1]) == "--memory-child")
         return memoryChild(QString::fromLocal8Bit(argv[2]));
