@@ -1,5 +1,6 @@
 #include "WebEngineControl.h"
 
+#include "PagePrinting.h"
 #include "ProgramSchemeHandler.h"
 #include "RequestInterceptor.h"
 #include "WebEngineDocument.h"
@@ -10,17 +11,10 @@
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QDateTime>
-#include <QDir>
-#include <QEventLoop>
 #include <QFile>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
-#include <QPageSetupDialog>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QSet>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEngineContextMenuRequest>
@@ -371,6 +365,7 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
     m_interceptor = new RequestInterceptor(m_page);
     m_page->setUrlRequestInterceptor(m_interceptor);
 
+    m_printing = new PagePrinting(m_view, this);
     m_document = new WebEngineDocument(m_page, this);
     m_channel = new QWebChannel(this);
     m_channel->registerObject(QStringLiteral("sklBridge"), m_document);
@@ -875,7 +870,7 @@ bool WebEngineControl::queryCommandEnabled(BrowserCommand command) const
     case BrowserCommand::PrintPreview:
     case BrowserCommand::SaveAs:
     case BrowserCommand::Refresh:
-        return hasDocument && !(command != BrowserCommand::SelectAll && m_printing);
+        return hasDocument && !(command != BrowserCommand::SelectAll && m_printing->isPrinting());
     case BrowserCommand::PageSetup:
     case BrowserCommand::TextSize:
         return true;
@@ -918,20 +913,20 @@ bool WebEngineControl::execCommand(BrowserCommand command, CommandPrompt prompt)
     case BrowserCommand::TextSize:
         return true; // setTextSize() carries the value
     case BrowserCommand::Print:
-        print(false, ask);
-        return true;
-    case BrowserCommand::PrintPreview:
-        print(true, true);
-        return true;
-    case BrowserCommand::PageSetup: {
-        if (!m_printer)
-            m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    case BrowserCommand::PrintPreview: {
         DialogScope dialogs(this);
-        QPageSetupDialog dialog(m_printer.get(), m_widget);
-        return dialog.exec() == QDialog::Accepted;
+        const bool preview = command == BrowserCommand::PrintPreview;
+        m_printing->print(m_widget, preview, ask || preview);
+        return true;
     }
-    case BrowserCommand::SaveAs:
-        return saveAs(ask);
+    case BrowserCommand::PageSetup: {
+        DialogScope dialogs(this);
+        return m_printing->pageSetup(m_widget);
+    }
+    case BrowserCommand::SaveAs: {
+        DialogScope dialogs(this);
+        return m_printing->saveAs(m_widget, ask);
+    }
     }
     return false;
 }
@@ -955,62 +950,6 @@ void WebEngineControl::queueCloseRequest()
                 self->m_listener->windowClosing(*self);
         },
         Qt::QueuedConnection);
-}
-
-void WebEngineControl::print(bool preview, bool prompt)
-{
-    DialogScope dialogs(this);
-    if (!m_printer)
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    if (preview) {
-        QPrintPreviewDialog dialog(m_printer.get(), m_widget);
-        connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *printer) {
-            // The preview paints synchronously; this is a user command, not an engine callback.
-            QEventLoop loop;
-            connect(m_view, &QWebEngineView::printFinished, &loop, &QEventLoop::quit);
-            m_printing = true;
-            m_view->print(printer);
-            loop.exec();
-            m_printing = false;
-        });
-        dialog.exec();
-        return;
-    }
-    if (prompt) {
-        QPrintDialog dialog(m_printer.get(), m_widget);
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-    }
-    m_printing = true;
-    connect(
-        m_view, &QWebEngineView::printFinished, this, [this](bool) { m_printing = false; },
-        Qt::SingleShotConnection);
-    m_view->print(m_printer.get());
-}
-
-bool WebEngineControl::saveAs(bool prompt)
-{
-    QString name = m_page->title().trimmed();
-    name.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")), QStringLiteral("_"));
-    if (name.isEmpty())
-        name = QStringLiteral("page");
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    if (dir.isEmpty())
-        dir = QDir::homePath();
-    QString path = QDir(dir).filePath(name + QStringLiteral(".html"));
-    if (prompt) {
-        DialogScope dialogs(this);
-        path = QFileDialog::getSaveFileName(
-            m_widget, tr("Save As"), path,
-            tr("Web page, HTML only (*.html *.htm);;Web archive (*.mhtml)"));
-        if (path.isEmpty())
-            return false;
-    }
-    const auto format = path.endsWith(QLatin1String(".mhtml"), Qt::CaseInsensitive)
-                            ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
-                            : QWebEngineDownloadRequest::SingleHtmlSaveFormat;
-    m_page->save(path, format);
-    return true;
 }
 
 void WebEngineControl::setTextSize(int size)

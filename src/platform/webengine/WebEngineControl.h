@@ -14,12 +14,12 @@ class QKeyEvent;
 class QWebChannel;
 class QWebEngineDownloadRequest;
 class QWebEngineLoadingInfo;
-class QPrinter;
 class QWebEngineNewWindowRequest;
 class QWebEngineProfile;
 class QWebEngineView;
 class QWebEnginePage;
 class LoadLifeCycle;
+class PagePrinting;
 class ProgramSchemeHandler;
 class RequestInterceptor;
 class WebEngineDocument;
@@ -125,8 +125,6 @@ private:
     bool keysFiltered();
     bool keyBeforePage(QKeyEvent &e);
     bool deliverKey(const QKeyEvent &e);
-    void print(bool preview, bool prompt);
-    bool saveAs(bool prompt);
     void deferSklNavigation(const BeforeNavigateInfo &info);
 
     BrowserControlListener *m_listener = nullptr;
@@ -175,7 +173,5 @@ private:
     qint64 m_lastSubmitTime = 0;
     QString m_lastClickTarget;
     QUrl m_lastClickHref;
-
-    std::unique_ptr<QPrinter> m_printer;
-    bool m_printing = false;
+    PagePrinting *m_printing = nullptr;
 };
