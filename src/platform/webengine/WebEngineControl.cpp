@@ -1,25 +1,20 @@
 #include "WebEngineControl.h"
 
+#include "PagePrinting.h"
 #include "ProgramSchemeHandler.h"
 #include "RequestInterceptor.h"
 #include "WebEngineDocument.h"
+#include "platform/LoadLifeCycle.h"
 #include "platform/NavigationPolicy.h"
 
 #include <QAction>
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QDateTime>
-#include <QDir>
-#include <QEventLoop>
 #include <QFile>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
-#include <QPageSetupDialog>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QSet>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEngineContextMenuRequest>
@@ -106,6 +101,17 @@ NavigationKind kindOf(QWebEnginePage::NavigationType t, bool gesture)
 qint64 nowMs()
 {
     return QDateTime::currentMSecsSinceEpoch();
+}
+
+ReadyState readyStateOf(const QString &state)
+{
+    if (state == QLatin1String("loading"))
+        return ReadyState::Loading;
+    if (state == QLatin1String("interactive"))
+        return ReadyState::Interactive;
+    if (state == QLatin1String("complete"))
+        return ReadyState::Complete;
+    return ReadyState::Uninitialized;
 }
 
 } // namespace
@@ -311,6 +317,20 @@ protected:
 
 using namespace skl_webengine;
 
+class WebEngineControl::LifeCyclePage : public LoadLifeCycle::Page
+{
+public:
+    explicit LifeCyclePage(WebEngineControl &control) : m_control(control) {}
+    QUrl url() const override { return m_control.m_page->url(); }
+    QString title() const override { return m_control.m_page->title(); }
+    bool awaitsDocument() const override { return m_control.m_document->isAwaitingNewDocument(); }
+    void giveUpWaiting() override { m_control.m_document->giveUpWaiting(); }
+    void loadEnded() override { m_control.updateCommandState(); }
+
+private:
+    WebEngineControl &m_control;
+};
+
 // Marks a modal dialog of this control; a page's request to close the window that came
 // meanwhile is passed on once the dialog is gone.
 class WebEngineControl::DialogScope
@@ -345,6 +365,7 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
     m_interceptor = new RequestInterceptor(m_page);
     m_page->setUrlRequestInterceptor(m_interceptor);
 
+    m_printing = new PagePrinting(m_view, this);
     m_document = new WebEngineDocument(m_page, this);
     m_channel = new QWebChannel(this);
     m_channel->registerObject(QStringLiteral("sklBridge"), m_document);
@@ -365,30 +386,21 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
     // window's page, which may be one of the program's: nothing is followed on a drop.
     settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
 
-    m_bridgeWait.setSingleShot(true);
-    m_bridgeWait.setInterval(kBridgeWaitMs);
-    connect(&m_bridgeWait, &QTimer::timeout, this, [this] {
-        ++m_bridgeFallbacks;
-        if (m_document->isAwaitingNewDocument())
-            m_document->giveUpWaiting();
-        maybeComplete(true);
-    });
+    m_lifeCyclePage = std::make_unique<LifeCyclePage>(*this);
+    m_life = std::make_unique<LoadLifeCycle>(*this, *m_lifeCyclePage, kBridgeWaitMs);
 
     connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineControl::onLoadStarted);
     connect(m_page, &QWebEnginePage::loadFinished, this, &WebEngineControl::onLoadFinished);
     connect(m_page, &QWebEnginePage::loadingChanged, this, &WebEngineControl::onLoadingChanged);
     connect(m_page, &QWebEnginePage::loadProgress, this, [this](int progress) {
-        if (m_listener && m_load.active && !m_load.completed)
-            m_listener->progressChanged(*this, progress, 100);
+        LoadInput input{LoadInput::Kind::Progress};
+        input.status = progress;
+        m_life->feed(input);
     });
     connect(m_page, &QWebEnginePage::titleChanged, this, [this](const QString &title) {
-        // A new document's title waits for its commit: the program learns of it only then.
-        if (m_load.active && !m_load.committed) {
-            m_load.titlePending = true;
-            return;
-        }
-        if (m_listener)
-            m_listener->titleChanged(*this, title);
+        LoadInput input{LoadInput::Kind::Title};
+        input.text = title;
+        m_life->feed(input);
     });
     connect(m_page, &QWebEnginePage::linkHovered, this, [this](const QString &url) {
         if (m_listener)
@@ -402,7 +414,11 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
     connect(m_document, &WebEngineDocument::documentCreated, this,
             &WebEngineControl::onDocumentCreated);
     connect(m_document, &WebEngineDocument::readyStateReported, this,
-            &WebEngineControl::onReadyState);
+            [this](const QString &readyState) {
+                LoadInput input{LoadInput::Kind::ReadyState};
+                input.readyState = readyStateOf(readyState);
+                m_life->feed(input);
+            });
     connect(m_document, &WebEngineDocument::formSubmitted, this,
             [this](const QString &method, const QUrl &action, const QByteArray &body) {
                 m_lastSubmitMethod = method;
@@ -419,7 +435,6 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
 
 WebEngineControl::~WebEngineControl()
 {
-    m_bridgeWait.stop();
     if (m_schemes)
         m_schemes->dropOwner(quintptr(this));
     if (m_page) {
@@ -451,6 +466,17 @@ WebEngineControl *WebEngineControl::fromPage(QWebEnginePage *page)
 int WebEngineControl::programPageErrorsInProcess()
 {
     return g_programPageErrors.load();
+}
+
+void WebEngineControl::setListener(BrowserControlListener *listener)
+{
+    m_listener = listener;
+    m_life->setListener(listener);
+}
+
+int WebEngineControl::bridgeFallbackCount() const
+{
+    return m_life->bridgeFallbacks();
 }
 
 QWidget *WebEngineControl::widget() const
@@ -570,15 +596,14 @@ void WebEngineControl::deferSklNavigation(const BeforeNavigateInfo &info)
 bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMainFrame)
 {
     const auto type = QWebEnginePage::NavigationType(navType);
-    if (std::exchange(m_dropDiscardedReload, false) && isMainFrame &&
-        type == QWebEnginePage::NavigationTypeReload)
+    if (m_life->refuseStaleReload(isMainFrame && type == QWebEnginePage::NavigationTypeReload))
         return false;
     const bool gesture = nowMs() - m_lastInputTime < kGestureMs;
     // A server redirect belongs to the request under way: nothing has committed for it yet.
     // A redirect after the document committed (meta refresh) is the page's own navigation.
     const bool ownRedirect = type == QWebEnginePage::NavigationTypeRedirect && isMainFrame &&
-                             m_load.active && !m_load.finished && !m_load.committed &&
-                             m_page->history()->currentItem().url() != m_load.url;
+                             m_life->awaitsCommit() &&
+                             m_page->history()->currentItem().url() != m_life->requestedUrl();
 
     NavigationRequest request;
     request.url = url;
@@ -595,9 +620,9 @@ bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMai
         return false;
     if (verdict == NavigationVerdict::Proceed) {
         if (ownRedirect)
-            m_load.url = url;
+            m_life->feed({LoadInput::Kind::Redirect, url});
         else if (isMainFrame && type != QWebEnginePage::NavigationTypeRedirect)
-            beginLoad(url);
+            m_life->feed({LoadInput::Kind::Begin, url});
         return true;
     }
 
@@ -629,7 +654,7 @@ bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMai
             return false;
     }
     if (isMainFrame)
-        beginLoad(url);
+        m_life->feed({LoadInput::Kind::Begin, url});
     return true;
 }
 
@@ -845,7 +870,7 @@ bool WebEngineControl::queryCommandEnabled(BrowserCommand command) const
     case BrowserCommand::PrintPreview:
     case BrowserCommand::SaveAs:
     case BrowserCommand::Refresh:
-        return hasDocument && !(command != BrowserCommand::SelectAll && m_printing);
+        return hasDocument && !(command != BrowserCommand::SelectAll && m_printing->isPrinting());
     case BrowserCommand::PageSetup:
     case BrowserCommand::TextSize:
         return true;
@@ -888,20 +913,20 @@ bool WebEngineControl::execCommand(BrowserCommand command, CommandPrompt prompt)
     case BrowserCommand::TextSize:
         return true; // setTextSize() carries the value
     case BrowserCommand::Print:
-        print(false, ask);
-        return true;
-    case BrowserCommand::PrintPreview:
-        print(true, true);
-        return true;
-    case BrowserCommand::PageSetup: {
-        if (!m_printer)
-            m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    case BrowserCommand::PrintPreview: {
         DialogScope dialogs(this);
-        QPageSetupDialog dialog(m_printer.get(), m_widget);
-        return dialog.exec() == QDialog::Accepted;
+        const bool preview = command == BrowserCommand::PrintPreview;
+        m_printing->print(m_widget, preview, ask || preview);
+        return true;
     }
-    case BrowserCommand::SaveAs:
-        return saveAs(ask);
+    case BrowserCommand::PageSetup: {
+        DialogScope dialogs(this);
+        return m_printing->pageSetup(m_widget);
+    }
+    case BrowserCommand::SaveAs: {
+        DialogScope dialogs(this);
+        return m_printing->saveAs(m_widget, ask);
+    }
     }
     return false;
 }
@@ -925,62 +950,6 @@ void WebEngineControl::queueCloseRequest()
                 self->m_listener->windowClosing(*self);
         },
         Qt::QueuedConnection);
-}
-
-void WebEngineControl::print(bool preview, bool prompt)
-{
-    DialogScope dialogs(this);
-    if (!m_printer)
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    if (preview) {
-        QPrintPreviewDialog dialog(m_printer.get(), m_widget);
-        connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *printer) {
-            // The preview paints synchronously; this is a user command, not an engine callback.
-            QEventLoop loop;
-            connect(m_view, &QWebEngineView::printFinished, &loop, &QEventLoop::quit);
-            m_printing = true;
-            m_view->print(printer);
-            loop.exec();
-            m_printing = false;
-        });
-        dialog.exec();
-        return;
-    }
-    if (prompt) {
-        QPrintDialog dialog(m_printer.get(), m_widget);
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-    }
-    m_printing = true;
-    connect(
-        m_view, &QWebEngineView::printFinished, this, [this](bool) { m_printing = false; },
-        Qt::SingleShotConnection);
-    m_view->print(m_printer.get());
-}
-
-bool WebEngineControl::saveAs(bool prompt)
-{
-    QString name = m_page->title().trimmed();
-    name.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")), QStringLiteral("_"));
-    if (name.isEmpty())
-        name = QStringLiteral("page");
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    if (dir.isEmpty())
-        dir = QDir::homePath();
-    QString path = QDir(dir).filePath(name + QStringLiteral(".html"));
-    if (prompt) {
-        DialogScope dialogs(this);
-        path = QFileDialog::getSaveFileName(
-            m_widget, tr("Save As"), path,
-            tr("Web page, HTML only (*.html *.htm);;Web archive (*.mhtml)"));
-        if (path.isEmpty())
-            return false;
-    }
-    const auto format = path.endsWith(QLatin1String(".mhtml"), Qt::CaseInsensitive)
-                            ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
-                            : QWebEngineDownloadRequest::SingleHtmlSaveFormat;
-    m_page->save(path, format);
-    return true;
 }
 
 void WebEngineControl::setTextSize(int size)
@@ -1094,10 +1063,8 @@ void WebEngineControl::wakeForNavigation()
     if (!m_asleep)
         return;
     m_asleep = false;
-    // Whatever wakes a discarded page makes the engine load its old document again first;
-    // the navigation that follows replaces it, so that load is refused before it asks the
-    // server.
-    m_dropDiscardedReload = m_page->lifecycleState() == QWebEnginePage::LifecycleState::Discarded;
+    m_life->wokeForNavigation(m_page->lifecycleState() ==
+                              QWebEnginePage::LifecycleState::Discarded);
     m_page->setVisible(m_widget && m_widget->isVisible());
 }
 
@@ -1198,73 +1165,26 @@ void WebEngineControl::handleDownload(QWebEngineDownloadRequest *download)
     download->accept();
 }
 
-// The life of one top-level load, in the order the program expects:
-// downloadBegin, navigateComplete, readyState interactive, downloadComplete,
-// documentComplete, readyState complete.
 void WebEngineControl::onLoadStarted()
 {
     m_loading = true;
-}
-
-void WebEngineControl::beginLoad(const QUrl &url)
-{
-    if (m_load.active && !m_load.completed) {
-        // A new navigation ends the one before: its document, when it has one, is complete.
-        QPointer<WebEngineControl> self(this);
-        if (m_load.finished) {
-            maybeComplete(true);
-        } else {
-            m_load.completed = true;
-            if (m_listener)
-                m_listener->downloadComplete(*this);
-        }
-        if (!self)
-            return;
-    }
-    m_bridgeWait.stop();
-    m_load = LoadState();
-    m_load.active = true;
-    m_load.url = url;
-    if (m_listener)
-        m_listener->downloadBegin(*this);
 }
 
 void WebEngineControl::onLoadingChanged(const QWebEngineLoadingInfo &info)
 {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
         return;
-    // Only the end of the load this control began; a cancelled navigation ends too.
-    if (!m_load.active || m_load.finished ||
-        (info.url() != m_load.url && info.url() != m_load.documentUrl))
-        return;
-    m_load.finished = true;
-    m_load.ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
-    updateCommandState();
-    QPointer<WebEngineControl> self(this);
+    LoadInput input{LoadInput::Kind::End, info.url()};
+    const bool httpStatus = info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain;
     if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus ||
-        (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain &&
-         info.errorCode() == -3)) {
-        m_load.aborted = true;
+        (!httpStatus && info.errorCode() == -3)) {
+        input.outcome = LoadInput::Outcome::Aborted;
     } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
-        int code = info.errorCode();
-        if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain)
-            code = navErrorFromNetError(code);
-        if (m_listener)
-            (void)m_listener->navigateError(*this, info.url(), code, info.errorString(), true);
-        if (!self)
-            return;
+        input.outcome = LoadInput::Outcome::Failed;
+        input.status = httpStatus ? info.errorCode() : navErrorFromNetError(info.errorCode());
+        input.text = info.errorString();
     }
-    if (m_load.aborted && !m_load.committed) {
-        m_load.completed = true;
-        if (m_document->isAwaitingNewDocument())
-            m_bridgeWait.start();
-        if (m_listener)
-            m_listener->downloadComplete(*this);
-        return;
-    }
-    maybeComplete(!m_load.ok);
-    if (self && !m_load.completed)
-        m_bridgeWait.start();
+    m_life->feed(input);
 }
 
 void WebEngineControl::onLoadFinished(bool)
@@ -1275,106 +1195,12 @@ void WebEngineControl::onLoadFinished(bool)
 
 void WebEngineControl::onDocumentCreated(const QUrl &url, const QString &readyState)
 {
-    const bool errorPage = url.scheme() == QLatin1String("chrome-error");
-    if (!m_load.active || m_load.completed) {
-        // The error page of a load that already ended is no document of its own.
-        if (errorPage)
-            return;
-        // A document the engine made without a load of its own (an opened window).
-        if (m_listener)
-            m_listener->navigateComplete(*this, url, true);
-    } else if (!m_load.committed) {
-        if (errorPage && !m_load.finished) {
-            // The failure is reported first; the load's end commits the error page.
-            m_load.errorPage = true;
-            return;
-        }
-        m_load.committed = true;
-        // The engine's error page stands for the address that failed. The requested address
-        // stays what the end of the load is matched by: the bridge may greet before it.
-        m_load.documentUrl = errorPage ? m_load.url : url;
-        if (!reportCommit(m_load.documentUrl))
-            return;
-    }
-    m_view->watchProxy();
-    if (m_bridgeWait.isActive() && !m_document->isAwaitingNewDocument() && m_load.completed)
-        m_bridgeWait.stop();
-    onReadyState(readyState);
-}
-
-bool WebEngineControl::reportCommit(const QUrl &url)
-{
+    LoadInput input{LoadInput::Kind::Document, url};
+    input.readyState = readyStateOf(readyState);
+    input.errorPage = url.scheme() == QLatin1String("chrome-error");
     QPointer<WebEngineControl> self(this);
-    if (m_listener)
-        m_listener->navigateComplete(*this, url, true);
-    if (!self)
-        return false;
-    if (std::exchange(m_load.titlePending, false) && m_listener)
-        m_listener->titleChanged(*this, m_page->title());
-    return self;
-}
-
-void WebEngineControl::fireInteractive()
-{
-    if (m_load.interactive)
-        return;
-    m_load.interactive = true;
-    if (m_listener)
-        m_listener->readyStateChanged(*this, ReadyState::Interactive);
-}
-
-void WebEngineControl::onReadyState(const QString &readyState)
-{
-    if (m_load.errorPage && !m_load.committed)
-        return;
-    if (readyState == QLatin1String("loading")) {
-        if (m_load.completed) {
-            // document.open() started a new document
-            m_load.interactive = false;
-            m_load.completeReported = false;
-        }
-        return;
-    }
-    if (readyState != QLatin1String("interactive") && readyState != QLatin1String("complete"))
-        return;
-    QPointer<WebEngineControl> self(this);
-    fireInteractive();
-    if (!self || readyState != QLatin1String("complete"))
-        return;
-    if (m_load.completed) {
-        // Once per document: the greeting and a queued state report may both say so.
-        if (m_load.committed && !std::exchange(m_load.completeReported, true) && m_listener)
-            m_listener->readyStateChanged(*this, ReadyState::Complete);
-        return;
-    }
-    m_load.bridgeComplete = true;
-    maybeComplete(false);
-}
-
-void WebEngineControl::maybeComplete(bool force)
-{
-    if (m_load.completed || !m_load.finished)
-        return;
-    if (!force && !m_load.bridgeComplete)
-        return;
-    m_load.completed = true;
-    m_bridgeWait.stop();
-    const QUrl url = m_page->url();
-    QPointer<WebEngineControl> self(this);
-    if (!m_load.committed) {
-        m_load.committed = true;
-        if (!reportCommit(url))
-            return;
-    }
-    fireInteractive();
-    if (!self || !m_listener)
-        return;
-    m_listener->downloadComplete(*this);
-    if (!self || !m_listener)
-        return;
-    m_listener->documentComplete(*this, url, true);
-    if (!self || !m_listener)
-        return;
-    m_load.completeReported = true;
-    m_listener->readyStateChanged(*this, ReadyState::Complete);
+    m_life->feed(input);
+    // A new document may come with a renderer of its own.
+    if (self)
+        m_view->watchProxy();
 }

@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QSet>
-#include <QTimer>
 #include <QUrl>
 
 #include <memory>
@@ -15,11 +14,12 @@ class QKeyEvent;
 class QWebChannel;
 class QWebEngineDownloadRequest;
 class QWebEngineLoadingInfo;
-class QPrinter;
 class QWebEngineNewWindowRequest;
 class QWebEngineProfile;
 class QWebEngineView;
 class QWebEnginePage;
+class LoadLifeCycle;
+class PagePrinting;
 class ProgramSchemeHandler;
 class RequestInterceptor;
 class WebEngineDocument;
@@ -40,7 +40,7 @@ public:
                      QObject *parent = nullptr);
     ~WebEngineControl() override;
 
-    void setListener(BrowserControlListener *listener) override { m_listener = listener; }
+    void setListener(BrowserControlListener *listener) override;
     QWidget *widget() const override;
     Document &document() override;
     PageWriter &pageWriter() override { return *this; }
@@ -99,7 +99,7 @@ public:
     static constexpr char kProgramAgentProperty[] = "sklProgramAgent";
     // How many loads completed only because the page's bridge never reported (error pages,
     // plain files); a page with a bridge that lands here has lost its greeting.
-    int bridgeFallbackCount() const { return m_bridgeFallbacks; }
+    int bridgeFallbackCount() const;
     // Script errors raised by the program's own pages in this process.
     static int programPageErrorsInProcess();
 
@@ -108,35 +108,12 @@ private:
     friend class skl_webengine::ControlView;
     friend class skl_webengine::ControlWidget;
 
-    struct LoadState
-    {
-        bool active = false;
-        bool committed = false;
-        bool interactive = false;
-        bool finished = false;
-        bool ok = false;
-        bool bridgeComplete = false;
-        bool completed = false;
-        bool aborted = false;
-        bool errorPage = false;    // the engine's error page greeted before the load ended
-        bool titlePending = false; // the title changed before the commit
-        bool completeReported = false;
-        QUrl url;         // requested, then where the server redirected it
-        QUrl documentUrl; // the committed document's, as its bridge reported it
-    };
-
     bool acceptNavigation(const QUrl &url, int type, bool isMainFrame);
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
     void onLoadStarted();
-    void beginLoad(const QUrl &url);
     void onLoadFinished(bool ok);
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
     void onDocumentCreated(const QUrl &url, const QString &readyState);
-    void onReadyState(const QString &readyState);
-    void maybeComplete(bool force);
-    // navigateComplete, then the title held back until the commit; false: this is gone.
-    bool reportCommit(const QUrl &url);
-    void fireInteractive();
     void updateCommandState();
     void applyZoom();
     void updateRequestPolicy();
@@ -148,8 +125,6 @@ private:
     bool keysFiltered();
     bool keyBeforePage(QKeyEvent &e);
     bool deliverKey(const QKeyEvent &e);
-    void print(bool preview, bool prompt);
-    bool saveAs(bool prompt);
     void deferSklNavigation(const BeforeNavigateInfo &info);
 
     BrowserControlListener *m_listener = nullptr;
@@ -162,12 +137,9 @@ private:
     QWebChannel *m_channel = nullptr;
     WebEngineDocument *m_document = nullptr;
 
-    // A navigation the control started itself and already reported (or must not report).
-    bool m_expectOwnNavigation = false;
-    QUrl m_ownNavigationUrl;
-    LoadState m_load;
-    QTimer m_bridgeWait;
-    int m_bridgeFallbacks = 0;
+    class LifeCyclePage;
+    std::unique_ptr<LifeCyclePage> m_lifeCyclePage;
+    std::unique_ptr<LoadLifeCycle> m_life;
     bool m_loading = false;
     bool m_canBack = false;
     bool m_canForward = false;
@@ -178,7 +150,6 @@ private:
     QString m_userAgent;
     QList<HostHeaderRule> m_hostRules;
     bool m_asleep = false;
-    bool m_dropDiscardedReload = false; // a navigation woke this discarded page
     void wakeForNavigation();
 
     QSet<int> m_keysBeforePage; // pressed while the program had the first word
@@ -202,7 +173,5 @@ private:
     qint64 m_lastSubmitTime = 0;
     QString m_lastClickTarget;
     QUrl m_lastClickHref;
-
-    std::unique_ptr<QPrinter> m_printer;
-    bool m_printing = false;
+    PagePrinting *m_printing = nullptr;
 };
