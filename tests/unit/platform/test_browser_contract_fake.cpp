@@ -97,6 +97,23 @@ public:
         }
     }
 
+    void selectContents(BrowserControl &control, const QString &elementId, int frameIndex) override
+    {
+        fake(control).fakeDocument().selectContents(elementId, frameIndex);
+    }
+    QString frameProbe(BrowserControl &control, int frameIndex, FrameProbe probe) override
+    {
+        FakeDom *dom = fake(control).fakeDocument().frameDom(frameIndex);
+        if (!dom || !dom->body())
+            return QString();
+        if (probe == FrameProbe::BodyZoom)
+            return dom->body()->style(QStringLiteral("zoom"));
+        QStringList texts;
+        for (DomNode *font : dom->document()->getElementsByTagName(QStringLiteral("font")))
+            texts.append(font->textContent());
+        return texts.join(u'|');
+    }
+
 private:
     static FakeBrowserControl &fake(BrowserControl &control)
     {
@@ -121,12 +138,14 @@ private Q_SLOTS:
     void requestHeadersAndBody() { run(BrowserContract::checkRequestHeadersAndBody); }
     void clickKinds() { run(BrowserContract::checkClickKinds); }
     void newWindowRequests() { run(BrowserContract::checkNewWindowRequests); }
+    void formSubmission() { run(BrowserContract::checkFormSubmission); }
     void navigationPolicy() { run(BrowserContract::checkNavigationPolicy); }
     void offline() { run(BrowserContract::checkOffline); }
     void documentSnapshotAndWrites() { run(BrowserContract::checkDocumentSnapshotAndWrites); }
     void domEvents() { run(BrowserContract::checkDomEvents); }
     void eventsAfterDocumentWrite() { run(BrowserContract::checkEventsAfterDocumentWrite); }
     void frameEvents() { run(BrowserContract::checkFrameEvents); }
+    void frameDocuments() { run(BrowserContract::checkFrameDocuments); }
     void keys() { run(BrowserContract::checkKeys); }
     void wheelAndContextMenu() { run(BrowserContract::checkWheelAndContextMenu); }
     void windowClose() { run(BrowserContract::checkWindowClose); }
