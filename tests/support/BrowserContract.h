@@ -243,3 +243,29 @@ void checkWrittenPage(ContractHarness &h);
 void checkSleepAndWake(ContractHarness &h);
 
 } // namespace BrowserContract
+
+// The checks as test slots of a class with run(check); both sides list the same ones.
+// clang-format off
+#define SKL_CONTRACT_SLOTS \
+    void navigationEventOrder() { run(BrowserContract::checkNavigationEventOrder); } \
+    void cancelledNavigation() { run(BrowserContract::checkCancelledNavigation); } \
+    void redirect() { run(BrowserContract::checkRedirect); } \
+    void failedLoadStatusCodes() { run(BrowserContract::checkFailedLoadStatusCodes); } \
+    void requestHeadersAndBody() { run(BrowserContract::checkRequestHeadersAndBody); } \
+    void clickKinds() { run(BrowserContract::checkClickKinds); } \
+    void newWindowRequests() { run(BrowserContract::checkNewWindowRequests); } \
+    void formSubmission() { run(BrowserContract::checkFormSubmission); } \
+    void navigationPolicy() { run(BrowserContract::checkNavigationPolicy); } \
+    void offline() { run(BrowserContract::checkOffline); } \
+    void documentSnapshotAndWrites() { run(BrowserContract::checkDocumentSnapshotAndWrites); } \
+    void domEvents() { run(BrowserContract::checkDomEvents); } \
+    void eventsAfterDocumentWrite() { run(BrowserContract::checkEventsAfterDocumentWrite); } \
+    void frameEvents() { run(BrowserContract::checkFrameEvents); } \
+    void frameDocuments() { run(BrowserContract::checkFrameDocuments); } \
+    void keys() { run(BrowserContract::checkKeys); } \
+    void wheelAndContextMenu() { run(BrowserContract::checkWheelAndContextMenu); } \
+    void windowClose() { run(BrowserContract::checkWindowClose); } \
+    void backForward() { run(BrowserContract::checkBackForward); } \
+    void writtenPage() { run(BrowserContract::checkWrittenPage); } \
+    void sleepAndWake() { run(BrowserContract::checkSleepAndWake); }
+// clang-format on
