@@ -798,6 +798,7 @@ void checkDocumentSnapshotAndWrites(ContractHarness &h)
     }
     QCOMPARE(topLinks.size(), 1);
     QCOMPARE(topLinks.first().href, url.resolved(QUrl("/y.htm")).toString());
+    QCOMPARE(topLinks.first().innerHTML, QStringLiteral("y"));
     QCOMPARE(forms.size(), 1);
     QCOMPARE(forms.first().method, QStringLiteral("get"));
     QCOMPARE(forms.first().action, url.resolved(QUrl("/go")).toString());
@@ -943,10 +944,10 @@ void checkFrameDocuments(ContractHarness &h)
                     pageHtml("A", QLatin1String(kLinkStyle) +
                                       QStringLiteral("<p id=para>alpha words <a href='one.htm'>"
                                                      "one</a></p><a id=toB href='b.htm'>b</a>"))));
-    const QUrl b =
-        h.serve(QStringLiteral("/fr/b.htm"),
-                ServedResponse::page(pageHtml(
-                    "B", QStringLiteral("<p>beta words</p><p>%1</p>").arg(QString(200, u'b')))));
+    const QUrl b = h.serve(QStringLiteral("/fr/b.htm"),
+                           ServedResponse::page(pageHtml(
+                               "B", QStringLiteral("<p>beta words</p><div id=inB class=b>%1</div>")
+                                        .arg(QString(200, u'b')))));
     QUrl foreign = h.serve(QStringLiteral("/fr/c.htm"), ServedResponse::page(pageHtml("C", "c")));
     foreign.setHost(QStringLiteral("localhost"));
     const QUrl top = h.serve(
@@ -982,6 +983,15 @@ void checkFrameDocuments(ContractHarness &h)
     QCOMPARE(rec.frames.last().url, b);
     QCOMPARE(rec.frames.last().frame.handle, fa.frame.handle);
     QVERIFY(rec.frames.last().bodyTextLength > fa.bodyTextLength);
+    // Its events come with the frame's index, and the event rules hold there too.
+    EventRule rule;
+    rule.type = DomEventType::Click;
+    rule.selector = QStringLiteral(".b");
+    doc.setEventRules({rule});
+    QVERIFY(h.clickUntil(h.control(), QStringLiteral("inB"), Qt::LeftButton, kNone, 0,
+                         [&] { return hasDomEvent(rec, DomEventType::Click, "inB"); }));
+    QCOMPARE(domEventFrom(rec, DomEventType::Click, QStringLiteral("inB")).frameIndex, 0);
+    QVERIFY(domEventFrom(rec, DomEventType::Click, QStringLiteral("inB")).defaultPrevented);
 
     // Highlighting and zoom of the top document stay out of its frame, and the other way.
     doc.setBodyZoom(QStringLiteral("105%"));
