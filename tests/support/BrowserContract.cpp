@@ -62,6 +62,7 @@ void ContractRecorder::clear()
     wheels.clear();
     contextMenus.clear();
     domEvents.clear();
+    frames.clear();
     closeRequests = 0;
     commandStates.clear();
 }
@@ -158,6 +159,12 @@ bool ContractRecorder::contextMenuRequested(BrowserControl &, const ContextMenuI
 void ContractRecorder::domEvent(const DomEvent &event)
 {
     domEvents.append(event);
+}
+
+void ContractRecorder::frameDocumentComplete(const FrameDocumentInfo &frame)
+{
+    events.append({QStringLiteral("frameComplete"), frame.url, false});
+    frames.append(frame);
 }
 
 // ---- the checks ----
@@ -323,6 +330,21 @@ void checkRedirect(ContractHarness &h)
     QVERIFY(!rec.has(QStringLiteral("navigateComplete"), from));
     QCOMPARE(h.requests(QStringLiteral("/moved.htm")).size(), 1);
     QCOMPARE(h.requests(QStringLiteral("/landing.htm")).size(), 1);
+
+    // A meta refresh is the document's own navigation, reported as a redirect.
+    const QUrl refresh = h.serve(
+        QStringLiteral("/refresh.htm"),
+        ServedResponse::page(QStringLiteral("<html><head><meta http-equiv=refresh "
+                                            "content='0;url=/landing.htm'></head></html>")));
+    rec.cancelNavigation = [](const BeforeNavigateInfo &info) {
+        return info.kind == NavigationKind::Redirect;
+    };
+    QVERIFY(load(h, rec, refresh));
+    QVERIFY(h.waitFor([&] { return rec.navigations.size() == 2; }));
+    QCOMPARE(rec.navigations[1].url, target);
+    QCOMPARE(rec.navigations[1].kind, NavigationKind::Redirect);
+    QVERIFY(!rec.navigations[1].linkClicked);
+    QCOMPARE(h.control().locationUrl(), refresh);
 }
 
 void checkFailedLoadStatusCodes(ContractHarness &h)
@@ -396,8 +418,9 @@ void checkRequestHeadersAndBody(ContractHarness &h)
     QVERIFY(sent.first().header("X-Skl-Test").isNull());
 
     // Lines that would smuggle a header or are no header at all: nothing is sent.
-    QVERIFY(!h.control().navigate(never, QStringLiteral("X-Bad: a\rInjected: b")));
-    QVERIFY(!h.control().navigate(never, QStringLiteral("NoColonHere")));
+    for (const char *bad :
+         {"X-Bad: a\rInjected: b", "X-A: 1\nX-B: 2", "X-A: 1\n", "X A: 1", "NoColonHere", ": 1"})
+        QVERIFY2(!h.control().navigate(never, QString::fromLatin1(bad)), bad);
     QVERIFY(!h.control().navigate(QUrl()));
     QVERIFY(load(h, rec, posted));
     QVERIFY(h.requests(QStringLiteral("/never.htm")).isEmpty());
@@ -456,7 +479,62 @@ void checkClickKinds(ContractHarness &h)
         QVERIFY2(rec.newWindows.isEmpty(), c.name);
     }
     QCOMPARE(h.control().locationUrl(), links);
-    QVERIFY(h.requests(QStringLiteral("/clicked.htm")).isEmpty());
+
+    // In a frame: a frame's own link is its navigation; one that opens a window comes from
+    // the top.
+    const QUrl frames = h.serve(
+        QStringLiteral("/link-frames.htm"),
+        ServedResponse::page(pageHtml(
+            "Frames", QStringLiteral("<iframe src='/links.htm' width=600 height=300></iframe>"))));
+    QVERIFY(load(h, rec, frames));
+    for (const Case &c : cases.mid(0, 4)) {
+        rec.clear();
+        QVERIFY2(h.clickUntil(h.control(), c.id, c.button, c.modifiers, 0,
+                              [&] { return !rec.navigations.isEmpty(); }),
+                 c.name);
+        const BeforeNavigateInfo &nav = rec.navigations.first();
+        QVERIFY2(nav.url == target && nav.kind == NavigationKind::LinkClicked, c.name);
+        QVERIFY2(nav.disposition == c.disposition, c.name);
+        QVERIFY2(nav.isTopFrame == (c.disposition != WindowDisposition::CurrentWindow), c.name);
+    }
+    QCOMPARE(h.control().locationUrl(), frames);
+}
+
+void checkFormSubmission(ContractHarness &h)
+{
+    const QUrl submit =
+        h.serve(QStringLiteral("/submit"), ServedResponse::page(pageHtml("Sent", "sent")));
+    const QUrl form =
+        h.serve(QStringLiteral("/form.htm"),
+                ServedResponse::page(pageHtml(
+                    "Form", QStringLiteral("<form method=post action='/submit'><input name=q "
+                                           "value='hello world'><input type=hidden name=n value=42>"
+                                           "<input id=go type=submit value=Go style='height:40px'>"
+                                           "</form>"))));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, form));
+    rec.clear();
+    h.click(h.control(), QStringLiteral("go"), Qt::LeftButton, kNone);
+    QVERIFY(h.waitFor([&] { return loaded(rec, submit); }));
+    QCOMPARE(rec.navigations.first().kind, NavigationKind::FormSubmitted);
+    QCOMPARE(h.requests(QStringLiteral("/submit")).value(0).body, QByteArray("q=hello+world&n=42"));
+
+    // Sent to a new window: the window handed back receives the same post.
+    std::unique_ptr<BrowserControl> other = h.createControl();
+    ContractRecorder otherRec(*other);
+    QVERIFY(load(h, rec, form));
+    rec.clear();
+    rec.newWindowTarget = [&](const NewWindowInfo &) { return other.get(); };
+    h.click(h.control(), QStringLiteral("go"), Qt::LeftButton, Qt::ShiftModifier);
+    QVERIFY(h.waitFor([&] { return loaded(otherRec, submit); }));
+    QCOMPARE(rec.navigations.size(), 1);
+    QCOMPARE(rec.navigations.first().kind, NavigationKind::FormSubmitted);
+    QVERIFY(rec.navigations.first().isPost);
+    const QList<ServedRequest> sent = h.requests(QStringLiteral("/submit"));
+    QCOMPARE(sent.size(), 2);
+    QCOMPARE(sent.last().method, QByteArray("POST"));
+    QCOMPARE(sent.last().body, QByteArray("q=hello+world&n=42"));
+    QCOMPARE(h.control().locationUrl(), form);
 }
 
 void checkNewWindowRequests(ContractHarness &h)
@@ -591,10 +669,13 @@ void checkNavigationPolicy(ContractHarness &h)
     for (int i = 0; i < int(std::size(reached)); ++i)
         h.click(h.control(), QStringLiteral("l%1").arg(i), Qt::LeftButton, kNone);
     h.runPageScript(h.control(), PageScript::SetLocation, QStringLiteral("SKL-APP://pages/x.htm"));
+    h.runPageScript(h.control(), PageScript::OpenPopup,
+                    QStringLiteral("skl-app://pages/Start.htm"));
     h.click(h.control(), QStringLiteral("next"), Qt::LeftButton, kNone);
     QVERIFY(h.waitFor([&] { return loaded(rec, after); }));
     QCOMPARE(rec.navigations.size(), 1);
     QCOMPARE(rec.navigations.first().url, after);
+    QVERIFY(rec.newWindows.isEmpty());
     QCOMPARE(rec.indexOf(QStringLiteral("navigateComplete")),
              rec.indexOf(QStringLiteral("navigateComplete"), after));
 
@@ -632,7 +713,8 @@ void checkDocumentSnapshotAndWrites(ContractHarness &h)
                 ServedResponse::page(QStringLiteral(
                     "<!DOCTYPE html><html><head><title>Snap</title>"
                     "<meta name=description content='About it'><meta name=keywords content='k1,k2'>"
-                    "</head><body><div id=box class=c1>old</div><a id=l1 href='/x.htm'>x</a>"
+                    "</head><body style='height:3000px'><h1>Heading</h1><h2>Second</h2>"
+                    "<div id=box class=c1>old</div><a id=l1 href='/x.htm'>x</a>"
                     "<a href='/y.htm'>y</a><img src='/none.png'><form id=f action='/go'>"
                     "<input id=t name=t value=v><input type=checkbox id=c name=c></form>"
                     "<iframe src='/frame-blank.htm'></iframe><ul id=list><li>one</li></ul>"
@@ -716,6 +798,7 @@ void checkDocumentSnapshotAndWrites(ContractHarness &h)
     }
     QCOMPARE(topLinks.size(), 1);
     QCOMPARE(topLinks.first().href, url.resolved(QUrl("/y.htm")).toString());
+    QCOMPARE(topLinks.first().innerHTML, QStringLiteral("y"));
     QCOMPARE(forms.size(), 1);
     QCOMPARE(forms.first().method, QStringLiteral("get"));
     QCOMPARE(forms.first().action, url.resolved(QUrl("/go")).toString());
@@ -724,6 +807,41 @@ void checkDocumentSnapshotAndWrites(ContractHarness &h)
     QVERIFY(forms.first().fields[1].checked);
     QVERIFY(outer.contains(QStringLiteral("<span id=\"repl\">r</span>")));
     QVERIFY(outer.contains(QStringLiteral("title=\"tip\"")));
+    // Text is text, not markup; an element without an id is reached by its handle; a CSS
+    // rule joins the page's sheets.
+    doc.setInnerText(QStringLiteral("repl"), QStringLiteral("<b>not markup</b>"));
+    doc.addCssRule(QStringLiteral(".c1"), QStringLiteral("color: red"));
+    QList<HeadingInfo> headings;
+    QStringList sheets;
+    answers = 0;
+    doc.queryHeadings([&](const QList<HeadingInfo> &found) { headings = found, ++answers; });
+    doc.queryStyleSheets([&](const QStringList &found) { sheets = found, ++answers; });
+    QVERIFY(h.waitFor([&] { return answers == 2; }));
+    QCOMPARE(readElement(h, QStringLiteral("repl"))->text, QStringLiteral("<b>not markup</b>"));
+    QVERIFY(sheets.join(QString()).contains(QStringLiteral(".c1 { color: red; }")));
+    QCOMPARE(headings.size(), 2);
+    QCOMPARE(headings[1].level, 2);
+    doc.setInnerText(ElementRef::fromHandle(headings[1].handle), QStringLiteral("Renamed"));
+    items.clear();
+    itemsDone = false;
+    doc.querySelectorAll(QStringLiteral("h2"), [&](const QList<ElementSnapshot> &found) {
+        items = found;
+        itemsDone = true;
+    });
+    QVERIFY(h.waitFor([&] { return itemsDone; }));
+    QCOMPARE(items.value(0).text, QStringLiteral("Renamed"));
+
+    // Scrolling stays within the page; a page down moves by the visible height less overlap.
+    doc.scrollTo(0, 1000000);
+    QVERIFY(h.waitFor([&] {
+        const DocumentSnapshot s = doc.snapshot();
+        return s.scrollTop > 0 && s.scrollTop == s.scrollHeight - s.clientHeight;
+    }));
+    doc.scrollTo(0, 0);
+    QVERIFY(h.waitFor([&] { return doc.snapshot().scrollTop == 0; }));
+    doc.scrollFramePage(1, 40, std::nullopt);
+    QVERIFY(
+        h.waitFor([&] { return doc.snapshot().scrollTop == doc.snapshot().clientHeight - 40; }));
 }
 
 void checkDomEvents(ContractHarness &h)
@@ -815,6 +933,84 @@ void checkFrameEvents(ContractHarness &h)
     h.click(h.control(), QStringLiteral("topDiv"), Qt::LeftButton, kNone);
     QVERIFY(h.waitFor([&] { return hasDomEvent(rec, DomEventType::Click, "topDiv"); }));
     QCOMPARE(domEventFrom(rec, DomEventType::Click, QStringLiteral("topDiv")).frameIndex, -1);
+}
+
+void checkFrameDocuments(ContractHarness &h)
+{
+    using P = ContractHarness::FrameProbe;
+    const QUrl a =
+        h.serve(QStringLiteral("/fr/a.htm"),
+                ServedResponse::page(
+                    pageHtml("A", QLatin1String(kLinkStyle) +
+                                      QStringLiteral("<p id=para>alpha words <a href='one.htm'>"
+                                                     "one</a></p><a id=toB href='b.htm'>b</a>"))));
+    const QUrl b = h.serve(QStringLiteral("/fr/b.htm"),
+                           ServedResponse::page(pageHtml(
+                               "B", QStringLiteral("<p>beta words</p><div id=inB class=b>%1</div>")
+                                        .arg(QString(200, u'b')))));
+    QUrl foreign = h.serve(QStringLiteral("/fr/c.htm"), ServedResponse::page(pageHtml("C", "c")));
+    foreign.setHost(QStringLiteral("localhost"));
+    const QUrl top = h.serve(
+        QStringLiteral("/fr/top.htm"),
+        ServedResponse::page(pageHtml(
+            "Top", QStringLiteral("<p>top words</p><iframe src='a.htm' width=400 height=300>"
+                                  "</iframe><iframe src='%1'></iframe>")
+                       .arg(foreign.toString()))));
+    ContractRecorder rec(h.control());
+    QVERIFY(load(h, rec, top));
+    QCOMPARE(rec.frames.size(), 1);
+    const FrameDocumentInfo fa = rec.frames.first();
+    QCOMPARE(fa.url, a);
+    QCOMPARE(fa.frameIndex, 0);
+    QVERIFY(fa.bodyTextLength >= 11);
+    QVERIFY(!fa.frame.isNull());
+    QVERIFY(rec.indexOf(QStringLiteral("frameComplete"), a) <
+            rec.indexOf(QStringLiteral("documentComplete"), top));
+
+    // A selection in the frame: its links resolve against the frame's address.
+    Document &doc = h.control().document();
+    h.selectContents(h.control(), QStringLiteral("para"), 0);
+    QString selected;
+    doc.querySelectedHTML([&](const QString &html) { selected = html; });
+    QVERIFY(h.waitFor([&] { return !selected.isEmpty(); }));
+    QVERIFY2(selected.contains(
+                 QStringLiteral("href=\"%1\"").arg(a.resolved(QUrl("one.htm")).toString())),
+             qPrintable(selected));
+
+    // The frame moves on: its new document comes under the same frame element.
+    h.click(h.control(), QStringLiteral("toB"), Qt::LeftButton, kNone, 0);
+    QVERIFY(h.waitFor([&] { return rec.frames.size() == 2; }));
+    QCOMPARE(rec.frames.last().url, b);
+    QCOMPARE(rec.frames.last().frame.handle, fa.frame.handle);
+    QVERIFY(rec.frames.last().bodyTextLength > fa.bodyTextLength);
+    // Its events come with the frame's index, and the event rules hold there too.
+    EventRule rule;
+    rule.type = DomEventType::Click;
+    rule.selector = QStringLiteral(".b");
+    doc.setEventRules({rule});
+    QVERIFY(h.clickUntil(h.control(), QStringLiteral("inB"), Qt::LeftButton, kNone, 0,
+                         [&] { return hasDomEvent(rec, DomEventType::Click, "inB"); }));
+    QCOMPARE(domEventFrom(rec, DomEventType::Click, QStringLiteral("inB")).frameIndex, 0);
+    QVERIFY(domEventFrom(rec, DomEventType::Click, QStringLiteral("inB")).defaultPrevented);
+
+    // Highlighting and zoom of the top document stay out of its frame, and the other way.
+    doc.setBodyZoom(QStringLiteral("105%"));
+    doc.highlightTerms({QStringLiteral("TOP")}, {QStringLiteral("color:red")});
+    doc.setFrameBodyZoom(fa.frame, QStringLiteral("150%"));
+    doc.highlightFrameTerms(fa.frame, {QStringLiteral("words")}, {QStringLiteral("color:red")});
+    QVERIFY(h.waitFor([&] { return h.frameProbe(h.control(), 0, P::BodyZoom) == "150%"; }));
+    QVERIFY(h.waitFor([&] { return h.frameProbe(h.control(), 0, P::FontTexts) == "words"; }));
+    QVERIFY(h.waitFor([&] { return doc.snapshot().bodyZoom == QLatin1String("105%"); }));
+    QList<ElementSnapshot> fonts;
+    bool answered = false;
+    doc.querySelectorAll(QStringLiteral("font"), [&](const QList<ElementSnapshot> &found) {
+        fonts = found;
+        answered = true;
+    });
+    QVERIFY(h.waitFor([&] { return answered; }));
+    QCOMPARE(fonts.size(), 1);
+    QCOMPARE(fonts.first().text, QStringLiteral("top"));
+    QCOMPARE(h.control().locationUrl(), top);
 }
 
 void checkKeys(ContractHarness &h)
@@ -928,6 +1124,8 @@ void checkWrittenPage(ContractHarness &h)
     QVERIFY(html.size() > 1000000);
     rec.clear();
     const QUrl url = h.control().pageWriter().writePage(html, QStringLiteral("Report.htm"));
+    // Writes right after the page apply to the page.
+    h.control().document().setInnerText(QStringLiteral("last"), QStringLiteral("the end"));
     QVERIFY(ProgramPages::isWrittenPage(url));
     QVERIFY(h.waitFor([&] { return loaded(rec, url); }));
     QVERIFY2(rec.navigations.isEmpty(), "a written page raises no beforeNavigate");
@@ -936,7 +1134,9 @@ void checkWrittenPage(ContractHarness &h)
     const auto written = readElement(h, QStringLiteral("w"));
     QVERIFY(written);
     QCOMPARE(written->text, QStringLiteral("written <b>"));
-    QVERIFY2(readElement(h, QStringLiteral("last")), "the whole page arrived");
+    const auto last = readElement(h, QStringLiteral("last"));
+    QVERIFY2(last, "the whole page arrived");
+    QCOMPARE(last->text, QStringLiteral("the end"));
 
     rec.clear();
     h.control().goBack();

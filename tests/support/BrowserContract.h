@@ -89,6 +89,15 @@ public:
     // frameIndex: -1 for an element of the top document, else the index in window.frames.
     virtual void click(BrowserControl &control, const QString &elementId, Qt::MouseButton button,
                        Qt::KeyboardModifiers modifiers, int frameIndex = -1) = 0;
+    // The click again while done() does not hold: a frame may drop the first input for a
+    // while after it was drawn. For clicks whose effect can be repeated.
+    virtual bool clickUntil(BrowserControl &control, const QString &elementId,
+                            Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int frameIndex,
+                            const std::function<bool()> &done)
+    {
+        click(control, elementId, button, modifiers, frameIndex);
+        return waitFor(done);
+    }
     virtual void contextClick(BrowserControl &control, const QString &elementId) = 0;
     // Press and release of one key, delivered to whatever has the focus in the page.
     virtual void pressKey(BrowserControl &control, int qtKey,
@@ -99,6 +108,13 @@ public:
                        Qt::KeyboardModifiers modifiers = Qt::NoModifier) = 0;
     virtual void runPageScript(BrowserControl &control, PageScript script,
                                const QString &argument = QString()) = 0;
+    // The user selects the element's contents (frameIndex as for click).
+    virtual void selectContents(BrowserControl &control, const QString &elementId,
+                                int frameIndex = -1) = 0;
+    // What the frame's document shows: its body's zoom, or the texts of its FONT elements
+    // joined by '|'.
+    enum class FrameProbe { BodyZoom, FontTexts };
+    virtual QString frameProbe(BrowserControl &control, int frameIndex, FrameProbe probe) = 0;
 };
 
 // Records what a control and its document report, and answers with the verdicts set on it.
@@ -132,6 +148,7 @@ public:
     QList<WheelInfo> wheels;
     QList<ContextMenuInfo> contextMenus;
     QList<DomEvent> domEvents;
+    QList<FrameDocumentInfo> frames;
     int closeRequests = 0;
     QList<std::pair<bool, bool>> commandStates;
 
@@ -164,6 +181,7 @@ public:
 
     // DocumentListener
     void domEvent(const DomEvent &event) override;
+    void frameDocumentComplete(const FrameDocumentInfo &frame) override;
 
 private:
     BrowserControl &m_control;
@@ -175,7 +193,8 @@ namespace BrowserContract {
 
 // A load: beforeNavigate first, then download begin, navigate complete, the ready states,
 // download complete, document complete, and the title after the commit; a cancelled one
-// loads nothing. A server redirect is part of its request (no beforeNavigate of its own).
+// loads nothing. A server redirect is part of its request (no beforeNavigate of its own); a
+// meta refresh is the document's own navigation of kind Redirect.
 void checkNavigationEventOrder(ContractHarness &h);
 void checkCancelledNavigation(ContractHarness &h);
 void checkRedirect(ContractHarness &h);
@@ -189,14 +208,16 @@ void checkRequestHeadersAndBody(ContractHarness &h);
 // the user.
 void checkClickKinds(ContractHarness &h);
 void checkNewWindowRequests(ContractHarness &h);
+// A form posts its fields, also into a new window.
+void checkFormSubmission(ContractHarness &h);
 // The shared navigation policy as a table; command links and the program's pages in any
 // spelling are not reported at all from web content; in a written page a command link is
 // reported as the program's own.
 void checkNavigationPolicy(ContractHarness &h);
 // While offline a load fails as the server could not be reached, and asks it nothing.
 void checkOffline(ContractHarness &h);
-// Snapshot after load, writes by id read back by queries, query callbacks never run inside
-// the call.
+// Snapshot after load, writes by id or handle read back by queries, query callbacks never run
+// inside the call; text stays text; scrolling and paging stay within the page.
 void checkDocumentSnapshotAndWrites(ContractHarness &h);
 // DOM events with their source element; event rules cancel the default action.
 void checkDomEvents(ContractHarness &h);
@@ -204,6 +225,10 @@ void checkDomEvents(ContractHarness &h);
 void checkEventsAfterDocumentWrite(ContractHarness &h);
 // Events from a document inside an iframe carry the frame's index.
 void checkFrameEvents(ContractHarness &h);
+// Frame documents of the page's origin are reported when complete, before the page, under
+// their frame element, also after the frame moved on; highlighting and zoom reach the document
+// meant and no other; a selection in a frame comes with its links absolute.
+void checkFrameDocuments(ContractHarness &h);
 // Keys reach the program before the page, also from a page that takes every key; typing into
 // a text field does not.
 void checkKeys(ContractHarness &h);
@@ -218,3 +243,29 @@ void checkWrittenPage(ContractHarness &h);
 void checkSleepAndWake(ContractHarness &h);
 
 } // namespace BrowserContract
+
+// The checks as test slots of a class with run(check); both sides list the same ones.
+// clang-format off
+#define SKL_CONTRACT_SLOTS \
+    void navigationEventOrder() { run(BrowserContract::checkNavigationEventOrder); } \
+    void cancelledNavigation() { run(BrowserContract::checkCancelledNavigation); } \
+    void redirect() { run(BrowserContract::checkRedirect); } \
+    void failedLoadStatusCodes() { run(BrowserContract::checkFailedLoadStatusCodes); } \
+    void requestHeadersAndBody() { run(BrowserContract::checkRequestHeadersAndBody); } \
+    void clickKinds() { run(BrowserContract::checkClickKinds); } \
+    void newWindowRequests() { run(BrowserContract::checkNewWindowRequests); } \
+    void formSubmission() { run(BrowserContract::checkFormSubmission); } \
+    void navigationPolicy() { run(BrowserContract::checkNavigationPolicy); } \
+    void offline() { run(BrowserContract::checkOffline); } \
+    void documentSnapshotAndWrites() { run(BrowserContract::checkDocumentSnapshotAndWrites); } \
+    void domEvents() { run(BrowserContract::checkDomEvents); } \
+    void eventsAfterDocumentWrite() { run(BrowserContract::checkEventsAfterDocumentWrite); } \
+    void frameEvents() { run(BrowserContract::checkFrameEvents); } \
+    void frameDocuments() { run(BrowserContract::checkFrameDocuments); } \
+    void keys() { run(BrowserContract::checkKeys); } \
+    void wheelAndContextMenu() { run(BrowserContract::checkWheelAndContextMenu); } \
+    void windowClose() { run(BrowserContract::checkWindowClose); } \
+    void backForward() { run(BrowserContract::checkBackForward); } \
+    void writtenPage() { run(BrowserContract::checkWrittenPage); } \
+    void sleepAndWake() { run(BrowserContract::checkSleepAndWake); }
+// clang-format on

@@ -110,11 +110,6 @@ void FakeWeb::serve(const QUrl &url, const FakeResponse &response)
     m_responses.insert(responseKey(url), response);
 }
 
-void FakeWeb::unserve(const QUrl &url)
-{
-    m_responses.remove(responseKey(url));
-}
-
 FakeResponse FakeWeb::responseFor(const QUrl &url) const
 {
     const auto it = m_responses.constFind(responseKey(url));
@@ -127,17 +122,6 @@ FakeResponse FakeWeb::responseFor(const QUrl &url) const
         return FakeResponse::error(404);
     }
     return m_default;
-}
-
-QList<FakeRequest> FakeWeb::requestsFor(const QUrl &url) const
-{
-    QList<FakeRequest> result;
-    const QString key = responseKey(url);
-    for (const FakeRequest &request : m_requests) {
-        if (responseKey(request.url) == key)
-            result.append(request);
-    }
-    return result;
 }
 
 void FakeWeb::post(const std::weak_ptr<bool> &alive, std::function<void()> step)
@@ -293,6 +277,9 @@ bool FakeBrowserControl::navigate(const QUrl &url, const QString &headers,
     request.headers = headers;
     request.body = postData;
     request.kind = NavigationKind::Program;
+    if (!(url.hasFragment() && postData.isEmpty() &&
+          url.adjusted(QUrl::RemoveFragment) == m_location.adjusted(QUrl::RemoveFragment)))
+        m_document.awaitNewDocument();
     beginLoad(request);
     return true;
 }
@@ -304,10 +291,7 @@ void FakeBrowserControl::beginLoad(const Request &request)
     const quint64 serial = ++m_loadSerial;
     m_pending.reset();
     m_loading = true;
-    if (m_web.loadTiming() == FakeWeb::LoadTiming::Immediate)
-        runLoad(request, serial);
-    else
-        m_web.post(m_alive, [this, request, serial] { runLoad(request, serial); });
+    m_web.post(m_alive, [this, request, serial] { runLoad(request, serial); });
 }
 
 void FakeBrowserControl::runLoad(Request request, quint64 serial)
@@ -447,6 +431,19 @@ void FakeBrowserControl::commit(const Request &request, const QString &html, qui
         return;
     if (m_listener)
         m_listener->titleChanged(*this, title());
+    if (!stillCurrent(alive, serial))
+        return;
+    // A meta refresh is the document's own navigation once it is there.
+    for (DomNode *meta : m_document.dom().document()->getElementsByTagName("meta")) {
+        if (meta->attribute(QStringLiteral("http-equiv")).compare("refresh", Qt::CaseInsensitive))
+            continue;
+        const QString content = meta->attribute(QStringLiteral("content"));
+        const int at = content.indexOf(QLatin1String("url="), 0, Qt::CaseInsensitive);
+        if (at >= 0)
+            m_web.post(m_alive, [this, url = QUrl(content.mid(at + 4).trimmed())] {
+                scriptNavigate(url, NavigationKind::Redirect);
+            });
+    }
 }
 
 void FakeBrowserControl::finishError(const Request &request, int status, const QString &html,
@@ -577,6 +574,7 @@ void FakeBrowserControl::goToHistory(int index, NavigationKind kind)
 void FakeBrowserControl::refresh()
 {
     m_calls << QStringLiteral("refresh");
+    m_document.awaitNewDocument();
     goToHistory(m_historyIndex, NavigationKind::Reload);
 }
 
@@ -665,6 +663,7 @@ QUrl FakeBrowserControl::writePage(const QString &html, const QString &name)
     request.source = NavigationSource::ProgramPage;
     request.written = true;
     request.html = html;
+    m_document.awaitNewDocument();
     beginLoad(request);
     return url;
 }
@@ -676,15 +675,6 @@ void FakeBrowserControl::completePendingLoad(const QString &html)
     const Request request = *m_pending;
     m_pending.reset();
     commit(request, html, m_loadSerial);
-}
-
-void FakeBrowserControl::failPendingLoad(int status, const QString &html)
-{
-    if (!m_pending)
-        return;
-    const Request request = *m_pending;
-    m_pending.reset();
-    finishError(request, status, html, m_loadSerial);
 }
 
 // ---- the user's actions ----
@@ -831,10 +821,7 @@ void FakeBrowserControl::followLink(DomNode *link, Qt::MouseButton button,
     switch (info.disposition) {
     case WindowDisposition::CurrentWindow:
         if (loadInFrame >= 0) {
-            std::weak_ptr<bool> alive = m_alive;
             m_web.post(m_alive, [this, loadInFrame, url] { loadFrameDocument(loadInFrame, url); });
-            if (m_web.loadTiming() == FakeWeb::LoadTiming::Immediate)
-                m_web.settle();
             return;
         }
         [[fallthrough]];
@@ -851,7 +838,7 @@ void FakeBrowserControl::followLink(DomNode *link, Qt::MouseButton button,
     }
 }
 
-void FakeBrowserControl::handOverToNewWindow(const NewWindowInfo &info)
+void FakeBrowserControl::handOverToNewWindow(const NewWindowInfo &info, const QByteArray &postData)
 {
     NavigationRequest request;
     request.url = info.url;
@@ -864,35 +851,33 @@ void FakeBrowserControl::handOverToNewWindow(const NewWindowInfo &info)
     if (!target)
         return;
     if (auto *fake = dynamic_cast<FakeBrowserControl *>(target)) {
-        fake->openFromOpener(info);
+        fake->openFromOpener(info, postData);
         return;
     }
     (void)target->navigate(info.url);
 }
 
-void FakeBrowserControl::openFromOpener(const NewWindowInfo &opened)
+void FakeBrowserControl::openFromOpener(const NewWindowInfo &opened, const QByteArray &postData)
 {
     BeforeNavigateInfo info;
     info.url = opened.url;
     info.kind = NavigationKind::Other;
     info.source = opened.source;
     info.sourceUrl = opened.sourceUrl;
+    info.isPost = !postData.isEmpty();
+    info.postData = postData;
     if (!askBeforeNavigate(info))
         return;
     Request request;
     request.url = opened.url;
     request.kind = NavigationKind::Other;
     request.source = opened.source;
+    if (info.isPost) {
+        request.method = "POST";
+        request.body = postData;
+        request.headers = QStringLiteral("Content-Type: application/x-www-form-urlencoded");
+    }
     beginLoad(request);
-}
-
-void FakeBrowserControl::submitForm(const ElementRef &formRef, Qt::KeyboardModifiers modifiers,
-                                    int frameIndex)
-{
-    DomNode *node = m_document.element(formRef, frameIndex);
-    DomNode *form = node ? node->closest(QStringLiteral("form")) : nullptr;
-    if (form)
-        submitFormNode(form, modifiers, m_document.frameOf(form));
 }
 
 void FakeBrowserControl::submitFormNode(DomNode *form, Qt::KeyboardModifiers modifiers,
@@ -945,7 +930,8 @@ void FakeBrowserControl::submitFormNode(DomNode *form, Qt::KeyboardModifiers mod
     if (!askBeforeNavigate(info))
         return;
     if (info.disposition == WindowDisposition::NewWindow) {
-        handOverToNewWindow({action, WindowDisposition::NewWindow, true, info.source, base});
+        handOverToNewWindow({action, WindowDisposition::NewWindow, true, info.source, base},
+                            request.body);
         return;
     }
     beginLoad(request);
@@ -1171,19 +1157,6 @@ void FakeBrowserControl::scriptDocumentWrite(const QString &html)
 bool FakeBrowserControl::scriptClose()
 {
     return m_listener ? m_listener->windowClosing(*this) : false;
-}
-
-void FakeBrowserControl::scriptSetTitle(const QString &title)
-{
-    FakeDom &dom = m_document.dom();
-    const auto titles = dom.getElementsByTagName(QStringLiteral("title"));
-    if (!titles.isEmpty()) {
-        titles.first()->setInnerText(title);
-    } else if (DomNode *head = dom.head()) {
-        head->appendChild(DomNode::createElement(QStringLiteral("title")))->setInnerText(title);
-    }
-    if (m_listener)
-        m_listener->titleChanged(*this, this->title());
 }
 
 void FakeBrowserControl::scriptError(const QString &text, int line, const QUrl &source)

@@ -66,14 +66,11 @@ struct FakeRequest
 // Timing: navigate() and clicks raise beforeNavigate inside the call, as the interface says;
 // the rest of a load (download begin ... title) runs as one later step of the queue, because
 // the program's code after navigate() runs before the engine's events in real life. Steps run
-// from the Qt event loop on their own, or at once with settle(). With LoadTiming::Immediate
-// loads finish inside navigate() (query answers still come later, as promised).
+// from the Qt event loop on their own, or at once with settle().
 class FakeWeb : public QObject
 {
     Q_OBJECT
 public:
-    enum class LoadTiming { Queued, Immediate };
-
     explicit FakeWeb(QObject *parent = nullptr);
     ~FakeWeb() override;
 
@@ -84,22 +81,13 @@ public:
     {
         serve(QUrl(url), FakeResponse::page(html));
     }
-    void unserve(const QUrl &url);
     // For addresses nobody scripted: an empty page unless set otherwise.
     void setDefaultResponse(const FakeResponse &response) { m_default = response; }
-    // The program's own pages (skl-app://pages/<file>) are read from this folder; by default
-    // from SKIMLINE_PAGES, which the test runner sets to the source tree's pages.
-    void setPagesFolder(const QString &folder) { m_pagesFolder = folder; }
-    QString pagesFolder() const { return m_pagesFolder; }
     FakeResponse responseFor(const QUrl &url) const;
 
     const QList<FakeRequest> &requests() const { return m_requests; }
-    QList<FakeRequest> requestsFor(const QUrl &url) const; // fragment ignored
-    void clearRequests() { m_requests.clear(); }
     void recordRequest(const FakeRequest &request) { m_requests.append(request); }
 
-    void setLoadTiming(LoadTiming timing) { m_timing = timing; }
-    LoadTiming loadTiming() const { return m_timing; }
     // Runs every queued step, including those the steps queue, until none is left.
     void settle();
     int pendingSteps() const { return int(m_steps.size()); }
@@ -125,7 +113,6 @@ private:
     FakeResponse m_default;
     QString m_pagesFolder;
     QList<FakeRequest> m_requests;
-    LoadTiming m_timing = LoadTiming::Queued;
     std::deque<Step> m_steps;
     bool m_posted = false;
     bool m_running = false;
@@ -173,7 +160,7 @@ public:
     QString title() const override;
     bool isLoading() const override { return m_loading; }
     QString selectedText() const override { return m_selectedText; }
-    void setFocus() override { ++m_focusCount; }
+    void setFocus() override {}
     void setOffline(bool offline) override { m_offline = offline; }
     bool isOffline() const override { return m_offline; }
     void setUserAgent(const QString &userAgent) override { m_userAgent = userAgent; }
@@ -198,9 +185,7 @@ public:
     // "refresh", "goBack", "goForward", "execCommand <n>", "writePage <url>", "sleep", "wake".
     const QStringList &calls() const { return m_calls; }
     const QList<std::pair<BrowserCommand, CommandPrompt>> &commands() const { return m_commands; }
-    int focusCount() const { return m_focusCount; }
     SleepMode sleepMode() const { return m_sleepMode; }
-    QList<HostHeaderRule> hostHeaderRules() const { return m_hostRules; }
     void setCommandEnabled(BrowserCommand command, bool enabled);
     void setSelectedText(const QString &text);
 
@@ -208,7 +193,6 @@ public:
     bool hasPendingLoad() const { return m_pending.has_value(); }
     QUrl pendingUrl() const { return m_pending ? m_pending->url : QUrl(); }
     void completePendingLoad(const QString &html);
-    void failPendingLoad(int status, const QString &html = QString());
 
     // ---- the user's actions ----
     // A mouse click on the element, with the mouse events, the DOM click and the default
@@ -249,12 +233,9 @@ public:
     bool scriptClose();
     // The page's own key handlers prevent the default of every key outside its fields.
     void scriptSwallowKeys() { m_pageSwallowsKeys = true; }
-    void scriptSetTitle(const QString &title);
     void scriptError(const QString &text, int line, const QUrl &source);
     void emitStatusText(const QString &text);
     void emitProgress(int progress, int progressMax);
-    void submitForm(const ElementRef &form, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-                    int frameIndex = -1);
 
 private:
     struct HistoryEntry
@@ -289,12 +270,13 @@ private:
     // index -1 adds a frame, else replaces that frame's document.
     void loadFrameDocument(int index, const QUrl &url, qint64 element = 0);
     void goToHistory(int index, NavigationKind kind);
-    void openFromOpener(const NewWindowInfo &info);
+    void openFromOpener(const NewWindowInfo &info, const QByteArray &postData);
     void submitFormNode(DomNode *form, Qt::KeyboardModifiers modifiers, int frameIndex);
     bool stillCurrent(const std::weak_ptr<bool> &alive, quint64 serial) const;
     void followLink(DomNode *link, Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                     int frameIndex);
-    void handOverToNewWindow(const NewWindowInfo &info);
+    // postData: a form's post, which the new window sends as the engine does.
+    void handOverToNewWindow(const NewWindowInfo &info, const QByteArray &postData = {});
     void updateCommandState();
     QList<HeaderLine> requestHeaders(const QUrl &url, const QString &extra) const;
     bool isEditable(const DomNode *node) const;
@@ -326,7 +308,6 @@ private:
     int m_textSize = 2;
     double m_zoomFactor = 1.0;
     QString m_selectedText;
-    int m_focusCount = 0;
     bool m_offline = false;
     QString m_userAgent = QStringLiteral("Mozilla/5.0 (X11; Linux x86_64) FakeBrowserControl");
     QList<HostHeaderRule> m_hostRules;

@@ -105,6 +105,7 @@ void FakeDocument::beginDocument(const QUrl &url, const QString &html)
     m_frames.clear();
     m_url = url;
     m_hasDocument = true;
+    m_awaiting = false;
     ++m_generation;
     m_activeSerial = 0;
     m_activeFrame = -1;
@@ -123,6 +124,7 @@ void FakeDocument::rewriteDocument(const QString &html)
     m_activeSerial = 0;
     m_activeFrame = -1;
     m_hasDocument = true;
+    m_awaiting = false;
     m_readyState = ReadyState::Complete;
     notifySnapshot();
 }
@@ -158,6 +160,10 @@ void FakeDocument::reportFrameComplete(int index)
     if (index < 0 || index >= frameCount() || !m_listener)
         return;
     const Frame &frame = m_frames[size_t(index)];
+    // A frame of another origin is out of the program's reach.
+    if (frame.url.scheme() != m_url.scheme() || frame.url.host() != m_url.host() ||
+        frame.url.port() != m_url.port())
+        return;
     FrameDocumentInfo info;
     info.frame = ElementRef::fromHandle(frame.element);
     info.frameIndex = index;
@@ -352,7 +358,7 @@ void FakeDocument::record(const QString &operation, const ElementRef &target, co
 
 void FakeDocument::apply(std::function<void()> write)
 {
-    if (m_hasDocument &&
+    if (m_hasDocument && !m_awaiting &&
         (m_readyState == ReadyState::Interactive || m_readyState == ReadyState::Complete))
         write();
     else
@@ -443,7 +449,11 @@ void FakeDocument::addCssRule(const QString &selector, const QString &declaratio
 {
     record(QStringLiteral("cssRule"), {}, selector, declarations);
     apply([this, selector, declarations] {
-        m_cssRules.append(selector + QStringLiteral(" { ") + declarations + QStringLiteral(" }"));
+        // As the page's sheet writes the rule back.
+        QString rule = declarations.trimmed();
+        if (!rule.endsWith(u';'))
+            rule += u';';
+        m_cssRules.append(selector + QStringLiteral(" { ") + rule + QStringLiteral(" }"));
     });
 }
 
@@ -498,6 +508,23 @@ void FakeDocument::setSelection(const QString &text, const QString &html)
     m_selectionText = text;
     m_selectionHtml = html.isNull() ? FakeDom::escapeText(text) : html;
     notifySnapshot();
+}
+
+void FakeDocument::selectContents(const ElementRef &ref, int frameIndex)
+{
+    DomNode *node = element(ref, frameIndex);
+    if (!node)
+        return;
+    FakeDom copy(QStringLiteral("<body>") + node->innerHTML() + QStringLiteral("</body>"));
+    QUrl base = documentUrl(frameIndex);
+    FakeDom *dom = frameIndex < 0 ? m_dom.get() : frameDom(frameIndex);
+    if (const QList<DomNode *> bases =
+            dom->document()->querySelectorAll(QStringLiteral("base[href]"));
+        !bases.isEmpty())
+        base = base.resolved(QUrl(bases.first()->href()));
+    for (DomNode *link : copy.document()->querySelectorAll(QStringLiteral("a[href], area[href]")))
+        link->setAttribute(QStringLiteral("href"), base.resolved(QUrl(link->href())).toString());
+    setSelection(node->innerText(), copy.body()->innerHTML());
 }
 
 void FakeDocument::scrollIntoView(const ElementRef &ref)
@@ -572,7 +599,6 @@ void FakeDocument::execCommand(const QString &command, bool showUi, const QStrin
 {
     record(QStringLiteral("execCommand"), {}, command, value);
     Q_UNUSED(showUi);
-    m_execCommands.append(command);
 }
 
 QList<FakeDocument::Write> FakeDocument::writesOf(const QString &operation) const

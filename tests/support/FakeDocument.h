@@ -77,6 +77,8 @@ public:
     // ---- the control's side ----
     // A new top document: the tree is replaced, handles and frames are dropped.
     void beginDocument(const QUrl &url, const QString &html);
+    // A load of the program's is under way: writes from now on are for its document.
+    void awaitNewDocument() { m_awaiting = true; }
     // The page rewrote itself (document.open/write/close): same address, new tree.
     void rewriteDocument(const QString &html);
     // Reaching Interactive applies the writes that waited for a document.
@@ -120,14 +122,13 @@ public:
     void clearWrites() { m_writes.clear(); }
     QList<Write> writesOf(const QString &operation) const;
     const QList<EventRule> &eventRules() const { return m_rules; }
-    QStringList cssRules() const { return m_cssRules; }
-    QStringList execCommands() const { return m_execCommands; }
-    int pendingWriteCount() const { return int(m_pendingWrites.size()); }
 
     // The page's geometry and selection, which the tree cannot tell.
     void setScrollMetrics(int scrollHeight, int clientHeight, int clientWidth = 1000);
     void setScrollTop(int scrollTop); // as the user scrolling would; no write is recorded
     void setSelection(const QString &text, const QString &html = QString());
+    // The user selects the element's contents: its links come out absolute, as the engine's do.
+    void selectContents(const ElementRef &element, int frameIndex = -1);
 
 private:
     void record(const QString &operation, const ElementRef &target, const QString &name,
@@ -153,13 +154,13 @@ private:
     std::vector<Frame> m_frames;
     QUrl m_url;
     bool m_hasDocument = false;
+    bool m_awaiting = false;
     ReadyState m_readyState = ReadyState::Uninitialized;
     quint64 m_generation = 0;
     QList<EventRule> m_rules;
     QList<Write> m_writes;
     std::vector<std::function<void()>> m_pendingWrites;
     QStringList m_cssRules;
-    QStringList m_execCommands;
     int m_scrollTop = 0;
     int m_scrollLeft = 0;
     int m_scrollHeight = 3000;

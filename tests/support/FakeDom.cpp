@@ -527,12 +527,6 @@ void DomNode::setAttribute(const QString &name, const QString &value)
     m_attributes.append({key, stored});
 }
 
-void DomNode::removeAttribute(const QString &name)
-{
-    const QString key = name.toLower();
-    m_attributes.removeIf([&](const auto &attr) { return attr.first == key; });
-}
-
 bool DomNode::hasClass(const QString &name) const
 {
     return className().split(u' ', Qt::SkipEmptyParts).contains(name);
@@ -1026,15 +1020,6 @@ void FakeDom::setHtml(const QString &html)
     m_document->m_data = doc.has_doctype ? QString::fromUtf8(doc.name) : QString();
     GumboConverter::appendChildren(m_document.get(), doc.children);
     gumbo_destroy_output(&kGumboDefaultOptions, output);
-}
-
-QString FakeDom::toHtml() const
-{
-    QString out;
-    if (!m_document->m_data.isEmpty())
-        out += QStringLiteral("<!DOCTYPE ") + m_document->m_data + u'>';
-    m_document->serialise(out);
-    return out;
 }
 
 DomNode *FakeDom::documentElement() const

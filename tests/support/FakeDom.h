@@ -45,7 +45,6 @@ public:
     QString attribute(const QString &name) const;
     bool hasAttribute(const QString &name) const;
     void setAttribute(const QString &name, const QString &value);
-    void removeAttribute(const QString &name);
     const QList<std::pair<QString, QString>> &attributes() const { return m_attributes; }
     QString id() const { return attribute(QStringLiteral("id")); }
     QString className() const { return attribute(QStringLiteral("class")); }
@@ -114,7 +113,6 @@ private:
     void serialise(QString &out) const;
     void serialiseChildren(QString &out) const;
     void appendInnerText(QString &out) const;
-    void replaceWith(std::vector<std::unique_ptr<DomNode>> nodes);
     void insertChildren(int index, std::vector<std::unique_ptr<DomNode>> nodes);
     DomNode *formOwner();
 
@@ -139,7 +137,6 @@ public:
 
     // Replaces the whole document, as document.open/write/close does.
     void setHtml(const QString &html);
-    QString toHtml() const;
 
     DomNode *document() const { return m_document.get(); }
     DomNode *documentElement() const;

@@ -39,28 +39,24 @@ MessageResult firstButton(MessageButtons buttons)
 bool FakeShell::openUrl(const QUrl &url)
 {
     m_calls.append({QStringLiteral("openUrl"), url.toString(), {}});
-    return m_result;
+    return true;
 }
 
 bool FakeShell::openFile(const QString &path)
 {
     m_calls.append({QStringLiteral("openFile"), path, {}});
-    return m_result;
+    return true;
 }
 
 bool FakeShell::runProgram(const QString &program, const QStringList &arguments)
 {
     m_calls.append({QStringLiteral("runProgram"), program, arguments});
-    return m_result;
+    return true;
 }
 
 bool FakeShell::moveToTrash(const QString &path)
 {
     m_calls.append({QStringLiteral("moveToTrash"), path, {}});
-    if (!m_result)
-        return false;
-    if (m_removeTrashed)
-        return QFile::remove(path);
     return true;
 }
 
@@ -225,14 +221,6 @@ void FakeUi::cancelTimer(int id)
     m_timers.erase(std::remove_if(m_timers.begin(), m_timers.end(),
                                   [id](const Timer &t) { return t.id == id; }),
                    m_timers.end());
-}
-
-void FakeUi::setKeyDown(int qtKey, bool down)
-{
-    if (down)
-        m_keysDown.insert(qtKey);
-    else
-        m_keysDown.remove(qtKey);
 }
 
 bool FakeUi::fireTimer(int id)

@@ -28,19 +28,14 @@ public:
     bool openUrl(const QUrl &url) override;
     bool openFile(const QString &path) override;
     bool runProgram(const QString &program, const QStringList &arguments) override;
-    // Records; removes the file too when setRemoveTrashedFiles(true) (tests on temp folders).
     bool moveToTrash(const QString &path) override;
 
-    void setResult(bool ok) { m_result = ok; }
-    void setRemoveTrashedFiles(bool remove) { m_removeTrashed = remove; }
     const QList<Call> &calls() const { return m_calls; }
     QStringList targetsOf(const QString &operation) const;
     void clear() { m_calls.clear(); }
 
 private:
     QList<Call> m_calls;
-    bool m_result = true;
-    bool m_removeTrashed = false;
 };
 
 // HTTP with scripted answers. Callbacks come from the event loop on a later turn, as with the
@@ -135,7 +130,6 @@ public:
 
     void setKeyboardModifiers(Qt::KeyboardModifiers modifiers) { m_modifiers = modifiers; }
     void setMouseButtons(Qt::MouseButtons buttons) { m_buttons = buttons; }
-    void setKeyDown(int qtKey, bool down);
 
     // Fires every waiting timer whose delay is at most upToMs, shortest delay first; timers
     // they start wait for the next call. Returns how many fired.

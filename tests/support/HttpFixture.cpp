@@ -135,26 +135,6 @@ void HttpFixture::addHtml(const QString &path, const QString &title, const QStri
     addPage(path, html(title, bodyHtml));
 }
 
-void HttpFixture::addStatus(const QString &path, int status, const QByteArray &body)
-{
-    addHandler(path, [status, body](const Request &) {
-        Response r;
-        r.status = status;
-        r.body = body;
-        return r;
-    });
-}
-
-void HttpFixture::addRedirect(const QString &path, const QString &to, int status)
-{
-    addHandler(path, [this, to, status](const Request &) {
-        Response r;
-        r.status = status;
-        r.headers.append({"Location", url(to).toEncoded()});
-        return r;
-    });
-}
-
 void HttpFixture::addSlow(const QString &path, const QByteArray &body, int delayMs)
 {
     addHandler(path, [body, delayMs](const Request &) {
@@ -168,37 +148,6 @@ void HttpFixture::addSlow(const QString &path, const QByteArray &body, int delay
 void HttpFixture::addHandler(const QString &path, Handler handler)
 {
     m_handlers.insert(path, std::move(handler));
-}
-
-void HttpFixture::addSamplePages()
-{
-    addHtml(QStringLiteral("/target.htm"), QStringLiteral("Target"),
-            QStringLiteral("<p id=t>The target page.</p>"));
-    addHtml(
-        QStringLiteral("/links.htm"), QStringLiteral("Links"),
-        QStringLiteral("<p><a id=plain href=\"/target.htm\">plain</a></p>"
-                       "<p><a id=blank href=\"/target.htm?blank\" target=\"_blank\">blank</a></p>"
-                       "<p><a id=named href=\"/target.htm?named\" target=\"other\">named</a></p>"
-                       "<p><a id=cmd href=\"skl:dbm1\">command</a></p>"
-                       "<p><a id=app href=\"skl-app://pages/Start.htm\">program page</a></p>"
-                       "<p><input id=field type=text name=field></p>"));
-    addHtml(QStringLiteral("/popup.htm"), QStringLiteral("Popup"),
-            QStringLiteral("<p>pop</p><script>window.addEventListener('load', function () {"
-                           "window.open('/target.htm?popup', '_blank', 'width=300,height=200');"
-                           "});</script>"));
-    addHtml(QStringLiteral("/form.htm"), QStringLiteral("Form"),
-            QStringLiteral("<form id=f method=post action=\"/submit\">"
-                           "<input id=q type=text name=q value=\"hello world\">"
-                           "<input id=n type=hidden name=n value=\"42\">"
-                           "<input id=go type=submit value=Go></form>"));
-    addHandler(QStringLiteral("/submit"), [](const Request &req) {
-        Response r;
-        r.body = html(
-            QStringLiteral("Submitted"),
-            QStringLiteral("<p id=method>%1</p><p id=body>%2</p>")
-                .arg(QString::fromLatin1(req.method), QString::fromUtf8(req.body).toHtmlEscaped()));
-        return r;
-    });
 }
 
 QList<HttpFixture::Request> HttpFixture::requests(const QString &path) const

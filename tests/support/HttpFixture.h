@@ -57,19 +57,8 @@ public:
     void addPage(const QString &path, const QByteArray &body,
                  const QByteArray &contentType = "text/html; charset=utf-8");
     void addHtml(const QString &path, const QString &title, const QString &bodyHtml);
-    void addStatus(const QString &path, int status, const QByteArray &body = QByteArray());
-    void addRedirect(const QString &path, const QString &to, int status = 302);
     void addSlow(const QString &path, const QByteArray &body, int delayMs);
     void addHandler(const QString &path, Handler handler);
-
-    // Pages most tests need:
-    //   /links.htm   links: #plain (no target), #blank (target=_blank), #named (target=other),
-    //                #cmd (skl:dbm1), #app (the program's Start page), to /target.htm
-    //   /target.htm  a plain page
-    //   /popup.htm   opens /target.htm with window.open at load (no user gesture)
-    //   /form.htm    #f POSTs #q and #n to /submit (a text field #q, a submit button #go)
-    //   /submit      echoes the method and body
-    void addSamplePages();
 
     QList<Request> requests() const { return m_requests; }
     QList<Request> requests(const QString &path) const;
@@ -79,7 +68,6 @@ public:
     // Requests received and not yet answered, and the most at once since the last reset.
     int inFlight() const { return m_inFlight; }
     int maxInFlight() const { return m_maxInFlight; }
-    void resetMaxInFlight() { m_maxInFlight = m_inFlight; }
 
     // A port on 127.0.0.1 where nothing listens (bound, then closed).
     static quint16 refusedPort();

@@ -48,61 +48,6 @@ private Q_SLOTS:
         QVERIFY(log.readAll().contains("\r\n\r\n" SKIMLINE_VERSION ": "));
     }
 
-    void handOffThenKilledRunIsResumed()
-    {
-        TempProfile profile;
-        HttpFixture server;
-        QVERIFY(server.isListening());
-        server.addHtml("/first.htm", "First", "<p>first</p>");
-        server.addHtml("/handed.htm", "Handed", "<p>handed over</p>");
-        server.addHtml("/unread.htm", "Unread", "<p>left unread</p>");
-
-        QProcess running;
-        running.start(SKIMLINE_EXE,
-                      {"--no-first-run", "--print-completed", server.url("/first.htm").toString()});
-        QByteArray out;
-        QVERIFY2(waitForOutput(running, out, "completed " + server.url("/first.htm").toEncoded(),
-                               120000),
-                 out.constData());
-
-        // A later start with an address hands it over and ends without a window of its own.
-        QProcess later;
-        later.start(SKIMLINE_EXE, {"--print-completed", server.url("/handed.htm").toString()});
-        QTRY_VERIFY_WITH_TIMEOUT(later.state() == QProcess::NotRunning, 60000);
-        QCOMPARE(later.exitCode(), 0);
-        QVERIFY(later.readAllStandardOutput().isEmpty());
-        QVERIFY2(waitForOutput(running, out, "completed " + server.url("/handed.htm").toEncoded(),
-                               60000),
-                 out.constData());
-        QCOMPARE(server.requestCount("/handed.htm"), 1);
-
-        // Killed: the session file stays behind.
-        running.kill();
-        QVERIFY(running.waitForFinished(30000));
-        const QString current = data(profile, "sklCurrentSession.skl");
-        QVERIFY(QFile::exists(current));
-        {
-            auto session = Recordset::Open(current);
-            QVERIFY(session);
-            QVERIFY(session->RecordCount() >= 2);
-            QVERIFY(session->AddNew({"Order", "URL", "Title", "bRead", "bLoaded"},
-                                    {10001, server.url("/unread.htm").toString(), "Unread", 0, 1}));
-            QVERIFY(session->Save());
-        }
-
-        QProcess next;
-        next.start(SKIMLINE_EXE, {"--no-first-run", "--exit-when-idle", "--print-completed"});
-        QTRY_VERIFY_WITH_TIMEOUT(next.state() == QProcess::NotRunning, 120000);
-        QCOMPARE(next.exitCode(), 0);
-        const QByteArray nextOut = next.readAllStandardOutput();
-        QVERIFY2(nextOut.contains("completed " + server.url("/unread.htm").toEncoded()),
-                 nextOut.constData());
-        // Pages read before the crash are not loaded again.
-        QCOMPARE(server.requestCount("/first.htm"), 1);
-        QVERIFY(!QFile::exists(data(profile, "sklTempSession.skl")));
-        QVERIFY(!QFile::exists(current));
-    }
-
     // A logout or kill ends the program as File > Exit does: the session becomes the past one.
     void terminationSignalRunsTheNormalExit()
     {

@@ -97,6 +97,23 @@ public:
         }
     }
 
+    void selectContents(BrowserControl &control, const QString &elementId, int frameIndex) override
+    {
+        fake(control).fakeDocument().selectContents(elementId, frameIndex);
+    }
+    QString frameProbe(BrowserControl &control, int frameIndex, FrameProbe probe) override
+    {
+        FakeDom *dom = fake(control).fakeDocument().frameDom(frameIndex);
+        if (!dom || !dom->body())
+            return QString();
+        if (probe == FrameProbe::BodyZoom)
+            return dom->body()->style(QStringLiteral("zoom"));
+        QStringList texts;
+        for (DomNode *font : dom->document()->getElementsByTagName(QStringLiteral("font")))
+            texts.append(font->textContent());
+        return texts.join(u'|');
+    }
+
 private:
     static FakeBrowserControl &fake(BrowserControl &control)
     {
@@ -114,25 +131,7 @@ class TestBrowserContractFake : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void navigationEventOrder() { run(BrowserContract::checkNavigationEventOrder); }
-    void cancelledNavigation() { run(BrowserContract::checkCancelledNavigation); }
-    void redirect() { run(BrowserContract::checkRedirect); }
-    void failedLoadStatusCodes() { run(BrowserContract::checkFailedLoadStatusCodes); }
-    void requestHeadersAndBody() { run(BrowserContract::checkRequestHeadersAndBody); }
-    void clickKinds() { run(BrowserContract::checkClickKinds); }
-    void newWindowRequests() { run(BrowserContract::checkNewWindowRequests); }
-    void navigationPolicy() { run(BrowserContract::checkNavigationPolicy); }
-    void offline() { run(BrowserContract::checkOffline); }
-    void documentSnapshotAndWrites() { run(BrowserContract::checkDocumentSnapshotAndWrites); }
-    void domEvents() { run(BrowserContract::checkDomEvents); }
-    void eventsAfterDocumentWrite() { run(BrowserContract::checkEventsAfterDocumentWrite); }
-    void frameEvents() { run(BrowserContract::checkFrameEvents); }
-    void keys() { run(BrowserContract::checkKeys); }
-    void wheelAndContextMenu() { run(BrowserContract::checkWheelAndContextMenu); }
-    void windowClose() { run(BrowserContract::checkWindowClose); }
-    void backForward() { run(BrowserContract::checkBackForward); }
-    void writtenPage() { run(BrowserContract::checkWrittenPage); }
-    void sleepAndWake() { run(BrowserContract::checkSleepAndWake); }
+    SKL_CONTRACT_SLOTS
 
 private:
     static void run(void (*check)(ContractHarness &))
