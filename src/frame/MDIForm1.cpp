@@ -227,8 +227,8 @@ void MDIForm1::buildPanes()
     }
     if (m_topBarPane) {
         aWBTopBar = m_topBarPane->widget();
-        // Until the page tells its height: one row of cells.
-        aWBTopBar->setFixedHeight(26);
+        // Until the page tells its height: two rows of cells.
+        aWBTopBar->setFixedHeight(52);
         m_topBar = std::make_unique<TopBar>(m_ctx, *m_topBarPane);
     } else {
         aWBTopBar = new QWidget(top);
