@@ -248,6 +248,12 @@ void MDIForm1::buildPanes()
         cWB = m_sidebarPane->widget();
         connect(m_sidebarPane.get(), &Pane::domEvent, this,
                 [this](const DomEvent &event) { TrackTextEntry(m_ctx, event); });
+        // Verdana is rarely there: the same face as the top bar's, not the default serif one.
+        connect(m_sidebarPane.get(), &Pane::ready, this, [this] {
+            m_sidebarPane->document().addCssRule(
+                QStringLiteral("body,td,.W,input,textarea"),
+                QStringLiteral("font-family:Verdana,'DejaVu Sans',sans-serif"));
+        });
     } else {
         auto *sidebar = new QLabel(cPic);
         sidebar->setObjectName(QStringLiteral("cWB"));

@@ -82,12 +82,15 @@ void TopBar::pageReady()
     doc.addCssRule(QStringLiteral("input"),
                    QStringLiteral("font-family:Verdana,'DejaVu Sans',sans-serif"));
     doc.addCssRule(QStringLiteral(".sep"), QStringLiteral("cursor:auto"));
-    // The pane is as tall as its page: a scroll bar could only flash while it grows.
+    // The pane is as tall as its page: a scroll bar could only flash while it grows. In a
+    // narrow window the cells of both rows wrap rather than leave the pane.
     doc.addCssRule(QStringLiteral("html,body"), QStringLiteral("overflow:hidden"));
+    doc.addCssRule(QStringLiteral("#SearchMenu tr,table[align=right] tr"),
+                   QStringLiteral("display:flex;flex-wrap:wrap"));
     // The address box takes what the row of sidebar tabs leaves of the pane's width.
     doc.addCssRule(QStringLiteral("table[align=right]"), QStringLiteral("width:100%"));
     doc.addCssRule(QStringLiteral("table[align=right] td:nth-last-child(2)"),
-                   QStringLiteral("width:100%"));
+                   QStringLiteral("flex:1 1 16em"));
     doc.addCssRule(QStringLiteral("#AddrBox"),
                    QStringLiteral("width:100%;min-width:16em;box-sizing:border-box"));
     for (const LaterCell &c : kLaterCells) {
