@@ -974,6 +974,14 @@ int MDIForm1::sidebarWidthTwips() const
     return (cPic->isVisible() ? cPic->width() : m_sidebarWidth) * kTwipsPerPixel;
 }
 
+void MDIForm1::setSidebarWidthTwips(int twips)
+{
+    const int px = qMax(cPic->minimumWidth(), twips / kTwipsPerPixel);
+    m_sidebarWidth = px;
+    if (cPic->isVisible())
+        resizeDocks({cPic}, {px}, Qt::Horizontal);
+}
+
 void MDIForm1::UnloadChildren()
 {
     // The active child first, as long as one is left.

@@ -113,6 +113,7 @@ public:
     bool isUnloaded() const { return m_unloaded; }
     // Sidebar width in twips, as saved.
     int sidebarWidthTwips() const;
+    void setSidebarWidthTwips(int twips);
     void showSidebar(bool show);
 
     // The About message while it is shown.
