@@ -136,8 +136,17 @@ Sidebar::~Sidebar() = default;
 
 void Sidebar::attach(Document &pane)
 {
+    // Writes made before the page is complete are applied once it is.
     m_pane = &pane;
-    pane.setEventRules(eventRules());
+}
+
+void Sidebar::paneReady()
+{
+    if (!m_pane)
+        return;
+    m_pane->setEventRules(eventRules());
+    xShowSidebarTab(QStringLiteral("m2"), 1);
+    zShowWindows();
 }
 
 QList<EventRule> Sidebar::eventRules()
@@ -222,7 +231,8 @@ void Sidebar::xShowSidebarTab(const QString &sNewMenuItem, int /*iFlag*/)
                                          QStringLiteral("s3"), QStringLiteral("s4")};
     if (listTabs.contains(id))
         msIdSidebarLinks = id;
-    if (isTab(id, '2', '8')) {
+    // Page information is not in the program yet: its cell stays greyed, never marked.
+    if (isTab(id, '2', '8') && id != QLatin1String("m7")) {
         if (topBar.markCell) {
             if (!mhchElem.isEmpty() && mhchElem != id)
                 topBar.markCell(mhchElem, false);

@@ -57,8 +57,10 @@ public:
     Sidebar(AppContext &ctx, MDIForm1 &frame);
     ~Sidebar() override;
 
-    // The sidebar page is written; from now on the lists go into it.
+    // The lists go into this page from now on.
     void attach(Document &pane);
+    // Its page is complete: the start-up view (Quick Links and the open windows).
+    void paneReady();
     Document *pane() const { return m_pane; }
 
     // What the sidebar reads and marks in the top bar.
