@@ -142,8 +142,11 @@ void FrameReaderHost::frameActivated(frmBrowser *f)
     const int slot = m_ctx.gBrowsers.indexOf(f);
     if (slot >= 0)
         m_ctx.reader->pool.windowActivated(slot);
-    if (Sidebar *sb = m_frame.sidebar())
+    // The window left behind loses the current window's look, whichever way it was left.
+    if (Sidebar *sb = m_frame.sidebar()) {
+        sb->zShowWindows();
         sb->currentDocumentChanged();
+    }
 }
 
 void FrameReaderHost::setStatusText(int panel, const QString &text)
