@@ -33,14 +33,24 @@ public:
 
     int firstEntries = 60; // a screenful
     int sliceMs = 8;       // work per later turn of the event loop
-    int sliceBytes = 1 << 18;
+    // Entries made while the page takes in the last write, at most (characters).
+    int maxPendingBytes = 1 << 20;
+    static constexpr int kEntryHeightPx = 17;
 
 private:
     void slice();
+    void sent();
+    void pump();
+    void finish();
+    void flush();
+    QString takePending();
     int fill(QString &html, int maxEntries, int maxMs);
 
-    QPointer<QObject> m_docGuard;
     Document *m_doc = nullptr;
+    int m_inFlight = 0;
+    bool m_scheduled = false;
+    QString m_pending;
+    int m_pendingEntries = 0;
     ElementRef m_target;
     Next m_next;
     QString m_tail;

@@ -85,6 +85,13 @@ struct SidebarEngineRig
     // Real keys into the search box: a click into it, once it is empty the text and Enter.
     bool typeIntoSearchBox(const QString &text)
     {
+        if (!typeIntoSearchBoxWithoutEnter(text))
+            return false;
+        WebHarness::pressKey(engine(frame->topBarPane()), Qt::Key_Return);
+        return true;
+    }
+    bool typeIntoSearchBoxWithoutEnter(const QString &text)
+    {
         WebEngineControl &bar = engine(frame->topBarPane());
         if (!WebHarness::clickElementUntil(bar, QStringLiteral("SearchTerms"), Qt::LeftButton,
                                            Qt::NoModifier, -1, [&] { return ctx.gbTextEntry; }))
@@ -100,7 +107,6 @@ struct SidebarEngineRig
             }))
             return false;
         WebHarness::typeText(bar, text);
-        WebHarness::pressKey(bar, Qt::Key_Return);
         return true;
     }
 

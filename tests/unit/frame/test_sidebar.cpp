@@ -1,38 +1,33 @@
 #include "FakeBrowserControl.h"
 #include "ReaderRig.h"
 #include "frame/MDIForm1.h"
+#include "frame/Pane.h"
 #include "frame/Sidebar.h"
 #include "frame/SidebarHtml.h"
+#include "frame/TopBar.h"
 #include "store/DateValue.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QtTest>
 
 namespace {
 
-// The sidebar over the reading workflow's rig, its pane a control of the double.
+// The main frame over the reading workflow's rig: its panes are controls of the double.
 struct SidebarRig
 {
     ReaderRig r;
     MDIForm1 frame{r.ctx};
-    FakeBrowserControl pane{r.platform.web};
-    Sidebar sidebar{r.ctx, frame};
-    QString box;
+    Sidebar &sidebar = *frame.sidebar();
+    FakeBrowserControl &pane = static_cast<FakeBrowserControl &>(frame.sidebarPane()->control());
 
     SidebarRig()
     {
+        r.ctx.reader = &r.reader;
         OpenHistoryStore(r.stores);
-        const QUrl url(QStringLiteral("skl-app://pages/sidebar"));
-        r.platform.web.servePage(
-            url.toString(), QStringLiteral("<div id=menu style=display:none></div><div id=Headings "
-                                           "style=display:none></div><div id=LB style=display:none>"
-                                           "</div><div id=MW></div><div id=qul></div>"));
-        (void)pane.navigate(url);
         r.settle();
-        sidebar.attach(pane.document());
-        sidebar.topBar.searchBoxText = [this] { return box; };
-        sidebar.topBar.setSearchBoxText = [this](const QString &t) { box = t; };
     }
+    void setBox(const QString &text) { frame.topBar()->setSearchBoxText(text); }
     DomNode *el(const QString &id) { return pane.dom().getElementById(id); }
     // The entries of a list: the text of every anchor or div entry, in order.
     QStringList entries(const QString &id)
@@ -127,7 +122,7 @@ private Q_SLOTS:
         s.visit(QStringLiteral("It's new"), QStringLiteral("http://h.test/2"), 1);
         s.visit(QString(), QStringLiteral("file:///tmp/it's.htm"), 2);
         s.visit(QStringLiteral("Run"), QStringLiteral("javascript:x()"), 2);
-        s.box = box;
+        s.setBox(box);
         s.show(tab);
         QCOMPARE(s.entries(QStringLiteral("LB")), shown);
         QVERIFY(s.el(QStringLiteral("LB"))->querySelectorAll(QStringLiteral("b")).isEmpty());
@@ -141,6 +136,86 @@ private Q_SLOTS:
                          href.startsWith(QLatin1String("skl:")),
                      qPrintable(href));
         }
+    }
+
+    // A long list goes in a screenful first, then in slices; a list asked for meanwhile takes
+    // its place without entries of the old one coming after.
+    void longListsInSlices()
+    {
+        SidebarRig s;
+        constexpr int kPages = 3000;
+        for (int i = 0; i < kPages; ++i)
+            s.visit(QStringLiteral("Page %1").arg(i), QStringLiteral("http://h.test/%1").arg(i), i);
+        s.favorite(QStringLiteral("Quick"), QStringLiteral("Links"), 1);
+        s.setBox(QStringLiteral("page"));
+        s.sidebar.xShowSidebarTab(QStringLiteral("s4"), 1);
+        s.r.settle();
+        QCOMPARE(s.entries(QStringLiteral("LB")).size(), 60);
+        QCOMPARE(s.entries(QStringLiteral("LB")).constFirst(), QStringLiteral("Page 0"));
+        s.show(QStringLiteral("m2"));
+        QCoreApplication::processEvents();
+        s.r.settle();
+        QCOMPARE(s.entries(QStringLiteral("LB")), QStringList{QStringLiteral("Quick")});
+        s.show(QStringLiteral("s4"));
+        const QStringList all = s.entries(QStringLiteral("LB"));
+        QCOMPARE(all.size(), kPages);
+        QCOMPARE(all.constLast(), QStringLiteral("Page %1").arg(kPages - 1));
+        QCOMPARE(s.el(QStringLiteral("LB"))->childElements().constLast()->tagName(),
+                 QStringLiteral("HR"));
+    }
+
+    // The favorite's menu changes the record, in the store and in its file; the list follows.
+    void favoriteMenuWritesBack()
+    {
+        SidebarRig s;
+        const double quick = s.favorite(QStringLiteral("Quick"), QStringLiteral("Links"), 1, 2);
+        const double other = s.favorite(QStringLiteral("Other"), QStringLiteral("Links"), 1);
+        s.show(QStringLiteral("m2"));
+        const auto rightClick = [&](double b) {
+            DomNode *a = s.el(QStringLiteral("B") + SidebarHtml::bookmarkText(b));
+            QVERIFY(a);
+            s.pane.fakeDocument().dispatch(DomEventType::ContextMenu, a, -1);
+            s.frame.subMenu(QStringLiteral("mnuPopSidebar"))->hide();
+        };
+        rightClick(quick);
+        QVERIFY(s.frame.menuItem(QStringLiteral("mnuPopSB(2)"))->isVisible());
+        QVERIFY(s.frame.menuItem(QStringLiteral("mnuPopSB(3)"))->isVisible());
+        s.frame.menuItem(QStringLiteral("mnuPopSB(3)"))->trigger();
+        s.frame.menuItem(QStringLiteral("mnuPopSB(2)"))->trigger();
+        s.show(QStringLiteral("m2"));
+        QCOMPARE(s.entries(QStringLiteral("LB")), QStringList{QStringLiteral("Other")});
+        rightClick(other);
+        QVERIFY(!s.frame.menuItem(QStringLiteral("mnuPopSB(3)"))->isVisible());
+        s.frame.menuItem(QStringLiteral("mnuPopSB(1)"))->trigger();
+        s.r.settle();
+        QVERIFY(s.entries(QStringLiteral("LB")).isEmpty());
+
+        auto saved = Recordset::Open(s.r.stores.rsFavorites.path());
+        QVERIFY(saved);
+        QVERIFY(saved->SetBookmark(quick));
+        QCOMPARE(saved->Field("bfFav").toInt(), 0);
+        QCOMPARE(saved->Field("Period").toInt(), 0);
+        QVERIFY(saved->SetBookmark(other));
+        QCOMPARE(saved->Field("Keywords").toString(), QStringLiteral("Delete\\Links"));
+        QCOMPARE(saved->Field("bfFav").toInt(), 1);
+    }
+
+    // What is followed in the pane loads in a document window; the pane stays where it is.
+    void linksLoadInDocumentWindows()
+    {
+        SidebarRig s;
+        const double fav = s.favorite(QStringLiteral("Fav"), QString(), 0, 0,
+                                      QStringLiteral("http://fav.test/page"));
+        const QUrl paneUrl = s.pane.locationUrl();
+        QVERIFY(s.sidebar.cWB_BeforeNavigate2(QStringLiteral("http://web.test/")));
+        QVERIFY(s.sidebar.cWB_BeforeNavigate2(QStringLiteral("skl:L") +
+                                              SidebarHtml::bookmarkText(fav)));
+        s.r.settle();
+        QCOMPARE(s.r.records(), (QStringList{QStringLiteral("http://web.test/:0:1"),
+                                             QStringLiteral("http://fav.test/page:0:1")}));
+        QVERIFY(s.r.stores.rsFavorites.SetBookmark(fav));
+        QCOMPARE(s.r.stores.rsFavorites.Field("Accesses").toInt(), 1);
+        QCOMPARE(s.pane.locationUrl(), paneUrl);
     }
 };
 
