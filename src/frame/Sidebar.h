@@ -34,7 +34,7 @@ public:
     int firstEntries = 60; // a screenful
     int sliceMs = 8;       // work per later turn of the event loop
     // Entries made while the page takes in the last write, at most (characters).
-    int maxPendingBytes = 1 << 20;
+    int maxPendingBytes = 1 << 18;
     static constexpr int kEntryHeightPx = 17;
 
 private:
