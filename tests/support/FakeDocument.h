@@ -29,8 +29,8 @@ public:
                            // "scrollIntoView", "focus", "highlight", "stopHighlight",
                            // "removeHighlights", "execCommand", "eventRules", "frameZoom",
                            // "frameHighlight", "framePage"
-        QString target; // the element's id, or "#<handle>"; empty when none
-        QString name;   // property, attribute, position, command
+        QString target;    // the element's id, or "#<handle>"; empty when none
+        QString name;      // property, attribute, position, command
         QString value;
     };
 
