@@ -1,6 +1,7 @@
 #include "frame/FrameReaderHost.h"
 
 #include "frame/MDIForm1.h"
+#include "frame/Sidebar.h"
 #include "frame/TopBar.h"
 #include "reader/AppContext.h"
 #include "reader/frmBrowser.h"
@@ -74,9 +75,12 @@ frmBrowser *FrameReaderHost::adoptWindow(int slot, std::unique_ptr<BrowserContro
     auto *f = new frmBrowser(m_ctx, std::move(control));
     f->miTag = slot;
     m_ctx.gBrowsers[slot] = f;
-    connect(f, &frmBrowser::documentCompleted, this, [this](const QString &url) {
+    connect(f, &frmBrowser::documentCompleted, this, [this, f](const QString &url) {
         if (onDocumentCompleted)
             onDocumentCompleted(url);
+        if (Sidebar *sb = m_frame.sidebar();
+            sb && m_ctx.gBrowsers.value(m_ctx.giCurrentWindow) == f)
+            sb->currentDocumentChanged();
     });
     // A window made for a background download must not take the front.
     // The current one, not the active one: that is none while another program is in front.
@@ -138,6 +142,11 @@ void FrameReaderHost::frameActivated(frmBrowser *f)
     const int slot = m_ctx.gBrowsers.indexOf(f);
     if (slot >= 0)
         m_ctx.reader->pool.windowActivated(slot);
+    // The window left behind loses the current window's look, whichever way it was left.
+    if (Sidebar *sb = m_frame.sidebar()) {
+        sb->zShowWindows();
+        sb->currentDocumentChanged();
+    }
 }
 
 void FrameReaderHost::setStatusText(int panel, const QString &text)
@@ -165,10 +174,14 @@ void FrameReaderHost::setWindowCaption(DocumentWindow &w, const QString &)
     const int slot = m_ctx.gBrowsers.indexOf(f);
     if (QAction *item = m_listItems.value(slot))
         item->setText(listCaption(slot));
+    if (Sidebar *sb = m_frame.sidebar(); sb && slot >= 0)
+        sb->setWindowTitle(slot, f->strDocumentTitle.isEmpty() ? f->msURL : f->strDocumentTitle);
 }
 
 void FrameReaderHost::windowListChanged()
 {
+    if (Sidebar *sb = m_frame.sidebar())
+        sb->zShowWindows();
     QMenu *menu = m_frame.subMenu(QStringLiteral("mnuWindow"));
     if (!menu)
         return;
@@ -204,8 +217,28 @@ void FrameReaderHost::windowListChanged()
         menu->addAction(m_listItems.value(slot));
 }
 
+void FrameReaderHost::queueListAdd(double bookmark, const QString &title)
+{
+    if (Sidebar *sb = m_frame.sidebar())
+        sb->queueListAdd(bookmark, title);
+}
+
+void FrameReaderHost::queueListRemove(double bookmark)
+{
+    if (Sidebar *sb = m_frame.sidebar())
+        sb->queueListRemove(bookmark);
+}
+
+void FrameReaderHost::queueListClear()
+{
+    if (Sidebar *sb = m_frame.sidebar())
+        sb->queueListClear();
+}
+
 void FrameReaderHost::showWindowState(int slot, const WindowStyle &style)
 {
+    if (Sidebar *sb = m_frame.sidebar())
+        sb->showWindowState(slot, style);
     QAction *item = m_listItems.value(slot);
     if (!item)
         return;

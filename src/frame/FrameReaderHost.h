@@ -45,6 +45,9 @@ public:
     void showBrowseMode(const QString &letter, const QString &tooltip) override;
     HighlightWords highlightWords() const override;
     void zTopBar() override;
+    void queueListAdd(double bookmark, const QString &title) override;
+    void queueListRemove(double bookmark) override;
+    void queueListClear() override;
 
     // The Window menu's entry of a slot (nullptr when none).
     QAction *windowListItem(int slot) const { return m_listItems.value(slot); }

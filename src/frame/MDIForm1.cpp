@@ -8,6 +8,7 @@
 #include "frame/Pane.h"
 #include "frame/PanePages.h"
 #include "frame/SelectionCommands.h"
+#include "frame/Sidebar.h"
 #include "frame/TopBar.h"
 #include "frame/cPopupMessage.h"
 #include "platform/BrowserControl.h"
@@ -130,6 +131,7 @@ MDIForm1::MDIForm1(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ct
     buildToolBar();
     buildStatusBar();
     connectCommands();
+    connectSidebar();
     // Shown until the saved setting says otherwise.
     menuItem(QStringLiteral("mnuView_Sidebar"))->setChecked(mbSidebarVisible);
     // At a large scale the default size would reach past the screen.
@@ -279,6 +281,48 @@ void MDIForm1::buildPanes()
         m_topBarPane->write(PanePages::topBarPage());
     if (m_sidebarPane)
         m_sidebarPane->write(PanePages::sidebarPage());
+}
+
+void MDIForm1::connectSidebar()
+{
+    m_sidebar = std::make_unique<Sidebar>(m_ctx, *this);
+    Sidebar *sb = m_sidebar.get();
+    if (m_topBar) {
+        TopBar *bar = m_topBar.get();
+        bar->xShowSidebarTab = [sb](const QString &tab, int flag) {
+            sb->xShowSidebarTab(tab, flag);
+        };
+        bar->flipHeadingsSwitch = [sb] { sb->giHeadings = sb->giHeadings < 1 ? 4 : 0; };
+        sb->topBar.searchBoxText = [bar] { return bar->searchBoxText(); };
+        sb->topBar.setSearchBoxText = [bar](const QString &t) { bar->setSearchBoxText(t); };
+        sb->topBar.markCell = [bar](const QString &id, bool on) { bar->markCell(id, on); };
+        // Page information comes with the page tools; until then its cell says so.
+        connect(m_topBarPane.get(), &Pane::ready, this, [this] {
+            Document &doc = m_topBarPane->document();
+            doc.setStyle(QStringLiteral("m7"), QStringLiteral("color"), QStringLiteral("gray"));
+            doc.setAttribute(QStringLiteral("m7"), QStringLiteral("title"),
+                             QStringLiteral("Page Info (page information is not built yet)"));
+        });
+    }
+    if (m_sidebarPane) {
+        Pane *pane = m_sidebarPane.get();
+        sb->attach(pane->document());
+        connect(pane, &Pane::ready, sb, &Sidebar::paneReady);
+        connect(pane, &Pane::domEvent, sb, &Sidebar::domEvent);
+        pane->onBeforeNavigate = [sb](const BeforeNavigateInfo &info) {
+            (void)sb->cWB_BeforeNavigate2(info.url.toString());
+        };
+    }
+    const auto on = [this](const QString &name, auto handler) {
+        if (QAction *a = menuItem(name))
+            connect(a, &QAction::triggered, m_sidebar.get(), handler);
+    };
+    for (int i = 1; i <= 3; ++i)
+        on(QStringLiteral("mnuPopSB(%1)").arg(i), [sb, i] { sb->mnuPopSB_Click(i); });
+    for (int i = 0; i <= 1; ++i)
+        on(QStringLiteral("cmQF(%1)").arg(i), [sb, i] { sb->cmQF_Click(i); });
+    on(QStringLiteral("cmGroups(0)"), [sb] { sb->cmGroups_Click(0); });
+    on(QStringLiteral("mnuFav_Group(1)"), [sb] { sb->listGroups(); });
 }
 
 void MDIForm1::buildToolBar()
@@ -889,6 +933,10 @@ void MDIForm1::connectReader()
             self->showFormFieldMenu(w, pos);
     };
     nav.hooks.startPageOption = [this](int option) {
+        if (option == 6 && m_sidebar) {
+            m_sidebar->xShowSidebarTab(QStringLiteral("m1"), 1);
+            return true;
+        }
         if (option != 7)
             return false;
         mnuOptions_Click();
@@ -898,6 +946,11 @@ void MDIForm1::connectReader()
         switch (command) {
         case KeyCommand::FocusAddressBox:
             mnuViewSetFocusAB_Click();
+            return true;
+        case KeyCommand::ShowSidebarNotes:
+            if (!m_sidebar)
+                return false;
+            m_sidebar->xShowSidebarTab(QStringLiteral("m3"), 1);
             return true;
         case KeyCommand::SaveAs:
             mnuSaveAs_Click();
@@ -1007,6 +1060,14 @@ void MDIForm1::showSidebar(bool show)
 int MDIForm1::sidebarWidthTwips() const
 {
     return (cPic->isVisible() ? cPic->width() : m_sidebarWidth) * kTwipsPerPixel;
+}
+
+void MDIForm1::setSidebarWidthTwips(int twips)
+{
+    const int px = qMax(cPic->minimumWidth(), twips / kTwipsPerPixel);
+    m_sidebarWidth = px;
+    if (cPic->isVisible())
+        resizeDocks({cPic}, {px}, Qt::Horizontal);
 }
 
 void MDIForm1::UnloadChildren()

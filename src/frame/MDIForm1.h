@@ -22,6 +22,7 @@ class DocumentWindow;
 class cPopupMessage;
 class frmBrowser;
 class Pane;
+class Sidebar;
 class TopBar;
 struct AppContext;
 
@@ -63,6 +64,8 @@ public:
     Pane *sidebarPane() const { return m_sidebarPane.get(); }
     // The top bar's behaviour (search box, tabs, cells); nullptr without the pane.
     TopBar *topBar() const { return m_topBar.get(); }
+    // Everything the sidebar pane shows and does.
+    Sidebar *sidebar() const { return m_sidebar.get(); }
     // Refreshes the text-size check marks from the active window's zoom.
     void ZoomFactorButtons() { mnuView_Click(); }
 
@@ -123,6 +126,7 @@ public:
     bool isUnloaded() const { return m_unloaded; }
     // Sidebar width in twips, as saved.
     int sidebarWidthTwips() const;
+    void setSidebarWidthTwips(int twips);
     void showSidebar(bool show);
 
     // The About message while it is shown.
@@ -147,6 +151,7 @@ private:
     void buildPanes();
     void buildStatusBar();
     void connectCommands();
+    void connectSidebar();
     void onSubWindowActivated(QMdiSubWindow *window);
     void loadProgramPage(const QString &relative, bool clearOtherWindow);
     // The control of the window the user reads (the pool's current one).
@@ -169,6 +174,7 @@ private:
     std::unique_ptr<Pane> m_topBarPane;
     std::unique_ptr<Pane> m_sidebarPane;
     std::unique_ptr<TopBar> m_topBar;
+    std::unique_ptr<Sidebar> m_sidebar;
     Qt::WindowStates m_stateBeforeFullScreen = Qt::WindowNoState;
     bool m_unloaded = false;
     int m_sidebarWidth = 240; // pixels; what the sidebar keeps while hidden

@@ -36,7 +36,12 @@ void WindowPool::setState(int slot, const QString &letter)
     if (slot < 0)
         return;
     growTo(slot + 1);
+    if (m_reader.ctx.gsWindowState[slot] == letter)
+        return;
     m_reader.ctx.gsWindowState[slot] = letter;
+    // Every change shows in the window lists at once, whoever made it.
+    if (!letter.isEmpty())
+        ShowWindowState(slot);
 }
 
 int WindowPool::order(int slot) const

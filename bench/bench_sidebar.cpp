@@ -1,0 +1,152 @@
+// The sidebar's history list on the real engine.
+//
+//   BM_SidebarHistoryFilter   "h" and a one-letter word typed into the search box, Enter: the
+//                             history entries of 100,000 records that hold the letter listed in
+//                             the sidebar pane. Times from the Enter key to the first screenful
+//                             in the pane's page and to the whole list, and the longest pause of
+//                             the program's event loop meanwhile.
+
+#include "EngineBench.h"
+#include "SidebarEngineRig.h"
+
+#include "store/DateValue.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QDateTime>
+#include <QElapsedTimer>
+
+#include <random>
+
+namespace {
+
+std::unique_ptr<WebEnginePlatform> g_platform;
+
+constexpr int kHistoryRows = 100000;
+
+const QStringList kWords = {
+    "news",     "python",   "release", "guide",    "review",   "weather", "football", "recipe",
+    "linux",    "kernel",   "market",  "stocks",   "travel",   "hotel",   "camera",   "phone",
+    "garden",   "history",  "science", "space",    "rocket",   "music",   "concert",  "movie",
+    "election", "policy",   "health",  "fitness",  "coffee",   "bread",   "database", "server",
+    "browser",  "security", "update",  "tutorial", "analysis", "city",    "council",  "school"};
+
+void fillHistory(Recordset &h)
+{
+    std::mt19937 rng(20240607);
+    const auto word = [&] { return kWords[int(rng() % kWords.size())]; };
+    const double now = DateValue::now();
+    for (int i = 0; i < kHistoryRows; ++i) {
+        QStringList title;
+        for (int n = 2 + int(rng() % 5); n > 0; --n)
+            title << word();
+        h.AddNew();
+        (void)h.SetField("Date", now - (kHistoryRows - i) / 500.0);
+        (void)h.SetField("Title", title.join(QLatin1Char(' ')));
+        (void)h.SetField(
+            "URL",
+            QStringLiteral("https://site%1.test/%2/%3.html").arg(rng() % 50).arg(word()).arg(i));
+        h.Update();
+    }
+}
+
+// Marks in the pane's page when the list's first entry and its end arrived and were drawn
+// (milliseconds since the epoch, the clock the program reads too).
+const char kObserver[] = R"(
+(function(){
+  var lb = document.getElementById('LB');
+  window.__first = 0; window.__done = 0;
+  if (window.__obs) window.__obs.disconnect();
+  window.__obs = new MutationObserver(function(records){
+    records.forEach(function(r){
+      for (var i = 0; i < r.addedNodes.length; ++i) {
+        var n = r.addedNodes[i];
+        if (!window.__first && n.nodeName === 'DIV')
+          requestAnimationFrame(function(){ if (!window.__first) window.__first = Date.now(); });
+        if (n.nodeName === 'HR')
+          requestAnimationFrame(function(){ window.__done = Date.now(); });
+      }
+    });
+  });
+  window.__obs.observe(lb, {childList: true});
+  return 1;
+})())";
+
+double mark(SidebarEngineRig &rig, const char *name)
+{
+    return rig.sidebarScript(QStringLiteral("String(window.%1)").arg(QLatin1String(name)))
+        .toDouble();
+}
+
+void BM_SidebarHistoryFilter(benchmark::State &state)
+{
+    TempProfile profile;
+    SidebarEngineRig rig(*g_platform, profile.file(QStringLiteral("data")));
+    if (!rig.ready()) {
+        state.SkipWithError("the panes did not load");
+        return;
+    }
+    fillHistory(rig.stores.rsHistory);
+    WebEngineControl &bar = SidebarEngineRig::engine(rig.frame->topBarPane());
+
+    double firstMs = 0, wholeMs = 0, pauseMs = 0;
+    int matched = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig.frame->sidebar()->xShowSidebarTab(QStringLiteral("m2"), 1);
+        WebHarness::waitFor([&] {
+            return rig.sidebarScript(QStringLiteral("String(document.getElementById('LB')"
+                                                    ".childElementCount)")) == QLatin1String("1");
+        });
+        rig.sidebarScript(QString::fromLatin1(kObserver));
+        if (!rig.typeIntoSearchBoxWithoutEnter(QStringLiteral("h e"))) {
+            state.SkipWithError("the search box took no keys");
+            return;
+        }
+        state.ResumeTiming();
+
+        // The event loop's longest turn: a timer that should fire every millisecond.
+        qint64 longest = 0;
+        QElapsedTimer gap;
+        gap.start();
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout,
+                         [&] { longest = std::max(longest, gap.restart()); });
+        tick.start(1);
+        const qint64 enter = QDateTime::currentMSecsSinceEpoch();
+        WebHarness::pressKey(bar, Qt::Key_Return);
+        const bool done = WebHarness::waitFor([&] { return mark(rig, "__done") > 0; }, 60000);
+        tick.stop();
+        state.PauseTiming();
+        if (!done) {
+            state.SkipWithError("the list never ended");
+            return;
+        }
+        firstMs = std::max(firstMs, mark(rig, "__first") - double(enter));
+        wholeMs = std::max(wholeMs, mark(rig, "__done") - double(enter));
+        pauseMs = std::max(pauseMs, double(longest));
+        matched = rig.sidebarScript(QStringLiteral("String(document.querySelectorAll('#LB a')"
+                                                   ".length)"))
+                      .toInt();
+        state.ResumeTiming();
+    }
+    state.counters["first_screenful_ms"] = firstMs;
+    state.counters["whole_list_ms"] = wholeMs;
+    state.counters["longest_pause_ms"] = pauseMs;
+    state.counters["entries"] = matched;
+}
+BENCHMARK(BM_SidebarHistoryFilter)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    prepareEngineProcess();
+    QApplication app(argc, argv);
+    g_platform = WebHarness::createPlatform();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_platform.reset();
+    return 0;
+}
