@@ -178,17 +178,24 @@
         };
     }
 
+    // What the last snapshot took: reading a huge document's text and links can cost tens of
+    // milliseconds, and a page that keeps changing must not spend its time taking snapshots.
+    let snapshotCost = 0;
+
     function pushSnapshot() {
         if (snapshotTimer) {
             clearTimeout(snapshotTimer);
             snapshotTimer = 0;
         }
-        post('snapshot', [docSnapshot()]);
+        const started = performance.now();
+        const snapshot = docSnapshot();
+        snapshotCost = performance.now() - started;
+        post('snapshot', [snapshot]);
     }
 
     function scheduleSnapshot() {
         if (!snapshotTimer)
-            snapshotTimer = setTimeout(pushSnapshot, 60);
+            snapshotTimer = setTimeout(pushSnapshot, Math.max(60, 10 * snapshotCost));
     }
 
     function modifiersOf(e) {
