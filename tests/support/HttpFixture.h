@@ -57,8 +57,8 @@ public:
     // Makes the fixture the HTTP proxy of every engine in the process, so that an address of any
     // host ("http://www.cats.com/") reaches it without a real network; 127.0.0.1 still goes
     // direct. A page for such a host is registered under its absolute address, "http://host/path"
-    // (the fixture falls back to the path alone). Call it before the first control is made; the
-    // fixture's destructor turns the proxy off again.
+    // (the fixture falls back to the path alone). The engine takes it up at once, also after
+    // controls were made; the fixture's destructor turns the proxy off again.
     void answerEveryHost();
     QUrl hostUrl(const QString &host, const QString &path = QStringLiteral("/")) const
     {
