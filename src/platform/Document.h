@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -49,6 +50,9 @@ struct ElementSnapshot
     QString linkHref;
     QString linkTarget;
     qint64 linkHandle = 0;
+    // queryElement only: the element's box in the page's viewport (CSS pixels); empty when
+    // the page has no layout for it.
+    QRect rect;
 
     ElementRef ref() const { return handle ? ElementRef::fromHandle(handle) : ElementRef(id); }
 };

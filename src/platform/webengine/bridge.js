@@ -628,7 +628,13 @@
         },
         element(args) {
             const el = resolve(args.ref);
-            return el ? elementSnapshot(el) : null;
+            if (!el)
+                return null;
+            const s = elementSnapshot(el);
+            const r = el.getBoundingClientRect();
+            s.rect = [Math.round(r.left), Math.round(r.top), Math.round(r.width),
+                Math.round(r.height)];
+            return s;
         },
         selectorAll(args) {
             let list = [];
