@@ -1,6 +1,7 @@
 #include "frame/cPopup.h"
 
 #include "frame/PopupWindow.h"
+#include "platform/BrowserControl.h"
 #include "platform/Document.h"
 #include "platform/PageWriter.h"
 #include "reader/AppContext.h"
@@ -8,6 +9,9 @@
 #include "store/Stores.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QTimer>
 
 namespace TypedAddress {
 
@@ -73,7 +77,7 @@ void cDropDownPopup::PopupInitializeClass(const QString &hTextbox, Document &hDo
 {
     m_boxId = hTextbox;
     m_doc = &hDoc;
-    m_source = rs.Clone();
+    m_source = rs.State() ? rs.Clone() : Recordset();
     m_list = &m_source;
     sFieldName = field;
 }
@@ -213,6 +217,7 @@ void cDropDownPopup::selectAll()
 
 void cDropDownPopup::mhTextbox_onfocusin()
 {
+    boxFocused();
     m_focused = true;
     selectAll();
     mbJustFocused = true;
@@ -368,11 +373,73 @@ cPopup::cPopup(AppContext &ctx, QWidget *frame) : cDropDownPopup(ctx, frame)
 
 void cPopup::PopupInitializeClass(Document &topBar)
 {
-    if (!m_ctx.stores)
-        return;
-    m_ctx.stores->rsFavorites.ClearFilter();
+    static const Recordset none;
+    if (m_ctx.stores)
+        m_ctx.stores->rsFavorites.ClearFilter();
     cDropDownPopup::PopupInitializeClass(QStringLiteral("AddrBox"), topBar,
-                                         m_ctx.stores->rsFavorites, QStringLiteral("URL"));
+                                         m_ctx.stores ? m_ctx.stores->rsFavorites : none,
+                                         QStringLiteral("URL"));
+}
+
+void cPopup::setPane(BrowserControl &pane)
+{
+    m_paneControl = &pane;
+    m_pane = pane.widget();
+    if (!m_measure) {
+        // The page lays itself out again after the view resized: measure once it settled.
+        m_measure = new QTimer(this);
+        m_measure->setSingleShot(true);
+        m_measure->setInterval(100);
+        connect(m_measure, &QTimer::timeout, this, &cPopup::measureBox);
+    }
+    m_pane->installEventFilter(this);
+    m_measure->start();
+}
+
+QList<EventRule> cPopup::eventRules()
+{
+    QList<EventRule> rules;
+    for (int key : {kTab, kF4}) {
+        EventRule r;
+        r.type = DomEventType::KeyDown;
+        r.selector = QStringLiteral("#AddrBox");
+        r.keyCode = key;
+        r.stopPropagation = true;
+        rules << r;
+    }
+    return rules;
+}
+
+bool cPopup::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_pane && event->type() == QEvent::Resize && m_measure)
+        m_measure->start();
+    return cDropDownPopup::eventFilter(watched, event);
+}
+
+void cPopup::measureBox()
+{
+    if (!m_doc)
+        return;
+    QPointer<cPopup> self(this);
+    m_doc->queryElement(m_boxId, [self](const std::optional<ElementSnapshot> &box) {
+        if (self && box && !box->rect.isEmpty())
+            self->placeUnder(box->rect);
+    });
+}
+
+void cPopup::placeUnder(const QRect &box)
+{
+    QWidget *frame = m_popup->parentWidget();
+    if (!m_pane || !frame)
+        return;
+    const double zoom = m_paneControl ? m_paneControl->zoomFactor() : 1.0;
+    const QPoint under = m_pane->mapTo(
+        frame, QPoint(int(box.left() * zoom), int((box.top() + box.height()) * zoom)));
+    // Wide enough for an address even under a narrow box, and inside the frame.
+    const int width = qMin(frame->width(), qMax(int(box.width() * zoom), 420));
+    const int left = qBound(0, under.x(), qMax(0, frame->width() - width));
+    SetAddrBoxDimensions(left, under.y(), width);
 }
 
 void cPopup::ShowHistory()
@@ -396,8 +463,8 @@ void cPopup::ShowHistory()
 
 void cPopup::focusBox()
 {
-    if (m_pane)
-        m_pane->setFocus(Qt::ShortcutFocusReason);
+    if (m_paneControl)
+        m_paneControl->setFocus();
     if (m_doc)
         m_doc->focus(m_boxId);
 }

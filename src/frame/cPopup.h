@@ -2,14 +2,19 @@
 
 #include "store/Recordset.h"
 
+#include <QList>
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <QUrl>
 
 #include <functional>
 
+class BrowserControl;
 class Document;
 class PopupWindow;
+class QTimer;
+struct EventRule;
 class QWidget;
 struct AppContext;
 struct DomEvent;
@@ -90,6 +95,7 @@ protected:
     // Left, Right or a click on an entry: its text is in the box already.
     virtual void chosen() { PopupClose(); }
     virtual void focusLeft() {}
+    virtual void boxFocused() {}
     // The title shown as an entry's tooltip.
     virtual QString titleField() const { return QString(); }
 
@@ -137,8 +143,13 @@ public:
     // Called with a message when an address is refused.
     std::function<void(const QString &message)> refused;
 
-    // The pane's widget: the list closes when the keyboard goes anywhere else.
-    void setPaneWidget(QWidget *pane) { m_pane = pane; }
+    // The top bar's control: the box is measured when it resizes, and the list closes when
+    // the keyboard goes anywhere else.
+    void setPane(BrowserControl &pane);
+    // The rules the top bar page needs for the box: Tab and F4 stay with the box.
+    static QList<EventRule> eventRules();
+    // Places the list under the box, whose rect is in the pane's page (CSS pixels).
+    void placeUnder(const QRect &box);
 
 protected:
     bool acceptsCount(int count) const override { return count > 0 && count < 25; }
@@ -149,14 +160,19 @@ protected:
     void enter() override;
     void chosen() override;
     void focusLeft() override;
+    void boxFocused() override { measureBox(); }
     QString titleField() const override { return QStringLiteral("Title"); }
 
 private:
     void load(const QString &text);
     void showCurrentAddress();
     void focusCurrentWindow();
+    void measureBox();
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     Recordset m_session;
     QString m_address;
+    BrowserControl *m_paneControl = nullptr;
     QWidget *m_pane = nullptr;
+    QTimer *m_measure = nullptr;
 };
