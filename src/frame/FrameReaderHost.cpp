@@ -1,6 +1,7 @@
 #include "frame/FrameReaderHost.h"
 
 #include "frame/MDIForm1.h"
+#include "frame/TopBar.h"
 #include "reader/AppContext.h"
 #include "reader/frmBrowser.h"
 
@@ -242,6 +243,24 @@ void FrameReaderHost::setMenuItem(const QString &name, bool enabled, bool checke
 bool FrameReaderHost::isInForeground() const
 {
     return QApplication::activeWindow() == &m_frame;
+}
+
+void FrameReaderHost::showBrowseMode(const QString &letter, const QString &tooltip)
+{
+    if (TopBar *bar = m_frame.topBar())
+        bar->showBrowseMode(letter, tooltip);
+}
+
+HighlightWords FrameReaderHost::highlightWords() const
+{
+    TopBar *bar = m_frame.topBar();
+    return bar ? bar->highlightWords() : HighlightWords();
+}
+
+void FrameReaderHost::zTopBar()
+{
+    if (TopBar *bar = m_frame.topBar())
+        bar->zTopBar();
 }
 
 void FrameReaderHost::focusChanged(QWidget *now)

@@ -42,6 +42,9 @@ public:
     void setToolButton(const QString &key, bool enabled, bool pressed) override;
     void setMenuItem(const QString &name, bool enabled, bool checked) override;
     bool isInForeground() const override;
+    void showBrowseMode(const QString &letter, const QString &tooltip) override;
+    HighlightWords highlightWords() const override;
+    void zTopBar() override;
 
     // The Window menu's entry of a slot (nullptr when none).
     QAction *windowListItem(int slot) const { return m_listItems.value(slot); }

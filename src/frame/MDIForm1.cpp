@@ -5,7 +5,10 @@
 #include "frame/ExitSequence.h"
 #include "frame/Icons.h"
 #include "frame/MenuTable.h"
+#include "frame/Pane.h"
+#include "frame/PanePages.h"
 #include "frame/SelectionCommands.h"
+#include "frame/TopBar.h"
 #include "frame/cPopupMessage.h"
 #include "platform/BrowserControl.h"
 #include "platform/PageWriter.h"
@@ -216,11 +219,22 @@ void MDIForm1::buildPanes()
     tbToolBar->setIconSize(QSize(22, 22));
     tbToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     topLayout->addWidget(tbToolBar);
-    aWBTopBar = new QWidget(top);
-    aWBTopBar->setObjectName(QStringLiteral("aWBTopBar"));
-    // The address box and search box pane; hidden until it has a page to show.
-    aWBTopBar->setFixedHeight(80);
-    aWBTopBar->hide();
+    if (m_ctx.browsers) {
+        if (std::unique_ptr<BrowserControl> control = m_ctx.browsers->createControl())
+            m_topBarPane = std::make_unique<Pane>(std::move(control), QStringLiteral("aWBTopBar"));
+        if (std::unique_ptr<BrowserControl> control = m_ctx.browsers->createControl())
+            m_sidebarPane = std::make_unique<Pane>(std::move(control), QStringLiteral("cWB"));
+    }
+    if (m_topBarPane) {
+        aWBTopBar = m_topBarPane->widget();
+        // Until the page tells its height: one row of cells.
+        aWBTopBar->setFixedHeight(26);
+        m_topBar = std::make_unique<TopBar>(m_ctx, *m_topBarPane);
+    } else {
+        aWBTopBar = new QWidget(top);
+        aWBTopBar->setObjectName(QStringLiteral("aWBTopBar"));
+        aWBTopBar->hide();
+    }
     topLayout->addWidget(aWBTopBar);
     aPBTopBar->setWidget(top);
     addDockWidget(Qt::TopDockWidgetArea, aPBTopBar);
@@ -230,20 +244,29 @@ void MDIForm1::buildPanes()
     cPic->setObjectName(QStringLiteral("cPic"));
     cPic->setFeatures(QDockWidget::NoDockWidgetFeatures);
     cPic->setTitleBarWidget(new QWidget(cPic));
-    auto *sidebar = new QLabel(cPic);
-    sidebar->setObjectName(QStringLiteral("cWB"));
-    sidebar->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    sidebar->setWordWrap(true);
-    sidebar->setMargin(8);
-    sidebar->setStyleSheet(QStringLiteral("QLabel { background: #fbfbf8; color: #555d68; }"));
-    sidebar->setText(QStringLiteral("<b>Sidebar</b><br><br>Press <b>X</b>, <b>.</b> or <b>F12</b> "
-                                    "for the next page, <b>Z</b> for the previous one.<br><br>"
-                                    "<b>Ctrl+F11</b> hides this pane."));
-    cWB = sidebar;
+    if (m_sidebarPane) {
+        cWB = m_sidebarPane->widget();
+        connect(m_sidebarPane.get(), &Pane::domEvent, this,
+                [this](const DomEvent &event) { TrackTextEntry(m_ctx, event); });
+    } else {
+        auto *sidebar = new QLabel(cPic);
+        sidebar->setObjectName(QStringLiteral("cWB"));
+        sidebar->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+        sidebar->setWordWrap(true);
+        sidebar->setMargin(8);
+        sidebar->setText(QStringLiteral("<b>Sidebar</b>"));
+        cWB = sidebar;
+    }
     cPic->setWidget(cWB);
     cPic->setMinimumWidth(120);
     addDockWidget(Qt::LeftDockWidgetArea, cPic);
     resizeDocks({cPic}, {240}, Qt::Horizontal);
+
+    // Written once; afterwards only parts of them change.
+    if (m_topBarPane)
+        m_topBarPane->write(PanePages::topBarPage());
+    if (m_sidebarPane)
+        m_sidebarPane->write(PanePages::sidebarPage());
 }
 
 void MDIForm1::buildToolBar()
@@ -683,8 +706,10 @@ void MDIForm1::mnuView_Sidebar_Click()
 void MDIForm1::mnuViewSetFocusAB_Click()
 {
     // The address box lives in the top bar pane; without it there is nothing to focus.
-    if (aWBTopBar && aWBTopBar->isVisible())
-        aWBTopBar->setFocus();
+    if (!m_topBarPane || !aPBTopBar->isVisible())
+        return;
+    m_topBarPane->control().setFocus();
+    m_topBarPane->document().focus(QStringLiteral("AddrBox"));
 }
 
 QString MDIForm1::helpPageUrl(int index) const

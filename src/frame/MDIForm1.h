@@ -21,6 +21,8 @@ class BrowserControl;
 class DocumentWindow;
 class cPopupMessage;
 class frmBrowser;
+class Pane;
+class TopBar;
 struct AppContext;
 
 // The main frame: menu bar, toolbar, top bar, sidebar, status bar and the area holding the
@@ -55,6 +57,14 @@ public:
     // Status bar panels 1..3
     void SetStatusText(int panel, const QString &text);
     QString StatusText(int panel) const;
+
+    // The two HTML panes; nullptr when the platform makes no browser controls.
+    Pane *topBarPane() const { return m_topBarPane.get(); }
+    Pane *sidebarPane() const { return m_sidebarPane.get(); }
+    // The top bar's behaviour (search box, tabs, cells); nullptr without the pane.
+    TopBar *topBar() const { return m_topBar.get(); }
+    // Refreshes the text-size check marks from the active window's zoom.
+    void ZoomFactorButtons() { mnuView_Click(); }
 
     // Controls
     QDockWidget *cPic = nullptr; // sidebar container
@@ -156,6 +166,9 @@ private:
     QHash<QString, QAction *> m_buttons;
     QStringList m_buttonOrder;
     std::unique_ptr<cPopupMessage> m_popup;
+    std::unique_ptr<Pane> m_topBarPane;
+    std::unique_ptr<Pane> m_sidebarPane;
+    std::unique_ptr<TopBar> m_topBar;
     Qt::WindowStates m_stateBeforeFullScreen = Qt::WindowNoState;
     bool m_unloaded = false;
     int m_sidebarWidth = 240; // pixels; what the sidebar keeps while hidden

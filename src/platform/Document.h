@@ -76,6 +76,9 @@ struct DocumentSnapshot
     int scrollHeight = 0;
     int clientHeight = 0;
     int clientWidth = 0;
+    // The bottom of the body's boxes (floats too), whatever the viewport's height: what a
+    // pane must show of its page. 0 when unknown.
+    int contentHeight = 0;
     QString selectionText;
     QString bodyZoom; // the body's style zoom as written ("105%"), empty when unset
     bool isFrameset = false;
@@ -235,7 +238,12 @@ public:
     virtual void focus(const ElementRef &element) = 0; // a null ref focuses the document's window
     // Wraps every case-insensitive occurrence of each term in the body's text in
     // <FONT style='...'>; the terms' styles cycle through styles (one style when single).
+    // A long page is worked through in slices that leave the page responsive between them.
     virtual void highlightTerms(const QStringList &terms, const QStringList &styles) = 0;
+    // Ends the highlighting still under way, in the document and its frames.
+    virtual void stopHighlighting() = 0;
+    // Unwraps every mark the highlighting made, in the document and its frames within reach.
+    virtual void removeHighlights() = 0;
     virtual void execCommand(const QString &command, bool showUi = false,
                              const QString &value = QString()) = 0;
     // The same writes into the document a frame holds now (a frame out of reach is ignored).

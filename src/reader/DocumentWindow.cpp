@@ -252,6 +252,7 @@ void DocumentWindow::Form_Activate()
     // The moment a document counts as read.
     if (mdCurrentSessionBookmark != 0)
         m_reader.log.update(mdCurrentSessionBookmark, {{"bRead", 1}});
+    host.zTopBar();
     host.recordVisit(*this);
 
     // The reader has taken over a load still under way: the queue moves on without it.
@@ -267,6 +268,8 @@ void DocumentWindow::Form_Deactivate()
     WindowPool &pool = m_reader.pool;
     if (!mbClosing) {
         if (Document *doc = DocumentObject()) {
+            // Marking search words is for the window being read only.
+            doc->stopHighlighting();
             const DocumentSnapshot snap = doc->snapshot();
             // Left again before its woken page was back: the old position still holds.
             lngScrollTop = m_scrollAfterWake > 0 ? m_scrollAfterWake : snap.scrollTop;
@@ -544,6 +547,7 @@ void DocumentWindow::Doc_onreadystatechange(ReadyState state)
         mbAddtoHistory = true;
         msReadyState = kI;
         if (bActiveForm) {
+            m_reader.host.zTopBar();
             m_reader.host.recordVisit(*this);
         } else {
             const QString s = pool.state(miTag);

@@ -59,7 +59,9 @@ public:
     virtual void showWindowState(int /*slot*/, const WindowStyle &) {}
     virtual void setToolButton(const QString & /*key*/, bool /*enabled*/, bool /*pressed*/) {}
     virtual void setMenuItem(const QString & /*name*/, bool /*enabled*/, bool /*checked*/) {}
-    // The sidebar's "mode" element.
+    // The top bar's cells that follow the active window (the favorite buttons).
+    virtual void zTopBar() {}
+    // The top bar's "mode" element.
     virtual void showBrowseMode(const QString & /*letter*/, const QString & /*tooltip*/) {}
     // The sidebar's queue list "qul"; entries are keyed by the session record's bookmark.
     virtual void queueListAdd(double /*bookmark*/, const QString & /*title*/) {}

@@ -32,7 +32,8 @@ DomNode *findBySerial(DomNode *root, qint64 serial)
 }
 
 // Wraps each case-insensitive occurrence of a term in the text nodes under root.
-void highlightIn(DomNode *root, const QStringList &terms, const QStringList &styles)
+void highlightIn(DomNode *root, const QStringList &terms, const QStringList &styles,
+                 QSet<qint64> &marks)
 {
     QList<DomNode *> textNodes;
     std::function<void(DomNode *)> collect = [&](DomNode *node) {
@@ -71,6 +72,7 @@ void highlightIn(DomNode *root, const QStringList &terms, const QStringList &sty
             if (best > 0)
                 pieces.push_back(DomNode::createText(rest.left(best)));
             auto font = DomNode::createElement(QStringLiteral("font"));
+            marks.insert(font->serial());
             if (!styles.isEmpty())
                 font->setAttribute(QStringLiteral("style"), styles[bestTerm % int(styles.size())]);
             font->appendChild(DomNode::createText(rest.mid(best, terms[bestTerm].size())));
@@ -543,7 +545,35 @@ void FakeDocument::highlightTerms(const QStringList &terms, const QStringList &s
     record(QStringLiteral("highlight"), {}, terms.join(u'\n'), styles.join(u'\n'));
     apply([this, terms, styles] {
         if (DomNode *body = m_dom->body())
-            highlightIn(body, terms, styles);
+            highlightIn(body, terms, styles, m_marks);
+    });
+}
+
+void FakeDocument::stopHighlighting()
+{
+    record(QStringLiteral("stopHighlight"), {}, {}, {});
+}
+
+void FakeDocument::removeHighlights()
+{
+    record(QStringLiteral("removeHighlights"), {}, {}, {});
+    apply([this] {
+        for (FakeDom *dom : allDoms()) {
+            QList<DomNode *> fonts;
+            dom->document()->forEachElement([&](DomNode *e) {
+                if (m_marks.contains(e->serial()))
+                    fonts.append(e);
+                return true;
+            });
+            for (DomNode *font : std::as_const(fonts)) {
+                DomNode *parent = font->parent();
+                const int index = font->indexInParent();
+                const QString text = font->textContent();
+                (void)parent->takeChild(index);
+                parent->insertChild(index, DomNode::createText(text));
+            }
+        }
+        m_marks.clear();
     });
 }
 
@@ -564,7 +594,7 @@ void FakeDocument::highlightFrameTerms(const ElementRef &frame, const QStringLis
     apply([this, frame, terms, styles] {
         FakeDom *dom = frameDom(frameIndexOf(frame));
         if (DomNode *body = dom ? dom->body() : nullptr)
-            highlightIn(body, terms, styles);
+            highlightIn(body, terms, styles, m_marks);
     });
 }
 

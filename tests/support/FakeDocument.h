@@ -4,6 +4,7 @@
 #include "platform/Document.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -25,10 +26,11 @@ public:
     {
         QString operation; // "innerHTML", "innerText", "outerHTML", "insertAdjacentHTML", "style",
                            // "attribute", "value", "checked", "cssRule", "bodyZoom", "scrollTo",
-                           // "scrollIntoView", "focus", "highlight", "execCommand", "eventRules",
-                           // "frameZoom", "frameHighlight", "framePage"
-        QString target;    // the element's id, or "#<handle>"; empty when none
-        QString name;      // property, attribute, position, command
+                           // "scrollIntoView", "focus", "highlight", "stopHighlight",
+                           // "removeHighlights", "execCommand", "eventRules", "frameZoom",
+                           // "frameHighlight", "framePage"
+        QString target; // the element's id, or "#<handle>"; empty when none
+        QString name;   // property, attribute, position, command
         QString value;
     };
 
@@ -57,6 +59,8 @@ public:
     void scrollIntoView(const ElementRef &element) override;
     void focus(const ElementRef &element) override;
     void highlightTerms(const QStringList &terms, const QStringList &styles) override;
+    void stopHighlighting() override;
+    void removeHighlights() override;
     void execCommand(const QString &command, bool showUi, const QString &value) override;
     void setFrameBodyZoom(const ElementRef &frame, const QString &zoom) override;
     void highlightFrameTerms(const ElementRef &frame, const QStringList &terms,
@@ -160,6 +164,7 @@ private:
     std::vector<std::function<void()>> m_pendingWrites;
     QStringList m_cssRules;
     QStringList m_execCommands;
+    QSet<qint64> m_marks; // the FONT elements the highlighting made
     int m_scrollTop = 0;
     int m_scrollLeft = 0;
     int m_scrollHeight = 3000;

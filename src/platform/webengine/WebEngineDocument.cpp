@@ -237,6 +237,16 @@ void WebEngineDocument::highlightTerms(const QStringList &terms, const QStringLi
           {QStringLiteral("styles"), QJsonArray::fromStringList(styles)}});
 }
 
+void WebEngineDocument::stopHighlighting()
+{
+    send({{QStringLiteral("op"), QStringLiteral("stopHighlight")}});
+}
+
+void WebEngineDocument::removeHighlights()
+{
+    send({{QStringLiteral("op"), QStringLiteral("removeHighlights")}});
+}
+
 void WebEngineDocument::setFrameBodyZoom(const ElementRef &frame, const QString &zoom)
 {
     write(QStringLiteral("frameZoom"), frame, {{QStringLiteral("value"), zoom}});
@@ -530,6 +540,7 @@ void WebEngineDocument::snapshot(const QJsonObject &d)
     s.scrollHeight = num(d, "scrollHeight");
     s.clientHeight = num(d, "clientHeight");
     s.clientWidth = num(d, "clientWidth");
+    s.contentHeight = num(d, "contentHeight");
     s.selectionText = str(d, "selectionText");
     s.bodyZoom = str(d, "bodyZoom");
     s.isFrameset = d.value(QLatin1String("isFrameset")).toBool();

@@ -40,6 +40,8 @@ public:
     void scrollIntoView(const ElementRef &element) override;
     void focus(const ElementRef &element) override;
     void highlightTerms(const QStringList &terms, const QStringList &styles) override;
+    void stopHighlighting() override;
+    void removeHighlights() override;
     void execCommand(const QString &command, bool showUi, const QString &value) override;
     void setFrameBodyZoom(const ElementRef &frame, const QString &zoom) override;
     void highlightFrameTerms(const ElementRef &frame, const QStringList &terms,

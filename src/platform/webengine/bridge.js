@@ -128,6 +128,22 @@
         return '';
     }
 
+    // Where the body's boxes end (floats included), independent of the viewport's height.
+    // A body of many children (a long article) is measured by its scroll height instead.
+    function contentHeight(body, se) {
+        if (!body || body.tagName !== 'BODY')
+            return se ? se.scrollHeight : 0;
+        if (body.childElementCount > 50)
+            return se ? se.scrollHeight : 0;
+        let bottom = 0;
+        for (const el of body.children) {
+            const r = el.getBoundingClientRect();
+            if (r.height > 0 && r.bottom > bottom)
+                bottom = r.bottom;
+        }
+        return Math.ceil(bottom + (se ? se.scrollTop : 0));
+    }
+
     function docSnapshot() {
         const se = scrollElement();
         const body = document.body;
@@ -152,6 +168,7 @@
             scrollHeight: se ? se.scrollHeight : 0,
             clientHeight: se && se.clientHeight ? se.clientHeight : window.innerHeight,
             clientWidth: se && se.clientWidth ? se.clientWidth : window.innerWidth,
+            contentHeight: contentHeight(body, se),
             selectionText: String(window.getSelection ? window.getSelection() : ''),
             bodyZoom: body && body.style ? (body.style.zoom || '') : '',
             isFrameset: !!body && body.tagName === 'FRAMESET',
@@ -474,43 +491,103 @@
         return ruleSheet;
     }
 
+    // Highlighting works through the text in slices of a few milliseconds, so that a long
+    // page keeps answering the user; stopHighlighting() ends every job still under way.
+    const highlightJobs = new Set();
+    const HIGHLIGHT_SLICE_MS = 8;
+
     function highlight(terms, styles, doc) {
         const body = doc.body;
         if (!body)
             return;
-        terms.forEach((term, index) => {
-            if (!term)
-                return;
-            const style = styles.length ? styles[index % styles.length]
-                : 'color:red;background-color:yellow';
-            const lower = term.toLowerCase();
-            const walker = doc.createTreeWalker(body, NodeFilter.SHOW_TEXT, {
-                acceptNode(node) {
-                    const p = node.parentElement;
-                    if (!p || /^(SCRIPT|STYLE|TEXTAREA|NOSCRIPT|OPTION)$/.test(p.tagName))
-                        return NodeFilter.FILTER_REJECT;
-                    if (highlightFonts.has(p))
-                        return NodeFilter.FILTER_REJECT;
-                    return node.data.toLowerCase().includes(lower) ? NodeFilter.FILTER_ACCEPT
-                        : NodeFilter.FILTER_REJECT;
-                }
-            });
-            const nodes = [];
-            while (walker.nextNode())
-                nodes.push(walker.currentNode);
-            for (let node of nodes) {
-                let at;
-                while ((at = node.data.toLowerCase().indexOf(lower)) >= 0) {
-                    const match = node.splitText(at);
-                    const rest = match.splitText(term.length);
-                    const font = doc.createElement('font');
-                    font.setAttribute('style', style);
-                    highlightFonts.add(font);
-                    match.parentNode.replaceChild(font, match);
-                    font.appendChild(match);
-                    node = rest;
-                }
+        const job = { cancelled: false };
+        highlightJobs.add(job);
+        let index = -1;
+        let walker = null;
+        let lower = '';
+        let length = 0;
+        let style = '';
+        const accept = {
+            acceptNode(node) {
+                const p = node.parentElement;
+                if (!p || /^(SCRIPT|STYLE|TEXTAREA|NOSCRIPT|OPTION)$/.test(p.tagName))
+                    return NodeFilter.FILTER_REJECT;
+                if (highlightFonts.has(p))
+                    return NodeFilter.FILTER_REJECT;
+                return node.data.toLowerCase().includes(lower) ? NodeFilter.FILTER_ACCEPT
+                    : NodeFilter.FILTER_REJECT;
             }
+        };
+        function nextTerm() {
+            while (++index < terms.length) {
+                if (!terms[index])
+                    continue;
+                lower = terms[index].toLowerCase();
+                length = terms[index].length;
+                style = styles.length ? styles[index % styles.length]
+                    : 'color:red;background-color:yellow';
+                walker = doc.createTreeWalker(body, NodeFilter.SHOW_TEXT, accept);
+                return true;
+            }
+            return false;
+        }
+        // One mark per step: the walker goes on with the text after it.
+        function mark(node) {
+            const at = node.data.toLowerCase().indexOf(lower);
+            if (at < 0 || !node.parentNode)
+                return;
+            const match = node.splitText(at);
+            match.splitText(length);
+            const font = doc.createElement('font');
+            font.setAttribute('style', style);
+            highlightFonts.add(font);
+            match.parentNode.replaceChild(font, match);
+            font.appendChild(match);
+        }
+        function slice() {
+            if (job.cancelled || !body.isConnected) {
+                highlightJobs.delete(job);
+                return;
+            }
+            const end = performance.now() + HIGHLIGHT_SLICE_MS;
+            let steps = 0;
+            while ((++steps & 15) !== 0 || performance.now() < end) {
+                if (!walker && !nextTerm()) {
+                    highlightJobs.delete(job);
+                    return;
+                }
+                const node = walker.nextNode();
+                if (node)
+                    mark(node);
+                else
+                    walker = null;
+            }
+            setTimeout(slice, 0);
+        }
+        slice();
+    }
+
+    function stopHighlighting() {
+        for (const job of highlightJobs)
+            job.cancelled = true;
+        highlightJobs.clear();
+    }
+
+    function removeHighlights() {
+        stopHighlighting();
+        eachDocument((d) => {
+            const parents = new Set();
+            for (const font of Array.from(d.getElementsByTagName('font'))) {
+                if (!highlightFonts.has(font) || !font.parentNode)
+                    continue;
+                parents.add(font.parentNode);
+                while (font.firstChild)
+                    font.parentNode.insertBefore(font.firstChild, font);
+                font.remove();
+                highlightFonts.delete(font);
+            }
+            for (const p of parents)
+                p.normalize();
         });
     }
 
@@ -697,6 +774,14 @@
             highlight(m.terms || [], m.styles || [], document);
             return;
         }
+        if (m.op === 'stopHighlight') {
+            stopHighlighting();
+            return;
+        }
+        if (m.op === 'removeHighlights') {
+            removeHighlights();
+            return;
+        }
         if (m.op === 'execCommand') {
             document.execCommand(m.command, !!m.showUi, m.value);
             return;
@@ -796,5 +881,6 @@
         runQueue();
     });
     window.addEventListener('load', () => { watchTitle(); armFrames(document); pushSnapshot(); });
+    window.addEventListener('resize', scheduleSnapshot);
     connect();
 })();

@@ -7,7 +7,9 @@
 #include "frame/FrameReaderHost.h"
 #include "frame/MDIForm1.h"
 #include "frame/MenuTable.h"
+#include "frame/Pane.h"
 #include "frame/PopupWindow.h"
+#include "frame/TopBar.h"
 #include "frame/cPopup.h"
 #include "frame/cPopupMessage.h"
 #include "reader/AppContext.h"
@@ -42,8 +44,11 @@ struct FrameRig
     std::unique_ptr<Reader> reader;
     QList<QPair<QString, LoadWhere>> loads;
 
-    FrameRig(int windows = 1)
+    // panes: the two HTML panes on the double's controls.
+    explicit FrameRig(int windows = 1, bool panes = false)
     {
+        if (panes)
+            ctx.browsers = &factory;
         ctx.ui = &ui;
         ctx.shell = &shell;
         ctx.gsVersion = QStringLiteral("Skimline 9.8.7");
@@ -74,6 +79,18 @@ struct FrameRig
         return static_cast<FakeBrowserControl *>(ctx.gBrowsers.at(i)->brwWebBrowser);
     }
     QAction *item(const char *name) const { return form->menuItem(QString::fromLatin1(name)); }
+    FakeDocument &topBarDoc() const
+    {
+        return static_cast<FakeDocument &>(form->topBarPane()->document());
+    }
+    // The search box holds text and Enter is pressed in it.
+    void enterInSearchBox(const QString &text)
+    {
+        DomNode *box = topBarDoc().dom().getElementById(QStringLiteral("SearchTerms"));
+        box->setValue(text);
+        topBarDoc().dispatch(DomEventType::KeyPress, box, -1, Qt::NoModifier, 0, 0, 13);
+        web.settle();
+    }
 };
 
 // The address box of a top bar page on the double, over favorites and a session in memory.
@@ -563,6 +580,79 @@ private Q_SLOTS:
         QCOMPARE(history->RecordCount(), kept);
         QVERIFY(history->SetSort(QStringLiteral("Date")));
         QCOMPARE(history->Field("Date").toDouble(), 40000.0 + (records - kept));
+    }
+
+    // What the search box loads, or which sidebar tab it shows, for the text and Enter; the
+    // words arrive as typed whatever they hold. "@" rows go through the address box's search
+    // shortcuts instead.
+    void searchBoxEnter_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("boxAfter");
+        // clang-format off
+        QTest::newRow("web, & and #") << "g  cats & dogs #1 " << "https://www.google.com/custom?q=cats+%26+dogs+%231&sa=Search&ie=UTF-8&oe=UTF-8&hl=en"  << " cats & dogs #1 ";
+        QTest::newRow("answers, + and prefix case") << "V 2+2=4" << "https://www.wolframalpha.com/input?i=2%2B2%3D4" << "2+2=4";
+        QTest::newRow("dictionary, non-ASCII in the path") << "d naïve café" << "https://www.merriam-webster.com/dictionary/na%C3%AFve%20caf%C3%A9" << "naïve café";
+        QTest::newRow("thesaurus") << "t big" << "https://www.merriam-webster.com/thesaurus/big" << "big";
+        QTest::newRow("encyclopedia, % and /") << "m 100% C/C++" << "https://en.wikipedia.org/wiki/Special:Search?search=100%25+C%2FC%2B%2B&go=Go" << "100% C/C++";
+        QTest::newRow("second encyclopedia: the word alone") << "c  Zürich" << "https://www.encyclopedia.com/gsearch?q=Z%C3%BCrich" << " Zürich";
+        QTest::newRow("no prefix: the selected tab") << "gx y" << "https://www.google.com/custom?q=gx+y&sa=Search&ie=UTF-8&oe=UTF-8&hl=en" << "gx y";
+        QTest::newRow("favorites filter") << "f news" << "sidebar s3 news" << "news";
+        QTest::newRow("history filter") << "H a'b" << "sidebar s4 a'b" << "a'b";
+        QTest::newRow("nothing to search") << "g   " << "" << "  ";
+        QTest::newRow("shortcut") << "@w a&b c" << "next https://en.wikipedia.org/wiki/Special:Search?search=a%26b+c&go=Go" << "";
+        QTest::newRow("shortcut here") << "@W/ x#y" << "here https://en.wikipedia.org/wiki/Special:Search?search=x%23y&go=Go" << "";
+        QTest::newRow("shortcut, unknown letter") << "@q cats" << "" << "";
+        // clang-format on
+    }
+    void searchBoxEnter()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, result);
+        QFETCH(QString, boxAfter);
+        FrameRig rig(1, true);
+        rig.ctx.gSearchEngines.add(
+            QStringLiteral("w"),
+            QStringLiteral("https://en.wikipedia.org/wiki/Special:Search?search=!&go=Go"));
+        TopBar *bar = rig.form->topBar();
+        QStringList shown;
+        bar->xShowSidebarTab = [&](const QString &tab, int) {
+            shown << QStringLiteral("sidebar ") + tab + QLatin1Char(' ') + bar->searchBoxText();
+        };
+        rig.web.settle();
+        QVERIFY(rig.form->topBarPane()->isReady());
+        if (typed.startsWith(QLatin1Char('@')))
+            bar->OpenSearchShortcut(typed.mid(1));
+        else
+            rig.enterInSearchBox(typed);
+        QStringList got = shown;
+        for (const auto &load : std::as_const(rig.loads))
+            got << (load.second == LoadWhere::Background ? QString()
+                    : load.second == LoadWhere::Next     ? QStringLiteral("next ")
+                                                         : QStringLiteral("here ")) +
+                       load.first;
+        QCOMPARE(got.join(QLatin1Char('|')), result);
+        if (!typed.startsWith(QLatin1Char('@')))
+            QCOMPARE(rig.topBarDoc().dom().getElementById(QStringLiteral("SearchTerms"))->value(),
+                     boxAfter);
+    }
+
+    // Text from outside goes into the top bar as text, never as markup.
+    void topBarTakesTextAsText()
+    {
+        FrameRig rig(1, true);
+        rig.web.settle();
+        TopBar *bar = rig.form->topBar();
+        const QString markup = QStringLiteral("<b id=x>a</b>' \"&amp;");
+        bar->setSearchBoxText(markup);
+        bar->showBrowseMode(markup, markup);
+        FakeDocument &doc = rig.topBarDoc();
+        QVERIFY(!doc.dom().getElementById(QStringLiteral("x")));
+        QCOMPARE(doc.dom().getElementById(QStringLiteral("SearchTerms"))->value(), markup);
+        QCOMPARE(doc.dom().getElementById(QStringLiteral("mode"))->textContent(), markup);
+        QCOMPARE(doc.dom().getElementById(QStringLiteral("mode"))->attribute("title"), markup);
+        QCOMPARE(bar->searchBoxText(), markup);
     }
 
     // Typing into one of the program's own fields turns the single keys off, as a page's

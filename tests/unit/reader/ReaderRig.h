@@ -2,9 +2,9 @@
 
 #include "FakePlatform.h"
 #include "TempProfile.h"
+#include "reader/AppContext.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
-#include "reader/AppContext.h"
 #include "store/CWinInet_URL.h"
 #include "store/Stores.h"
 #include "store/cFile.h"
@@ -76,7 +76,10 @@ public:
     bool hasFeedViewer() const override { return feedViewer; }
     void recordVisit(DocumentWindow &w) override { visits << w.msURL; }
     void loadScheduledPages() override { ++scheduledLoads; }
-    HighlightWords highlightWords() const override { return highlight; }
+    HighlightWords highlightWords() const override
+    {
+        return highlightSource ? highlightSource() : highlight;
+    }
 
     BrowserControl *control(int slot) const
     {
@@ -95,6 +98,7 @@ public:
     ControlFactory makeControl;
     Reader *reader = nullptr;
     HighlightWords highlight;
+    std::function<HighlightWords()> highlightSource; // the frame's words, when a test has one
     bool feedViewer = true;
     bool refuseWindows = false;
     std::map<int, std::unique_ptr<DocumentWindow>> windows;
