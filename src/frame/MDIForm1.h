@@ -19,6 +19,7 @@ class QToolBar;
 class QStatusBar;
 class BrowserControl;
 class DocumentWindow;
+class cPopup;
 class cPopupMessage;
 class frmBrowser;
 class Pane;
@@ -63,6 +64,8 @@ public:
     Pane *sidebarPane() const { return m_sidebarPane.get(); }
     // The top bar's behaviour (search box, tabs, cells); nullptr without the pane.
     TopBar *topBar() const { return m_topBar.get(); }
+    // The address box with its drop-down lists; nullptr without the top bar pane.
+    cPopup *addressBox() const { return m_addressBox.get(); }
     // Refreshes the text-size check marks from the active window's zoom.
     void ZoomFactorButtons() { mnuView_Click(); }
 
@@ -145,6 +148,7 @@ private:
     void buildMenus();
     void buildToolBar();
     void buildPanes();
+    void buildAddressBox();
     void buildStatusBar();
     void connectCommands();
     void onSubWindowActivated(QMdiSubWindow *window);
@@ -169,6 +173,7 @@ private:
     std::unique_ptr<Pane> m_topBarPane;
     std::unique_ptr<Pane> m_sidebarPane;
     std::unique_ptr<TopBar> m_topBar;
+    std::unique_ptr<cPopup> m_addressBox;
     Qt::WindowStates m_stateBeforeFullScreen = Qt::WindowNoState;
     bool m_unloaded = false;
     int m_sidebarWidth = 240; // pixels; what the sidebar keeps while hidden

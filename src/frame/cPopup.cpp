@@ -9,9 +9,11 @@
 #include "store/Stores.h"
 
 #include <QApplication>
+
 #include <QEvent>
 #include <QPointer>
 #include <QTimer>
+#include <utility>
 
 namespace TypedAddress {
 
@@ -219,7 +221,8 @@ void cDropDownPopup::mhTextbox_onfocusin()
 {
     boxFocused();
     m_focused = true;
-    selectAll();
+    if (!std::exchange(m_selectedWithFocus, false))
+        selectAll();
     mbJustFocused = true;
     m_ctx.gbTextEntry = true;
 }
@@ -379,6 +382,9 @@ void cPopup::PopupInitializeClass(Document &topBar)
     cDropDownPopup::PopupInitializeClass(QStringLiteral("AddrBox"), topBar,
                                          m_ctx.stores ? m_ctx.stores->rsFavorites : none,
                                          QStringLiteral("URL"));
+    // The window may have shown its address before the page was there to take it.
+    if (!m_focused)
+        setText(m_address);
 }
 
 void cPopup::setPane(BrowserControl &pane)
@@ -465,8 +471,13 @@ void cPopup::focusBox()
 {
     if (m_paneControl)
         m_paneControl->setFocus();
-    if (m_doc)
-        m_doc->focus(m_boxId);
+    if (!m_doc)
+        return;
+    // Selected with the focus, in one go: a selection made when the page reports the focus
+    // would swallow what the user typed meanwhile.
+    m_doc->focus(m_boxId);
+    selectAll();
+    m_selectedWithFocus = true;
 }
 
 void cPopup::showAddress(const QString &url)

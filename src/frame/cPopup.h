@@ -116,6 +116,7 @@ protected:
     PopupWindow *m_popup = nullptr;
     QString m_text;
     bool m_focused = false;
+    bool m_selectedWithFocus = false;
 };
 
 // The address box of the top bar: favorites whose address contains the typed text (fewer than
