@@ -214,7 +214,7 @@ bool cDropDownPopup::domEvent(const DomEvent &event)
 void cDropDownPopup::selectAll()
 {
     if (m_doc)
-        m_doc->execCommand(QStringLiteral("selectAll"));
+        m_doc->selectText(m_boxId);
 }
 
 void cDropDownPopup::mhTextbox_onfocusin()
@@ -238,7 +238,9 @@ void cDropDownPopup::mhTextbox_onmouseup()
 void cDropDownPopup::mhTextbox_onfocusout()
 {
     m_focused = false;
-    if (!mbShown)
+    // A focus already asked for comes back with the text selected: rewriting it now would
+    // undo that selection.
+    if (!mbShown && !m_selectedWithFocus)
         focusLeft();
     m_ctx.gbTextEntry = false;
 }
@@ -473,9 +475,10 @@ void cPopup::focusBox()
         m_paneControl->setFocus();
     if (!m_doc)
         return;
+    if (!m_focused)
+        setText(m_address);
     // Selected with the focus, in one go: a selection made when the page reports the focus
     // would swallow what the user typed meanwhile.
-    m_doc->focus(m_boxId);
     selectAll();
     m_selectedWithFocus = true;
 }

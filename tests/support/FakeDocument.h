@@ -29,8 +29,8 @@ public:
                            // "scrollIntoView", "focus", "highlight", "stopHighlight",
                            // "removeHighlights", "execCommand", "eventRules", "frameZoom",
                            // "frameHighlight", "framePage"
-        QString target; // the element's id, or "#<handle>"; empty when none
-        QString name;   // property, attribute, position, command
+        QString target;    // the element's id, or "#<handle>"; empty when none
+        QString name;      // property, attribute, position, command
         QString value;
     };
 
@@ -58,6 +58,7 @@ public:
     void scrollFramePage(int direction, int overlap, std::optional<QPoint> at) override;
     void scrollIntoView(const ElementRef &element) override;
     void focus(const ElementRef &element) override;
+    void selectText(const ElementRef &element) override;
     void highlightTerms(const QStringList &terms, const QStringList &styles) override;
     void stopHighlighting() override;
     void removeHighlights() override;

@@ -732,7 +732,7 @@
     }
 
     const ELEMENT_OPS = new Set(['innerHTML', 'innerText', 'outerHTML', 'insertAdjacentHTML',
-        'style', 'attr', 'value', 'checked', 'scrollIntoView', 'focus', 'frameZoom',
+        'style', 'attr', 'value', 'checked', 'scrollIntoView', 'focus', 'selectText', 'frameZoom',
         'frameHighlight']);
 
     function apply(m) {
@@ -809,6 +809,11 @@
         case 'checked': el.checked = !!m.checked; break;
         case 'scrollIntoView': el.scrollIntoView(); break;
         case 'focus': el.focus(); break;
+        case 'selectText':
+            el.focus();
+            if (typeof el.select === 'function')
+                el.select();
+            break;
         case 'frameZoom':
         case 'frameHighlight': {
             const d = isFrameElement(el) ? frameDocumentOf(el) : null;
