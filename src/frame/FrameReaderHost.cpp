@@ -268,6 +268,7 @@ void FrameReaderHost::zTopBar()
 {
     if (TopBar *bar = m_frame.topBar())
         bar->zTopBar();
+    m_frame.ZoomFactorButtons();
 }
 
 void FrameReaderHost::focusChanged(QWidget *now)

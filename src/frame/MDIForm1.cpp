@@ -229,8 +229,8 @@ void MDIForm1::buildPanes()
     }
     if (m_topBarPane) {
         aWBTopBar = m_topBarPane->widget();
-        // Until the page tells its height: one row of cells.
-        aWBTopBar->setFixedHeight(26);
+        // Until the page tells its height: two rows of cells.
+        aWBTopBar->setFixedHeight(52);
         m_topBar = std::make_unique<TopBar>(m_ctx, *m_topBarPane);
         buildAddressBox();
     } else {
@@ -251,6 +251,12 @@ void MDIForm1::buildPanes()
         cWB = m_sidebarPane->widget();
         connect(m_sidebarPane.get(), &Pane::domEvent, this,
                 [this](const DomEvent &event) { TrackTextEntry(m_ctx, event); });
+        // Verdana is rarely there: the same face as the top bar's, not the default serif one.
+        connect(m_sidebarPane.get(), &Pane::ready, this, [this] {
+            m_sidebarPane->document().addCssRule(
+                QStringLiteral("body,td,.W,input,textarea"),
+                QStringLiteral("font-family:Verdana,'DejaVu Sans',sans-serif"));
+        });
     } else {
         auto *sidebar = new QLabel(cPic);
         sidebar->setObjectName(QStringLiteral("cWB"));

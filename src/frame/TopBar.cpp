@@ -5,7 +5,6 @@
 #include "reader/AppContext.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
-#include "reader/frmBrowser.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -83,10 +82,15 @@ void TopBar::pageReady()
     doc.addCssRule(QStringLiteral("input"),
                    QStringLiteral("font-family:Verdana,'DejaVu Sans',sans-serif"));
     doc.addCssRule(QStringLiteral(".sep"), QStringLiteral("cursor:auto"));
+    // The pane is as tall as its page: a scroll bar could only flash while it grows. In a
+    // narrow window the cells of both rows wrap rather than leave the pane.
+    doc.addCssRule(QStringLiteral("html,body"), QStringLiteral("overflow:hidden"));
+    doc.addCssRule(QStringLiteral("#SearchMenu tr,table[align=right] tr"),
+                   QStringLiteral("display:flex;flex-wrap:wrap"));
     // The address box takes what the row of sidebar tabs leaves of the pane's width.
     doc.addCssRule(QStringLiteral("table[align=right]"), QStringLiteral("width:100%"));
     doc.addCssRule(QStringLiteral("table[align=right] td:nth-last-child(2)"),
-                   QStringLiteral("width:100%"));
+                   QStringLiteral("flex:1 1 16em"));
     doc.addCssRule(QStringLiteral("#AddrBox"),
                    QStringLiteral("width:100%;min-width:16em;box-sizing:border-box"));
     for (const LaterCell &c : kLaterCells) {
@@ -320,7 +324,7 @@ void TopBar::zHighlight()
     m_highlightOn = true;
     if (m_ctx.reader) {
         if (DocumentWindow *w = m_ctx.reader->pool.current())
-            w->zHighlightDoc();
+            HighlightTermsInDocument(*w, m_highlightText);
     }
 }
 
@@ -330,8 +334,11 @@ void TopBar::highlightOff()
     m_pane.document().setStyle(QStringLiteral("sh"), QStringLiteral("background-color"), QString());
     m_pane.document().setStyle(QStringLiteral("sh"), QStringLiteral("color"), QString());
     // The marks go from every page that is still there; a sleeping one has none to show.
-    for (frmBrowser *f : std::as_const(m_ctx.gBrowsers)) {
-        DocumentWindow *w = f;
+    if (!m_ctx.reader)
+        return;
+    WindowPool &pool = m_ctx.reader->pool;
+    for (int slot = 0; slot < pool.slotCount(); ++slot) {
+        DocumentWindow *w = pool.window(slot);
         if (w && w->brwWebBrowser && !w->brwWebBrowser->isAsleep())
             w->brwWebBrowser->document().removeHighlights();
     }
@@ -347,11 +354,12 @@ HighlightWords TopBar::highlightWords() const
     return words;
 }
 
-void TopBar::HighlightTermsInDocument(Document &doc, int iWindow, const QString &terms)
+void TopBar::HighlightTermsInDocument(DocumentWindow &window, const QString &terms)
 {
-    if (terms.isEmpty() || !m_highlightOn || iWindow != m_ctx.giCurrentWindow)
+    if (terms.isEmpty() || !m_highlightOn || window.miTag != m_ctx.giCurrentWindow)
         return;
-    doc.highlightTerms(terms.split(QLatin1Char('`'), Qt::SkipEmptyParts), {kHighlightStyle});
+    // The window's page and frames take the words from highlightWords(), split as above.
+    window.zHighlightDoc();
 }
 
 // ---------------------------------------------------------------------------------------------

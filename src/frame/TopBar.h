@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class DocumentWindow;
 class Pane;
 struct AppContext;
 
@@ -60,9 +61,10 @@ public:
     QString highlightText() const { return m_highlightText; }
     // The words and their style while highlighting is on (terms split on "`").
     HighlightWords highlightWords() const;
-    // Marks terms (split on "`") in doc and its same-origin frames, if highlighting is on.
-    // The page does the work in slices; leaving the window stops it.
-    void HighlightTermsInDocument(Document &doc, int iWindow, const QString &terms);
+    // Marks the terms (split on "`") in the window's page and its same-origin frames, while
+    // highlighting is on and the window is the current one. The page does the work in
+    // slices; leaving the window stops it.
+    void HighlightTermsInDocument(DocumentWindow &window, const QString &terms);
 
     // ---- cells ----
     // The favorite cells, shown when the active window's page came from a favorite.

@@ -491,10 +491,24 @@
         return ruleSheet;
     }
 
-    // Highlighting works through the text in slices of a few milliseconds, so that a long
-    // page keeps answering the user; stopHighlighting() ends every job still under way.
+    // Highlighting works through the text in slices of a few milliseconds, one slice per
+    // frame: every mark makes its paragraph's layout run again, and that costs more than the
+    // mark, so a frame must not take on several slices' worth. A page that draws no frames
+    // (hidden) goes on by a timer. stopHighlighting() ends every job still under way.
     const highlightJobs = new Set();
-    const HIGHLIGHT_SLICE_MS = 8;
+    const HIGHLIGHT_SLICE_MS = 5;
+
+    function afterNextFrame(fn) {
+        let ran = false;
+        const go = () => {
+            if (!ran) {
+                ran = true;
+                setTimeout(fn, 0);
+            }
+        };
+        requestAnimationFrame(go);
+        setTimeout(go, 100);
+    }
 
     function highlight(terms, styles, doc) {
         const body = doc.body;
@@ -562,7 +576,7 @@
                 else
                     walker = null;
             }
-            setTimeout(slice, 0);
+            afterNextFrame(slice);
         }
         slice();
     }

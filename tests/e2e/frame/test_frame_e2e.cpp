@@ -67,7 +67,13 @@ struct FrameEngineRig : EngineRig
         if (!clickElementUntil(bar, QStringLiteral("SearchTerms"), Qt::LeftButton, Qt::NoModifier,
                                -1, [&] { return ctx.gbTextEntry; }))
             return false;
+        // Escape empties the box; the program does it, a moment later.
         pressKey(bar, Qt::Key_Escape);
+        if (!waitFor([&] {
+                return script(bar, QStringLiteral("document.getElementById('SearchTerms').value"))
+                    .isEmpty();
+            }))
+            return false;
         typeText(bar, text);
         pressKey(bar, Qt::Key_Return);
         return true;
@@ -170,6 +176,11 @@ private Q_SLOTS:
         // The pane's own command link, clicked, is the one that arrives.
         sidebar->document().setInnerHTML(QStringLiteral("MW"),
                                          QStringLiteral("<a id=own href='skl:Lown'>own</a>"));
+        QVERIFY(waitFor([&] {
+            return script(engine(sidebar),
+                          QStringLiteral("String(!!document.getElementById('own'))")) ==
+                   QLatin1String("true");
+        }));
         QVERIFY(clickElementUntil(engine(sidebar), QStringLiteral("own"), Qt::LeftButton,
                                   Qt::NoModifier, -1, [&] { return !asked.isEmpty(); }));
         QCOMPARE(asked, QStringList{QStringLiteral("skl:Lown")});
