@@ -5,7 +5,8 @@
 #include "platform/Document.h"
 #include "platform/PageWriter.h"
 #include "reader/AppContext.h"
-#include "reader/frmBrowser.h"
+#include "reader/DocumentWindow.h"
+#include "reader/Reader.h"
 #include "store/Stores.h"
 
 #include <QApplication>
@@ -531,9 +532,7 @@ void cPopup::load(const QString &text)
     PopupClose();
     const QUrl url = TypedAddress::completed(text);
     const QString why = url.isValid() ? TypedAddress::refusal(url) : QString();
-    frmBrowser *w = m_ctx.giCurrentWindow < m_ctx.gBrowsers.size()
-                        ? m_ctx.gBrowsers.at(m_ctx.giCurrentWindow)
-                        : nullptr;
+    DocumentWindow *w = currentWindow();
     if (!why.isEmpty() || !url.isValid() || !w) {
         if (refused)
             refused(why.isEmpty() ? QStringLiteral("\"") + text +
@@ -551,6 +550,11 @@ void cPopup::load(const QString &text)
     focusCurrentWindow();
 }
 
+DocumentWindow *cPopup::currentWindow() const
+{
+    return m_ctx.reader ? m_ctx.reader->host.window(m_ctx.giCurrentWindow) : nullptr;
+}
+
 void cPopup::showCurrentAddress()
 {
     setText(m_address);
@@ -558,9 +562,7 @@ void cPopup::showCurrentAddress()
 
 void cPopup::focusCurrentWindow()
 {
-    frmBrowser *w = m_ctx.giCurrentWindow < m_ctx.gBrowsers.size()
-                        ? m_ctx.gBrowsers.at(m_ctx.giCurrentWindow)
-                        : nullptr;
+    DocumentWindow *w = currentWindow();
     if (w)
         w->zSetFocus();
 }

@@ -11,6 +11,7 @@
 #include <functional>
 
 class BrowserControl;
+class DocumentWindow;
 class Document;
 class PopupWindow;
 class QTimer;
@@ -166,6 +167,7 @@ protected:
 
 private:
     void load(const QString &text);
+    DocumentWindow *currentWindow() const;
     void showCurrentAddress();
     void focusCurrentWindow();
     void measureBox();
