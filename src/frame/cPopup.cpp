@@ -10,10 +10,10 @@
 #include "store/Stores.h"
 
 #include <QApplication>
-
 #include <QEvent>
 #include <QPointer>
 #include <QTimer>
+
 #include <utility>
 
 namespace TypedAddress {
