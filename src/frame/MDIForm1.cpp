@@ -249,6 +249,8 @@ void MDIForm1::buildPanes()
     cPic->setTitleBarWidget(new QWidget(cPic));
     if (m_sidebarPane) {
         cWB = m_sidebarPane->widget();
+        // The view has no minimum size of its own; the dock's layout needs one.
+        cWB->setMinimumSize(80, 40);
         connect(m_sidebarPane.get(), &Pane::domEvent, this,
                 [this](const DomEvent &event) { TrackTextEntry(m_ctx, event); });
         // Verdana is rarely there: the same face as the top bar's, not the default serif one.

@@ -638,6 +638,30 @@ private Q_SLOTS:
                      boxAfter);
     }
 
+    // Marking the search words is for the window being read: leaving it stops its marking,
+    // "_" clicked again takes the marks from every window.
+    void highlightFollowsTheCurrentWindow()
+    {
+        FrameRig rig(2, true);
+        rig.web.settle();
+        rig.enterInSearchBox(QStringLiteral("_ cats`dogs"));
+        FakeDocument &first = static_cast<FakeDocument &>(rig.control(0)->document());
+        FakeDocument &second = static_cast<FakeDocument &>(rig.control(1)->document());
+        QCOMPARE(first.writesOf(QStringLiteral("highlight")).size(), 1);
+        QCOMPARE(first.writesOf(QStringLiteral("highlight")).at(0).name,
+                 QStringLiteral("cats\ndogs"));
+        QVERIFY(second.writesOf(QStringLiteral("highlight")).isEmpty());
+        rig.reader->pool.ActivateWindow(1);
+        QVERIFY(!first.writesOf(QStringLiteral("stopHighlight")).isEmpty());
+
+        DomNode *sh = rig.topBarDoc().dom().getElementById(QStringLiteral("sh"));
+        rig.topBarDoc().dispatch(DomEventType::Click, sh, -1);
+        rig.web.settle();
+        QVERIFY(!rig.form->topBar()->highlightOn());
+        QCOMPARE(first.writesOf(QStringLiteral("removeHighlights")).size(), 1);
+        QCOMPARE(second.writesOf(QStringLiteral("removeHighlights")).size(), 1);
+    }
+
     // Text from outside goes into the top bar as text, never as markup.
     void topBarTakesTextAsText()
     {

@@ -47,6 +47,12 @@ QStringList navigated(FakeBrowserFactory &factory)
     return out;
 }
 
+// Window 0's control (the frame's panes have controls of their own).
+FakeBrowserControl &windowZero(AppContext &ctx)
+{
+    return *static_cast<FakeBrowserControl *>(ctx.gBrowsers.at(0)->brwWebBrowser);
+}
+
 // A whole run over the platform double in the current profile, ended with File > Exit:
 // during() acts between the start and the exit. Every address sent to a window.
 QStringList
@@ -64,7 +70,7 @@ runToExit(bool shift, const QStringList &commandLine,
         return {"<not running>"};
     web.settle();
     if (during)
-        during(program.context(), *factory.controls().constFirst(), web);
+        during(program.context(), windowZero(program.context()), web);
     const QStringList out = navigated(factory);
     static_cast<MDIForm1 *>(program.context().mainForm)->mnuQuit_Click();
     return out;
@@ -345,8 +351,7 @@ private Q_SLOTS:
         QVERIFY(session.Find(QStringLiteral("URL = 'http://last/'")));
         QVERIFY(ctx.gsUserAgentLine.endsWith("; mine"));
         // The control sends the same identity as the header line.
-        QCOMPARE(QStringLiteral("User-Agent: ") + factory.controls().value(0)->userAgent(),
-                 ctx.gsUserAgentLine);
+        QCOMPARE(QStringLiteral("User-Agent: ") + windowZero(ctx).userAgent(), ctx.gsUserAgentLine);
         QCOMPARE(ctx.gSearchEngines.count(), 18);
         QCOMPARE(ctx.gSearchEngines.item("G"), ctx.gSearchEngines.item("?"));
         QVERIFY(ctx.gSearchEngines.searchUrl("w", "cats").contains("search=cats&go=Go"));
