@@ -146,6 +146,9 @@ private Q_SLOTS:
         QCOMPARE(popup->count(), 24);
         QVERIFY(popup->entryToolTip("d0").contains("&lt;b&gt;News&lt;/b&gt;"));
 
+        pressKey(topBar(), Qt::Key_Down);
+        pressKey(topBar(), Qt::Key_Down);
+        QVERIFY(waitFor([&] { return popup->highlighted() == "d1"; }));
         pressKey(topBar(), Qt::Key_End);
         QVERIFY(waitFor([&] { return popup->highlighted() == "d23"; }));
         pressKey(topBar(), Qt::Key_Down);
