@@ -487,8 +487,9 @@ void cPopup::focusBox()
 void cPopup::showAddress(const QString &url)
 {
     m_address = url;
-    // What the user is typing is not overwritten; leaving the box puts the address back.
-    if (!m_focused)
+    // What the user is typing is not overwritten (nor the text selected for typing over);
+    // leaving the box puts the address back.
+    if (!m_focused && !m_selectedWithFocus)
         setText(url);
 }
 
