@@ -3,6 +3,7 @@
 #include "frame/MDIForm1.h"
 #include "frame/Sidebar.h"
 #include "frame/TopBar.h"
+#include "frame/cPopup.h"
 #include "reader/AppContext.h"
 #include "reader/frmBrowser.h"
 
@@ -276,6 +277,12 @@ void FrameReaderHost::setMenuItem(const QString &name, bool enabled, bool checke
 bool FrameReaderHost::isInForeground() const
 {
     return QApplication::activeWindow() == &m_frame;
+}
+
+void FrameReaderHost::setAddressText(const QString &text)
+{
+    if (cPopup *box = m_frame.addressBox())
+        box->showAddress(text);
 }
 
 void FrameReaderHost::showBrowseMode(const QString &letter, const QString &tooltip)

@@ -36,6 +36,7 @@ public:
     void destroyWindow(int slot) override;
     void showWindow(DocumentWindow &w) override;
     void setStatusText(int panel, const QString &text) override;
+    void setAddressText(const QString &text) override;
     void setWindowCaption(DocumentWindow &w, const QString &text) override;
     void windowListChanged() override;
     void showWindowState(int slot, const WindowStyle &style) override;

@@ -10,6 +10,7 @@
 #include "frame/SelectionCommands.h"
 #include "frame/Sidebar.h"
 #include "frame/TopBar.h"
+#include "frame/cPopup.h"
 #include "frame/cPopupMessage.h"
 #include "platform/BrowserControl.h"
 #include "platform/PageWriter.h"
@@ -39,6 +40,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -236,6 +238,7 @@ void MDIForm1::buildPanes()
         // Until the page tells its height: two rows of cells.
         aWBTopBar->setFixedHeight(52);
         m_topBar = std::make_unique<TopBar>(m_ctx, *m_topBarPane);
+        buildAddressBox();
     } else {
         aWBTopBar = new QWidget(top);
         aWBTopBar->setObjectName(QStringLiteral("aWBTopBar"));
@@ -323,6 +326,26 @@ void MDIForm1::connectSidebar()
         on(QStringLiteral("cmQF(%1)").arg(i), [sb, i] { sb->cmQF_Click(i); });
     on(QStringLiteral("cmGroups(0)"), [sb] { sb->cmGroups_Click(0); });
     on(QStringLiteral("mnuFav_Group(1)"), [sb] { sb->listGroups(); });
+}
+
+void MDIForm1::buildAddressBox()
+{
+    m_addressBox = std::make_unique<cPopup>(m_ctx, this);
+    cPopup *box = m_addressBox.get();
+    box->setPane(m_topBarPane->control());
+    m_topBar->setAddressBoxRules(cPopup::eventRules());
+    m_topBar->addressBoxEvent = [box](const DomEvent &event) { box->domEvent(event); };
+    box->OpenSearchShortcut = [this](const QString &text) { m_topBar->OpenSearchShortcut(text); };
+    box->refused = [this](const QString &message) {
+        // Told after the page's event: a message box runs a loop of its own.
+        QTimer::singleShot(0, this, [this, message] {
+            if (m_ctx.ui)
+                m_ctx.ui->messageBox(message, QStringLiteral("Skimline"), MessageButtons::Ok,
+                                     MessageIcon::Information);
+        });
+    };
+    connect(m_topBarPane.get(), &Pane::ready, box,
+            [this, box] { box->PopupInitializeClass(m_topBarPane->document()); });
 }
 
 void MDIForm1::buildToolBar()
@@ -762,8 +785,7 @@ void MDIForm1::mnuViewSetFocusAB_Click()
     // The address box lives in the top bar pane; without it there is nothing to focus.
     if (!m_topBarPane || !aPBTopBar->isVisible())
         return;
-    m_topBarPane->control().setFocus();
-    m_topBarPane->document().focus(QStringLiteral("AddrBox"));
+    m_addressBox->focusBox();
 }
 
 QString MDIForm1::helpPageUrl(int index) const

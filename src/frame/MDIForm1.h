@@ -19,6 +19,7 @@ class QToolBar;
 class QStatusBar;
 class BrowserControl;
 class DocumentWindow;
+class cPopup;
 class cPopupMessage;
 class frmBrowser;
 class Pane;
@@ -66,6 +67,8 @@ public:
     TopBar *topBar() const { return m_topBar.get(); }
     // Everything the sidebar pane shows and does.
     Sidebar *sidebar() const { return m_sidebar.get(); }
+    // The address box with its drop-down lists; nullptr without the top bar pane.
+    cPopup *addressBox() const { return m_addressBox.get(); }
     // Refreshes the text-size check marks from the active window's zoom.
     void ZoomFactorButtons() { mnuView_Click(); }
 
@@ -149,6 +152,7 @@ private:
     void buildMenus();
     void buildToolBar();
     void buildPanes();
+    void buildAddressBox();
     void buildStatusBar();
     void connectCommands();
     void connectSidebar();
@@ -175,6 +179,7 @@ private:
     std::unique_ptr<Pane> m_sidebarPane;
     std::unique_ptr<TopBar> m_topBar;
     std::unique_ptr<Sidebar> m_sidebar;
+    std::unique_ptr<cPopup> m_addressBox;
     Qt::WindowStates m_stateBeforeFullScreen = Qt::WindowNoState;
     bool m_unloaded = false;
     int m_sidebarWidth = 240; // pixels; what the sidebar keeps while hidden

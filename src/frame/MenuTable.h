@@ -130,7 +130,7 @@ inline constexpr Row kRows[] = {
     {"mnuViewSource", "Source", "", Later},
     {"mnuView_StyleSheets", "Y  Source Code for StyleSheets", "", Later},
     {"mnuView_History", "History", "", Later},
-    {"mnuViewSetFocusAB", "Set Focus to Address Box", "Shift+Ins", Later},
+    {"mnuViewSetFocusAB", "Set Focus to Address Box", "Shift+Ins", 0},
     {"mnuViewBar1", "-", "", None},
     {"mnuView_FullScreen", "Full Screen Mode", "F11", Checkable},
     {"mnuView_Sidebar", "B  Show Sidebar", "Ctrl+F11", Checkable},

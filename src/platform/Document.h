@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -49,6 +50,9 @@ struct ElementSnapshot
     QString linkHref;
     QString linkTarget;
     qint64 linkHandle = 0;
+    // queryElement only: the element's box in the page's viewport (CSS pixels); empty when
+    // the page has no layout for it.
+    QRect rect;
 
     ElementRef ref() const { return handle ? ElementRef::fromHandle(handle) : ElementRef(id); }
 };
@@ -232,6 +236,9 @@ public:
     virtual void scrollFramePage(int direction, int overlap, std::optional<QPoint> at) = 0;
     virtual void scrollIntoView(const ElementRef &element) = 0;
     virtual void focus(const ElementRef &element) = 0; // a null ref focuses the document's window
+    // Focuses a text field with all of its text selected, whether or not the page has the
+    // keyboard yet (the selection stays when it gets it).
+    virtual void selectText(const ElementRef &element) = 0;
     // Wraps every case-insensitive occurrence of each term in the body's text in
     // <FONT style='...'>; the terms' styles cycle through styles (one style when single).
     // A long page is worked through in slices that leave the page responsive between them.

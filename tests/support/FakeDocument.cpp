@@ -547,6 +547,15 @@ void FakeDocument::focus(const ElementRef &ref)
     });
 }
 
+void FakeDocument::selectText(const ElementRef &ref)
+{
+    record(QStringLiteral("selectText"), ref, {}, {});
+    apply([this, ref] {
+        if (DomNode *node = element(ref))
+            moveFocus(node, frameOf(node));
+    });
+}
+
 void FakeDocument::moveFocus(DomNode *node, int frameIndex)
 {
     DomNode *old = activeElement();

@@ -1,6 +1,8 @@
 #include "HttpFixture.h"
 
 #include <QHostAddress>
+#include <QNetworkProxy>
+#include <QNetworkProxyFactory>
 #include <QPointer>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -94,7 +96,21 @@ QUrl HttpFixture::secureUrl(const QString &path) const
                     .arg(path));
 }
 
-HttpFixture::~HttpFixture() = default;
+HttpFixture::~HttpFixture()
+{
+    if (m_proxy)
+        QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+}
+
+void HttpFixture::answerEveryHost()
+{
+    // The engine takes the application proxy when the system's configuration is off, and leaves
+    // loopback addresses out of any proxy by itself.
+    QNetworkProxyFactory::setUseSystemConfiguration(false);
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), port()));
+    m_proxy = true;
+}
 
 bool HttpFixture::isListening() const
 {
@@ -205,7 +221,12 @@ void HttpFixture::onReadyRead(QTcpSocket *socket)
         }
         Request request;
         request.method = first[0];
-        const QByteArray target = first[1];
+        QByteArray target = first[1];
+        if (target.startsWith("http://")) {
+            const qsizetype slash = target.indexOf('/', 7);
+            request.host = QString::fromUtf8(target.mid(7, slash < 0 ? -1 : slash - 7)).toLower();
+            target = slash < 0 ? QByteArray("/") : target.mid(slash);
+        }
         const qsizetype q = target.indexOf('?');
         request.path = QString::fromUtf8(q < 0 ? target : target.left(q));
         request.query = q < 0 ? QString() : QString::fromUtf8(target.mid(q + 1));
@@ -233,7 +254,11 @@ void HttpFixture::onReadyRead(QTcpSocket *socket)
 void HttpFixture::answer(QTcpSocket *socket, const Request &request)
 {
     Response response;
-    const auto it = m_handlers.constFind(request.path);
+    auto it = m_handlers.constEnd();
+    if (!request.host.isEmpty())
+        it = m_handlers.constFind(QStringLiteral("http://") + request.host + request.path);
+    if (it == m_handlers.constEnd())
+        it = m_handlers.constFind(request.path);
     if (it != m_handlers.constEnd()) {
         response = (*it)(request);
     } else {

@@ -22,8 +22,9 @@ public:
     struct Request
     {
         QByteArray method;
-        QString path;                                     // without the query
-        QString query;                                    // without the "?"
+        QString host;  // of an absolute request target (a request sent to the proxy), else empty
+        QString path;  // without the query
+        QString query; // without the "?"
         QList<std::pair<QByteArray, QByteArray>> headers; // as sent
         QByteArray body;
 
@@ -52,6 +53,17 @@ public:
     // under test must be told to accept it); the same pages answer on both ports.
     [[nodiscard]] bool listenSecure();
     QUrl secureUrl(const QString &path) const; // "/a.htm" -> https://127.0.0.1:tlsport/a.htm
+
+    // Makes the fixture the HTTP proxy of every engine in the process, so that an address of any
+    // host ("http://www.cats.com/") reaches it without a real network; 127.0.0.1 still goes
+    // direct. A page for such a host is registered under its absolute address, "http://host/path"
+    // (the fixture falls back to the path alone). The engine takes it up at once, also after
+    // controls were made; the fixture's destructor turns the proxy off again.
+    void answerEveryHost();
+    QUrl hostUrl(const QString &host, const QString &path = QStringLiteral("/")) const
+    {
+        return QUrl(QStringLiteral("http://") + host + path);
+    }
 
     // Every registration replaces what the path answered before. Unknown paths get 404.
     void addPage(const QString &path, const QByteArray &body,
@@ -88,4 +100,5 @@ private:
     QList<Request> m_requests;
     int m_inFlight = 0;
     int m_maxInFlight = 0;
+    bool m_proxy = false;
 };

@@ -1,5 +1,7 @@
 #include "WebEngineDocument.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QPointer>
 #include <QTimer>
@@ -91,6 +93,10 @@ ElementSnapshot WebEngineDocument::elementFromJson(const QJsonObject &o)
     e.linkHref = str(o, "linkHref");
     e.linkTarget = str(o, "linkTarget");
     e.linkHandle = handleOf(o.value(QLatin1String("linkHandle")));
+    const QJsonArray rect = o.value(QLatin1String("rect")).toArray();
+    if (rect.size() == 4)
+        e.rect =
+            QRect(rect.at(0).toInt(), rect.at(1).toInt(), rect.at(2).toInt(), rect.at(3).toInt());
     return e;
 }
 
@@ -222,6 +228,11 @@ void WebEngineDocument::focus(const ElementRef &element)
         return;
     }
     write(QStringLiteral("focus"), element, {});
+}
+
+void WebEngineDocument::selectText(const ElementRef &element)
+{
+    write(QStringLiteral("selectText"), element, {});
 }
 
 void WebEngineDocument::highlightTerms(const QStringList &terms, const QStringList &styles)

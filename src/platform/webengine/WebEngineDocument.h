@@ -39,6 +39,7 @@ public:
     void scrollFramePage(int direction, int overlap, std::optional<QPoint> at) override;
     void scrollIntoView(const ElementRef &element) override;
     void focus(const ElementRef &element) override;
+    void selectText(const ElementRef &element) override;
     void highlightTerms(const QStringList &terms, const QStringList &styles) override;
     void stopHighlighting() override;
     void removeHighlights() override;

@@ -726,7 +726,13 @@
         },
         element(args) {
             const el = resolve(args.ref);
-            return el ? elementSnapshot(el) : null;
+            if (!el)
+                return null;
+            const s = elementSnapshot(el);
+            const r = el.getBoundingClientRect();
+            s.rect = [Math.round(r.left), Math.round(r.top), Math.round(r.width),
+                Math.round(r.height)];
+            return s;
         },
         selectorAll(args) {
             let list = [];
@@ -747,7 +753,7 @@
     }
 
     const ELEMENT_OPS = new Set(['innerHTML', 'innerText', 'outerHTML', 'insertAdjacentHTML',
-        'style', 'attr', 'value', 'checked', 'scrollIntoView', 'focus', 'frameZoom',
+        'style', 'attr', 'value', 'checked', 'scrollIntoView', 'focus', 'selectText', 'frameZoom',
         'frameHighlight']);
 
     function apply(m) {
@@ -824,6 +830,11 @@
         case 'checked': el.checked = !!m.checked; break;
         case 'scrollIntoView': el.scrollIntoView(); break;
         case 'focus': el.focus(); break;
+        case 'selectText':
+            el.focus();
+            if (typeof el.select === 'function')
+                el.select();
+            break;
         case 'frameZoom':
         case 'frameHighlight': {
             const d = isFrameElement(el) ? frameDocumentOf(el) : null;

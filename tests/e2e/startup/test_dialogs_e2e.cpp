@@ -75,9 +75,8 @@ private Q_SLOTS:
 
         m_http.addHtml(QStringLiteral("/a.htm"), QStringLiteral("A"), QStringLiteral("a"));
         // Typed names reach the fixture, and nothing else.
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-                qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") +
-                    " --host-resolver-rules=MAP * 127.0.0.1:" + QByteArray::number(m_http.port()));
+        m_http.answerEveryHost();
+        m_http.addHtml(kNews, QStringLiteral("News"), QStringLiteral("news"));
         m_platform = createPlatform();
         m_frame.resize(900, 700);
         m_frame.show();

@@ -1,4 +1,5 @@
 #include "FakeBrowserControl.h"
+#include "FakeDocument.h"
 #include "FakePlatform.h"
 #include "TempProfile.h"
 #include "frame/CommandLine.h"
@@ -7,7 +8,9 @@
 #include "frame/MDIForm1.h"
 #include "frame/MenuTable.h"
 #include "frame/Pane.h"
+#include "frame/PopupWindow.h"
 #include "frame/TopBar.h"
+#include "frame/cPopup.h"
 #include "frame/cPopupMessage.h"
 #include "reader/AppContext.h"
 #include "reader/Reader.h"
@@ -87,6 +90,62 @@ struct FrameRig
         box->setValue(text);
         topBarDoc().dispatch(DomEventType::KeyPress, box, -1, Qt::NoModifier, 0, 0, 13);
         web.settle();
+    }
+};
+
+// The address box of a top bar page on the double, over favorites and a session in memory.
+struct AddressRig : FrameRig
+{
+    ErrorLog log;
+    Stores stores{log};
+    FakeDocument topBar{web};
+    std::unique_ptr<cPopup> box;
+    QStringList messages;
+    QStringList searches;
+
+    explicit AddressRig(const QStringList &favorites = {})
+    {
+        stores.rsFavorites = Recordset::Create(FavoritesSchema());
+        stores.rsCurrentSession = Recordset::Create(SessionSchema());
+        for (const QString &url : favorites)
+            QVERIFY(stores.rsFavorites.AddNew({"URL", "Title"}, {url, "Title of " + url}));
+        ctx.stores = &stores;
+        topBar.beginDocument(QUrl("skl-app://pages/topbar.htm"), "<input id=AddrBox>");
+        topBar.setReadyState(ReadyState::Complete);
+        box = std::make_unique<cPopup>(ctx, form.get());
+        box->PopupInitializeClass(topBar);
+        box->SetAddrBoxDimensions(10, 20, 300);
+        box->refused = [this](const QString &m) { messages << m; };
+        box->OpenSearchShortcut = [this](const QString &t) { searches << t; };
+    }
+    void event(DomEventType type, int keyCode = 0)
+    {
+        DomEvent e;
+        e.type = type;
+        e.source.id = "AddrBox";
+        e.source.tagName = "INPUT";
+        e.source.value = box->text();
+        e.keyCode = keyCode;
+        box->domEvent(e);
+    }
+    // Typing ends with the box holding text.
+    void type(const QString &text)
+    {
+        box->setText(text);
+        event(DomEventType::KeyPress);
+        event(DomEventType::KeyUp, text.isEmpty() ? 8 : text.back().toUpper().unicode());
+    }
+    void key(int keyCode)
+    {
+        event(DomEventType::KeyDown, keyCode);
+        event(DomEventType::KeyUp, keyCode);
+    }
+    QString highlighted() const { return box->popup()->highlighted(); }
+    QUrl requested()
+    {
+        web.settle();
+        const QList<FakeRequest> r = control(0)->requests();
+        return r.isEmpty() ? QUrl() : r.constLast().url;
     }
 };
 
@@ -650,6 +709,127 @@ private Q_SLOTS:
         QApplication::setActiveWindow(&other);
         QVERIFY(QTest::qWaitForWindowActive(&other));
         QVERIFY(!rig.host->isInForeground());
+    }
+
+    // The list opens for 2 characters and fewer than 25 matches; the keys move the highlight
+    // without leaving the list, and choosing loads the entry into the current window.
+    void addressBoxList()
+    {
+        QStringList favorites;
+        for (int i = 0; i < 30; ++i)
+            favorites << QStringLiteral("http://h%1.test/%2news").arg(i).arg(i < 24 ? "a" : "b");
+        favorites << "http://o'neil.test/";
+        AddressRig rig(favorites);
+        PopupWindow *popup = rig.box->popup();
+        rig.event(DomEventType::FocusIn);
+        rig.type("n");
+        QVERIFY(!rig.box->mbShown);
+        rig.type("news");
+        QVERIFY(!rig.box->mbShown); // 30 matches
+        rig.type("anews");
+        QVERIFY(rig.box->mbShown);
+        QCOMPARE(popup->count(), 24);
+        QVERIFY(popup->isVisible());
+
+        const std::pair<int, const char *> steps[] = {
+            {40, "d0"}, {40, "d1"},  {38, "d0"}, {38, "d0"}, {35, "d23"}, {40, "d23"},
+            {36, "d0"}, {33, "d23"}, {34, "d0"}, {40, "d1"}, {9, "d0"}};
+        for (const auto &[code, id] : steps) {
+            rig.key(code);
+            QVERIFY2(rig.highlighted() == QLatin1String(id), id);
+        }
+        rig.key(40);
+        rig.key(13);
+        QVERIFY(!rig.box->mbShown);
+        QCOMPARE(rig.requested(), QUrl("http://h1.test/anews"));
+        QCOMPARE(rig.box->text(), QString("http://h1.test/anews"));
+
+        rig.type("o'n"); // an apostrophe is text, not the end of the filter
+        QCOMPARE(popup->count(), 1);
+        QCOMPARE(popup->entryText("d0"), QString("http://o'neil.test/"));
+        rig.key(115); // F4 empties the box and closes the list
+        QVERIFY(rig.box->text().isEmpty());
+        rig.event(DomEventType::KeyUp, 'X');
+        QVERIFY(!rig.box->mbShown);
+        // A title with markup shows as text.
+        rig.stores.rsFavorites.MoveLast();
+        QVERIFY(rig.stores.rsFavorites.SetField("Title", "<b>Bold</b> & co"));
+        rig.stores.rsFavorites.Update();
+        rig.type("o'");
+        QCOMPARE(popup->entryToolTip("d0"),
+                 QString("<p style='white-space:pre'>&lt;b&gt;Bold&lt;/b&gt; &amp; co</p>"));
+    }
+
+    void addressBoxEnter_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("loaded"); // empty: nothing loads
+        QTest::addColumn<QString>("searched");
+        QTest::newRow("bare word") << "cats"
+                                   << "http://www.cats.com/"
+                                   << "";
+        QTest::newRow("host") << "example.org/a b"
+                              << "http://example.org/a%20b"
+                              << "";
+        QTest::newRow("port") << "localhost:8080"
+                              << "http://localhost:8080"
+                              << "";
+        QTest::newRow("search") << "g cats and dogs"
+                                << ""
+                                << "g cats and dogs";
+        QTest::newRow("search slash") << "w/cats"
+                                      << ""
+                                      << "w/cats";
+        QTest::newRow("script") << "javascript:alert(1)"
+                                << ""
+                                << "";
+        QTest::newRow("command") << "skl:dbm1"
+                                 << ""
+                                 << "";
+        QTest::newRow("own page") << "skl-app://pages/Start.htm"
+                                  << ""
+                                  << "";
+        QTest::newRow("two words") << "cats dogs"
+                                   << ""
+                                   << "";
+    }
+
+    void addressBoxEnter()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, loaded);
+        QFETCH(QString, searched);
+        AddressRig rig;
+        rig.box->showAddress("http://now.test/");
+        rig.event(DomEventType::FocusIn);
+        rig.type(typed);
+        rig.key(13);
+        QCOMPARE(rig.requested(), loaded.isEmpty() ? QUrl() : QUrl(loaded));
+        QCOMPARE(rig.searches, searched.isEmpty() ? QStringList() : QStringList{searched});
+        // Neither loaded nor searched: the user is told why.
+        QCOMPARE(rig.messages.size(), loaded.isEmpty() && searched.isEmpty() ? 1 : 0);
+        if (!searched.isEmpty())
+            QCOMPARE(rig.box->text(), QString("http://now.test/"));
+    }
+
+    // The session list holds the pages read and no longer loaded; the button closes it again.
+    void addressBoxSessionList()
+    {
+        AddressRig rig;
+        Recordset &s = rig.stores.rsCurrentSession;
+        QVERIFY(s.AddNew({"URL", "bRead", "bLoaded"}, {"http://read.test/", 1, 0}));
+        QVERIFY(s.AddNew({"URL", "bRead", "bLoaded"}, {"http://open.test/", 1, 1}));
+        QVERIFY(s.AddNew({"URL", "bRead", "bLoaded"}, {"http://queued.test/", 0, 0}));
+        DomEvent click;
+        click.source.id = "selHistory";
+        rig.box->domEvent(click);
+        QVERIFY(rig.box->mbShown);
+        QCOMPARE(rig.box->miListKind, -1);
+        QCOMPARE(rig.box->popup()->count(), 1);
+        QCOMPARE(rig.box->popup()->entryText("d0"), QString("http://read.test/"));
+        rig.box->domEvent(click);
+        QVERIFY(!rig.box->mbShown);
+        QCOMPARE(rig.box->miListKind, 0);
     }
 };
 
