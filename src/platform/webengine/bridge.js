@@ -503,7 +503,7 @@
     // mark, so a frame must not take on several slices' worth. A page that draws no frames
     // (hidden) goes on by a timer. stopHighlighting() ends every job still under way.
     const highlightJobs = new Set();
-    const HIGHLIGHT_SLICE_MS = 5;
+    const HIGHLIGHT_SLICE_MS = 8;
 
     function afterNextFrame(fn) {
         let ran = false;
