@@ -123,10 +123,5 @@ int main(int argc, char **argv)
 {
     prepareEngineProcess();
     QApplication app(argc, argv);
-    g_platform = WebHarness::createPlatform();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_platform.reset();
-    return 0;
+    return runBenchmarks(argc, argv, &g_platform);
 }

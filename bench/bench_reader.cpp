@@ -304,13 +304,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     if (argc >= 3 && QByteArray(argv[1]) == "--memory-child")
         return memoryChild(QString::fromLocal8Bit(argv[2]));
-    g_platform = WebHarness::createPlatform();
-    // Only the pages count as downloads here, not the engine's icon requests.
-    g_platform->profile()->settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage,
-                                                    false);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_platform.reset();
-    return 0;
+    return runBenchmarks(argc, argv, &g_platform, [](WebEnginePlatform &platform) {
+        // Only the pages count as downloads here, not the engine's icon requests.
+        platform.profile()->settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage,
+                                                     false);
+    });
 }
