@@ -446,19 +446,23 @@ void Sidebar::listGroups()
     writeList(html);
 }
 
+QList<double> Sidebar::groupMembers(const QString &name) const
+{
+    QList<double> members;
+    Recordset rs = m_ctx.stores->rsFavorites.Clone();
+    if (rs.SetFilter(QStringLiteral("keywords LIKE '") + filterText(kGroupPrefix + name) +
+                     QLatin1Char('\'')))
+        for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
+            members << rs.Bookmark();
+    rs.Close();
+    return members;
+}
+
 void Sidebar::openGroup(const QString &name)
 {
     if (name.isEmpty() || !m_ctx.stores || !m_ctx.stores->rsFavorites.State() || !m_ctx.reader)
         return;
-    Recordset rs = m_ctx.stores->rsFavorites.Clone();
-    if (!rs.SetFilter(QStringLiteral("keywords LIKE '") + filterText(kGroupPrefix + name) +
-                      QLatin1Char('\'')))
-        return;
-    QList<double> members;
-    for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
-        members << rs.Bookmark();
-    rs.Close();
-    for (double b : std::as_const(members)) {
+    for (double b : groupMembers(name)) {
         LoadRequest r;
         r.source = LoadSource::Favorite;
         r.bookmark = b;
@@ -470,15 +474,9 @@ void Sidebar::deleteGroup(const QString &name)
 {
     if (name.isEmpty() || !m_ctx.stores || !m_ctx.stores->rsFavorites.State())
         return;
+    const QList<double> members = groupMembers(name);
     Recordset rs = m_ctx.stores->rsFavorites.Clone();
-    if (!rs.SetFilter(QStringLiteral("keywords LIKE '") + filterText(kGroupPrefix + name) +
-                      QLatin1Char('\'')))
-        return;
-    QList<double> members;
-    for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
-        members << rs.Bookmark();
-    rs.ClearFilter();
-    for (double b : std::as_const(members)) {
+    for (double b : members) {
         if (!rs.SetBookmark(b))
             continue;
         (void)rs.SetField(QStringLiteral("Keywords"),

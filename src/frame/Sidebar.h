@@ -130,6 +130,8 @@ public:
     Q_SIGNAL void listWritten();
 
 private:
+    // The bookmarks of the favorites in the window group of that name.
+    QList<double> groupMembers(const QString &name) const;
     void showView(const QString &id, bool show);
     void showHeadings();
     void showCheckLinksMenu();
