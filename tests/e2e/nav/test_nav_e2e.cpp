@@ -245,41 +245,6 @@ private Q_SLOTS:
             QVERIFY2(history.count(QLatin1String(title)) == 1, qPrintable(history));
     }
 
-    void researchModeKeepsReadWindows()
-    {
-        TempProfile profile;
-        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        rig.ctx.giBrowsingMode = 2;
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/links.htm"))));
-        QVERIFY(clickElement(rig.control(0), QStringLiteral("plain")));
-        // The second click once the first one has its window: the order numbers follow the
-        // clicks, not the order in which a busy engine answers them.
-        QVERIFY(rig.wait([&] { return rig.slots() == 2; }));
-        QVERIFY(clickElement(rig.control(0), QStringLiteral("two")));
-        // Both complete, so Next Window takes them in the order they were clicked.
-        QVERIFY(rig.wait([&] {
-            return rig.slots() == 3 && rig.state(1) == QLatin1String("c") &&
-                   rig.state(2) == QLatin1String("c");
-        }));
-        // Read both and come back: window 1 is read and left ("f").
-        rig.reader.pool.mnuNextDoc_Click();
-        rig.reader.pool.mnuNextDoc_Click();
-        rig.reader.pool.ActivateWindow(0);
-        // Back in window 0 as show() leaves it: active and reading, its links going
-        // elsewhere; window 1 read and left.
-        QVERIFY(rig.wait([&] {
-            DocumentWindow *w = rig.window(0);
-            return rig.ctx.giCurrentWindow == 0 && rig.state(0) == QLatin1String("a") &&
-                   w->bActiveForm && w->bNavigateInOtherWindow &&
-                   rig.state(1) == QLatin1String("f");
-        }));
-        QVERIFY(NavEngineRig::inputReady(rig.control(0)));
-        QVERIFY(clickElement(rig.control(0), QStringLiteral("plain")));
-        QVERIFY(rig.wait([&] { return rig.slots() == 4; }));
-        QCOMPARE(rig.path(1), QStringLiteral("/a.htm"));
-        QCOMPARE(rig.state(1), QStringLiteral("f"));
-    }
-
     void keysBeforeThePage()
     {
         m_http.addPage(QStringLiteral("/keys.htm"),

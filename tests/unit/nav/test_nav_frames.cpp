@@ -16,7 +16,6 @@ private Q_SLOTS:
     void contextMenuMarksTheFramesElement();
     void pageZoomReachesAFramesetsFrames();
     void largestFrameTakesTheKeyboard();
-    void inlineFramesFollowThePageZoom();
     void framesAreHighlightedWithTheirWindow();
 };
 
@@ -241,31 +240,6 @@ void TestNavFrames::largestFrameTakesTheKeyboard()
     QVERIFY(w.frames().empty());
     QCOMPARE(w.miLargestFrame, -1);
     QCOMPARE(w.mlLargestFrameLength, 0);
-}
-
-void TestNavFrames::inlineFramesFollowThePageZoom()
-{
-    FramesRig rig;
-    rig.ctx.gsngPageZoom = 1.25f;
-    rig.platform.web.servePage(QStringLiteral("http://site.test/inner.html"),
-                               QStringLiteral("<body id=ib><p>inner</p></body>"));
-    rig.show(QStringLiteral("http://site.test/outer.html"),
-             QStringLiteral("<body id=b><iframe id=f src='/inner.html'></iframe></body>"));
-    FakeDocument &doc = rig.c()->fakeDocument();
-    // The page's zoom does not reach into its frames, so each frame gets it too.
-    const auto frameZoom = [&] { return doc.frameDom(0)->body()->style(QStringLiteral("zoom")); };
-    QCOMPARE(doc.snapshot().bodyZoom, QStringLiteral("125%"));
-    QCOMPARE(frameZoom(), QStringLiteral("125%"));
-
-    // Ctrl+wheel and Ctrl+middle change the page and its frames together.
-    rig.c()->wheel(QStringLiteral("b"), 120, Qt::ControlModifier);
-    QCOMPARE(doc.snapshot().bodyZoom, QStringLiteral("130%"));
-    QCOMPARE(frameZoom(), QStringLiteral("130%"));
-    rig.c()->mousePress(QStringLiteral("b"), Qt::MiddleButton, Qt::MiddleButton,
-                        Qt::ControlModifier);
-    rig.settle();
-    QCOMPARE(doc.snapshot().bodyZoom, QString());
-    QCOMPARE(frameZoom(), QString());
 }
 
 void TestNavFrames::framesAreHighlightedWithTheirWindow()

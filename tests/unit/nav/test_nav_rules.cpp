@@ -44,7 +44,6 @@ enum class Click {
     FrameLink,
     Https,
     HttpsMiddle,
-    HttpsCtrl,
     HttpsRedirect,
     Program,
 };
@@ -119,11 +118,6 @@ NavInput withClick(NavInput in, Click click)
         in.button = Qt::MiddleButton;
         in.disposition = WindowDisposition::NewBackgroundTab;
         break;
-    case Click::HttpsCtrl:
-        in.url = QStringLiteral("https://site.test/secure.html");
-        in.modifiers = Qt::ControlModifier;
-        in.disposition = WindowDisposition::NewBackgroundTab;
-        break;
     case Click::HttpsRedirect:
         in.url = QStringLiteral("https://site.test/secure.html");
         in.kind = NavigationKind::Redirect;
@@ -188,7 +182,6 @@ void TestNavRules::routingTable_data()
         {Click::FrameLink, "frame link", "here", "here", "here"},
         {Click::Https, "https link", "background", "background", "here"},
         {Click::HttpsMiddle, "https middle", "background", "background", "background"},
-        {Click::HttpsCtrl, "https ctrl", "here", "here", "here"},
         {Click::HttpsRedirect, "https redirect", "here", "here", "here"},
         {Click::Program, "program navigate", "here", "here", "here"},
     };
@@ -259,8 +252,6 @@ void TestNavRules::ruleOrder_data()
     row("inactive skl", "skl:dbm12", "inactive", NavAction::Allow, NavRule::InactiveWindow);
     row("inactive ftp", "ftp://files.test/a", "inactive", NavAction::Allow,
         NavRule::InactiveWindow);
-    row("inactive feed", "http://site.test/a.rss", "inactive", NavAction::Allow,
-        NavRule::InactiveWindow);
     row("closing", "skl:rpt", "closing", NavAction::Cancel, NavRule::Closing);
     row("exiting", "http://site.test/", "exiting", NavAction::Cancel, NavRule::Closing);
     row("empty address", "http:///", "", NavAction::CancelFreeSlot, NavRule::EmptyAddress);
@@ -280,12 +271,10 @@ void TestNavRules::ruleOrder_data()
     row("post to a feed address", "http://site.test/a.rss", "post", NavAction::Allow,
         NavRule::FormPost);
     row("rss", "http://site.test/news.rss", "", NavAction::FeedViewer, NavRule::Feed);
-    row("rdf", "http://site.test/news.rdf", "", NavAction::FeedViewer, NavRule::Feed);
     row("opml", "http://site.test/list.opml", "", NavAction::FeedViewer, NavRule::Feed);
     row("rss in query only", "http://site.test/feed?x=a.rss", "", NavAction::LoadElsewhere,
         NavRule::Routing);
     row("mp3", "http://site.test/song.mp3", "", NavAction::Allow, NavRule::PlatformExtension);
-    row("zip", "http://site.test/a.zip", "", NavAction::Allow, NavRule::PlatformExtension);
     row("xml", "http://site.test/a.xml", "", NavAction::Allow, NavRule::PlatformExtension);
     row("html", "http://site.test/a.html", "", NavAction::LoadElsewhere, NavRule::Routing);
 }
@@ -430,8 +419,6 @@ void TestNavRules::parseCommandLinks_data()
                                            << "http://site.test/a%20b?q=1";
     QTest::newRow("upper-case scheme") << "SKL:frm" << true << "frm"
                                        << "";
-    QTest::newRow("short") << "skl:ld" << true << "ld"
-                           << "";
     QTest::newRow("web address") << "http://site.test/skl:ldf3" << false << ""
                                  << "";
 }

@@ -57,7 +57,6 @@ private Q_SLOTS:
         row("full, forced: new", "cccc", "", 5, false, 1, true, 5, false);
         row("Alt held: read not reused", "cf", "", 50, true, 1, false, 3, false);
         row("research: read not reused", "cf", "", 50, false, 2, false, 3, false);
-        row("tabbed: read not reused", "cf", "", 50, false, 4, false, 3, false);
         row("tabbed once: read not reused", "cf", "", 50, false, 5, false, 3, false);
         row("research full: still new", "cccc", "", 5, false, 2, false, 5, false);
         row("previous window not reused", "pc", "", 3, false, 1, false, -1, false);
