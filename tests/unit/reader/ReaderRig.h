@@ -28,8 +28,6 @@ public:
 
     DocumentWindow *loadWindow(int slot) override
     {
-        if (refuseWindows)
-            return nullptr;
         auto control = makeControl();
         auto w = std::make_unique<DocumentWindow>(*reader, control.get());
         DocumentWindow *out = w.get();
@@ -53,9 +51,8 @@ public:
         graveyardControls.push_back(std::move(controls[slot]));
         windows.erase(it);
         controls.erase(slot);
-        ++destroyed;
     }
-    void showWindow(DocumentWindow &w) override { shown << w.miTag; }
+    void showWindow(DocumentWindow &) override {}
     void setStatusText(int panel, const QString &text) override { status[panel] = text; }
     void setAddressText(const QString &text) override { address = text; }
     void showWindowState(int slot, const WindowStyle &style) override { styles[slot] = style; }
@@ -74,7 +71,7 @@ public:
     }
     void openFeedViewer(const QString &url) override { feeds << url; }
     bool hasFeedViewer() const override { return feedViewer; }
-    void recordVisit(DocumentWindow &w) override { visits << w.msURL; }
+    void recordVisit(DocumentWindow &) override {}
     void loadScheduledPages() override { ++scheduledLoads; }
     HighlightWords highlightWords() const override
     {
@@ -100,14 +97,11 @@ public:
     HighlightWords highlight;
     std::function<HighlightWords()> highlightSource; // the frame's words, when a test has one
     bool feedViewer = true;
-    bool refuseWindows = false;
     std::map<int, std::unique_ptr<DocumentWindow>> windows;
     std::map<int, std::unique_ptr<BrowserControl>> controls;
     std::vector<std::unique_ptr<DocumentWindow>> graveyard;
     std::vector<std::unique_ptr<BrowserControl>> graveyardControls;
     int loaded = 0;
-    int destroyed = 0;
-    QList<int> shown;
     QHash<int, QString> status;
     QString address;
     QHash<int, WindowStyle> styles;
@@ -117,7 +111,6 @@ public:
     QList<double> queue;
     int queueClears = 0;
     QStringList feeds;
-    QStringList visits;
     int scheduledLoads = 0;
 };
 
