@@ -146,9 +146,6 @@ private Q_SLOTS:
         QTest::newRow("ordinary host") << "http://news.test/a"
                                        << ""
                                        << "User-Agent: Skimline-Test\r\n";
-        QTest::newRow("listed site") << "http://www.ebay.com/itm/1"
-                                     << ""
-                                     << "User-agent: EngineAgent/1.0\r\n";
         QTest::newRow("listed site, any case") << "https://Support.MICROSOFT.com/x"
                                                << ""
                                                << "User-agent: EngineAgent/1.0\r\n";
