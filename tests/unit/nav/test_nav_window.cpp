@@ -11,7 +11,6 @@ class TestNavWindow : public QObject
 private Q_SLOTS:
     void shiftAndTargetBlank();
     void redirectsFeedsFtpAndPosts();
-    void researchAndTabbedModes();
     void rightClickTakesOverALink();
     void newWindowRefusedCancelsTheFollowUp();
     void commandLinksOnlyFromTheProgramsPages();
@@ -99,34 +98,6 @@ void TestNavWindow::redirectsFeedsFtpAndPosts()
     rig.settle();
     QCOMPARE(rig.control(0)->locationUrl().path(), QStringLiteral("/post.cgi"));
     QCOMPARE(rig.reader.pool.slotCount(), 1);
-}
-
-void TestNavWindow::researchAndTabbedModes()
-{
-    NavRig rig;
-    rig.ctx.giBrowsingMode = 2;
-    rig.show(kPage, linksPage());
-    QVERIFY(rig.control(0)->click(QStringLiteral("plain")));
-    rig.settle();
-    QCOMPARE(rig.reader.pool.slotCount(), 2);
-    // Read and left twice, window 1 would be reusable in Skimline mode; not in Research mode.
-    rig.reader.pool.ActivateWindow(1);
-    rig.reader.pool.ActivateWindow(0);
-    rig.settle();
-    rig.reader.pool.mnuNextDoc_Click();
-    rig.reader.pool.ActivateWindow(0);
-    rig.settle();
-    QVERIFY(rig.control(0)->click(QStringLiteral("plain")));
-    rig.settle();
-    QCOMPARE(rig.reader.pool.slotCount(), 3);
-
-    NavRig tabbed;
-    tabbed.ctx.giBrowsingMode = 4;
-    tabbed.show(kPage, linksPage());
-    QVERIFY(tabbed.control(0)->click(QStringLiteral("plain")));
-    tabbed.settle();
-    QCOMPARE(tabbed.control(0)->locationUrl().path(), QStringLiteral("/a.html"));
-    QCOMPARE(tabbed.reader.pool.slotCount(), 1);
 }
 
 void TestNavWindow::rightClickTakesOverALink()
