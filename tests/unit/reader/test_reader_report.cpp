@@ -12,8 +12,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<qint64>("code");
         QTest::addColumn<QString>("start");
-        QTest::newRow("404") << qint64(404) << "File not found. The page";
-        QTest::newRow("connect") << qint64(0x80072EFD) << "Cannot connect to the Internet server.";
         QTest::newRow("other") << qint64(418) << "Description is unavailable.";
     }
 
