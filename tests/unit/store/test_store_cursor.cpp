@@ -45,7 +45,6 @@ private Q_SLOTS:
     void coercion();
     void closedStoreIsHarmless();
     void editsKeepSearchesAndIndexesConsistent();
-    void searchesAfterCompaction();
 };
 
 void TestStoreCursor::movesAndEdges()
@@ -463,35 +462,6 @@ void TestStoreCursor::editsKeepSearchesAndIndexesConsistent()
             want += m.name.compare(name, Qt::CaseInsensitive) == 0;
         QCOMPARE(rs.RecordCount(), want);
     }
-}
-
-// Rewritten cells move to the end of the search buffer; once it is compacted, an edit of an early
-// record must still come out of a search in stored order, once.
-void TestStoreCursor::searchesAfterCompaction()
-{
-    Recordset rs = Recordset::Create(smallSchema());
-    QList<double> ids;
-    for (int i = 0; i < 40; ++i) {
-        QVERIFY(rs.AddNew({"Name", "N"}, {QString("row%1").arg(i), i}));
-        ids << rs.Bookmark();
-    }
-    for (const double id : ids) {
-        QVERIFY(rs.SetBookmark(id));
-        QVERIFY(rs.SetField("Tag", QString("filler ").repeated(9)));
-    }
-    // A huge value replaced at once: the buffer is compacted right after that edit.
-    QVERIFY(rs.SetBookmark(ids[30]));
-    QVERIFY(rs.SetField("Tag", QString(80000, 'x')));
-    rs.Update();
-    for (const int i : {30, 3}) {
-        QVERIFY(rs.SetBookmark(ids[i]));
-        QVERIFY(rs.SetField("Tag", "needle"));
-        rs.Update();
-    }
-    QVERIFY(rs.SetFilter("Tag LIKE '*needle*' OR Name LIKE '*w3'"));
-    QCOMPARE(column(rs, "N"), (QStringList{"3", "30"}));
-    QVERIFY(rs.SetFilter("Tag LIKE '*needle*' AND N < 10"));
-    QCOMPARE(column(rs, "N"), QStringList{"3"});
 }
 
 QTEST_GUILESS_MAIN(TestStoreCursor)
