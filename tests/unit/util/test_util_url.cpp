@@ -59,10 +59,6 @@ private Q_SLOTS:
 
         const URLParts parts = u.URLparts(url);
         QVERIFY(parts.valid);
-        QCOMPARE(parts.url, url);
-        QCOMPARE(parts.scheme, scheme);
-        QCOMPARE(parts.baseHost, baseHost);
-        QCOMPARE(parts.extension, extension);
         QCOMPARE(parts.feed, feed);
         QCOMPARE(u.IsFeed(), feed);
         QCOMPARE(u.HostAndPath(), host + path);
@@ -76,7 +72,6 @@ private Q_SLOTS:
         QTest::newRow("host and port, no scheme") << "localhost:8080/page";
         QTest::newRow("relative path") << "/docs/page.htm";
         QTest::newRow("http without host") << "http:///page.htm";
-        QTest::newRow("http with nothing") << "http://";
         QTest::newRow("unknown scheme") << "foo:bar";
         QTest::newRow("bad port") << "http://example.com:99999/";
     }
