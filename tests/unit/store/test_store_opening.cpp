@@ -82,6 +82,9 @@ void TestStoreOpening::firstStartCreatesTheFiles()
     QVERIFY(!s.rsTempSession.State());
     QVERIFY(!s.rsHistory.State()); // only when history is on
     QCOMPARE(s.rsFavorites.schema(), FavoritesSchema());
+    QCOMPARE(s.rsFavorites.Sort(), QString("Keywords, Title"));
+    QCOMPARE(s.rsNotes.Sort(), QString("Date DESC"));
+    QCOMPARE(s.rsCurrentSession.Sort(), QString("Order"));
     QVERIFY(env.logText().isEmpty());
 
     // The saved-files store gets its file with its first save.
