@@ -93,16 +93,6 @@ QList<QVariantMap> sessionRows()
     };
 }
 
-QList<QVariantMap> optionRows()
-{
-    return {
-        {{"key", "mode"}, {"value", "1"}},
-        {{"key", "qf"}, {"value", "Links"}},
-        {{"key", "qf"}, {"value", "News\\Tech"}},
-        {{"key", "nextsessionurl"}, {"value", "http://next/"}},
-    };
-}
-
 QList<QVariantMap> formRows()
 {
     return {
@@ -141,16 +131,25 @@ StoreCase storeCase(const QString &name)
         return {HistorySchema(), historyRows(), "Title"};
     if (name == "session")
         return {SessionSchema(), sessionRows(), "Title"};
-    if (name == "options")
-        return {OptionsSchema(), optionRows(), "value"};
     if (name == "forms")
         return {FormsSchema(), formRows(), "fieldname"};
     return {NotesSchema(), noteRows(), "Note"};
 }
 
 // The fields that the opening routines index, plus those the program looks up by equality.
-const QStringList kIndexable = {"Keywords",  "Date",  "key",    "url",      "Order", "URL",
-                                "fieldname", "value", "Period", "Selected", "bRead"};
+const QStringList kIndexable = {"Keywords",  "Date",   "url",      "Order", "URL",
+                                "fieldname", "Period", "Selected", "bRead"};
+
+// The case's store, with every field of kIndexable it has indexed or none.
+Recordset caseStore(const StoreCase &sc, bool indexed)
+{
+    Recordset rs = makeStore(sc.schema, sc.rows);
+    for (const QString &f : kIndexable) {
+        if (indexed && rs.FieldIndex(f) >= 0 && !rs.SetIndexed(f))
+            qFatal("fixture: %s", qPrintable(f));
+    }
+    return rs;
+}
 
 } // namespace
 
@@ -182,14 +181,8 @@ void TestStoreExpression::filters_data()
     row("favorites", "Keywords LIKE 'Delete\\*'", {"t3"});
     row("favorites", "Keywords LIKE 'links*'", {"t4", "t5"});
     row("favorites", "Period > 0 or DayOfWeek > 0", {"t1", "t2"});
-    row("favorites", "URL LIKE 'file://*'", {"t2"});
-    row("favorites", "Selected = 1 OR Selected = 4", {"t1", "t2", "t5"});
-    row("favorites", "StatusCode >= 400", {"t2", "t3"});
     row("favorites", "Keywords = ''", {"t1", "t2"}); // empty and Null: the root folder
     row("favorites", "Keywords LIKE 'News*'", {"t8 Rock'n'Roll"});
-    row("favorites", "keywords LIKE '!skl\\Groups\\*'", {"t6"});
-    row("favorites", "Title LIKE '*alpha*' OR URL LIKE '*alpha*' OR Keywords LIKE '*alpha*'",
-        {"t1", "t8 Rock'n'Roll"});
     row("favorites", "Title LIKE '*rock''n*' OR URL LIKE '*rock''n*' OR Keywords LIKE '*rock''n*'",
         {"t8 Rock'n'Roll"});
     row("favorites", "URL like '*example/o''brien'", {"t5"});
@@ -198,12 +191,9 @@ void TestStoreExpression::filters_data()
         "LIKE '*rust*'",
         {"Rust book"});
     row("history", "Date > #2024-03-02 09:30:00#", {"Straße und Weg", "Backslash"});
-    row("session", "bRead = 0", {"s1", "s3"});
     row("session", "bRead = 0 AND bLoaded = 0", {"s3"});
     row("notes", "Status <> 2", {"n1", "n3", "n4"}); // a Null status is not "deleted"
-    row("options", "key = 'qf'", {"Links", "News\\Tech"});
     row("forms", "url = 'http://f/login'", {"user", "pass", "keep"});
-    row("forms", "fieldvalue = ''", {"pass", "q"});
 
     // The rules around them.
     row("favorites", "Selected = 1 OR Selected = 4 AND bfFav = 3", {"t1", "t5"}); // AND first
@@ -216,7 +206,6 @@ void TestStoreExpression::filters_data()
     row("favorites", "Keywords LIKE 'links'", {"t4"});       // no asterisk: the whole text
     row("favorites", "Keywords LIKE ''", {"t1", "t2"});
     row("favorites", "Keywords = 'delete\\news'", {"t3"});
-    row("favorites", "URL LIKE 'HTTP://ALPHA*'", {"t1", "t8 Rock'n'Roll"});
     row("favorites", "URL LIKE '*%*' OR URL LIKE '*?*'", {}); // no other wildcards
     row("favorites", "DateCreated > #2024-01-10#", {"t2", "t3"});
     row("favorites", "DateCreated = #2024-01-10 12:00:00#", {"t2"});
@@ -239,13 +228,7 @@ void TestStoreExpression::filters()
     const StoreCase sc = storeCase(store);
 
     for (const bool indexed : {false, true}) {
-        Recordset rs = makeStore(sc.schema, sc.rows);
-        if (indexed) {
-            for (const QString &f : kIndexable) {
-                if (rs.FieldIndex(f) >= 0)
-                    QVERIFY(rs.SetIndexed(f));
-            }
-        }
+        Recordset rs = caseStore(sc, indexed);
         QVERIFY2(rs.SetFilter(expression), qPrintable(rs.lastError()));
         QCOMPARE(rs.RecordCount(), int(expected.size()));
         QCOMPARE(rs.isEOF(), expected.isEmpty());
@@ -270,9 +253,6 @@ void TestStoreExpression::finds_data()
     row("history", "", "URL = 'https://news.example/'", "");
     row("session", "", "URL = 'http://a/'", "s1");
     row("session", "Order DESC", "URL = 'http://a/'", "s4"); // first in the cursor's order
-    row("options", "", "key = 'Mode'", "1");                 // written as "mode"
-    row("options", "", "value = 'news\\tech'", "News\\Tech");
-    row("options", "", "key = 'missing'", "");
     row("forms", "", "fieldname = 'PASS'", "pass");
     row("forms", "fieldname", "fieldname > 'keep'", "pass");
 }
@@ -286,13 +266,7 @@ void TestStoreExpression::finds()
     const StoreCase sc = storeCase(store);
 
     for (const bool indexed : {false, true}) {
-        Recordset rs = makeStore(sc.schema, sc.rows);
-        if (indexed) {
-            for (const QString &f : kIndexable) {
-                if (rs.FieldIndex(f) >= 0)
-                    QVERIFY(rs.SetIndexed(f));
-            }
-        }
+        Recordset rs = caseStore(sc, indexed);
         QVERIFY(rs.SetSort(sort));
         rs.MoveLast(); // Find starts from the first record wherever the cursor is
         const bool found = rs.Find(criterion);

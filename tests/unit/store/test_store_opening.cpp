@@ -52,7 +52,6 @@ class TestStoreOpening : public QObject
 
 private Q_SLOTS:
     void firstStartCreatesTheFiles();
-    void secondStartReadsThem();
     void favoritesFirstRunImport();
     void favoritesOlderSchemaIsConverted();
     void brokenFilesAreSetAsideAndReplaced_data();
@@ -75,8 +74,6 @@ void TestStoreOpening::firstStartCreatesTheFiles()
              (QStringList{"Favorites.skl", "Forms.skl", "NotesTxt.skl", "Options.skl",
                           "sklCurrentSession.skl", "sklCurrentSession.skl.lock"}));
     QVERIFY(QFileInfo::exists(env.common + "/Sessions.skl"));
-    QCOMPARE(s.gsSavedFilesPage, QDir(env.data).filePath("SavedFiles.htm"));
-    QCOMPARE(s.gsPastSessionFile, QDir(env.data).filePath("sklPastSession.skl"));
 
     for (Recordset *rs : {&s.rsFavorites, &s.rsNotes, &s.rsOptions, &s.rsForms, &s.rsCurrentSession,
                           &s.rsCurrentSessionClone, &s.rsSavedFiles})
@@ -84,7 +81,6 @@ void TestStoreOpening::firstStartCreatesTheFiles()
     QVERIFY(!s.rsSessions.State());
     QVERIFY(!s.rsTempSession.State());
     QVERIFY(!s.rsHistory.State()); // only when history is on
-    QVERIFY(!s.gbSavedFilesExist);
     QCOMPARE(s.rsFavorites.schema(), FavoritesSchema());
     QCOMPARE(s.rsFavorites.Sort(), QString("Keywords, Title"));
     QCOMPARE(s.rsNotes.Sort(), QString("Date DESC"));
@@ -99,35 +95,6 @@ void TestStoreOpening::firstStartCreatesTheFiles()
     // A session record is seen through the clone.
     QVERIFY(s.rsCurrentSession.AddNew({"Order", "URL"}, {10000, "http://x/"}));
     QVERIFY(s.rsCurrentSessionClone.Find("URL = 'http://x/'"));
-}
-
-void TestStoreOpening::secondStartReadsThem()
-{
-    Env env;
-    double bookmark = 0;
-    {
-        Stores s(env.log);
-        OpenAllStores(s, env.data, env.common);
-        QVERIFY(s.rsOptions.AddNew({"key", "value"}, {"mode", "2"}));
-        QVERIFY(s.rsOptions.Save());
-        QVERIFY(s.rsFavorites.AddNew({"Keywords", "Title"}, {"Links", "One"}));
-        bookmark = s.rsFavorites.Bookmark();
-        QVERIFY(s.rsFavorites.Save());
-        QVERIFY(s.rsSavedFiles.AddNew({"Title"}, {"saved"}));
-        QVERIFY(s.rsSavedFiles.Save());
-        RotateSessionAtExit(s);
-    }
-    Stores s(env.log);
-    OpenAllStores(s, env.data, env.common);
-    QVERIFY(s.gbSavedFilesExist);
-    QCOMPARE(s.rsSavedFiles.RecordCount(), 1);
-    QVERIFY(s.rsOptions.Find("key = 'Mode'"));
-    QCOMPARE(s.rsOptions.Field("value").toString(), QString("2"));
-    QVERIFY(s.rsFavorites.SetBookmark(bookmark));
-    QCOMPARE(s.rsFavorites.Field("Title").toString(), QString("One"));
-    QVERIFY(s.rsFavorites.SetFilter("Keywords = 'links'")); // index set after opening
-    QCOMPARE(s.rsFavorites.RecordCount(), 1);
-    QVERIFY(env.logText().isEmpty());
 }
 
 void TestStoreOpening::favoritesFirstRunImport()
@@ -207,7 +174,6 @@ void TestStoreOpening::brokenFilesAreSetAsideAndReplaced_data()
         QTest::newRow(name) << QString::fromLatin1(file) << QString::fromLatin1(context) << wrong;
     };
     row("favorites garbage", "Favorites.skl", " Opening Favorites Database", false);
-    row("notes garbage", "NotesTxt.skl", " Opening Notes database.", false);
     row("notes wrong schema", "NotesTxt.skl", " Opening Notes database.", true);
     row("forms garbage", "Forms.skl", " Opening Notes database.", false);
     row("options garbage", "Options.skl", " Opening QuickFolders database.", false);

@@ -95,7 +95,6 @@ private Q_SLOTS:
         // "Skimline" has 8 characters; the default "dflt" 4.
         QTest::newRow("room to spare") << "Name" << 10 << true;
         QTest::newRow("fills the buffer") << "Name" << 9 << false;
-        QTest::newRow("cut") << "Name" << 4 << false;
         QTest::newRow("default fits") << "missing" << 6 << true;
         QTest::newRow("default fills") << "missing" << 5 << false;
         QTest::newRow("no buffer") << "missing" << 0 << false;
@@ -170,7 +169,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("fitsInt");
         QTest::newRow("largest 16-bit") << "small" << 32767 << true;
         QTest::newRow("overflow") << "big" << 32768 << false;
-        QTest::newRow("negative") << "negative" << -5 << true;
         QTest::newRow("digits then text") << "trailing" << 12 << true;
         QTest::newRow("no digits") << "word" << 0 << true;
         QTest::newRow("hex prefix") << "hex" << 16 << true;

@@ -9,32 +9,6 @@ class TestUtilOptions : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void setTwiceKeepsOneRecordAndSavesEachTime()
-    {
-        TempProfile profile;
-        const QString path = profile.file(QStringLiteral("Options.skl"));
-        Recordset rs = Recordset::Create(OptionsSchema(), path);
-        cFile file(nullptr, &rs);
-        QVERIFY(file.SetOption(QStringLiteral("MaxWindows"), 20));
-        QVERIFY(file.SetOption(QStringLiteral("PageZoom"), 1.4));
-        QVERIFY(file.SetOption(QStringLiteral("MaxWindows"), 30));
-        QVERIFY(file.SetOption(QStringLiteral("bHighlight"), true));
-        QCOMPARE(rs.RecordCount(), 3);
-        // Values come back as text.
-        QCOMPARE(file.GetOption(QStringLiteral("bHighlight")), QVariant(QStringLiteral("True")));
-        QCOMPARE(file.GetOption(QStringLiteral("MaxWindows"), 50), QVariant(QStringLiteral("30")));
-        QCOMPARE(file.GetOption(QStringLiteral("PageZoom")), QVariant(QStringLiteral("1.4")));
-
-        // Every write reached the file.
-        auto reopened = Recordset::Open(path);
-        QVERIFY(reopened.has_value());
-        cFile other(nullptr, &*reopened);
-        QCOMPARE(reopened->RecordCount(), 3);
-        QCOMPARE(other.GetOption(QStringLiteral("MaxWindows")), QVariant(QStringLiteral("30")));
-        QVERIFY(reopened->Find(QStringLiteral("key = 'MaxWindows'")));
-        QVERIFY(reopened->Field(QStringLiteral("status")).isNull());
-    }
-
     // A filter left on the shared cursor (a list of quick folders being read) hides nothing
     // from the options and costs no option its place in the file.
     void aFilterOnTheStoreLosesNoOption()
