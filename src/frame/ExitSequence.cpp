@@ -11,8 +11,7 @@ void PrepareStoresForExit(Stores &st)
 {
     if (st.rsForms.State()) {
         st.rsForms.ClearFilter();
-        if (DeleteMatching(st.rsForms, QStringLiteral("fieldvalue = ''")) > 0 &&
-            !st.rsForms.Save())
+        if (DeleteMatching(st.rsForms, QStringLiteral("fieldvalue = ''")) > 0 && !st.rsForms.Save())
             st.errorLog.LogError(st.rsForms.lastError(), StoreLog::FinalUnload);
     }
     if (st.rsFavorites.State()) {
