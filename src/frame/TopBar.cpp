@@ -14,14 +14,6 @@ namespace {
 const QString kBox = QStringLiteral("SearchTerms");
 const QString kHighlightStyle = QStringLiteral("color:red;background-color:yellow");
 
-void setTextEntry(AppContext &ctx, bool on)
-{
-    if (ctx.reader)
-        ctx.reader->nav.setProgramFieldFocused(on);
-    else
-        ctx.gbTextEntry = on;
-}
-
 bool isField(const ElementSnapshot &e)
 {
     return e.tagName == QLatin1String("INPUT") || e.tagName == QLatin1String("TEXTAREA") ||
@@ -58,9 +50,9 @@ bool isLaterCell(const QString &id)
 void TrackTextEntry(AppContext &ctx, const DomEvent &event)
 {
     if (event.type == DomEventType::FocusIn && isField(event.source))
-        setTextEntry(ctx, true);
+        setProgramFieldFocused(ctx, true);
     else if (event.type == DomEventType::FocusOut)
-        setTextEntry(ctx, false);
+        setProgramFieldFocused(ctx, false);
 }
 
 TopBar::TopBar(AppContext &ctx, Pane &pane, QObject *parent)
@@ -156,7 +148,7 @@ void TopBar::onDomEvent(const DomEvent &event)
             if (event.keyCode == 13)
                 Inp_onkeypress(event);
             else
-                setTextEntry(m_ctx, true);
+                setProgramFieldFocused(m_ctx, true);
             return;
         default:
             return;
@@ -274,7 +266,7 @@ void TopBar::zSearch()
             load(m_services.url(m_selectedTab, text), LoadWhere::Background);
         break;
     }
-    setTextEntry(m_ctx, false);
+    setProgramFieldFocused(m_ctx, false);
     focusCurrentWindow();
 }
 
@@ -296,6 +288,7 @@ void TopBar::load(const QString &url, LoadWhere where)
 void TopBar::focusSearchBox()
 {
     m_pane.control().setFocus();
+    setProgramFieldFocused(m_ctx, true); // at once, as the address box
     m_pane.document().focus(kBox);
 }
 

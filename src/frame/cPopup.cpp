@@ -122,7 +122,7 @@ void cDropDownPopup::PopupShow(int width, int left, int top)
         PopupClose();
         return;
     }
-    m_ctx.gbTextEntry = true;
+    setProgramFieldFocused(m_ctx, true);
     msSelectedID.clear();
     miLeft = left;
     miTop = top;
@@ -225,7 +225,7 @@ void cDropDownPopup::mhTextbox_onfocusin()
     if (!std::exchange(m_selectedWithFocus, false))
         selectAll();
     mbJustFocused = true;
-    m_ctx.gbTextEntry = true;
+    setProgramFieldFocused(m_ctx, true);
 }
 
 void cDropDownPopup::mhTextbox_onmouseup()
@@ -243,7 +243,7 @@ void cDropDownPopup::mhTextbox_onfocusout()
     // undo that selection.
     if (!mbShown && !m_selectedWithFocus)
         focusLeft();
-    m_ctx.gbTextEntry = false;
+    setProgramFieldFocused(m_ctx, false);
 }
 
 void cDropDownPopup::mhTextbox_ondblclick()
@@ -476,6 +476,9 @@ void cPopup::focusBox()
         m_paneControl->setFocus();
     if (!m_doc)
         return;
+    // At once, not when the page reports the focus: a page completing meanwhile would take
+    // the keyboard back into the document.
+    setProgramFieldFocused(m_ctx, true);
     if (!m_focused)
         setText(m_address);
     // Selected with the focus, in one go: a selection made when the page reports the focus

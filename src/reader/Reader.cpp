@@ -6,6 +6,14 @@ Reader::Reader(AppContext &ctx_, ReaderHost &host_)
     : ctx(ctx_), host(host_), log(ctx_), pool(*this), queue(*this), report(*this), nav(*this)
 {}
 
+void setProgramFieldFocused(AppContext &ctx, bool focused)
+{
+    if (ctx.reader)
+        ctx.reader->nav.setProgramFieldFocused(focused);
+    else
+        ctx.gbTextEntry = focused;
+}
+
 URLParts Reader::urlParts(const QString &url) const
 {
     if (ctx.gURL)

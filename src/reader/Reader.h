@@ -107,3 +107,8 @@ public:
     int sleepDelayMs = 3000;
     bool sleepReadWindows = true;
 };
+
+// One of the program's own fields (a pane's box, a dialog's) took the keyboard or gave it up:
+// the single keys are off meanwhile, and no completing page takes the focus away. Without
+// the reading workflow (a test's bare frame) only the flag is set.
+void setProgramFieldFocused(AppContext &ctx, bool focused);

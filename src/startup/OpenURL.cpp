@@ -51,10 +51,7 @@ OpenURL::OpenURL(AppContext &ctx, Mode mode, QWidget *parent, Answer groupNameAn
     ctx.giOpenURLMode = mode;
     ctx.gsOpenURLResult.clear();
     // Single keys type into the dialog; they move no window.
-    if (ctx.reader)
-        ctx.reader->nav.setProgramFieldFocused(true);
-    else
-        ctx.gbTextEntry = true;
+    setProgramFieldFocused(ctx, true);
     setWindowTitle(mode == OpenAddress ? QStringLiteral("Open URL")
                                        : QStringLiteral("Enter Group Name"));
     resizeWithinScreen(QSize(520, 170));
@@ -177,10 +174,7 @@ void OpenURL::Form_Unload()
 {
     if (std::exchange(m_unloaded, true))
         return;
-    if (m_ctx.reader)
-        m_ctx.reader->nav.setProgramFieldFocused(false);
-    else
-        m_ctx.gbTextEntry = false;
+    setProgramFieldFocused(m_ctx, false);
     if (m_mode == GroupName && m_answer)
         std::exchange(m_answer, {})(m_ctx.gsOpenURLResult);
 }

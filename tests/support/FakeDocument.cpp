@@ -534,16 +534,19 @@ void FakeDocument::scrollIntoView(const ElementRef &ref)
     record(QStringLiteral("scrollIntoView"), ref, {}, {});
 }
 
+// The page reports a focus the program moved on a later turn, as the engine does.
 void FakeDocument::focus(const ElementRef &ref)
 {
     record(QStringLiteral("focus"), ref, {}, {});
     apply([this, ref] {
-        if (ref.isNull()) {
-            moveFocus(nullptr);
-            return;
-        }
-        if (DomNode *node = element(ref))
-            moveFocus(node, frameOf(node));
+        m_web.post(m_alive, [this, ref] {
+            if (ref.isNull()) {
+                moveFocus(nullptr);
+                return;
+            }
+            if (DomNode *node = element(ref))
+                moveFocus(node, frameOf(node));
+        });
     });
 }
 
@@ -551,8 +554,10 @@ void FakeDocument::selectText(const ElementRef &ref)
 {
     record(QStringLiteral("selectText"), ref, {}, {});
     apply([this, ref] {
-        if (DomNode *node = element(ref))
-            moveFocus(node, frameOf(node));
+        m_web.post(m_alive, [this, ref] {
+            if (DomNode *node = element(ref))
+                moveFocus(node, frameOf(node));
+        });
     });
 }
 

@@ -645,6 +645,24 @@ private Q_SLOTS:
         QVERIFY(!rig.host->isInForeground());
     }
 
+    // Alt+D holds the keyboard at once, before the box reports its focus: neither the page
+    // being read completing nor its field reporting the focus lost gives the keys back to it.
+    void addressBoxHoldsTheKeyboardAtOnce()
+    {
+        FrameRig rig(1, true);
+        rig.web.serve("http://site.test/slow.html", FakeResponse::pending());
+        FakeBrowserControl *page = rig.control(0);
+        QVERIFY(page->navigate(QUrl("http://site.test/slow.html")));
+        rig.web.settle();
+
+        rig.item("mnuViewSetFocusAB")->trigger();
+        page->fakeDocument().clearWrites();
+        page->completePendingLoad("<p>slow</p>");
+        rig.web.settle();
+        QVERIFY(rig.ctx.gbTextEntry);
+        QVERIFY(page->fakeDocument().writesOf(QStringLiteral("focus")).isEmpty());
+    }
+
     // The list opens for 2 characters and fewer than 25 matches; the keys move the highlight
     // without leaving the list, and choosing loads the entry into the current window.
     void addressBoxList()
