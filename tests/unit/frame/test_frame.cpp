@@ -149,6 +149,18 @@ struct AddressRig : FrameRig
     }
 };
 
+// Every store opened in a profile of its own, as the program opens them.
+struct ProfileStores
+{
+    TempProfile profile;
+    QString data = profile.file(QStringLiteral("data"));
+    bool made = QDir().mkpath(data + QStringLiteral("/common"));
+    ErrorLog log{data + QStringLiteral("/common/LoggedErrors.txt")};
+    Stores stores{log};
+    ProfileStores() { OpenAllStores(stores, data, data + QStringLiteral("/common")); }
+    QString file(const QString &name) const { return profile.file(name); }
+};
+
 class TestFrame : public QObject
 {
     Q_OBJECT
@@ -275,23 +287,6 @@ private Q_SLOTS:
         QVERIFY(!rig.item("mnuTools_Selection")->isEnabled());
     }
 
-    void browserCommands()
-    {
-        FrameRig rig;
-        rig.item("mnuSaveAs")->trigger();
-        rig.item("mnuPrint")->trigger();
-        rig.item("mnuPrintPreview")->trigger();
-        rig.item("mnuPageSetup")->trigger();
-        rig.item("mnuSelectAll")->trigger();
-        const QList<std::pair<BrowserCommand, CommandPrompt>> expected = {
-            {BrowserCommand::SaveAs, CommandPrompt::PromptUser},
-            {BrowserCommand::Print, CommandPrompt::PromptUser},
-            {BrowserCommand::PrintPreview, CommandPrompt::PromptUser},
-            {BrowserCommand::PageSetup, CommandPrompt::PromptUser},
-            {BrowserCommand::SelectAll, CommandPrompt::Default}};
-        QCOMPARE(rig.control(0)->commands(), expected);
-    }
-
     void textSizeCheckMark()
     {
         FrameRig rig;
@@ -367,15 +362,6 @@ private Q_SLOTS:
         QVERIFY(rig.item("mnuView_Sidebar")->isChecked());
     }
 
-    void supportMail()
-    {
-        FrameRig rig;
-        rig.ctx.gsSupportMail = QStringLiteral("help@example.org");
-        rig.item("mnuHelpAr(6)")->trigger();
-        QCOMPARE(rig.shell.targetsOf(QStringLiteral("openUrl")),
-                 QStringList{"mailto:help@example.org?subject=Skimline"});
-    }
-
     void aboutMessage()
     {
         FrameRig rig;
@@ -405,12 +391,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("loaded");
+        const QString inside = QStringLiteral("http://example.org/inside");
         QTest::newRow("address") << "http://example.org/a"
                                  << "http://example.org/a";
-        QTest::newRow("shortcut file") << "SHORTCUT"
-                                       << "http://example.org/inside";
-        QTest::newRow("quoted shortcut file") << "\"SHORTCUT\""
-                                              << "http://example.org/inside";
+        QTest::newRow("shortcut file") << "SHORTCUT" << inside;
+        QTest::newRow("quoted shortcut file") << "\"SHORTCUT\"" << inside;
         QTest::newRow("empty") << ""
                                << "";
     }
@@ -441,12 +426,8 @@ private Q_SLOTS:
 
     void shutdownEmptiesTrashAndWritesSettings()
     {
-        TempProfile profile;
-        const QString data = profile.file(QStringLiteral("data"));
-        QDir().mkpath(data + QStringLiteral("/common"));
-        ErrorLog log(data + QStringLiteral("/common/LoggedErrors.txt"));
-        Stores stores(log);
-        OpenAllStores(stores, data, data + QStringLiteral("/common"));
+        ProfileStores profile;
+        Stores &stores = profile.stores;
         QVERIFY(stores.rsFavorites.State());
         for (const char *keywords : {"Delete\\News", "Deleted", "Delete\\a\\b", "Work", "Delete"})
             QVERIFY(stores.rsFavorites.AddNew({"Keywords", "Title", "URL"},
@@ -500,12 +481,8 @@ private Q_SLOTS:
     // History switched off: the exit writes none (the 600 kept are the store test's).
     void historyOffSavesNoHistory()
     {
-        TempProfile profile;
-        const QString data = profile.file(QStringLiteral("data"));
-        QDir().mkpath(data + QStringLiteral("/common"));
-        ErrorLog log(data + QStringLiteral("/common/LoggedErrors.txt"));
-        Stores stores(log);
-        OpenAllStores(stores, data, data + QStringLiteral("/common"));
+        ProfileStores profile;
+        Stores &stores = profile.stores;
         OpenHistoryStore(stores);
         QVERIFY(stores.rsHistory.Save());
         QVERIFY(stores.rsHistory.AddNew({"URL", "Date"}, {QStringLiteral("http://h/"), 40000.0}));
@@ -717,33 +694,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("loaded"); // empty: nothing loads
         QTest::addColumn<QString>("searched");
-        QTest::newRow("bare word") << "cats"
-                                   << "http://www.cats.com/"
-                                   << "";
-        QTest::newRow("host") << "example.org/a b"
-                              << "http://example.org/a%20b"
-                              << "";
-        QTest::newRow("port") << "localhost:8080"
-                              << "http://localhost:8080"
-                              << "";
-        QTest::newRow("search") << "g cats and dogs"
-                                << ""
-                                << "g cats and dogs";
-        QTest::newRow("search slash") << "w/cats"
-                                      << ""
-                                      << "w/cats";
-        QTest::newRow("script") << "javascript:alert(1)"
-                                << ""
-                                << "";
-        QTest::newRow("command") << "skl:dbm1"
-                                 << ""
-                                 << "";
-        QTest::newRow("own page") << "skl-app://pages/Start.htm"
-                                  << ""
-                                  << "";
-        QTest::newRow("two words") << "cats dogs"
-                                   << ""
-                                   << "";
+        const char *const rows[][3] = {{"cats", "http://www.cats.com/", ""},
+                                       {"example.org/a b", "http://example.org/a%20b", ""},
+                                       {"localhost:8080", "http://localhost:8080", ""},
+                                       {"g cats and dogs", "", "g cats and dogs"},
+                                       {"w/cats", "", "w/cats"},
+                                       {"javascript:alert(1)", "", ""},
+                                       {"skl:dbm1", "", ""},
+                                       {"skl-app://pages/Start.htm", "", ""},
+                                       {"cats dogs", "", ""}};
+        for (const auto &row : rows)
+            QTest::newRow(row[0]) << QString(row[0]) << QString(row[1]) << QString(row[2]);
     }
 
     void addressBoxEnter()
