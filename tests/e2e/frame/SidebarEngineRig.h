@@ -2,6 +2,7 @@
 
 #include "FakePlatform.h"
 #include "HttpFixture.h"
+#include "StoredContext.h"
 #include "TempProfile.h"
 #include "WebHarness.h"
 #include "frame/FrameReaderHost.h"
@@ -12,11 +13,8 @@
 #include "reader/AppContext.h"
 #include "reader/Reader.h"
 #include "reader/frmBrowser.h"
-#include "store/CWinInet_URL.h"
 #include "store/Stores.h"
-#include "store/cFile.h"
 
-#include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -24,23 +22,14 @@
 
 // The program as start-up puts it together, on the engine: the main frame with both panes,
 // its document windows in the frame, the reading workflow over them, stores in a profile.
-struct SidebarEngineRig
+struct SidebarEngineRig : StoredContext
 {
     SidebarEngineRig(WebEnginePlatform &platform, const QString &data, int maxWindows = 50)
-        : stores(ctx.errorLog)
+        : StoredContext(data, maxWindows)
     {
-        QDir().mkpath(data + QStringLiteral("/common"));
-        ctx.errorLog.setPath(data + QStringLiteral("/common/LoggedErrors.txt"));
-        OpenAllStores(stores, data, data + QStringLiteral("/common"));
         OpenHistoryStore(stores);
-        file.setOptionsStore(&stores.rsOptions);
-        ctx.stores = &stores;
-        ctx.gFile = &file;
-        ctx.gURL = &url;
         ctx.ui = &ui;
         ctx.browsers = &platform;
-        ctx.giMaxWindows = maxWindows;
-        ctx.gdStartTime = QDateTime::currentDateTime();
         frame = std::make_unique<MDIForm1>(ctx);
         host = std::make_unique<FrameReaderHost>(ctx, *frame);
         reader = std::make_unique<Reader>(ctx, *host);
@@ -110,10 +99,6 @@ struct SidebarEngineRig
         return true;
     }
 
-    AppContext ctx;
-    Stores stores;
-    cFile file;
-    CWinInet_URL url;
     FakeUi ui;
     std::unique_ptr<MDIForm1> frame;
     std::unique_ptr<FrameReaderHost> host;

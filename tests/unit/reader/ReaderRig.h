@@ -1,15 +1,12 @@
 #pragma once
 
 #include "FakePlatform.h"
+#include "StoredContext.h"
 #include "TempProfile.h"
 #include "reader/AppContext.h"
 #include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
-#include "store/CWinInet_URL.h"
-#include "store/Stores.h"
-#include "store/cFile.h"
 
-#include <QDir>
 #include <QHash>
 #include <QStringList>
 
@@ -114,28 +111,23 @@ public:
     int scheduledLoads = 0;
 };
 
+struct WithProfile
+{
+    TempProfile profile;
+};
+
 // One program's worth of the reading workflow on the platform double, with real stores in a
 // temporary profile. Window 0 exists and is active, as after start-up.
-struct ReaderRig
+struct ReaderRig : WithProfile, StoredContext
 {
     explicit ReaderRig(int maxWindows = 50)
-        : stores(ctx.errorLog), host([this] { return platform.browsers.createControl(); }),
-          reader(ctx, host)
+        : StoredContext(profile.file(QStringLiteral("data")), maxWindows),
+          host([this] { return platform.browsers.createControl(); }), reader(ctx, host)
     {
-        const QString data = profile.file(QStringLiteral("data"));
-        QDir().mkpath(data + QStringLiteral("/common"));
-        ctx.errorLog.setPath(data + QStringLiteral("/common/LoggedErrors.txt"));
-        OpenAllStores(stores, data, data + QStringLiteral("/common"));
-        file.setOptionsStore(&stores.rsOptions);
-        ctx.stores = &stores;
-        ctx.gFile = &file;
-        ctx.gURL = &url;
         ctx.ui = &platform.ui;
         ctx.browsers = &platform.browsers;
-        ctx.giMaxWindows = maxWindows;
         ctx.gsExtraHeaders = QStringLiteral("User-Agent: Skimline-Test\r\n");
         ctx.gsDefaultUserAgent = QStringLiteral("EngineAgent/1.0");
-        ctx.gdStartTime = QDateTime::currentDateTime();
         host.reader = &reader;
         platform.web.setDefaultResponse(FakeResponse::page(QStringLiteral("<title>t</title>x")));
         const int slot = reader.pool.ChooseWindow(false, true);
@@ -158,24 +150,9 @@ struct ReaderRig
     // Session records as "URL:bRead:bLoaded" in Order.
     QStringList records(const QString &filter = QString()) const
     {
-        Recordset rs = reader.log.cursor();
-        if (!filter.isEmpty())
-            (void)rs.SetFilter(filter);
-        (void)rs.SetSort(QStringLiteral("Order"));
-        QStringList out;
-        for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
-            out << QStringLiteral("%1:%2:%3")
-                       .arg(rs.Field(QStringLiteral("URL")).toString())
-                       .arg(rs.Field(QStringLiteral("bRead")).toInt())
-                       .arg(rs.Field(QStringLiteral("bLoaded")).toInt());
-        return out;
+        return sessionRecords(reader.log, filter, true);
     }
 
-    TempProfile profile;
-    AppContext ctx;
-    Stores stores;
-    cFile file;
-    CWinInet_URL url;
     FakePlatform platform;
     RecordingHost host;
     Reader reader;
