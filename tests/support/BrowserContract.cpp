@@ -81,26 +81,6 @@ BrowserControl *ContractRecorder::newWindowRequested(BrowserControl &, const New
     return newWindowTarget ? newWindowTarget(info) : nullptr;
 }
 
-void ContractRecorder::navigateComplete(BrowserControl &, const QUrl &url, bool isTopFrame)
-{
-    events.append({QStringLiteral("navigateComplete"), url, isTopFrame});
-}
-
-void ContractRecorder::documentComplete(BrowserControl &, const QUrl &url, bool isTopFrame)
-{
-    events.append({QStringLiteral("documentComplete"), url, isTopFrame});
-}
-
-void ContractRecorder::downloadBegin(BrowserControl &)
-{
-    events.append({QStringLiteral("downloadBegin"), {}, true});
-}
-
-void ContractRecorder::downloadComplete(BrowserControl &)
-{
-    events.append({QStringLiteral("downloadComplete"), {}, true});
-}
-
 void ContractRecorder::readyStateChanged(BrowserControl &, ReadyState state)
 {
     static const char *names[] = {"uninitialized", "loading", "interactive", "complete"};
@@ -112,47 +92,6 @@ bool ContractRecorder::navigateError(BrowserControl &, const QUrl &url, qint32 s
 {
     events.append({QStringLiteral("navigateError"), url, isTopFrame});
     errors.append({url, statusCode});
-    return false;
-}
-
-void ContractRecorder::titleChanged(BrowserControl &, const QString &title)
-{
-    events.append({QStringLiteral("title"), {}, true});
-    titles.append(title);
-}
-
-void ContractRecorder::commandStateChanged(BrowserControl &, bool canGoBack, bool canGoForward)
-{
-    commandStates.append({canGoBack, canGoForward});
-}
-
-bool ContractRecorder::windowClosing(BrowserControl &)
-{
-    ++closeRequests;
-    return keepWindowOnClose;
-}
-
-bool ContractRecorder::keyPressed(BrowserControl &, const KeyInfo &key)
-{
-    keyPresses.append(key);
-    return consumeKeys;
-}
-
-bool ContractRecorder::keyReleased(BrowserControl &, const KeyInfo &key)
-{
-    keyReleases.append(key);
-    return consumeKeys;
-}
-
-bool ContractRecorder::wheelEvent(BrowserControl &, const WheelInfo &wheel)
-{
-    wheels.append(wheel);
-    return consumeWheel;
-}
-
-bool ContractRecorder::contextMenuRequested(BrowserControl &, const ContextMenuInfo &info)
-{
-    contextMenus.append(info);
     return false;
 }
 

@@ -164,20 +164,51 @@ public:
     // BrowserControlListener
     bool beforeNavigate(BrowserControl &, const BeforeNavigateInfo &info) override;
     BrowserControl *newWindowRequested(BrowserControl &, const NewWindowInfo &info) override;
-    void navigateComplete(BrowserControl &, const QUrl &url, bool isTopFrame) override;
-    void documentComplete(BrowserControl &, const QUrl &url, bool isTopFrame) override;
-    void downloadBegin(BrowserControl &) override;
-    void downloadComplete(BrowserControl &) override;
+    void navigateComplete(BrowserControl &, const QUrl &url, bool isTop) override
+    {
+        events.append({QStringLiteral("navigateComplete"), url, isTop});
+    }
+    void documentComplete(BrowserControl &, const QUrl &url, bool isTop) override
+    {
+        events.append({QStringLiteral("documentComplete"), url, isTop});
+    }
+    void downloadBegin(BrowserControl &) override
+    {
+        events.append({QStringLiteral("downloadBegin"), {}, true});
+    }
+    void downloadComplete(BrowserControl &) override
+    {
+        events.append({QStringLiteral("downloadComplete"), {}, true});
+    }
     void readyStateChanged(BrowserControl &, ReadyState state) override;
     bool navigateError(BrowserControl &, const QUrl &url, qint32 statusCode, const QString &,
                        bool isTopFrame) override;
-    void titleChanged(BrowserControl &, const QString &title) override;
-    void commandStateChanged(BrowserControl &, bool canGoBack, bool canGoForward) override;
-    bool windowClosing(BrowserControl &) override;
-    bool keyPressed(BrowserControl &, const KeyInfo &key) override;
-    bool keyReleased(BrowserControl &, const KeyInfo &key) override;
-    bool wheelEvent(BrowserControl &, const WheelInfo &wheel) override;
-    bool contextMenuRequested(BrowserControl &, const ContextMenuInfo &info) override;
+    void titleChanged(BrowserControl &, const QString &title) override
+    {
+        events.append({QStringLiteral("title"), {}, true});
+        titles.append(title);
+    }
+    void commandStateChanged(BrowserControl &, bool back, bool forward) override
+    {
+        commandStates.append({back, forward});
+    }
+    bool windowClosing(BrowserControl &) override { return ++closeRequests, keepWindowOnClose; }
+    bool keyPressed(BrowserControl &, const KeyInfo &key) override
+    {
+        return keyPresses.append(key), consumeKeys;
+    }
+    bool keyReleased(BrowserControl &, const KeyInfo &key) override
+    {
+        return keyReleases.append(key), consumeKeys;
+    }
+    bool wheelEvent(BrowserControl &, const WheelInfo &w) override
+    {
+        return wheels.append(w), consumeWheel;
+    }
+    bool contextMenuRequested(BrowserControl &, const ContextMenuInfo &info) override
+    {
+        return contextMenus.append(info), false;
+    }
 
     // DocumentListener
     void domEvent(const DomEvent &event) override;

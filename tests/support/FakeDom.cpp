@@ -1152,49 +1152,34 @@ std::vector<std::unique_ptr<DomNode>> FakeDom::parseFragment(const QString &html
     return result;
 }
 
-QString FakeDom::escapeText(const QString &text)
+// As a browser serialises: text escapes & < > and no-break spaces, attributes & " and them.
+static QString serialised(const QString &in, bool attribute)
 {
     QString out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case u'&':
+    out.reserve(in.size());
+    for (QChar c : in) {
+        if (c == u'&')
             out += QStringLiteral("&amp;");
-            break;
-        case u'<':
-            out += QStringLiteral("&lt;");
-            break;
-        case u'>':
-            out += QStringLiteral("&gt;");
-            break;
-        case 0xA0:
+        else if (c.unicode() == 0xA0)
             out += QStringLiteral("&nbsp;");
-            break;
-        default:
+        else if (!attribute && c == u'<')
+            out += QStringLiteral("&lt;");
+        else if (!attribute && c == u'>')
+            out += QStringLiteral("&gt;");
+        else if (attribute && c == u'"')
+            out += QStringLiteral("&quot;");
+        else
             out += c;
-        }
     }
     return out;
 }
 
+QString FakeDom::escapeText(const QString &text)
+{
+    return serialised(text, false);
+}
+
 QString FakeDom::escapeAttribute(const QString &value)
 {
-    QString out;
-    out.reserve(value.size());
-    for (QChar c : value) {
-        switch (c.unicode()) {
-        case u'&':
-            out += QStringLiteral("&amp;");
-            break;
-        case u'"':
-            out += QStringLiteral("&quot;");
-            break;
-        case 0xA0:
-            out += QStringLiteral("&nbsp;");
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return serialised(value, true);
 }
