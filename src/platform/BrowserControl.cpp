@@ -207,3 +207,15 @@ int virtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers)
         return 0;
     }
 }
+
+BeforeNavigateInfo programNavigation(const QUrl &url, const QString &headers,
+                                     const QByteArray &postData)
+{
+    BeforeNavigateInfo info;
+    info.url = url;
+    info.kind = NavigationKind::Program;
+    info.isPost = !postData.isEmpty();
+    info.postData = postData;
+    info.headers = headers;
+    return info;
+}

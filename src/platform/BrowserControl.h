@@ -215,6 +215,10 @@ struct HeaderLine
 // (header injection). Empty lines are skipped.
 [[nodiscard]] std::optional<QList<HeaderLine>> parseHeaderLines(const QString &text);
 
+// What the listener is told of a navigate() call, before the control adds where it stands.
+BeforeNavigateInfo programNavigation(const QUrl &url, const QString &headers,
+                                     const QByteArray &postData);
+
 // Extra request headers for one host and its subdomains, added by the control to every request.
 struct HostHeaderRule
 {

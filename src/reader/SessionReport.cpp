@@ -14,6 +14,13 @@ QString esc(const QString &text)
     return text.toHtmlEscaped();
 }
 
+// A line of the report that links to href, both escaped.
+QString linkLine(const QString &href, const QString &text)
+{
+    return QStringLiteral("<a href=\"") + esc(href) + QStringLiteral("\">") + esc(text) +
+           QStringLiteral("</a><br>");
+}
+
 struct CodeMessage
 {
     quint32 code;
@@ -165,8 +172,7 @@ QString SessionReport::reportHtml(const DocumentWindow &w, const QDateTime &now)
         const QString target = url.startsWith(QLatin1String("file://"), Qt::CaseInsensitive)
                                    ? QStringLiteral("skl:loc") + url
                                    : url;
-        html += QStringLiteral("<a href=\"") + esc(target) + QStringLiteral("\">") + esc(text) +
-                QStringLiteral("</a><br>");
+        html += linkLine(target, text);
     });
 
     html += QStringLiteral(
@@ -191,8 +197,7 @@ QString SessionReport::reportHtml(const DocumentWindow &w, const QDateTime &now)
 
     auto urlLine = [&html](const Recordset &r) {
         const QString url = r.Field(QStringLiteral("URL")).toString();
-        html += QStringLiteral("<a href=\"") + esc(url) + QStringLiteral("\">") + esc(url) +
-                QStringLiteral("</a><br>");
+        html += linkLine(url, url);
     };
     html += QStringLiteral(
         "<h3>Queued Documents to be Downloaded</h3><font size=1><b>Note:</b> As you select "

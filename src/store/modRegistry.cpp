@@ -97,6 +97,25 @@ std::optional<QString> findValue(QSettings &s, const QString &group, const QStri
     return std::nullopt;
 }
 
+struct FoundValue
+{
+    QString group;
+    QString key;
+};
+
+// The group of the key and the stored key of the value; nullopt when either is missing.
+std::optional<FoundValue> findKeyValue(QSettings &s, const QString &keyPath,
+                                       const QString &valueName)
+{
+    const auto group = findGroup(s, keyNames(keyPath));
+    if (!group)
+        return std::nullopt;
+    const auto key = findValue(s, *group, valueName);
+    if (!key)
+        return std::nullopt;
+    return FoundValue{*group, *key};
+}
+
 QString toHex(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex());
@@ -205,13 +224,8 @@ RegResult Registry::RegQueryValue(RegRoot root, const QString &keyPath, const QS
     if (type != REG_SZ && type != REG_BINARY && type != REG_DWORD)
         return RegResult::failure(RegResult::kRegistryError, kUnsupported);
     QSettings s(fileName(root), QSettings::IniFormat);
-    const auto group = findGroup(s, keyNames(keyPath));
-    if (!group)
-        return {};
-    const auto key = findValue(s, *group, valueName);
-    if (!key)
-        return {};
-    return decodeValue(s.value(*key).toString());
+    const auto found = findKeyValue(s, keyPath, valueName);
+    return found ? decodeValue(s.value(found->key).toString()) : RegResult();
 }
 
 RegResult Registry::stageValue(QSettings &s, const QString &keyPath, const QString &valueName,
@@ -269,19 +283,16 @@ RegResult Registry::RegSaveAppValues(RegRoot root, const QList<RegAppValue> &val
 RegResult Registry::RegDeleteValue(RegRoot root, const QString &keyPath, const QString &valueName)
 {
     QSettings s(fileName(root), QSettings::IniFormat);
-    const auto group = findGroup(s, keyNames(keyPath));
-    if (!group)
+    const auto found = findKeyValue(s, keyPath, valueName);
+    if (!found)
         return {};
-    const auto key = findValue(s, *group, valueName);
-    if (!key)
-        return {};
-    s.beginGroup(*group);
+    s.beginGroup(found->group);
     const bool lastValue = s.childKeys().size() == 1 && s.childGroups().isEmpty();
     s.endGroup();
     // The key stays when its last value goes, as a registry key does.
-    if (lastValue && !group->isEmpty())
-        s.setValue(*group + u'/' + kKeyMarker, QString());
-    s.remove(*key);
+    if (lastValue && !found->group.isEmpty())
+        s.setValue(found->group + u'/' + kKeyMarker, QString());
+    s.remove(found->key);
     s.sync();
     if (s.status() != QSettings::NoError)
         return RegResult::failure(RegResult::kRegistryError, kCannotWrite);

@@ -263,12 +263,7 @@ bool FakeBrowserControl::navigate(const QUrl &url, const QString &headers,
     m_navigateCalls.append({url, headers, postData});
     if (url.isEmpty() || !url.isValid() || !parseHeaderLines(headers))
         return false;
-    BeforeNavigateInfo info;
-    info.url = url;
-    info.kind = NavigationKind::Program;
-    info.isPost = !postData.isEmpty();
-    info.postData = postData;
-    info.headers = headers;
+    BeforeNavigateInfo info = programNavigation(url, headers, postData);
     if (!askBeforeNavigate(info))
         return true;
     Request request;

@@ -751,12 +751,7 @@ bool WebEngineControl::navigate(const QUrl &url, const QString &headers, const Q
     const std::optional<QList<HeaderLine>> lines = parseHeaderLines(headers);
     if (!lines || !url.isValid() || url.isEmpty())
         return false;
-    BeforeNavigateInfo info;
-    info.url = url;
-    info.kind = NavigationKind::Program;
-    info.isPost = !postData.isEmpty();
-    info.postData = postData;
-    info.headers = headers;
+    BeforeNavigateInfo info = programNavigation(url, headers, postData);
     info.source = currentSource();
     info.sourceUrl = m_page->history()->currentItem().url();
     QPointer<WebEngineControl> self(this);
