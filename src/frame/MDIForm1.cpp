@@ -3,6 +3,7 @@
 #include "frame/CommandLine.h"
 #include "frame/EarlierSessions.h"
 #include "frame/ExitSequence.h"
+#include "frame/FavoritesMenu.h"
 #include "frame/Icons.h"
 #include "frame/MenuTable.h"
 #include "frame/Pane.h"
@@ -178,6 +179,7 @@ void MDIForm1::buildMenus()
                 menu = stack.last()->addMenu(caption);
             }
             menu->setObjectName(name);
+            menu->setToolTipsVisible(true);
             action = menu->menuAction();
             m_menus.insert(name, menu);
             stack.append(menu);
@@ -199,8 +201,12 @@ void MDIForm1::buildMenus()
             action->setVisible(false);
         if (row.flags & (Disabled | Later))
             action->setEnabled(false);
-        if (row.flags & Later)
+        if (row.flags & Later) {
             m_unavailable.insert(name);
+            // Greyed items say why when the pointer rests on them.
+            action->setToolTip(QString(caption).remove(QLatin1Char('&')) +
+                               QStringLiteral(": not in the program yet"));
+        }
         m_items.insert(name, action);
         m_menuOrder.append(name);
     }
@@ -326,6 +332,7 @@ void MDIForm1::connectSidebar()
         on(QStringLiteral("cmQF(%1)").arg(i), [sb, i] { sb->cmQF_Click(i); });
     on(QStringLiteral("cmGroups(0)"), [sb] { sb->cmGroups_Click(0); });
     on(QStringLiteral("mnuFav_Group(1)"), [sb] { sb->listGroups(); });
+    m_favoritesMenu = new FavoritesMenu(m_ctx, *this);
 }
 
 void MDIForm1::buildAddressBox()
@@ -940,6 +947,8 @@ void MDIForm1::connectReader()
 {
     if (!m_ctx.reader)
         return;
+    if (m_favoritesMenu)
+        m_favoritesMenu->registerCommandLinks(*m_ctx.reader);
     Navigator &nav = m_ctx.reader->nav;
     // The reader may outlive the frame (shutdown, tests): a gone frame shows no menu.
     const QPointer<MDIForm1> self(this);

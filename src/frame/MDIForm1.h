@@ -23,6 +23,7 @@ class cPopup;
 class cPopupMessage;
 class frmBrowser;
 class Pane;
+class FavoritesMenu;
 class Sidebar;
 class TopBar;
 struct AppContext;
@@ -69,6 +70,7 @@ public:
     Sidebar *sidebar() const { return m_sidebar.get(); }
     // The address box with its drop-down lists; nullptr without the top bar pane.
     cPopup *addressBox() const { return m_addressBox.get(); }
+    FavoritesMenu *favoritesMenu() const { return m_favoritesMenu; }
     // Refreshes the text-size check marks from the active window's zoom.
     void ZoomFactorButtons() { mnuView_Click(); }
 
@@ -179,6 +181,7 @@ private:
     std::unique_ptr<Pane> m_sidebarPane;
     std::unique_ptr<TopBar> m_topBar;
     std::unique_ptr<Sidebar> m_sidebar;
+    FavoritesMenu *m_favoritesMenu = nullptr; // a child of the frame
     std::unique_ptr<cPopup> m_addressBox;
     Qt::WindowStates m_stateBeforeFullScreen = Qt::WindowNoState;
     bool m_unloaded = false;

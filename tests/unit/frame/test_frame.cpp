@@ -4,6 +4,7 @@
 #include "TempProfile.h"
 #include "frame/CommandLine.h"
 #include "frame/ExitSequence.h"
+#include "frame/FavoritesMenu.h"
 #include "frame/FrameReaderHost.h"
 #include "frame/MDIForm1.h"
 #include "frame/MenuTable.h"
@@ -743,6 +744,57 @@ private Q_SLOTS:
         rig.box->domEvent(click);
         QVERIFY(!rig.box->mbShown);
         QCOMPARE(rig.box->miListKind, 0);
+    }
+    // Window groups are saved under a path without "\\" in the name and listed in the menu;
+    // deleting the favorite a window came from sends it to the trash.
+    void windowGroupsAndThisFavorite()
+    {
+        AddressRig rig({QStringLiteral("http://kept.test/")});
+        frmBrowser *w = rig.window(0);
+        w->msURL = QStringLiteral("http://a.test/");
+        w->strDocumentTitle = QStringLiteral("A & co");
+        rig.ctx.dialogs.AskGroupName = [](std::function<void(const QString &)> answer) {
+            answer(QStringLiteral("a\\b"));
+        };
+        rig.item("mnuFav_Group(0)")->trigger();
+        Recordset &fav = rig.stores.rsFavorites;
+        QVERIFY(fav.Find(QStringLiteral("Keywords = '!skl\\Groups\\a-b'")));
+        QCOMPARE(fav.Field("URL").toString(), QStringLiteral("http://a.test/"));
+        QMenu *groups = rig.form->subMenu(QStringLiteral("mnuFav_Groups_"));
+        for (int i = 0; i < 2; ++i) // made again each time, never twice
+            Q_EMIT groups->aboutToShow();
+        QCOMPARE(groups->actions().size(), 4);
+        QCOMPARE(groups->actions().last()->text(), QStringLiteral("a-b"));
+
+        fav.MoveFirst();
+        const double kept = fav.Bookmark();
+        w->mdFavBookmark = kept;
+        rig.form->mnuFavorites_Click();
+        QVERIFY(rig.item("mnuFav_Edit(1)")->isEnabled());
+        rig.item("mnuFav_Edit(1)")->trigger();
+        QCOMPARE(w->mdFavBookmark, 0.0);
+        QVERIFY(fav.SetBookmark(kept));
+        QCOMPARE(fav.Field("Keywords").toString(), QStringLiteral("Delete\\"));
+        QCOMPARE(rig.form->StatusText(3), QStringLiteral("This Favorite deleted."));
+        QVERIFY(!rig.item("mnuFav_Edit(1)")->isEnabled());
+    }
+
+    void shortcutFilesOfAFolder()
+    {
+        TempProfile p;
+        QVERIFY(QDir().mkpath(p.file("my links")));
+        const auto write = [&p](const QString &name, const QByteArray &text) {
+            QFile f(p.file("my links/" + name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(text);
+        };
+        write("b.URL", "[InternetShortcut]\r\nURL=http://b.test/\r\n");
+        write("a.url",
+              "[Other]\r\nURL=http://not.test/\r\n[InternetShortcut]\r\nURL=http://a.test/\r\n");
+        write("c.url", "[InternetShortcut]\r\n");
+        write("d.txt", "[InternetShortcut]\r\nURL=http://d.test/\r\n");
+        QCOMPARE(UrlFilesInFolder(p.file("my%20links")),
+                 (QStringList{"http://a.test/", "http://b.test/"}));
     }
 };
 

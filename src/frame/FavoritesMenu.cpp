@@ -1,0 +1,190 @@
+#include "frame/FavoritesMenu.h"
+
+#include "frame/CommandLine.h"
+#include "frame/MDIForm1.h"
+#include "frame/Sidebar.h"
+#include "frame/SidebarHtml.h"
+#include "reader/AppContext.h"
+#include "reader/Reader.h"
+#include "reader/frmBrowser.h"
+#include "store/DateValue.h"
+#include "store/Stores.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QPointer>
+#include <QUrl>
+
+FavoritesMenu::FavoritesMenu(AppContext &ctx, MDIForm1 &frame)
+    : QObject(&frame), m_ctx(ctx), m_frame(frame)
+{
+    if (QMenu *menu = groupsMenu())
+        connect(menu, &QMenu::aboutToShow, this, &FavoritesMenu::rebuildGroupsMenu);
+    if (QAction *a = frame.menuItem(QStringLiteral("mnuFav_Group(0)")))
+        connect(a, &QAction::triggered, this, &FavoritesMenu::saveOpenWindowsAsGroup);
+    if (QAction *a = frame.menuItem(QStringLiteral("mnuFav_Edit(1)")))
+        connect(a, &QAction::triggered, this, &FavoritesMenu::deleteThisFavorite);
+}
+
+void FavoritesMenu::registerCommandLinks(Reader &reader)
+{
+    CommandLinks &links = reader.nav.commands();
+    (void)links.registerHandler(QStringLiteral("lwg"),
+                                [this](const QString &folder, const CommandContext &) {
+                                    (void)openUrlFilesInFolder(folder);
+                                });
+    (void)links.registerHandler(QStringLiteral("dbm"), [this](const QString &arg,
+                                                              const CommandContext &c) {
+        bool ok = false;
+        const double bookmark = arg.trimmed().toDouble(&ok);
+        if (!ok || !m_ctx.stores || !m_ctx.stores->rsFavorites.State())
+            return;
+        Recordset rs = m_ctx.stores->rsFavorites.Clone();
+        if (!rs.SetBookmark(bookmark))
+            return;
+        (void)rs.SetField(QStringLiteral("Keywords"),
+                          QStringLiteral("Delete\\") +
+                              rs.Field(QStringLiteral("Keywords")).toString());
+        rs.Close();
+        saveFavorites();
+        if (DocumentWindow *w = m_ctx.reader->pool.window(c.slot); w && w->brwWebBrowser)
+            w->brwWebBrowser->document().setOuterHTML(arg.trimmed() + QLatin1Char('D'), QString());
+    });
+}
+
+FavoritesMenu::~FavoritesMenu() = default;
+
+QMenu *FavoritesMenu::groupsMenu() const
+{
+    return m_frame.subMenu(QStringLiteral("mnuFav_Groups_"));
+}
+
+void FavoritesMenu::saveFavorites()
+{
+    Recordset all = m_ctx.stores->rsFavorites.Clone();
+    if (!all.Save())
+        m_ctx.errorLog.LogError(all.lastError(), QStringLiteral(" Saving Favorites"));
+}
+
+void FavoritesMenu::saveOpenWindowsAsGroup()
+{
+    if (!m_ctx.dialogs.AskGroupName)
+        return;
+    QPointer<FavoritesMenu> self(this);
+    m_ctx.dialogs.AskGroupName([self](const QString &name) {
+        if (!self || name.isEmpty() || self->saveGroup(name) == 0)
+            return;
+        Sidebar *sb = self->m_frame.sidebar();
+        if (sb && sb->mhchElem == QLatin1String("m8"))
+            sb->listGroups();
+    });
+}
+
+int FavoritesMenu::saveGroup(const QString &name)
+{
+    if (!m_ctx.stores || !m_ctx.stores->rsFavorites.State() || !m_ctx.reader)
+        return 0;
+    const QString keywords =
+        SidebarHtml::kGroupPrefix + QString(name).replace(QLatin1Char('\\'), QLatin1Char('-'));
+    Recordset rs = m_ctx.stores->rsFavorites.Clone();
+    const double now = DateValue::now();
+    WindowPool &pool = m_ctx.reader->pool;
+    int added = 0;
+    for (int slot = 0; slot < pool.slotCount(); ++slot) {
+        DocumentWindow *w = pool.window(slot);
+        if (!w || w->msURL.isEmpty())
+            continue;
+        const DocumentSnapshot snap =
+            w->brwWebBrowser ? w->brwWebBrowser->document().snapshot() : DocumentSnapshot();
+        rs.AddNew();
+        (void)rs.SetField(QStringLiteral("Keywords"), keywords);
+        (void)rs.SetField(QStringLiteral("Title"), w->strDocumentTitle);
+        (void)rs.SetField(QStringLiteral("URL"), w->msURL);
+        (void)rs.SetField(QStringLiteral("DocKeywords"), snap.metaKeywords);
+        (void)rs.SetField(QStringLiteral("Description"), snap.metaDescription);
+        (void)rs.SetField(QStringLiteral("DateCreated"), now);
+        (void)rs.SetField(QStringLiteral("DateAccessed"), now);
+        rs.Update();
+        ++added;
+    }
+    rs.Close();
+    if (added > 0)
+        saveFavorites();
+    return added;
+}
+
+void FavoritesMenu::rebuildGroupsMenu()
+{
+    QMenu *menu = groupsMenu();
+    if (!menu)
+        return;
+    const QList<QAction *> items = menu->actions();
+    // Save, List and the separator stay; the names after them are made again.
+    for (qsizetype i = 3; i < items.size(); ++i) {
+        menu->removeAction(items[i]);
+        items[i]->deleteLater();
+    }
+    QStringList keywords;
+    if (m_ctx.stores && m_ctx.stores->rsFavorites.State()) {
+        Recordset rs = m_ctx.stores->rsFavorites.Clone();
+        if (rs.SetFilter(QStringLiteral("keywords LIKE '!skl\\Groups\\*'")) &&
+            rs.SetSort(QStringLiteral("Keywords")))
+            for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
+                keywords << rs.Field(QStringLiteral("Keywords")).toString();
+    }
+    const QStringList names = SidebarHtml::groupNames(keywords);
+    if (items.size() > 2)
+        items[2]->setVisible(!names.isEmpty());
+    for (const QString &name : names) {
+        // The caption is the name as it stands: no "&" may become a mnemonic.
+        QAction *a = menu->addAction(QString(name).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        connect(a, &QAction::triggered, this, [this, name] {
+            if (Sidebar *sb = m_frame.sidebar())
+                sb->openGroup(name);
+        });
+    }
+}
+
+void FavoritesMenu::deleteThisFavorite()
+{
+    frmBrowser *f = m_frame.ActiveForm();
+    if (!f || f->mdFavBookmark == 0 || !m_ctx.stores || !m_ctx.stores->rsFavorites.State())
+        return;
+    Recordset rs = m_ctx.stores->rsFavorites.Clone();
+    if (rs.SetBookmark(f->mdFavBookmark)) {
+        (void)rs.SetField(QStringLiteral("Keywords"),
+                          QStringLiteral("Delete\\") +
+                              rs.Field(QStringLiteral("Keywords")).toString());
+        rs.Close();
+        saveFavorites();
+        m_frame.SetStatusText(3, QStringLiteral("This Favorite deleted."));
+    }
+    f->mdFavBookmark = 0;
+    m_frame.setCommandEnabled(QStringLiteral("mnuFav_Edit(0)"), false);
+    m_frame.setCommandEnabled(QStringLiteral("mnuFav_Edit(1)"), false);
+}
+
+QStringList UrlFilesInFolder(const QString &folder)
+{
+    QString path = QString(folder).replace(QStringLiteral("%20"), QStringLiteral(" "));
+    if (path.startsWith(QLatin1String("file://"), Qt::CaseInsensitive))
+        path = QUrl(path).toLocalFile();
+    QStringList urls;
+    const QDir dir(path);
+    for (const QString &file :
+         dir.entryList({QStringLiteral("*.url")}, QDir::Files, QDir::Name | QDir::IgnoreCase))
+        if (const auto url = ReadInternetShortcut(dir.filePath(file)))
+            urls << *url;
+    return urls;
+}
+
+int FavoritesMenu::openUrlFilesInFolder(const QString &folder)
+{
+    if (!m_ctx.reader)
+        return 0;
+    const QStringList urls = UrlFilesInFolder(folder);
+    for (const QString &url : urls)
+        (void)m_ctx.reader->queue.LoadDocument(url, LoadWhere::Background);
+    return int(urls.size());
+}
