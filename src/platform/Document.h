@@ -223,6 +223,7 @@ public:
                                     const QString &html) = 0;
     virtual void setStyle(const ElementRef &element, const QString &property,
                           const QString &value) = 0; // CSS property name ("background-color")
+    // A null value removes the attribute (a button's "disabled" is gone only that way).
     virtual void setAttribute(const ElementRef &element, const QString &name,
                               const QString &value) = 0;
     virtual void setValue(const ElementRef &element, const QString &value) = 0;

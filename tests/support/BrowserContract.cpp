@@ -655,7 +655,7 @@ void checkDocumentSnapshotAndWrites(ContractHarness &h)
                     "</head><body style='height:3000px'><h1>Heading</h1><h2>Second</h2>"
                     "<div id=box class=c1>old</div><a id=l1 href='/x.htm'>x</a>"
                     "<a href='/y.htm'>y</a><img src='/none.png'><form id=f action='/go'>"
-                    "<input id=t name=t value=v><input type=checkbox id=c name=c></form>"
+                    "<input id=t name=t value=v disabled><input type=checkbox id=c name=c></form>"
                     "<iframe src='/frame-blank.htm'></iframe><ul id=list><li>one</li></ul>"
                     "</body></html>")));
     ContractRecorder rec(h.control());
@@ -678,6 +678,7 @@ void checkDocumentSnapshotAndWrites(ContractHarness &h)
                      QStringLiteral("<b id=bold>new &amp; <i>nested</i></b>"));
     doc.setStyle(QStringLiteral("box"), QStringLiteral("background-color"), QStringLiteral("red"));
     doc.setAttribute(QStringLiteral("box"), QStringLiteral("title"), QStringLiteral("tip"));
+    doc.setAttribute(QStringLiteral("t"), QStringLiteral("disabled"), QString());
     doc.setValue(QStringLiteral("t"), QStringLiteral("typed"));
     doc.setChecked(QStringLiteral("c"), true);
     doc.insertAdjacentHTML(QStringLiteral("list"), QStringLiteral("beforeEnd"),
@@ -746,6 +747,7 @@ void checkDocumentSnapshotAndWrites(ContractHarness &h)
     QVERIFY(forms.first().fields[1].checked);
     QVERIFY(outer.contains(QStringLiteral("<span id=\"repl\">r</span>")));
     QVERIFY(outer.contains(QStringLiteral("title=\"tip\"")));
+    QVERIFY(!outer.contains(QStringLiteral("disabled")));
     // Text is text, not markup; an element without an id is reached by its handle; a CSS
     // rule joins the page's sheets.
     doc.setInnerText(QStringLiteral("repl"), QStringLiteral("<b>not markup</b>"));

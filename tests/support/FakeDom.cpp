@@ -517,14 +517,17 @@ bool DomNode::hasAttribute(const QString &name) const
 void DomNode::setAttribute(const QString &name, const QString &value)
 {
     const QString key = name.toLower();
-    const QString stored = value.isNull() ? QStringLiteral("") : value;
-    for (auto &attr : m_attributes) {
-        if (attr.first == key) {
-            attr.second = stored;
+    for (qsizetype i = 0; i < m_attributes.size(); ++i) {
+        if (m_attributes[i].first == key) {
+            if (value.isNull())
+                m_attributes.removeAt(i);
+            else
+                m_attributes[i].second = value;
             return;
         }
     }
-    m_attributes.append({key, stored});
+    if (!value.isNull())
+        m_attributes.append({key, value});
 }
 
 bool DomNode::hasClass(const QString &name) const

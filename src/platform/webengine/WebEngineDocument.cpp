@@ -166,7 +166,8 @@ void WebEngineDocument::setAttribute(const ElementRef &element, const QString &n
                                      const QString &value)
 {
     write(QStringLiteral("attr"), element,
-          {{QStringLiteral("name"), name}, {QStringLiteral("value"), value}});
+          {{QStringLiteral("name"), name},
+           {QStringLiteral("value"), value.isNull() ? QJsonValue() : QJsonValue(value)}});
 }
 
 void WebEngineDocument::setValue(const ElementRef &element, const QString &value)

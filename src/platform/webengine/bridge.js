@@ -825,7 +825,12 @@
         case 'outerHTML': el.outerHTML = m.html; break;
         case 'insertAdjacentHTML': el.insertAdjacentHTML(m.where, m.html); break;
         case 'style': el.style.setProperty(m.property, m.value); break;
-        case 'attr': el.setAttribute(m.name, m.value); break;
+        case 'attr':
+            if (m.value === null)
+                el.removeAttribute(m.name);
+            else
+                el.setAttribute(m.name, m.value);
+            break;
         case 'value': el.value = m.value; break;
         case 'checked': el.checked = !!m.checked; break;
         case 'scrollIntoView': el.scrollIntoView(); break;
