@@ -5,6 +5,7 @@
 #include "store/Stores.h"
 #include "store/SystemFolders.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QPair>
@@ -130,6 +131,18 @@ struct AppContext
     bool gbOptBit8 = false;
     qint32 glLCG = 0;
 
+    // "Set Capture": the next form submission of a document window is kept for the favorite
+    // editor, which takes it into a new favorite and clears it.
+    struct FormCapture
+    {
+        bool armed = false;
+        bool pending = false;
+        QString url;
+        QByteArray postData;
+        QString headers;
+        QString page; // the address of the page that held the form
+    } formCapture;
+
     // The Open-URL dialog: 1 open an address, 2 enter a group name; the name typed in mode 2.
     int giOpenURLMode = 1;
     QString gsOpenURLResult;
@@ -164,3 +177,14 @@ struct AppContext
         return gsAppPath + QLatin1Char('/') + fileName;
     }
 };
+
+// Keeps a form submission for the favorite editor and marks it pending.
+inline void CaptureFormSubmission(AppContext &ctx, const QString &url, const QByteArray &postData,
+                                  const QString &headers, const QString &page)
+{
+    ctx.formCapture.pending = true;
+    ctx.formCapture.url = url;
+    ctx.formCapture.postData = postData;
+    ctx.formCapture.headers = headers;
+    ctx.formCapture.page = page;
+}
