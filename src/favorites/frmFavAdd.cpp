@@ -94,6 +94,8 @@ frmFavAdd::frmFavAdd(AppContext &ctx, int mode, Hooks hooks, const QString &keyw
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
     resize(900, 560);
+    // The engine's view asks for no width of its own: without sizes the tree takes it all.
+    splitter->setSizes({660, 240});
     (void)m_control->navigate(m_pageUrl);
     show();
 }

@@ -25,11 +25,64 @@ FavoritesMenu::FavoritesMenu(AppContext &ctx, MDIForm1 &frame)
         connect(a, &QAction::triggered, this, &FavoritesMenu::saveOpenWindowsAsGroup);
     if (QAction *a = frame.menuItem(QStringLiteral("mnuFav_Edit(1)")))
         connect(a, &QAction::triggered, this, &FavoritesMenu::deleteThisFavorite);
+    if (QAction *a = frame.menuItem(QStringLiteral("mnuFav_Sub(1)")))
+        connect(a, &QAction::triggered, this, [this] { openEditor(0); });
+    if (QAction *a = frame.menuItem(QStringLiteral("mnuFav_Sub(2)")))
+        connect(a, &QAction::triggered, this, [this] {
+            m_ctx.formCapture.armed = true;
+            m_frame.SetStatusText(3, QStringLiteral("Capture set."));
+        });
+    if (QAction *a = frame.menuItem(QStringLiteral("mnuFav_Edit(0)")))
+        connect(a, &QAction::triggered, this, [this] {
+            if (frmBrowser *f = m_frame.ActiveForm())
+                editFavorite(f->mdFavBookmark);
+        });
+    if (QAction *a = frame.menuItem(QStringLiteral("mnuFileImport")))
+        connect(a, &QAction::triggered, this, [this] {
+            if (m_ctx.dialogs.ImportBookmarks)
+                m_ctx.dialogs.ImportBookmarks();
+        });
+    for (int i : {0, 3})
+        if (QAction *a = frame.menuItem(QStringLiteral("mnuFav_Sub(%1)").arg(i)))
+            connect(a, &QAction::triggered, this, [this, i] {
+                if (m_ctx.dialogs.ShowFavorites)
+                    m_ctx.dialogs.ShowFavorites(i == 0 ? 0 : 1);
+            });
+}
+
+void FavoritesMenu::openEditor(int mode, const QString &keywords)
+{
+    if (m_ctx.dialogs.ShowFavoriteEditor)
+        m_ctx.dialogs.ShowFavoriteEditor(mode, keywords);
+}
+
+void FavoritesMenu::editFavorite(double bookmark)
+{
+    if (bookmark == 0 || !m_ctx.stores || !m_ctx.stores->rsFavorites.State())
+        return;
+    Recordset rs = m_ctx.stores->rsFavorites.Clone();
+    if (!rs.SetBookmark(bookmark))
+        return;
+    (void)rs.SetField(QStringLiteral("Selected"), 1);
+    rs.Close();
+    openEditor(1);
 }
 
 void FavoritesMenu::registerCommandLinks(Reader &reader)
 {
+    // "Set Capture": the next form a document window sends becomes a new favorite.
+    reader.nav.hooks.formCapturePending = [this] { return m_ctx.formCapture.armed; };
+    reader.nav.hooks.captureForm = [this](DocumentWindow &w, const BeforeNavigateInfo &info) {
+        CaptureFormSubmission(m_ctx, info.url.toString(), info.postData, info.headers, w.msURL);
+        openEditor(0);
+    };
     CommandLinks &links = reader.nav.commands();
+    (void)links.registerHandler(QStringLiteral("ebm"),
+                                [this](const QString &arg, const CommandContext &) {
+                                    editFavorite(arg.trimmed().toDouble());
+                                });
+    (void)links.registerHandler(QStringLiteral("atf"),
+                                [this](const QString &, const CommandContext &) { openEditor(3); });
     (void)links.registerHandler(QStringLiteral("lwg"),
                                 [this](const QString &folder, const CommandContext &) {
                                     (void)openUrlFilesInFolder(folder);

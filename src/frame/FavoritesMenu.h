@@ -28,6 +28,10 @@ public:
     // The group names after the submenu's first two items (menu order by path).
     void rebuildGroupsMenu();
     void deleteThisFavorite();
+    // The favorite editor: 0 new, 1 the selected favorites, 3 a feed page's.
+    void openEditor(int mode, const QString &keywords = QString());
+    // Marks the favorite selected and edits it.
+    void editFavorite(double bookmark);
     // The shortcut files of a local folder, loaded in name order. How many were loaded.
     int openUrlFilesInFolder(const QString &folder);
 

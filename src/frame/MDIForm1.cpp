@@ -96,8 +96,8 @@ const ToolButtonSpec kToolButtons[] = {
     {"Print", "Print", "document-print", "Pr", [](MDIForm1 &f, Reader &) { f.mnuPrint_Click(); }},
     {"Save", "Save", "document-save-as", "S", [](MDIForm1 &f, Reader &) { f.mnuSaveAs_Click(); }},
     {"FS", "Open in Same Window", "go-jump", "=", [](MDIForm1 &, Reader &r) { r.pool.mnuOpenInSameWindow_Click(); }},
-    {"Favorites", "Favorites", "user-bookmarks", "*", nullptr},
-    {"AddtoFavorites", "Add to Favorites", "bookmark-new", "+*", nullptr},
+    {"Favorites", "Favorites", "user-bookmarks", "*", [](MDIForm1 &f, Reader &) { f.menuItem("mnuFav_Sub(0)")->trigger(); }},
+    {"AddtoFavorites", "Add to Favorites", "bookmark-new", "+*", [](MDIForm1 &f, Reader &) { f.menuItem("mnuFav_Sub(1)")->trigger(); }},
     {"ViewSource", "View Source", "text-x-generic", "</>", nullptr},
     {"MK", "Keep this page in memory", "emblem-important", "K",
      [](MDIForm1 &, Reader &r) { r.pool.zKeepInMemory(r.ctx.giCurrentWindow, true); }},
@@ -365,11 +365,22 @@ void MDIForm1::buildToolBar()
         button->setEnabled(def.run != nullptr);
         if (key == QLatin1String("FS") || key == QLatin1String("MK"))
             button->setCheckable(true);
-        if (!def.run)
+        if (!def.run) {
             m_unavailable.insert(QStringLiteral("tb:") + key);
+            button->setToolTip(button->toolTip() + QStringLiteral(": not in the program yet"));
+        }
         connect(button, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
         m_buttons.insert(key, button);
         m_buttonOrder.append(key);
+    }
+    // The favorites buttons are their menu items and greyed with them.
+    const std::pair<const char *, const char *> mirrored[] = {{"Favorites", "mnuFav_Sub(0)"},
+                                                              {"AddtoFavorites", "mnuFav_Sub(1)"}};
+    for (const auto &[key, name] : mirrored) {
+        QAction *button = m_buttons.value(QString::fromLatin1(key));
+        QAction *item = menuItem(QString::fromLatin1(name));
+        button->setEnabled(item->isEnabled());
+        connect(item, &QAction::enabledChanged, button, &QAction::setEnabled);
     }
 }
 

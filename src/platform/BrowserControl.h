@@ -71,8 +71,8 @@ struct BeforeNavigateInfo
     Qt::KeyboardModifiers modifiers = Qt::NoModifier; // held when the user acted
     Qt::MouseButton button = Qt::NoButton;            // the button that clicked the link
     bool isPost = false;                              // known only for navigate() and form posts
-    QByteArray postData;                              // navigate()'s POST body; empty otherwise
-    QString headers;                                  // navigate()'s extra headers
+    QByteArray postData; // navigate()'s POST body, or a page form's url-encoded one; else empty
+    QString headers;     // navigate()'s extra headers
     // The engine wanted a new window for this link (Ctrl, Shift, middle button, target=_blank).
     // When the listener does not cancel: a new-window disposition becomes newWindowRequested(),
     // a background-tab one (Ctrl, middle button) loads the URL in this control.

@@ -170,6 +170,13 @@ struct AppContext
         std::function<void()> ShowOpenURL;
         // Asks for the name of a window group; answer gets it, or "" when the user cancelled.
         std::function<void(std::function<void(const QString &name)> answer)> AskGroupName;
+        // The favorites window, 0 in Download Mode, 1 in Organize Mode.
+        std::function<void(int mode)> ShowFavorites;
+        // The favorite editor: 0 a new favorite (in the folder given), 1 the favorites with
+        // Selected = 1, 3 a feed page's. Unset until the editor is in the program.
+        std::function<void(int mode, const QString &keywords)> ShowFavoriteEditor;
+        // File > Import Bookmarks...
+        std::function<void()> ImportBookmarks;
     } dialogs;
 
     QString pagePath(const QString &fileName) const

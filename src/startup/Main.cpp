@@ -1,8 +1,13 @@
 #include "startup/Main.h"
 
+#include "favorites/ImportCommand.h"
+#include "favorites/frmBookmark.h"
+#include "favorites/frmFavAdd.h"
 #include "frame/CommandLine.h"
 #include "frame/FrameReaderHost.h"
 #include "frame/MDIForm1.h"
+#include "frame/Sidebar.h"
+#include "frame/SidebarHtml.h"
 #include "platform/BrowserControl.h"
 #include "platform/HttpClient.h"
 #include "platform/PageWriter.h"
@@ -143,6 +148,8 @@ modMain::Outcome modMain::Main()
     }
     setUserAgent(first.get());
     createWindowZero(std::move(first));
+    if (!m_importMessage.isEmpty())
+        m_frame->SetStatusText(3, m_importMessage);
     showFirstDocuments();
     m_ctx.gsWindowState[0] = QStringLiteral("a");
     fillSearchEngines();
@@ -215,6 +222,9 @@ void modMain::openStores()
     m_stores = std::make_unique<Stores>(ctx.errorLog);
     ctx.stores = m_stores.get();
     m_currentSessionCreatedHere = true;
+    m_stores->favoritesImport = [this](Recordset &rs) {
+        m_importMessage = ImportFirstRunBookmarks(rs, m_ctx.folders.userHome, m_ctx.errorLog);
+    };
     // Empty stores get their files later: only the current session's must be there at once.
     OpenAllStores(*m_stores, ctx.folders.data, ctx.folders.commonData,
                   EmptyStoreFiles::AtFirstSave);
@@ -426,6 +436,28 @@ void modMain::requestExit()
     QCoreApplication::exit(0);
 }
 
+void modMain::showFavorites(int mode)
+{
+    if (m_organizer) {
+        if ((m_organizer->state() == frmBookmark::DownloadMode) != (mode == 0))
+            m_organizer->runCommand(0);
+        m_organizer->raise();
+        m_organizer->activateWindow();
+        return;
+    }
+    frmBookmark::Hooks hooks;
+    hooks.openEditor = m_ctx.dialogs.ShowFavoriteEditor;
+    QPointer<MDIForm1> frame = m_frame.get();
+    hooks.quickFoldersChanged = [frame] {
+        if (frame && frame->sidebar() && frame->sidebar()->mhchElem == QLatin1String("m5"))
+            frame->sidebar()->SidebarLinks(SidebarHtml::ListType::QuickFolders);
+    };
+    m_organizer =
+        new frmBookmark(m_ctx, mode == 0 ? frmBookmark::DownloadMode : frmBookmark::OrganizeMode,
+                        std::move(hooks), m_frame.get());
+    m_organizer->show();
+}
+
 void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
 {
     AppContext &ctx = m_ctx;
@@ -447,6 +479,23 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
     };
     ctx.dialogs.AskGroupName = [this](std::function<void(const QString &)> answer) {
         (void)OpenURL::Show(m_ctx, OpenURL::GroupName, m_frame.get(), std::move(answer));
+    };
+    ctx.dialogs.ShowFavorites = [this](int mode) { showFavorites(mode); };
+    ctx.dialogs.ShowFavoriteEditor = [this](int mode, const QString &keywords) {
+        frmFavAdd::Hooks hooks;
+        // The organizer shows what the editor changed.
+        hooks.closed = [this] {
+            if (m_organizer)
+                m_organizer->rebuild();
+        };
+        (void)new frmFavAdd(m_ctx, mode, std::move(hooks), keywords, m_frame.get());
+    };
+    ctx.dialogs.ImportBookmarks = [this] {
+        const QString told = ImportBookmarksCommand(m_ctx);
+        if (!told.isEmpty())
+            m_frame->SetStatusText(3, told);
+        if (m_organizer)
+            m_organizer->rebuild();
     };
     m_readerHost->onDocumentCompleted = [this](const QString &url) {
         m_completed << url;

@@ -3,6 +3,7 @@
 #include "reader/AppContext.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,7 @@ class FrameReaderHost;
 class Reader;
 class InstanceChannel;
 class MDIForm1;
+class frmBookmark;
 class ShutdownSignals;
 
 // The platform services the program runs on: the real ones in the executable, doubles in tests.
@@ -105,6 +107,8 @@ private:
     [[nodiscard]] bool acceptAgreement();
     void setUserAgent(BrowserControl *first);
     void createWindowZero(std::unique_ptr<BrowserControl> control);
+    // Opens the favorites window in a mode, or brings the open one forward in that mode.
+    void showFavorites(int mode);
     // A crashed run's pages, then the command line's address or the start documents.
     void showFirstDocuments();
     void showStartDocuments();
@@ -134,6 +138,8 @@ private:
     std::unique_ptr<FrameReaderHost> m_readerHost;
     std::unique_ptr<Reader> m_reader;
     std::unique_ptr<MDIForm1> m_frame;
+    QPointer<frmBookmark> m_organizer; // the favorites window while it is open
+    QString m_importMessage;           // what the first start imported, for the status bar
     std::unique_ptr<ShutdownSignals> m_signals;
     int m_exitRetries = 0;
     QStringList m_completed;

@@ -80,6 +80,7 @@ Folders Folders::resolve()
     f.errorLogFile = join(f.commonData, QStringLiteral("LoggedErrors.txt"));
     f.userHiveFile = join(f.config, QStringLiteral("HKCU.ini"));
     f.machineHiveFile = join(f.config, QStringLiteral("HKLM.ini"));
+    f.userHome = home().isEmpty() ? cleaned(QDir::homePath()) : home() + QStringLiteral("/home");
     return f;
 }
 

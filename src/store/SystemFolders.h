@@ -22,6 +22,7 @@ constexpr int CommonAppData = 35;
 //   sklDocs              <documents>/skl                   $SKIMLINE_HOME/documents/skl
 //   xml                  <data>/XML                        $SKIMLINE_HOME/data/XML
 //   config               $XDG_CONFIG_HOME/skimline         $SKIMLINE_HOME/config
+//   userHome             the user's home folder            $SKIMLINE_HOME/home
 //
 // There is no machine-wide data on this platform: the "all users" folder is the per-user data
 // folder's common/ subfolder (error log, sessions store), and both registry hives are INI files
@@ -44,6 +45,7 @@ struct Folders
     QString errorLogFile;    // gsErrorLogFile
     QString userHiveFile;    // HKCU stand-in
     QString machineHiveFile; // HKLM stand-in
+    QString userHome;        // where other browsers keep their profiles (bookmark import)
 
     // Reads SKIMLINE_HOME and the XDG locations at the moment of the call.
     static Folders resolve();

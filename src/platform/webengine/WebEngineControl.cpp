@@ -638,8 +638,12 @@ bool WebEngineControl::acceptNavigation(const QUrl &url, int navType, bool isMai
     }
     if (info.linkClicked && m_lastClickHref == url)
         info.targetFrameName = m_lastClickTarget;
-    if (info.kind == NavigationKind::FormSubmitted && nowMs() - m_lastSubmitTime < kGestureMs)
+    if (info.kind == NavigationKind::FormSubmitted && nowMs() - m_lastSubmitTime < kGestureMs) {
         info.isPost = m_lastSubmitMethod == QLatin1String("post");
+        // The engine does not tell a form's body; the page did (a captured form replays it).
+        if (info.isPost && m_lastSubmitAction == url)
+            info.postData = m_lastSubmitBody;
+    }
     info.source = request.source;
     info.sourceUrl = m_page->history()->currentItem().url();
 
