@@ -964,11 +964,8 @@ void frmBookmark::scheduleSave()
 void frmBookmark::save()
 {
     m_saveTimer.stop();
-    if (!m_ctx.stores || !m_ctx.stores->rsFavorites.State())
-        return;
-    Recordset all = m_ctx.stores->rsFavorites.Clone();
-    if (!all.Save())
-        m_ctx.errorLog.LogError(all.lastError(), QStringLiteral(" Saving Favorites"));
+    if (m_ctx.stores)
+        (void)SaveFavorites(*m_ctx.stores);
 }
 
 void frmBookmark::closeEvent(QCloseEvent *event)

@@ -322,9 +322,7 @@ void frmFavAdd::placeInTree(double bookmark)
 void frmFavAdd::saveStore()
 {
     // Written at once, so a crash never loses an edit.
-    Recordset all = m_ctx.stores->rsFavorites.Clone();
-    if (!all.Save())
-        m_ctx.errorLog.LogError(all.lastError(), QStringLiteral(" Saving Favorites"));
+    (void)SaveFavorites(*m_ctx.stores);
 }
 
 Recordset frmFavAdd::sortedFavorites() const

@@ -115,9 +115,7 @@ QMenu *FavoritesMenu::groupsMenu() const
 
 void FavoritesMenu::saveFavorites()
 {
-    Recordset all = m_ctx.stores->rsFavorites.Clone();
-    if (!all.Save())
-        m_ctx.errorLog.LogError(all.lastError(), QStringLiteral(" Saving Favorites"));
+    (void)SaveFavorites(*m_ctx.stores);
 }
 
 void FavoritesMenu::saveOpenWindowsAsGroup()

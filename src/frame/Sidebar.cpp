@@ -792,12 +792,8 @@ bool Sidebar::favoriteAt(double bookmark)
 
 void Sidebar::saveFavorites()
 {
-    if (!m_ctx.stores || !m_ctx.stores->rsFavorites.State())
-        return;
-    // A clone has no filter: every record is written.
-    Recordset all = m_ctx.stores->rsFavorites.Clone();
-    if (!all.Save())
-        m_ctx.errorLog.LogError(all.lastError(), QStringLiteral(" Saving Favorites"));
+    if (m_ctx.stores)
+        (void)SaveFavorites(*m_ctx.stores);
 }
 
 void Sidebar::mnuPopSB_Click(int index)

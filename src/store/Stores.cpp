@@ -510,3 +510,15 @@ void RotateSessionAtExit(Stores &s)
     if (!keepCurrent)
         s.sessionLock.reset();
 }
+
+bool SaveFavorites(Stores &s)
+{
+    if (!s.rsFavorites.State())
+        return false;
+    // A clone has no filter: every record is written.
+    Recordset all = s.rsFavorites.Clone();
+    if (all.Save())
+        return true;
+    logError(s, all.lastError(), QStringLiteral(" Saving Favorites"));
+    return false;
+}

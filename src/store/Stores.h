@@ -102,6 +102,9 @@ void OpenSessionsStore(Stores &stores, EmptyStoreFiles emptyFiles = EmptyStoreFi
 // Writes the files that opening with EmptyStoreFiles::AtFirstSave left out, unless a save has
 // written them meanwhile; a store holds whatever it holds by now. Failures are logged.
 void CreatePendingStoreFiles(Stores &stores);
+// Writes every favorite at once (a failure goes to the error log), so that no edit of the
+// menus, the organizer or the editor waits for the exit. False when it could not be written.
+bool SaveFavorites(Stores &stores);
 // Only when history is on; without a file the store stays in memory until the exit saves it.
 // An open history store is left as it is.
 void OpenHistoryStore(Stores &stores);
