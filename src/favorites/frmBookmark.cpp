@@ -8,12 +8,15 @@
 #include "store/Stores.h"
 
 #include <QAbstractItemDelegate>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDrag>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QShortcut>
@@ -24,6 +27,8 @@
 namespace {
 
 const QColor kYellow(255, 255, 0);
+// The node key of a link dragged inside the tree.
+const QString kDragFormat = QStringLiteral("application/x-skimline-favorite-node");
 const QColor kCyan(0, 255, 255);
 
 struct Command
@@ -131,6 +136,7 @@ frmBookmark::frmBookmark(AppContext &ctx, State mode, Hooks hooks, QWidget *pare
     m_view->setUniformRowHeights(true); // 10,000 rows lay out without measuring each
     m_view->setContextMenuPolicy(Qt::PreventContextMenu);
     m_view->viewport()->installEventFilter(this);
+    m_view->viewport()->setAcceptDrops(true);
     split->addWidget(m_view);
     connect(m_view, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) {
         // Ctrl and Shift clicks have their own handlers on press and release.
@@ -648,6 +654,8 @@ bool frmBookmark::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_view->viewport())
         return QWidget::eventFilter(watched, event);
+    if (dragEvent(event))
+        return true;
     if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)
         return false;
     auto *mouse = static_cast<QMouseEvent *>(event);
@@ -669,6 +677,81 @@ bool frmBookmark::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return false;
+}
+
+bool frmBookmark::dragEvent(QEvent *event)
+{
+    const auto folderAt = [this](const QPoint &at) -> QTreeWidgetItem * {
+        QTreeWidgetItem *n = m_view->itemAt(at);
+        return n && FavoritesTree::isFolder(n) ? n : nullptr;
+    };
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        QTreeWidgetItem *n = m_view->itemAt(mouse->position().toPoint());
+        const bool mayDrag = m_state == OrganizeMode && mouse->button() == Qt::LeftButton &&
+                             !(mouse->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) &&
+                             n && isLink(n);
+        m_dragKey = mayDrag ? FavoritesTree::key(n) : QString();
+        m_dragStart = mouse->position().toPoint();
+        return false;
+    }
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (m_dragKey.isEmpty() || !(mouse->buttons() & Qt::LeftButton) ||
+            (mouse->position().toPoint() - m_dragStart).manhattanLength() <
+                QApplication::startDragDistance())
+            return false;
+        auto *data = new QMimeData;
+        data->setData(kDragFormat, std::exchange(m_dragKey, QString()).toUtf8());
+        auto *drag = new QDrag(m_view);
+        drag->setMimeData(data);
+        (void)drag->exec(Qt::MoveAction);
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        m_dragKey.clear();
+        return false;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        QTreeWidgetItem *folder = folderAt(drag->position().toPoint());
+        const bool ours = drag->mimeData()->hasFormat(kDragFormat) && m_state == OrganizeMode;
+        if (ours && (folder || event->type() == QEvent::DragEnter)) {
+            if (folder)
+                m_view->setCurrentItem(folder);
+            drag->acceptProposedAction();
+        } else {
+            drag->ignore();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        QTreeWidgetItem *link = m_tree.node(QString::fromUtf8(drop->mimeData()->data(kDragFormat)));
+        if (dropLink(link, folderAt(drop->position().toPoint())))
+            drop->acceptProposedAction();
+        else
+            drop->ignore();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool frmBookmark::dropLink(QTreeWidgetItem *link, QTreeWidgetItem *folder)
+{
+    if (!link || !isLink(link) || !folder || !FavoritesTree::isFolder(folder) ||
+        m_state != OrganizeMode || !m_rs.State())
+        return false;
+    if (backColor(link) != kYellow) {
+        CancelSelection(1);
+        markLink(link, true);
+    }
+    m_state = WaitingForMove;
+    Organize_MoveCopy(folder);
+    return true;
 }
 
 void frmBookmark::showPopup(QTreeWidgetItem *node, const QPoint &globalPos)

@@ -57,6 +57,9 @@ public:
     void shiftClickLink(QTreeWidgetItem *node);
     // The node popup's item on a node.
     void popupCommand(int index, QTreeWidgetItem *node);
+    // A link dragged onto a folder in Organize Mode: the selection when the link is part of
+    // it, else the link alone, moved as Move moves. False when nothing moved.
+    bool dropLink(QTreeWidgetItem *link, QTreeWidgetItem *folder);
     // A label edit ended with this text.
     void AfterLabelEdit(QTreeWidgetItem *node, const QString &text);
     void ApplyTextFilter(const QString &text);
@@ -97,6 +100,8 @@ private:
     void removeLinkNode(QTreeWidgetItem *node);
     void renameFolder(QTreeWidgetItem *node, const QString &oldText);
     void scheduleSave();
+    // The drag gesture on the tree's viewport; true when the event was used.
+    bool dragEvent(QEvent *event);
     void save();
     bool hasSelection();
     void showPopup(QTreeWidgetItem *node, const QPoint &globalPos);
@@ -114,6 +119,8 @@ private:
     bool m_ready = false;
     bool m_newFolderPending = false;
     QTreeWidgetItem *m_editing = nullptr;
+    QString m_dragKey; // the link pressed on, while it may become a drag
+    QPoint m_dragStart;
     QString m_editOldText;
     QList<double> m_lastDelete;
     QString m_lastFilter;

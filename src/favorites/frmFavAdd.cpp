@@ -28,6 +28,14 @@ const QString kContext = QStringLiteral(" Favorite editor");
 // A Selected value nothing else uses: it marks the one record being placed into the tree.
 constexpr int kPlacingMark = 255;
 
+// The page's links (the record navigation) are commands here, not places to go.
+EventRule linkRule()
+{
+    EventRule links;
+    links.selector = QStringLiteral("a");
+    return links;
+}
+
 QUrl withoutQuery(const QUrl &url)
 {
     return url.adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery);
@@ -85,10 +93,7 @@ frmFavAdd::frmFavAdd(AppContext &ctx, int mode, Hooks hooks, const QString &keyw
     (void)m_rs.SetSort(QLatin1String(StoreOrder::FavoritesOrder));
     m_control->setListener(this);
     page().setListener(this);
-    // The page's links (the record navigation) are commands here, not places to go.
-    EventRule links;
-    links.selector = QStringLiteral("a");
-    page().setEventRules({links});
+    page().setEventRules({linkRule()});
     splitter->addWidget(m_control->widget());
     splitter->addWidget(FavAddTV);
     splitter->setStretchFactor(0, 3);
@@ -136,7 +141,10 @@ void frmFavAdd::pageComplete()
                 entries << k;
         }
         entries.removeDuplicates();
-        m_hooks.attachKeywordsDropDown(page(), QStringLiteral("keywords"), entries);
+        const Hooks::DropDown dropDown =
+            m_hooks.attachKeywordsDropDown(*this, *m_control, QStringLiteral("keywords"), entries);
+        m_keywordsDropDown = dropDown.domEvent;
+        page().setEventRules(QList<EventRule>{linkRule()} + dropDown.rules);
     }
     if (m_mode == 1) {
         EditMode();
@@ -500,6 +508,8 @@ void frmFavAdd::NodeClick(QTreeWidgetItem *node)
 void frmFavAdd::domEvent(const DomEvent &event)
 {
     if (!m_loaded || m_closed)
+        return;
+    if (m_keywordsDropDown && m_keywordsDropDown(event))
         return;
     const ElementSnapshot &e = event.source;
     const QString tag = e.tagName;

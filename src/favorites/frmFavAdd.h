@@ -27,8 +27,16 @@ class frmFavAdd : public QWidget, protected BrowserControlListener, protected Do
 public:
     struct Hooks
     {
-        // The keywords drop-down of the program (it lives in a layer this one cannot include).
-        std::function<void(Document &page, const QString &fieldId, const QStringList &entries)>
+        // The program's drop-down list (it lives in a layer this one cannot include), attached
+        // to a field of the page in control: where the page's DOM events go (true for those it
+        // took) and the event rules the field needs.
+        struct DropDown
+        {
+            std::function<bool(const DomEvent &)> domEvent;
+            QList<EventRule> rules;
+        };
+        std::function<DropDown(QWidget &window, BrowserControl &control, const QString &fieldId,
+                               const QStringList &entries)>
             attachKeywordsDropDown;
         // The editor closed after changing the store (an open organizer rebuilds its tree).
         std::function<void()> closed;
@@ -83,6 +91,7 @@ private:
     AppContext &m_ctx;
     int m_mode;
     Hooks m_hooks;
+    std::function<bool(const DomEvent &)> m_keywordsDropDown;
     QString m_keywords;
     std::unique_ptr<BrowserControl> m_control;
     QUrl m_pageUrl;

@@ -37,6 +37,8 @@ void CloseStoresAtExit(Stores &st, bool keepHistory, SessionLog *session)
     QCoreApplication::processEvents();
     if (st.rsSavedFiles.State())
         st.rsSavedFiles.Close();
+    if (st.rsSearches.State())
+        st.rsSearches.Close();
     if (session)
         (void)session->flush();
     // A session closed by mistake can still be found among the last few.

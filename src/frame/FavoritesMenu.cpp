@@ -42,6 +42,14 @@ FavoritesMenu::FavoritesMenu(AppContext &ctx, MDIForm1 &frame)
             if (m_ctx.dialogs.ImportBookmarks)
                 m_ctx.dialogs.ImportBookmarks();
         });
+    for (const auto &[name, dialog] :
+         {std::pair{"mnuFav_DisplaySearchPage", &AppContext::Dialogs::ShowSearchPage},
+          std::pair{"mnuFav_EditSearchRecords", &AppContext::Dialogs::EditSearchRecords}})
+        if (QAction *a = frame.menuItem(QLatin1String(name)))
+            connect(a, &QAction::triggered, this, [this, dialog = dialog] {
+                if (const auto &show = m_ctx.dialogs.*dialog)
+                    show();
+            });
     for (int i : {0, 3})
         if (QAction *a = frame.menuItem(QStringLiteral("mnuFav_Sub(%1)").arg(i)))
             connect(a, &QAction::triggered, this, [this, i] {

@@ -975,6 +975,10 @@ void MDIForm1::connectReader()
             self->showFormFieldMenu(w, pos);
     };
     nav.hooks.startPageOption = [this](int option) {
+        if ((option == 0 || option == 9) && m_ctx.dialogs.ShowFavorites) {
+            m_ctx.dialogs.ShowFavorites(option == 0 ? 1 : 0);
+            return true;
+        }
         if (option == 6 && m_sidebar) {
             m_sidebar->xShowSidebarTab(QStringLiteral("m1"), 1);
             return true;

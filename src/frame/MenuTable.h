@@ -68,8 +68,8 @@ inline constexpr Row kRows[] = {
     {"mnuFav_Bar2", "-", "", None},
     {"mnuFav_Edit(0)", "Edit This Favorite...", "", None},
     {"mnuFav_Edit(1)", "Delete This Favorite", "", None},
-    {"mnuFav_DisplaySearchPage", "Display Search Page", "", Hidden | Disabled},
-    {"mnuFav_EditSearchRecords", "R  Edit Search Records", "", Hidden | Disabled},
+    {"mnuFav_DisplaySearchPage", "Display Search Page", "", None},
+    {"mnuFav_EditSearchRecords", "R  Edit Search Records", "", None},
     {"", "", "", End},
 
     {"mnuNavigation", "Navigation", "", Begin},

@@ -68,6 +68,17 @@ cDropDownPopup::cDropDownPopup(AppContext &ctx, QWidget *frame)
 {
     connect(m_popup, &PopupWindow::entryHovered, this, &cDropDownPopup::DocPopup_onmouseover);
     connect(m_popup, &PopupWindow::entryClicked, this, &cDropDownPopup::DocPopup_onclick);
+    // The list belongs to the box: it closes when the keyboard goes elsewhere (a click into a
+    // document, another program).
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (!mbShown || !m_pane)
+            return;
+        if (now && (now == m_pane || m_pane->isAncestorOf(now)))
+            return;
+        PopupClose();
+        if (!m_focused)
+            focusLeft();
+    });
 }
 
 cDropDownPopup::~cDropDownPopup()
@@ -360,37 +371,7 @@ void cDropDownPopup::DocPopup_onclick(const QString &id)
     chosen();
 }
 
-// ---- cPopup ----
-
-cPopup::cPopup(AppContext &ctx, QWidget *frame) : cDropDownPopup(ctx, frame)
-{
-    // The list belongs to the box: it closes when the keyboard goes elsewhere (a click into a
-    // document, another program).
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-        if (!mbShown || !m_pane)
-            return;
-        if (now && (now == m_pane || m_pane->isAncestorOf(now)))
-            return;
-        PopupClose();
-        if (!m_focused)
-            showCurrentAddress();
-    });
-}
-
-void cPopup::PopupInitializeClass(Document &topBar)
-{
-    static const Recordset none;
-    if (m_ctx.stores)
-        m_ctx.stores->rsFavorites.ClearFilter();
-    cDropDownPopup::PopupInitializeClass(QStringLiteral("AddrBox"), topBar,
-                                         m_ctx.stores ? m_ctx.stores->rsFavorites : none,
-                                         QStringLiteral("URL"));
-    // The window may have shown its address before the page was there to take it.
-    if (!m_focused)
-        setText(m_address);
-}
-
-void cPopup::setPane(BrowserControl &pane)
+void cDropDownPopup::setPane(BrowserControl &pane)
 {
     m_paneControl = &pane;
     m_pane = pane.widget();
@@ -399,19 +380,19 @@ void cPopup::setPane(BrowserControl &pane)
         m_measure = new QTimer(this);
         m_measure->setSingleShot(true);
         m_measure->setInterval(100);
-        connect(m_measure, &QTimer::timeout, this, &cPopup::measureBox);
+        connect(m_measure, &QTimer::timeout, this, &cDropDownPopup::measureBox);
     }
     m_pane->installEventFilter(this);
     m_measure->start();
 }
 
-QList<EventRule> cPopup::eventRules()
+QList<EventRule> cDropDownPopup::eventRules(const QString &boxId)
 {
     QList<EventRule> rules;
     for (int key : {kTab, kF4}) {
         EventRule r;
         r.type = DomEventType::KeyDown;
-        r.selector = QStringLiteral("#AddrBox");
+        r.selector = QLatin1Char('#') + boxId;
         r.keyCode = key;
         r.stopPropagation = true;
         rules << r;
@@ -419,25 +400,25 @@ QList<EventRule> cPopup::eventRules()
     return rules;
 }
 
-bool cPopup::eventFilter(QObject *watched, QEvent *event)
+bool cDropDownPopup::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_pane && event->type() == QEvent::Resize && m_measure)
         m_measure->start();
-    return cDropDownPopup::eventFilter(watched, event);
+    return QObject::eventFilter(watched, event);
 }
 
-void cPopup::measureBox()
+void cDropDownPopup::measureBox()
 {
     if (!m_doc)
         return;
-    QPointer<cPopup> self(this);
+    QPointer<cDropDownPopup> self(this);
     m_doc->queryElement(m_boxId, [self](const std::optional<ElementSnapshot> &box) {
         if (self && box && !box->rect.isEmpty())
             self->placeUnder(box->rect);
     });
 }
 
-void cPopup::placeUnder(const QRect &box)
+void cDropDownPopup::placeUnder(const QRect &box)
 {
     QWidget *frame = m_popup->parentWidget();
     if (!m_pane || !frame)
@@ -445,10 +426,26 @@ void cPopup::placeUnder(const QRect &box)
     const double zoom = m_paneControl ? m_paneControl->zoomFactor() : 1.0;
     const QPoint under = m_pane->mapTo(
         frame, QPoint(int(box.left() * zoom), int((box.top() + box.height()) * zoom)));
-    // Wide enough for an address even under a narrow box, and inside the frame.
-    const int width = qMin(frame->width(), qMax(int(box.width() * zoom), 420));
+    const int width = qMin(frame->width(), qMax(int(box.width() * zoom), minimumWidth()));
     const int left = qBound(0, under.x(), qMax(0, frame->width() - width));
     SetAddrBoxDimensions(left, under.y(), width);
+}
+
+// ---- cPopup ----
+
+cPopup::cPopup(AppContext &ctx, QWidget *frame) : cDropDownPopup(ctx, frame)
+{}
+
+void cPopup::PopupInitializeClass(Document &topBar)
+{
+    static const Recordset none;
+    if (m_ctx.stores)
+        m_ctx.stores->rsFavorites.ClearFilter();
+    cDropDownPopup::PopupInitializeClass(
+        kBoxId, topBar, m_ctx.stores ? m_ctx.stores->rsFavorites : none, QStringLiteral("URL"));
+    // The window may have shown its address before the page was there to take it.
+    if (!m_focused)
+        setText(m_address);
 }
 
 void cPopup::ShowHistory()
@@ -569,4 +566,20 @@ void cPopup::focusCurrentWindow()
     DocumentWindow *w = currentWindow();
     if (w)
         w->zSetFocus();
+}
+
+std::function<bool(const DomEvent &)> AttachFieldDropDown(AppContext &ctx, QWidget &window,
+                                                          BrowserControl &control,
+                                                          const QString &fieldId,
+                                                          const QStringList &entries)
+{
+    const QString field = QStringLiteral("Text");
+    Recordset list = Recordset::Create({FieldDef{field, FieldType::LongWChar}});
+    for (const QString &entry : entries)
+        (void)list.AddNew({field}, {entry});
+    auto *dropDown = new cDropDownPopup(ctx, &window);
+    dropDown->PopupInitializeClass(fieldId, control.document(), list, field);
+    dropDown->setPane(control);
+    QPointer<cDropDownPopup> guard(dropDown);
+    return [guard](const DomEvent &event) { return guard && guard->domEvent(event); };
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -61,6 +62,14 @@ public:
     // Every DOM event of the page; those of the text box are handled. True when handled.
     bool domEvent(const DomEvent &event);
 
+    // The control showing the box's page: the box is measured when it resizes, and the list
+    // closes when the keyboard goes anywhere else.
+    void setPane(BrowserControl &pane);
+    // The rules the page needs for the box: Tab and F4 stay with the box.
+    static QList<EventRule> eventRules(const QString &boxId);
+    // Places the list under the box, whose rect is in the pane's page (CSS pixels).
+    void placeUnder(const QRect &box);
+
     // The popup's own events.
     void DocPopup_onclick(const QString &id);
     void DocPopup_onmouseover(const QString &id);
@@ -96,9 +105,11 @@ protected:
     // Left, Right or a click on an entry: its text is in the box already.
     virtual void chosen() { PopupClose(); }
     virtual void focusLeft() {}
-    virtual void boxFocused() {}
+    virtual void boxFocused() { measureBox(); }
     // The title shown as an entry's tooltip.
     virtual QString titleField() const { return QString(); }
+    // The list is at least this wide, whatever the box's width.
+    virtual int minimumWidth() const { return 0; }
 
     void mhTextbox_onfocusin();
     void mhTextbox_onmouseup();
@@ -108,6 +119,8 @@ protected:
     void mhTextbox_onkeypress();
     void mhTextbox_onkeyup(int keyCode);
     void selectAll();
+    void measureBox();
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     AppContext &m_ctx;
     Document *m_doc = nullptr;
@@ -118,6 +131,9 @@ protected:
     QString m_text;
     bool m_focused = false;
     bool m_selectedWithFocus = false;
+    BrowserControl *m_paneControl = nullptr;
+    QWidget *m_pane = nullptr;
+    QTimer *m_measure = nullptr;
 };
 
 // The address box of the top bar: favorites whose address contains the typed text (fewer than
@@ -145,13 +161,8 @@ public:
     // Called with a message when an address is refused.
     std::function<void(const QString &message)> refused;
 
-    // The top bar's control: the box is measured when it resizes, and the list closes when
-    // the keyboard goes anywhere else.
-    void setPane(BrowserControl &pane);
-    // The rules the top bar page needs for the box: Tab and F4 stay with the box.
-    static QList<EventRule> eventRules();
-    // Places the list under the box, whose rect is in the pane's page (CSS pixels).
-    void placeUnder(const QRect &box);
+    static QList<EventRule> eventRules() { return cDropDownPopup::eventRules(kBoxId); }
+    static inline const QString kBoxId = QStringLiteral("AddrBox");
 
 protected:
     bool acceptsCount(int count) const override { return count > 0 && count < 25; }
@@ -162,20 +173,24 @@ protected:
     void enter() override;
     void chosen() override;
     void focusLeft() override;
-    void boxFocused() override { measureBox(); }
     QString titleField() const override { return QStringLiteral("Title"); }
+    // Wide enough for an address even under a narrow box.
+    int minimumWidth() const override { return 420; }
 
 private:
     void load(const QString &text);
     DocumentWindow *currentWindow() const;
     void showCurrentAddress();
     void focusCurrentWindow();
-    void measureBox();
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
     Recordset m_session;
     QString m_address;
-    BrowserControl *m_paneControl = nullptr;
-    QWidget *m_pane = nullptr;
-    QTimer *m_measure = nullptr;
 };
+
+// A drop-down of the given texts under the field fieldId of the page in control, over window
+// (which owns it). Gives back where the page's DOM events go (true for those it took); the page
+// also needs the field's eventRules.
+std::function<bool(const DomEvent &)> AttachFieldDropDown(AppContext &ctx, QWidget &window,
+                                                          BrowserControl &control,
+                                                          const QString &fieldId,
+                                                          const QStringList &entries);

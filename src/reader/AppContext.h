@@ -177,6 +177,9 @@ struct AppContext
         std::function<void(int mode, const QString &keywords)> ShowFavoriteEditor;
         // File > Import Bookmarks...
         std::function<void()> ImportBookmarks;
+        // The saved searches: their page in the active window, and their editor.
+        std::function<void()> ShowSearchPage;
+        std::function<void()> EditSearchRecords;
     } dialogs;
 
     QString pagePath(const QString &fileName) const

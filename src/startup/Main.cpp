@@ -1,6 +1,7 @@
 #include "startup/Main.h"
 
 #include "favorites/ImportCommand.h"
+#include "favorites/SearchRecords.h"
 #include "favorites/frmBookmark.h"
 #include "favorites/frmFavAdd.h"
 #include "frame/CommandLine.h"
@@ -8,6 +9,7 @@
 #include "frame/MDIForm1.h"
 #include "frame/Sidebar.h"
 #include "frame/SidebarHtml.h"
+#include "frame/cPopup.h"
 #include "platform/BrowserControl.h"
 #include "platform/HttpClient.h"
 #include "platform/PageWriter.h"
@@ -481,12 +483,19 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
         (void)OpenURL::Show(m_ctx, OpenURL::GroupName, m_frame.get(), std::move(answer));
     };
     ctx.dialogs.ShowFavorites = [this](int mode) { showFavorites(mode); };
+    SearchRecords::connect(ctx, *m_reader, m_frame.get());
     ctx.dialogs.ShowFavoriteEditor = [this](int mode, const QString &keywords) {
         frmFavAdd::Hooks hooks;
         // The organizer shows what the editor changed.
         hooks.closed = [this] {
             if (m_organizer)
                 m_organizer->rebuild();
+        };
+        hooks.attachKeywordsDropDown = [this](QWidget &window, BrowserControl &control,
+                                              const QString &fieldId, const QStringList &entries) {
+            return frmFavAdd::Hooks::DropDown{
+                AttachFieldDropDown(m_ctx, window, control, fieldId, entries),
+                cDropDownPopup::eventRules(fieldId)};
         };
         (void)new frmFavAdd(m_ctx, mode, std::move(hooks), keywords, m_frame.get());
     };

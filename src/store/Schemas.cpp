@@ -151,6 +151,17 @@ Schema SessionSchema()
     };
 }
 
+Schema SearchesSchema()
+{
+    return {
+        {QStringLiteral("Title"), WChar, 255},
+        {QStringLiteral("SearchTerms"), WChar, 255},
+        {QStringLiteral("URL"), LongWChar, 2048},
+        {QStringLiteral("PostData"), LongVarBinary, 4096},
+        {QStringLiteral("Frequency"), Integer, 0},
+    };
+}
+
 Schema SavedFilesSchema()
 {
     return {

@@ -49,6 +49,8 @@ Schema SessionsSchema();
 // The current, temporary and past session files.
 Schema SessionSchema();
 Schema SavedFilesSchema();
+// Saved searches: the address and post data of a search with its last terms in them.
+Schema SearchesSchema();
 
 // Index fields and default orders (an empty order: the stored order).
 namespace StoreOrder {

@@ -328,7 +328,8 @@ QString viewName(const QString &path)
         {"sklcurrentsession.skl", "session"},
         {"skltempsession.skl", "session"},
         {"sklpastsession.skl", "session"},
-        {"sklsavedhtmfile.skl", "saved_files"}};
+        {"sklsavedhtmfile.skl", "saved_files"},
+        {"searches.skl", "searches"}};
     const QString file = QFileInfo(path).fileName().toLower();
     for (const auto &[name, view] : kNames) {
         if (file == QLatin1String(name))

@@ -108,6 +108,7 @@ void BuildStorePaths(Stores &s, const QString &dataFolder, const QString &common
     s.gsPastSessionFile = inFolder(dataFolder, QStringLiteral("sklPastSession.skl"));
     s.gsSavedFilesFile = inFolder(dataFolder, QStringLiteral("sklSavedHTMfile.skl"));
     s.gsSavedFilesPage = inFolder(dataFolder, QStringLiteral("SavedFiles.htm"));
+    s.gsSearchesFile = inFolder(dataFolder, QStringLiteral("Searches.skl"));
 }
 
 void OpenAllStores(Stores &s, const QString &dataFolder, const QString &commonDataFolder,
@@ -121,6 +122,7 @@ void OpenAllStores(Stores &s, const QString &dataFolder, const QString &commonDa
     OpenOptionsStore(s, emptyFiles);
     OpenFormsStore(s, emptyFiles);
     OpenSessionsStore(s, emptyFiles);
+    OpenSearchesStore(s);
 }
 
 void CreatePendingStoreFiles(Stores &s)
@@ -398,6 +400,19 @@ void OpenFormsStore(Stores &s, EmptyStoreFiles emptyFiles)
 {
     s.rsForms = openStandard(s, &Stores::rsForms, s.gsFormsFile, FormsSchema(),
                              StoreOrder::FormsIndex, nullptr, StoreLog::Notes, emptyFiles);
+}
+
+void OpenSearchesStore(Stores &s)
+{
+    StoreFile::removeStaleTemps(s.gsSearchesFile);
+    if (QFileInfo::exists(s.gsSearchesFile)) {
+        if (auto rs = openExisting(s, s.gsSearchesFile, SearchesSchema(), StoreLog::Searches)) {
+            s.rsSearches = std::move(*rs);
+            return;
+        }
+    }
+    // Most users never save a search: the file comes with the first one.
+    s.rsSearches = Recordset::Create(SearchesSchema(), s.gsSearchesFile);
 }
 
 void OpenSessionsStore(Stores &s, EmptyStoreFiles emptyFiles)

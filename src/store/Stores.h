@@ -26,6 +26,7 @@ struct Stores
     Recordset rsCurrentSessionClone;
     Recordset rsTempSession;
     Recordset rsSavedFiles;
+    Recordset rsSearches;
 
     bool gbHistoryFromFile = false;
     // Whether the saved-files store had a file before it was opened (its menu entry).
@@ -42,6 +43,7 @@ struct Stores
     QString gsPastSessionFile;
     QString gsSavedFilesFile;
     QString gsSavedFilesPage;
+    QString gsSearchesFile;
 
     // Held from OpenSessionStores until the session is rotated at exit: the lock of the shared
     // current-session file, or of this program's own one when another running program holds
@@ -70,6 +72,7 @@ inline const QString Notes = QStringLiteral(" Opening Notes database.");
 inline const QString Options = QStringLiteral(" Opening QuickFolders database.");
 inline const QString SavedFiles = QStringLiteral(" Opening or creating saved files database.");
 inline const QString Sessions = QStringLiteral(" Opening Sessions database.");
+inline const QString Searches = QStringLiteral(" Opening search records.");
 inline const QString AbortedSession = QStringLiteral(" Continuing Aborted Session");
 inline const QString FinalUnload = QStringLiteral(" Final unloading of main form");
 } // namespace StoreLog
@@ -84,9 +87,9 @@ enum class EmptyStoreFiles {
 void BuildStorePaths(Stores &stores, const QString &dataFolder, const QString &commonDataFolder);
 
 // BuildStorePaths, then OpenSessionStores, OpenFavoritesStore, OpenSavedFilesStore,
-// OpenNotesStore, OpenOptionsStore, OpenFormsStore, OpenSessionsStore. Each routine logs its own
-// failure and the next one runs; a store that fails stays closed. The current session's file is
-// always written at once: it marks a run in progress.
+// OpenNotesStore, OpenOptionsStore, OpenFormsStore, OpenSessionsStore, OpenSearchesStore. Each
+// routine logs its own failure and the next one runs; a store that fails stays closed. The current
+// session's file is always written at once: it marks a run in progress.
 void OpenAllStores(Stores &stores, const QString &dataFolder, const QString &commonDataFolder,
                    EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
 // The current session's file (a file of its own when another running program holds the shared
@@ -99,6 +102,7 @@ void OpenNotesStore(Stores &stores, EmptyStoreFiles emptyFiles = EmptyStoreFiles
 void OpenOptionsStore(Stores &stores, EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
 void OpenFormsStore(Stores &stores, EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
 void OpenSessionsStore(Stores &stores, EmptyStoreFiles emptyFiles = EmptyStoreFiles::CreateNow);
+void OpenSearchesStore(Stores &stores);
 // Writes the files that opening with EmptyStoreFiles::AtFirstSave left out, unless a save has
 // written them meanwhile; a store holds whatever it holds by now. Failures are logged.
 void CreatePendingStoreFiles(Stores &stores);

@@ -115,6 +115,25 @@ private Q_SLOTS:
         QCOMPARE(rig.tree(), QStringLiteral("Favorites(top,A(a1,x(ax)),AB(ab),B(a2,b))"));
     }
 
+    // A dropped link moves alone unless it is part of the selection, which then moves whole;
+    // only folders take a drop.
+    void dropMovesLikeMove()
+    {
+        OrganizerRig rig(kRows, frmBookmark::OrganizeMode);
+        const auto drop = [&](const QString &link, const QString &onto) {
+            return rig.form->dropLink(rig.node(link), rig.node(onto));
+        };
+        rig.form->NodeClick(rig.node("A|a1"));
+        QVERIFY(!drop("B|b", "A|a2"));
+        QVERIFY(drop("B|b", "A\\x"));
+        QCOMPARE(rig.paths(), QStringLiteral("a1=A a2=A ax=A\\x ab=AB b=A\\x top="));
+        rig.form->NodeClick(rig.node("A|a1"));
+        rig.form->NodeClick(rig.node("A|a2"));
+        QVERIFY(drop("A|a2", "AB"));
+        QCOMPARE(rig.paths(), QStringLiteral("a1=AB a2=AB ax=A\\x ab=AB b=A\\x top="));
+        QCOMPARE(rig.tree(), QStringLiteral("Favorites(top,A(x(ax,b)),AB(ab,a1,a2))"));
+    }
+
     void downloadModeMarksWhatItLoads()
     {
         OrganizerRig rig(kRows, frmBookmark::DownloadMode);
