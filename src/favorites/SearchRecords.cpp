@@ -87,6 +87,7 @@ void connect(AppContext &ctx, Reader &reader, QWidget *dialogParent)
         w->strDocumentTitle = title;
         w->mbDontAddToHistory = true;
         reader.host.setWindowCaption(*w, title);
+        reader.host.setAddressText(title);
         (void)w->brwWebBrowser->pageWriter().writePage(pageHtml(*rs), QStringLiteral("Search.htm"));
         w->mbDocWritten = true;
     };

@@ -150,8 +150,6 @@ modMain::Outcome modMain::Main()
     }
     setUserAgent(first.get());
     createWindowZero(std::move(first));
-    if (!m_importMessage.isEmpty())
-        m_frame->SetStatusText(3, m_importMessage);
     showFirstDocuments();
     m_ctx.gsWindowState[0] = QStringLiteral("a");
     fillSearchEngines();
@@ -508,6 +506,11 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
     };
     m_readerHost->onDocumentCompleted = [this](const QString &url) {
         m_completed << url;
+        // After the first page's own status texts, which would hide it.
+        if (!m_importMessage.isEmpty())
+            QTimer::singleShot(0, m_frame.get(), [this] {
+                m_frame->SetStatusText(3, std::exchange(m_importMessage, QString()));
+            });
         if (m_args.printCompleted) {
             std::fprintf(stdout, "completed %s\n", qPrintable(url));
             std::fflush(stdout);
