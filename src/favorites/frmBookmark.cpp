@@ -857,9 +857,7 @@ void frmBookmark::deleteSelection()
             const double b = m_rs.Bookmark();
             if (QTreeWidgetItem *n = m_tree.node(FavoritesTree::linkKey(b)))
                 removeLinkNode(n);
-            (void)m_rs.SetField(QStringLiteral("Keywords"),
-                                QStringLiteral("Delete\\") +
-                                    m_rs.Field(QStringLiteral("Keywords")).toString());
+            (void)MoveToTrash(m_rs);
             deleted << b;
         }
     }

@@ -445,7 +445,7 @@ void frmFavAdd::deleteRecord(const QString &keywords)
     // The neighbour takes the deleted record's place; after the last one, the new last.
     const int position = reselectEdited() ? m_rs.AbsolutePosition() : 1;
     m_tree.remove(m_tree.node(FavoritesTree::linkKey(m_bookmark)));
-    (void)rs.SetField(QStringLiteral("Keywords"), QStringLiteral("Delete\\") + keywords);
+    (void)rs.SetField(QStringLiteral("Keywords"), kTrashFolder + keywords);
     (void)rs.SetField(QStringLiteral("Selected"), 0);
     rs.Update();
     saveStore();

@@ -101,14 +101,8 @@ void FavoritesMenu::registerCommandLinks(Reader &reader)
         const double bookmark = arg.trimmed().toDouble(&ok);
         if (!ok || !m_ctx.stores || !m_ctx.stores->rsFavorites.State())
             return;
-        Recordset rs = m_ctx.stores->rsFavorites.Clone();
-        if (!rs.SetBookmark(bookmark))
+        if (TrashFavorites(*m_ctx.stores, {bookmark}) == 0)
             return;
-        (void)rs.SetField(QStringLiteral("Keywords"),
-                          QStringLiteral("Delete\\") +
-                              rs.Field(QStringLiteral("Keywords")).toString());
-        rs.Close();
-        saveFavorites();
         if (DocumentWindow *w = m_ctx.reader->pool.window(c.slot); w && w->brwWebBrowser)
             w->brwWebBrowser->document().setOuterHTML(arg.trimmed() + QLatin1Char('D'), QString());
     });
@@ -119,11 +113,6 @@ FavoritesMenu::~FavoritesMenu() = default;
 QMenu *FavoritesMenu::groupsMenu() const
 {
     return m_frame.subMenu(QStringLiteral("mnuFav_Groups_"));
-}
-
-void FavoritesMenu::saveFavorites()
-{
-    (void)SaveFavorites(*m_ctx.stores);
 }
 
 void FavoritesMenu::saveOpenWindowsAsGroup()
@@ -169,7 +158,7 @@ int FavoritesMenu::saveGroup(const QString &name)
     }
     rs.Close();
     if (added > 0)
-        saveFavorites();
+        (void)SaveFavorites(*m_ctx.stores);
     return added;
 }
 
@@ -210,15 +199,8 @@ void FavoritesMenu::deleteThisFavorite()
     frmBrowser *f = m_frame.ActiveForm();
     if (!f || f->mdFavBookmark == 0 || !m_ctx.stores || !m_ctx.stores->rsFavorites.State())
         return;
-    Recordset rs = m_ctx.stores->rsFavorites.Clone();
-    if (rs.SetBookmark(f->mdFavBookmark)) {
-        (void)rs.SetField(QStringLiteral("Keywords"),
-                          QStringLiteral("Delete\\") +
-                              rs.Field(QStringLiteral("Keywords")).toString());
-        rs.Close();
-        saveFavorites();
+    if (TrashFavorites(*m_ctx.stores, {f->mdFavBookmark}) > 0)
         m_frame.SetStatusText(3, QStringLiteral("This Favorite deleted."));
-    }
     f->mdFavBookmark = 0;
     m_frame.setCommandEnabled(QStringLiteral("mnuFav_Edit(0)"), false);
     m_frame.setCommandEnabled(QStringLiteral("mnuFav_Edit(1)"), false);

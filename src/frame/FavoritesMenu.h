@@ -36,7 +36,6 @@ public:
     int openUrlFilesInFolder(const QString &folder);
 
 private:
-    void saveFavorites();
     QMenu *groupsMenu() const;
 
     AppContext &m_ctx;

@@ -474,18 +474,7 @@ void Sidebar::deleteGroup(const QString &name)
 {
     if (name.isEmpty() || !m_ctx.stores || !m_ctx.stores->rsFavorites.State())
         return;
-    const QList<double> members = groupMembers(name);
-    Recordset rs = m_ctx.stores->rsFavorites.Clone();
-    for (double b : members) {
-        if (!rs.SetBookmark(b))
-            continue;
-        (void)rs.SetField(QStringLiteral("Keywords"),
-                          QStringLiteral("Delete\\") +
-                              rs.Field(QStringLiteral("Keywords")).toString());
-        rs.Update();
-    }
-    rs.Close();
-    saveFavorites();
+    (void)TrashFavorites(*m_ctx.stores, groupMembers(name));
     listGroups();
 }
 
@@ -803,9 +792,7 @@ void Sidebar::mnuPopSB_Click(int index)
     Recordset &fav = m_ctx.stores->rsFavorites;
     switch (index) {
     case 1:
-        (void)fav.SetField(QStringLiteral("Keywords"),
-                           QStringLiteral("Delete\\") +
-                               fav.Field(QStringLiteral("Keywords")).toString());
+        (void)MoveToTrash(fav);
         if (m_pane)
             m_pane->setOuterHTML(m_popupElement, QString());
         break;

@@ -1,6 +1,7 @@
 #include "frame/SidebarHtml.h"
 
 #include "reader/Reader.h"
+#include "store/Stores.h"
 
 #include <QSet>
 #include <QUrl>
@@ -62,7 +63,7 @@ bool boxTextMissing(const QString &boxText)
 
 bool isTrashed(const QString &keywords)
 {
-    return startsWithCi(keywords.trimmed(), QStringLiteral("Delete\\"));
+    return startsWithCi(keywords.trimmed(), kTrashFolder);
 }
 
 std::optional<ListQuery> listQuery(int type, const QString &boxText)

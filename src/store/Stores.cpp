@@ -526,6 +526,30 @@ void RotateSessionAtExit(Stores &s)
         s.sessionLock.reset();
 }
 
+bool MoveToTrash(Recordset &favorites)
+{
+    const QString keywords = QStringLiteral("Keywords");
+    return favorites.SetField(keywords, kTrashFolder + favorites.Field(keywords).toString());
+}
+
+int TrashFavorites(Stores &s, const QList<double> &bookmarks)
+{
+    if (!s.rsFavorites.State())
+        return 0;
+    Recordset rs = s.rsFavorites.Clone();
+    int moved = 0;
+    for (double b : bookmarks) {
+        if (rs.SetBookmark(b) && MoveToTrash(rs)) {
+            rs.Update();
+            ++moved;
+        }
+    }
+    rs.Close();
+    if (moved > 0)
+        (void)SaveFavorites(s);
+    return moved;
+}
+
 bool SaveFavorites(Stores &s)
 {
     if (!s.rsFavorites.State())

@@ -109,6 +109,13 @@ void CreatePendingStoreFiles(Stores &stores);
 // Writes every favorite at once (a failure goes to the error log), so that no edit of the
 // menus, the organizer or the editor waits for the exit. False when it could not be written.
 bool SaveFavorites(Stores &stores);
+// A favorite is deleted by moving it under the trash folder, its own folder kept below; the
+// exit empties the trash.
+inline const QString kTrashFolder = QStringLiteral("Delete\\");
+// The record at the cursor into the trash (held until the next move or Update).
+bool MoveToTrash(Recordset &favorites);
+// The favorites with these bookmarks into the trash, the store written at once; how many moved.
+int TrashFavorites(Stores &stores, const QList<double> &bookmarks);
 // Only when history is on; without a file the store stays in memory until the exit saves it.
 // An open history store is left as it is.
 void OpenHistoryStore(Stores &stores);
