@@ -269,10 +269,10 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
         return LoadOutcome::Failed;
     }
     host.setStatusText(3, QStringLiteral("Loading ") + request.url);
-    if (repost) {
-        w->mfdTempBookMark = request.bookmark;
-        w->mbFormSubmit = true;
-    }
+    // The document remembers the favorite it came from (Edit/Delete This Favorite, the top
+    // bar's favorite cells); a saved form is sent again once its page is there.
+    w->mfdTempBookMark = request.bookmark;
+    w->mbFormSubmit = repost;
     return LoadOutcome::Loading;
 }
 
