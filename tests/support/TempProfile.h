@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 
 // A fresh SKIMLINE_HOME for one test: every data, document and settings folder lives under it
 // and disappears with it.
@@ -21,3 +23,17 @@ private:
     QByteArray m_previous;
     bool m_hadPrevious = false;
 };
+
+// A file's bytes; empty when it cannot be read.
+inline QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}

@@ -1,4 +1,5 @@
 #include "HttpFixture.h"
+#include "ProgramRun.h"
 #include "TempProfile.h"
 #include "store/Recordset.h"
 
@@ -13,20 +14,6 @@ class TestAppE2e : public QObject
     static QString data(const TempProfile &p, const char *file)
     {
         return p.file(QStringLiteral("data/") + QLatin1String(file));
-    }
-
-    static bool waitForOutput(QProcess &p, QByteArray &out, const QByteArray &line, int ms)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (!out.contains(line)) {
-            if (p.state() == QProcess::NotRunning || t.elapsed() > ms)
-                return false;
-            // The HTTP fixture answers from this thread's event loop.
-            QTest::qWait(100);
-            out += p.readAllStandardOutput();
-        }
-        return true;
     }
 
 private Q_SLOTS:
@@ -68,8 +55,9 @@ private Q_SLOTS:
                 later.start(SKIMLINE_EXE, {url.toString()});
                 QTRY_VERIFY_WITH_TIMEOUT(later.state() == QProcess::NotRunning, 60000);
             }
-            QVERIFY2(waitForOutput(running, out, "completed " + url.toEncoded(), 120000),
-                     out.constData());
+            QVERIFY2(
+                ProgramRun::waitForOutput(running, out, "completed " + url.toEncoded(), 120000),
+                out.constData());
         }
         running.terminate(); // SIGTERM
         QVERIFY(running.waitForFinished(60000));

@@ -71,14 +71,7 @@ struct SidebarEngineRig : StoredContext
     {
         return WebHarness::runScript(sidebarEngine(), js, QWebEngineScript::MainWorld).toString();
     }
-    // Real keys into the search box: a click into it, once it is empty the text and Enter.
-    bool typeIntoSearchBox(const QString &text)
-    {
-        if (!typeIntoSearchBoxWithoutEnter(text))
-            return false;
-        WebHarness::pressKey(engine(frame->topBarPane()), Qt::Key_Return);
-        return true;
-    }
+    // Real keys into the search box: a click into it, then the text once it is empty.
     bool typeIntoSearchBoxWithoutEnter(const QString &text)
     {
         WebEngineControl &bar = engine(frame->topBarPane());

@@ -300,8 +300,7 @@ private Q_SLOTS:
         QCOMPARE(rec.errors.size(), 1);
         QCOMPARE(rec.errors.first().second, NavErrorCode::CannotConnect);
         QCOMPARE(count(rec, QStringLiteral("navigateComplete"), refused), 1);
-        QVERIFY(rec.indexOf(QStringLiteral("navigateError")) <
-                rec.indexOf(QStringLiteral("navigateComplete"), refused));
+        QVERIFY(rec.indexOf("navigateError") < rec.indexOf("navigateComplete", refused));
         for (const ContractRecorder::Event &e : rec.events)
             QVERIFY(e.url.scheme() != QLatin1String("chrome-error"));
         QVERIFY(completes(*control, rec, web));
@@ -313,8 +312,7 @@ private Q_SLOTS:
     void theFirstAgentArrivesDuringALoad()
     {
         auto platform = WebHarness::createPlatform();
-        m_http->addSlow(QStringLiteral("/slow.htm"),
-                        HttpFixture::html(QStringLiteral("Slow"), QStringLiteral("<p>slow")), 400);
+        m_http->addSlow("/slow.htm", HttpFixture::html("Slow", "<p>slow"), 400);
         auto loading = WebHarness::createShownControl(*platform);
         ContractRecorder rec(*loading);
         const QUrl url = m_http->url(QStringLiteral("/slow.htm"));
@@ -347,8 +345,7 @@ private Q_SLOTS:
         m_http->addHtml(QStringLiteral("/nest-a.htm"), QStringLiteral("A"),
                         block + QStringLiteral("<div id=inA>a</div><iframe src='/nest-c.htm' "
                                                "width=300 height=80></iframe>"));
-        m_http->addHtml(QStringLiteral("/nest-c.htm"), QStringLiteral("C"),
-                        block + QStringLiteral("<div id=inC>c</div>"));
+        m_http->addHtml("/nest-c.htm", "C", block + QStringLiteral("<div id=inC>c</div>"));
         auto control = WebHarness::createShownControl(*m_platform);
         ContractRecorder rec(*control);
         const QUrl top = m_http->url(QStringLiteral("/nest-top.htm"));
@@ -410,8 +407,7 @@ private Q_SLOTS:
         QVERIFY(WebHarness::waitFor([&] {
             return WebHarness::elementRect(*control, QStringLiteral("written"), 0).has_value();
         }));
-        QVERIFY(WebHarness::clickElement(*control, QStringLiteral("written"), Qt::LeftButton,
-                                         Qt::NoModifier, 0));
+        QVERIFY(WebHarness::clickElement(*control, "written", Qt::LeftButton, Qt::NoModifier, 0));
         QVERIFY(
             WebHarness::waitFor([&] { return clicked(QStringLiteral("written")).has_value(); }));
         QCOMPARE(clicked(QStringLiteral("written"))->frameIndex, 0);
@@ -458,8 +454,7 @@ private Q_SLOTS:
     // A write the page cannot apply is counted, and the writes after it still apply.
     void aFailedWriteIsCounted()
     {
-        m_http->addHtml(QStringLiteral("/writes.htm"), QStringLiteral("W"),
-                        QStringLiteral("<p id=p>p</p>"));
+        m_http->addHtml("/writes.htm", "W", "<p id=p>p</p>");
         auto control = WebHarness::createShownControl(*m_platform);
         ContractRecorder rec(*control);
         QVERIFY(completes(*control, rec, m_http->url(QStringLiteral("/writes.htm"))));

@@ -1,4 +1,5 @@
 #include "HttpFixture.h"
+#include "ProgramRun.h"
 #include "TempProfile.h"
 #include "store/Recordset.h"
 
@@ -10,19 +11,6 @@
 class TestReaderAppE2E : public QObject
 {
     Q_OBJECT
-
-    static bool waitForOutput(QProcess &p, QByteArray &out, const QByteArray &text, int ms)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (!out.contains(text)) {
-            if (p.state() == QProcess::NotRunning || t.elapsed() > ms)
-                return false;
-            QTest::qWait(50); // the fixture answers from this thread
-            out += p.readAllStandardOutput();
-        }
-        return true;
-    }
 
     // "URL:bRead:bLoaded" of a session file in reading order.
     static QStringList sessionRecords(const QString &path, const QString &filter = {})
@@ -63,8 +51,8 @@ private Q_SLOTS:
         running.start(SKIMLINE_EXE,
                       {"--no-first-run", "--print-completed", server.url("/first.htm").toString()});
         QByteArray out;
-        QVERIFY2(waitForOutput(running, out, "completed " + server.url("/first.htm").toEncoded(),
-                               120000),
+        QVERIFY2(ProgramRun::waitForOutput(
+                     running, out, "completed " + server.url("/first.htm").toEncoded(), 120000),
                  out.constData());
         // Each later start hands its address over: background loads of the running program.
         for (const QString &path : std::as_const(handed)) {

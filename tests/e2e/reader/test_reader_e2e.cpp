@@ -63,10 +63,8 @@ private Q_SLOTS:
         for (const char *p : {"/a.htm", "/b.htm", "/c.htm"})
             http.addHtml(QString::fromLatin1(p), QString::fromLatin1(p), QStringLiteral("text"));
         // Interactive for a long while: its image is slow.
-        http.addPage(
-            QStringLiteral("/n.htm"),
-            HttpFixture::html(QStringLiteral("N"), QStringLiteral("<img src='/slow.png'>")));
-        http.addSlow(QStringLiteral("/slow.png"), QByteArray(), 4000);
+        http.addPage("/n.htm", HttpFixture::html("N", "<img src='/slow.png'>"));
+        http.addSlow("/slow.png", QByteArray(), 4000);
         TempProfile profile;
         EngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
         auto &pool = rig.reader.pool;

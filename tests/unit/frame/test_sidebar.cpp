@@ -33,8 +33,7 @@ struct SidebarRig
     QStringList entries(const QString &id)
     {
         QStringList out;
-        for (DomNode *n :
-             el(id)->querySelectorAll(QStringLiteral("a, div.qf, div.gr, div.W, div.QL")))
+        for (DomNode *n : el(id)->querySelectorAll("a, div.qf, div.gr, div.W, div.QL"))
             out << n->innerText();
         return out;
     }
@@ -127,8 +126,7 @@ private Q_SLOTS:
         QCOMPARE(s.entries(QStringLiteral("LB")), shown);
         QVERIFY(s.el(QStringLiteral("LB"))->querySelectorAll(QStringLiteral("b")).isEmpty());
         if (shown.isEmpty())
-            QVERIFY(
-                s.el(QStringLiteral("LB"))->innerText().contains(SidebarHtml::kEmptyBoxMessage));
+            QVERIFY(s.el("LB")->innerText().contains(SidebarHtml::kEmptyBoxMessage));
         // Only web addresses are followed in the pane; anything else goes through the program.
         for (DomNode *a : s.el(QStringLiteral("LB"))->querySelectorAll(QStringLiteral("a"))) {
             const QString href = a->href();
@@ -160,8 +158,7 @@ private Q_SLOTS:
         const QStringList all = s.entries(QStringLiteral("LB"));
         QCOMPARE(all.size(), kPages);
         QCOMPARE(all.constLast(), QStringLiteral("Page %1").arg(kPages - 1));
-        QCOMPARE(s.el(QStringLiteral("LB"))->childElements().constLast()->tagName(),
-                 QStringLiteral("HR"));
+        QCOMPARE(s.el(QStringLiteral("LB"))->childElements().constLast()->tagName(), "HR");
     }
 
     // The favorite's menu changes the record, in the store and in its file; the list follows.
@@ -204,8 +201,7 @@ private Q_SLOTS:
     void linksLoadInDocumentWindows()
     {
         SidebarRig s;
-        const double fav = s.favorite(QStringLiteral("Fav"), QString(), 0, 0,
-                                      QStringLiteral("http://fav.test/page"));
+        const double fav = s.favorite("Fav", QString(), 0, 0, "http://fav.test/page");
         const QUrl paneUrl = s.pane.locationUrl();
         QVERIFY(s.sidebar.cWB_BeforeNavigate2(QStringLiteral("http://web.test/")));
         QVERIFY(s.sidebar.cWB_BeforeNavigate2(QStringLiteral("skl:L") +

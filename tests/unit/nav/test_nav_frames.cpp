@@ -42,8 +42,7 @@ struct FramesRig : NavRig
     // The handle of frame element i of the top document, as a write names it.
     QString frameTarget(int i) const
     {
-        const QList<DomNode *> frames =
-            c()->dom().document()->querySelectorAll(QStringLiteral("frame"));
+        const QList<DomNode *> frames = c()->dom().document()->querySelectorAll("frame");
         return i < frames.size() ? QStringLiteral("#%1").arg(frames.at(i)->serial()) : QString();
     }
     QStringList focusTargets() const
@@ -95,8 +94,7 @@ void TestNavFrames::clicksAndKeysInAFrameKeepItsFocus()
     QCOMPARE(int(rig.c()->fakeDocument().writesOf(QStringLiteral("scrollTo")).size()), scrolls);
 
     // The same click on a plain page's body does take the focus to its document.
-    rig.show(QStringLiteral("http://site.test/plain.html"),
-             QStringLiteral("<body id=b>text</body>"));
+    rig.show("http://site.test/plain.html", "<body id=b>text</body>");
     const int plainBefore = int(rig.focusTargets().size());
     QVERIFY(rig.c()->click(QStringLiteral("b")));
     rig.settle();
@@ -110,8 +108,7 @@ void TestNavFrames::ctrlMiddleResetsAFramesetsZoom()
     rig.c()->wheel(QStringLiteral("rp"), 120, Qt::ControlModifier, Qt::NoButton, 1);
     rig.c()->wheel(QStringLiteral("rp"), 120, Qt::ControlModifier, Qt::NoButton, 1);
     QCOMPARE(rig.c()->zoomFactor(), 1.10);
-    rig.c()->mousePress(QStringLiteral("rp"), Qt::MiddleButton, Qt::MiddleButton,
-                        Qt::ControlModifier, 1);
+    rig.c()->mousePress("rp", Qt::MiddleButton, Qt::MiddleButton, Qt::ControlModifier, 1);
     rig.settle();
     QCOMPARE(rig.c()->zoomFactor(), 1.0);
     QCOMPARE(rig.nav.miZoom, 100);
@@ -178,8 +175,7 @@ void TestNavFrames::largestFrameTakesTheKeyboard()
     FramesRig rig;
     rig.platform.web.servePage(QStringLiteral("http://site.test/long.html"),
                                QStringLiteral("<body><p>%1</p></body>").arg(QString(500, 'w')));
-    rig.platform.web.servePage(QStringLiteral("http://site.test/short.html"),
-                               QStringLiteral("<body><p>short</p></body>"));
+    rig.platform.web.servePage("http://site.test/short.html", "<body><p>short</p></body>");
     const QString frameset = QStringLiteral("<frameset cols='20%,60%,20%'><frame src='/short.html'>"
                                             "<frame src='/long.html'><frame src='/short.html'>"
                                             "</frameset>");
@@ -219,13 +215,11 @@ void TestNavFrames::largestFrameTakesTheKeyboard()
 
     // The frameset again, right after the page with inline frames: it is judged by its own
     // frames, and the status bar tells of them as it completes.
-    rig.platform.web.servePage(QStringLiteral("http://site.test/three2.html"), frameset);
-    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/three2.html"),
-                                        LoadWhere::Here);
+    rig.platform.web.servePage("http://site.test/three2.html", frameset);
+    (void)rig.reader.queue.LoadDocument("http://site.test/three2.html", LoadWhere::Here);
     rig.settle();
     QCOMPARE(rig.focusTargets().last(), rig.frameTarget(1));
-    QCOMPARE(rig.host.status.value(3),
-             QStringLiteral("3 Frames - shift-click to open links in new window."));
+    QCOMPARE(rig.host.status.value(3), "3 Frames - shift-click to open links in new window.");
 
     // A new top document starts without frames.
     rig.show(QStringLiteral("http://site.test/plain.html"), QStringLiteral("<p>plain</p>"));

@@ -146,18 +146,19 @@ void TestNavInteraction::wheelDecisions_data()
     QTest::addColumn<WheelAction>("action");
     QTest::addColumn<bool>("suppress");
 
-    QTest::newRow("plain") << 0 << false << false << WheelAction::PageScroll << false;
-    QTest::newRow("plain, option on") << 0 << false << true << WheelAction::Platform << false;
-    QTest::newRow("right held") << 0 << true << false << WheelAction::Platform << true;
-    QTest::newRow("right held, option on") << 0 << true << true << WheelAction::PageScroll << true;
-    QTest::newRow("ctrl") << int(Qt::ControlModifier) << false << false << WheelAction::Zoom
-                          << false;
-    QTest::newRow("ctrl, right held")
-        << int(Qt::ControlModifier) << true << true << WheelAction::Zoom << false;
-    QTest::newRow("shift") << int(Qt::ShiftModifier) << false << false << WheelAction::Platform
-                           << false;
-    QTest::newRow("alt ctrl") << int(Qt::AltModifier | Qt::ControlModifier) << false << false
-                              << WheelAction::Platform << false;
+    const auto row = [](const char *name, int mods, bool right, bool option, WheelAction a,
+                        bool suppress) {
+        QTest::newRow(name) << mods << right << option << a << suppress;
+    };
+    const int ctrl = Qt::ControlModifier;
+    row("plain", 0, false, false, WheelAction::PageScroll, false);
+    row("plain, option on", 0, false, true, WheelAction::Platform, false);
+    row("right held", 0, true, false, WheelAction::Platform, true);
+    row("right held, option on", 0, true, true, WheelAction::PageScroll, true);
+    row("ctrl", ctrl, false, false, WheelAction::Zoom, false);
+    row("ctrl, right held", ctrl, true, true, WheelAction::Zoom, false);
+    row("shift", Qt::ShiftModifier, false, false, WheelAction::Platform, false);
+    row("alt ctrl", Qt::AltModifier | ctrl, false, false, WheelAction::Platform, false);
 }
 
 void TestNavInteraction::wheelDecisions()
@@ -273,25 +274,20 @@ void TestNavInteraction::linkFilters_data()
     QTest::addColumn<bool>("frames");
     QTest::addColumn<QStringList>("expected");
 
-    const QString site = QStringLiteral("http://www.site.test/index.html");
-    QTest::newRow("all") << int(OpenLinksKind::All) << site << false
-                         << QStringList{"http://www.site.test/a.html",
-                                        "http://www.site.test/b.html", "http://other.test/c.html",
-                                        "http://www.site.test/b.html", "http://third.test/e.html"};
-    QTest::newRow("images") << int(OpenLinksKind::Images) << site << false
-                            << QStringList{"http://other.test/c.html", "http://third.test/e.html"};
-    QTest::newRow("internal") << int(OpenLinksKind::Internal) << site << false
-                              << QStringList{"http://www.site.test/a.html",
-                                             "http://www.site.test/b.html",
-                                             "http://www.site.test/b.html"};
-    QTest::newRow("external") << int(OpenLinksKind::External) << site << false
-                              << QStringList{"http://other.test/c.html",
-                                             "http://third.test/e.html"};
-    QTest::newRow("frames instead of the frameset")
-        << int(OpenLinksKind::All) << site << true
-        << QStringList{"http://www.site.test/f.html", "http://other.test/g.html"};
-    QTest::newRow("local page: internal is file://")
-        << int(OpenLinksKind::Internal) << "file:///home/u/page.html" << false << QStringList{};
+    const auto row = [](const char *name, OpenLinksKind kind, const QStringList &expected,
+                        bool frames = false, const char *page = "http://www.site.test/index.html") {
+        QTest::newRow(name) << int(kind) << QString(page) << frames << expected;
+    };
+    const QString a = "http://www.site.test/a.html", b = "http://www.site.test/b.html",
+                  c = "http://other.test/c.html", e = "http://third.test/e.html";
+    row("all", OpenLinksKind::All, {a, b, c, b, e});
+    row("images", OpenLinksKind::Images, {c, e});
+    row("internal", OpenLinksKind::Internal, {a, b, b});
+    row("external", OpenLinksKind::External, {c, e});
+    row("frames instead of the frameset", OpenLinksKind::All,
+        {"http://www.site.test/f.html", "http://other.test/g.html"}, true);
+    row("local page: internal is file://", OpenLinksKind::Internal, {}, false,
+        "file:///home/u/page.html");
 }
 
 void TestNavInteraction::linkFilters()
@@ -305,9 +301,8 @@ void TestNavInteraction::linkFilters()
     // On a local page, local links are the internal ones.
     const QList<LinkInfo> local = {{QStringLiteral("file:///home/u/b.html"), {}, {}, -1},
                                    {QStringLiteral("http://x.test/"), {}, {}, -1}};
-    QCOMPARE(
-        filterLinks(local, OpenLinksKind::Internal, siteOfPage(QStringLiteral("file:///a")), false),
-        QStringList{"file:///home/u/b.html"});
+    QCOMPARE(filterLinks(local, OpenLinksKind::Internal, siteOfPage("file:///a"), false),
+             QStringList{"file:///home/u/b.html"});
 }
 
 void TestNavInteraction::selectionLinks()

@@ -49,15 +49,11 @@ struct MenuRig : NavRig
     MenuRig()
     {
         ctx.reader = &reader;
-        ctx.gSearchEngines.add(QStringLiteral("g"),
-                               QStringLiteral("https://search.test/custom?q=!&sa=Search"));
-        ctx.gSearchEngines.add(QStringLiteral("a"),
-                               QStringLiteral("https://answers.test/main/ntquery?s=!"));
-        ctx.gSearchEngines.add(QStringLiteral("d"),
-                               QStringLiteral("https://dictionary.test/search?q=!"));
+        ctx.gSearchEngines.add("g", QStringLiteral("https://search.test/custom?q=!&sa=Search"));
+        ctx.gSearchEngines.add("a", QStringLiteral("https://answers.test/main/ntquery?s=!"));
+        ctx.gSearchEngines.add("d", QStringLiteral("https://dictionary.test/search?q=!"));
         ctx.gSearchEngines.add(
-            QStringLiteral("w"),
-            QStringLiteral("https://wiki.test/wiki/Special:Search?search=!&go=Go"));
+            "w", QStringLiteral("https://wiki.test/wiki/Special:Search?search=!&go=Go"));
         frame.connectReader();
         show(kPage, menuPage());
     }
@@ -267,8 +263,7 @@ void TestNavMenus::selectionCommandsOnASelection()
     MenuRig rig;
     FakeBrowserControl *c = rig.control(0);
     // A selection wins over the word under the pointer.
-    QVERIFY(!rig.rightClick(QStringLiteral("words"), QStringLiteral("beta"),
-                            QStringLiteral("example.org/news")));
+    QVERIFY(!rig.rightClick("words", "beta", "example.org/news"));
     QCOMPARE(rig.nav.gsSelectedText, QStringLiteral("example.org/news"));
     QVERIFY(rig.item(QStringLiteral("mnuPopSelection(1)"))->isEnabled());
     rig.documentMenu()->hide();

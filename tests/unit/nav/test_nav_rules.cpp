@@ -28,26 +28,6 @@ private Q_SLOTS:
 
 namespace {
 
-// How a link was followed, as the engine reports it.
-enum class Click {
-    Plain,
-    Ctrl,
-    Shift,
-    Middle,
-    TargetBlank,
-    NamedFrame,
-    FormPost,
-    FormGet,
-    ShiftFormPost,
-    Redirect,
-    ScriptLocation,
-    FrameLink,
-    Https,
-    HttpsMiddle,
-    HttpsRedirect,
-    Program,
-};
-
 NavInput activeWindow(int mode)
 {
     NavInput in;
@@ -58,77 +38,43 @@ NavInput activeWindow(int mode)
     return in;
 }
 
-NavInput withClick(NavInput in, Click click)
+// A followed link as the engine reports it, from the words of `how`: "ctrl", "shift", "middle",
+// "blank" (target=_blank), "named" (a named frame), "post" or "get" (a form sent, in its own
+// window also with Shift held), "redirect", "script" (a script set the location), "program"
+// (the program's own navigation), "frame" (a link inside a frame), "https".
+NavInput withClick(NavInput in, const QString &how)
 {
+    using D = WindowDisposition;
+    const QStringList w = how.split(u' ');
     in.kind = NavigationKind::LinkClicked;
     in.linkClicked = true;
     in.button = Qt::LeftButton;
-    switch (click) {
-    case Click::Plain:
-        break;
-    case Click::Ctrl:
-        in.modifiers = Qt::ControlModifier;
-        in.disposition = WindowDisposition::NewBackgroundTab;
-        break;
-    case Click::Shift:
-        in.modifiers = Qt::ShiftModifier;
-        in.disposition = WindowDisposition::NewWindow;
-        break;
-    case Click::Middle:
-        in.button = Qt::MiddleButton;
-        in.disposition = WindowDisposition::NewBackgroundTab;
-        break;
-    case Click::TargetBlank:
-        in.targetFrameName = QStringLiteral("_blank");
-        in.disposition = WindowDisposition::NewForegroundTab;
-        break;
-    case Click::NamedFrame:
+    if (w.contains("https"))
+        in.url = QStringLiteral("https://site.test/secure.html");
+    if (w.contains("ctrl"))
+        in.modifiers = Qt::ControlModifier, in.disposition = D::NewBackgroundTab;
+    if (w.contains("shift"))
+        in.modifiers = Qt::ShiftModifier, in.disposition = D::NewWindow;
+    if (w.contains("middle"))
+        in.button = Qt::MiddleButton, in.disposition = D::NewBackgroundTab;
+    if (w.contains("blank"))
+        in.targetFrameName = QStringLiteral("_blank"), in.disposition = D::NewForegroundTab;
+    if (w.contains("named"))
         in.targetFrameName = QStringLiteral("main");
-        break;
-    case Click::FormPost:
-        in.kind = NavigationKind::FormSubmitted;
-        in.isPost = true;
-        break;
-    case Click::FormGet:
-        in.kind = NavigationKind::FormSubmitted;
-        break;
-    case Click::ShiftFormPost:
-        in.kind = NavigationKind::FormSubmitted;
-        in.isPost = true;
-        in.modifiers = Qt::ShiftModifier;
-        break;
-    case Click::Redirect:
-        in.kind = NavigationKind::Redirect;
-        in.linkClicked = false;
-        in.button = Qt::NoButton;
-        break;
-    case Click::ScriptLocation:
-        in.kind = NavigationKind::Other;
-        in.linkClicked = false;
-        in.button = Qt::NoButton;
-        break;
-    case Click::FrameLink:
+    if (w.contains("frame"))
         in.isTopFrame = false;
-        break;
-    case Click::Https:
-        in.url = QStringLiteral("https://site.test/secure.html");
-        break;
-    case Click::HttpsMiddle:
-        in.url = QStringLiteral("https://site.test/secure.html");
-        in.button = Qt::MiddleButton;
-        in.disposition = WindowDisposition::NewBackgroundTab;
-        break;
-    case Click::HttpsRedirect:
-        in.url = QStringLiteral("https://site.test/secure.html");
-        in.kind = NavigationKind::Redirect;
-        in.linkClicked = false;
-        in.button = Qt::NoButton;
-        break;
-    case Click::Program:
-        in.kind = NavigationKind::Program;
-        in.linkClicked = false;
-        in.button = Qt::NoButton;
-        break;
+    if (w.contains("post") || w.contains("get")) {
+        in.kind = NavigationKind::FormSubmitted;
+        in.isPost = w.contains("post");
+        in.disposition = D::CurrentWindow;
+    }
+    const std::pair<const char *, NavigationKind> unclicked[] = {
+        {"redirect", NavigationKind::Redirect},
+        {"script", NavigationKind::Other},
+        {"program", NavigationKind::Program}};
+    for (const auto &[word, kind] : unclicked) {
+        if (w.contains(QLatin1String(word)))
+            in.kind = kind, in.linkClicked = false, in.button = Qt::NoButton;
     }
     return in;
 }
@@ -156,75 +102,66 @@ QString whereItLoads(const NavInput &in, const NavDecision &d)
 void TestNavRules::routingTable_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("click");
+    QTest::addColumn<QString>("click");
     QTest::addColumn<bool>("sameWindow");
     QTest::addColumn<bool>("readingState");
     QTest::addColumn<QString>("where");
 
-    struct Row
-    {
-        Click click;
-        const char *name;
-        const char *skimline, *research, *tabbed;
-    };
-    const Row rows[] = {
-        {Click::Plain, "plain", "background", "background", "here"},
-        {Click::Ctrl, "ctrl", "here", "here", "here"},
-        {Click::Shift, "shift", "new window", "new window", "new window"},
-        {Click::TargetBlank, "target=_blank", "new window", "new window", "new window"},
-        {Click::Middle, "middle", "background", "background", "background"},
-        {Click::NamedFrame, "named frame", "here", "here", "here"},
-        {Click::FormPost, "form post", "here", "here", "here"},
-        {Click::FormGet, "form get", "here", "here", "here"},
-        {Click::ShiftFormPost, "shift form post", "background", "background", "here"},
-        {Click::Redirect, "meta refresh", "nowhere", "nowhere", "here"},
-        {Click::ScriptLocation, "script location", "nowhere", "nowhere", "here"},
-        {Click::FrameLink, "frame link", "here", "here", "here"},
-        {Click::Https, "https link", "background", "background", "here"},
-        {Click::HttpsMiddle, "https middle", "background", "background", "background"},
-        {Click::HttpsRedirect, "https redirect", "here", "here", "here"},
-        {Click::Program, "program navigate", "here", "here", "here"},
+    // The click (see withClick) and where it loads in Skimline, Research and Tabbed mode.
+    const char *const rows[][4] = {
+        {"plain", "background", "background", "here"},
+        {"ctrl", "here", "here", "here"},
+        {"shift", "new window", "new window", "new window"},
+        {"blank", "new window", "new window", "new window"},
+        {"middle", "background", "background", "background"},
+        {"named", "here", "here", "here"},
+        {"post", "here", "here", "here"},
+        {"get", "here", "here", "here"},
+        {"shift post", "background", "background", "here"},
+        {"redirect", "nowhere", "nowhere", "here"},
+        {"script", "nowhere", "nowhere", "here"},
+        {"frame", "here", "here", "here"},
+        {"https", "background", "background", "here"},
+        {"https middle", "background", "background", "background"},
+        {"https redirect", "here", "here", "here"},
+        {"program", "here", "here", "here"},
     };
     const std::pair<int, const char *> modes[] = {{1, "skimline"}, {2, "research"}, {4, "tabbed"}};
-    for (const Row &r : rows) {
-        for (const auto &[mode, modeName] : modes) {
-            const char *where = mode == 1 ? r.skimline : mode == 2 ? r.research : r.tabbed;
-            QTest::addRow("%s/%s", modeName, r.name)
-                << mode << int(r.click) << false << true << QString::fromLatin1(where);
+    for (const auto &r : rows) {
+        for (int m = 0; m < 3; ++m) {
+            QTest::addRow("%s/%s", modes[m].second, r[0])
+                << modes[m].first << QString(r[0]) << false << true << QString(r[m + 1]);
         }
     }
     // Open In Same Window, and a window that is not yet reading (its own load, Back, Refresh):
     // everything but Shift and the middle button stays here.
-    for (const auto &[mode, modeName] : modes) {
-        QTest::addRow("%s/same window plain", modeName)
-            << mode << int(Click::Plain) << true << true << "here";
-        QTest::addRow("%s/same window redirect", modeName)
-            << mode << int(Click::Redirect) << true << true << "here";
-        QTest::addRow("%s/not reading plain", modeName)
-            << mode << int(Click::Plain) << false << false << "here";
-        QTest::addRow("%s/not reading redirect", modeName)
-            << mode << int(Click::Redirect) << false << false << "here";
-        QTest::addRow("%s/same window shift", modeName)
-            << mode << int(Click::Shift) << true << true << "new window";
+    for (const auto &[mode, name] : modes) {
+        QTest::addRow("%s/same window plain", name) << mode << "plain" << true << true << "here";
+        QTest::addRow("%s/same window redirect", name)
+            << mode << "redirect" << true << true << "here";
+        QTest::addRow("%s/not reading plain", name) << mode << "plain" << false << false << "here";
+        QTest::addRow("%s/not reading redirect", name)
+            << mode << "redirect" << false << false << "here";
+        QTest::addRow("%s/same window shift", name)
+            << mode << "shift" << true << true << "new window";
     }
     // The link a right-click took over in Tabbed Browser mode (transient mode 5).
-    QTest::addRow("tabbed once/plain") << 5 << int(Click::Plain) << false << true << "background";
+    QTest::addRow("tabbed once/plain") << 5 << "plain" << false << true << "background";
     // Option SecureLinksInPlace: a clicked secure link stays, the middle button still routes.
-    QTest::addRow("secure in place/https link")
-        << 1 << int(Click::Https) << false << true << "here";
+    QTest::addRow("secure in place/https link") << 1 << "https" << false << true << "here";
     QTest::addRow("secure in place/https middle")
-        << 1 << int(Click::HttpsMiddle) << false << true << "background";
+        << 1 << "https middle" << false << true << "background";
 }
 
 void TestNavRules::routingTable()
 {
     QFETCH(int, mode);
-    QFETCH(int, click);
+    QFETCH(QString, click);
     QFETCH(bool, sameWindow);
     QFETCH(bool, readingState);
     QFETCH(QString, where);
 
-    NavInput in = withClick(activeWindow(mode), Click(click));
+    NavInput in = withClick(activeWindow(mode), click);
     in.secureLinksInPlace = QByteArray(QTest::currentDataTag()).startsWith("secure in place");
     in.bOpenInSameWindow = sameWindow;
     in.bNavigateInOtherWindow = readingState;
@@ -286,7 +223,7 @@ void TestNavRules::ruleOrder()
     QFETCH(int, action);
     QFETCH(int, rule);
 
-    NavInput in = withClick(activeWindow(1), Click::Plain);
+    NavInput in = withClick(activeWindow(1), "");
     in.url = url;
     if (setup == QLatin1String("inactive"))
         in.bActiveForm = false;
@@ -315,7 +252,7 @@ void TestNavRules::routedLinkEffects()
 {
     // A routed click: the URL shows in the status bar, the click is used up, and the transient
     // Tabbed Browser value goes back to 4.
-    NavInput in = withClick(activeWindow(5), Click::Plain);
+    NavInput in = withClick(activeWindow(5), "");
     NavDecision d = decideNavigation(in);
     QCOMPARE(d.action, NavAction::LoadElsewhere);
     QVERIFY(d.restoreTabbedMode);
@@ -324,14 +261,14 @@ void TestNavRules::routedLinkEffects()
     QVERIFY(!d.setNavigatingUrl);
 
     // A redirect that would have been routed: cancelled, but no click is used up.
-    in = withClick(activeWindow(1), Click::Redirect);
+    in = withClick(activeWindow(1), "redirect");
     d = decideNavigation(in);
     QCOMPARE(d.action, NavAction::CancelRouted);
     QVERIFY(!d.consumeLinkClick);
     QVERIFY(!d.restoreTabbedMode);
 
     // Ctrl-click in Skimline mode keeps the mode and the window's flags alone.
-    in = withClick(activeWindow(1), Click::Ctrl);
+    in = withClick(activeWindow(1), "ctrl");
     d = decideNavigation(in);
     QCOMPARE(d.action, NavAction::Allow);
     QVERIFY(!d.consumeLinkClick);
@@ -340,7 +277,7 @@ void TestNavRules::routedLinkEffects()
 
 void TestNavRules::cancelNextOnlyEatsTheEnginesFollowUp()
 {
-    NavInput in = withClick(activeWindow(4), Click::ScriptLocation);
+    NavInput in = withClick(activeWindow(4), "script");
     in.mbCancelNextNavigation = true;
     NavDecision d = decideNavigation(in);
     QCOMPARE(d.action, NavAction::Cancel);
@@ -348,7 +285,7 @@ void TestNavRules::cancelNextOnlyEatsTheEnginesFollowUp()
     QVERIFY(d.clearCancelNext);
 
     // The user's own click afterwards goes through, and the flag is gone with it.
-    in = withClick(activeWindow(4), Click::Plain);
+    in = withClick(activeWindow(4), "");
     in.mbCancelNextNavigation = true;
     d = decideNavigation(in);
     QCOMPARE(d.action, NavAction::Allow);
@@ -365,18 +302,18 @@ void TestNavRules::newWindowRequests_data()
     QTest::addColumn<int>("action");
     QTest::addColumn<bool>("next");
 
-    QTest::newRow("closing") << true << false << true << true << false
-                             << int(NewWindowAction::Cancel) << false;
-    QTest::newRow("exiting") << false << true << true << true << false
-                             << int(NewWindowAction::Cancel) << false;
-    QTest::newRow("background window") << false << false << false << true << false
-                                       << int(NewWindowAction::CancelAndNextToo) << false;
-    QTest::newRow("not yet allowed") << false << false << true << false << false
-                                     << int(NewWindowAction::CancelAndNextToo) << false;
-    QTest::newRow("target blank") << false << false << true << true << false
-                                  << int(NewWindowAction::OpenInPoolWindow) << false;
-    QTest::newRow("shift click") << false << false << true << true << true
-                                 << int(NewWindowAction::OpenInPoolWindow) << true;
+    using A = NewWindowAction;
+    const auto row = [](const char *name, bool closing, bool exiting, bool active, bool allowed,
+                        bool shift, A action, bool next) {
+        QTest::newRow(name) << closing << exiting << active << allowed << shift << int(action)
+                            << next;
+    };
+    row("closing", true, false, true, true, false, A::Cancel, false);
+    row("exiting", false, true, true, true, false, A::Cancel, false);
+    row("background window", false, false, false, true, false, A::CancelAndNextToo, false);
+    row("not yet allowed", false, false, true, false, false, A::CancelAndNextToo, false);
+    row("target blank", false, false, true, true, false, A::OpenInPoolWindow, false);
+    row("shift click", false, false, true, true, true, A::OpenInPoolWindow, true);
 }
 
 void TestNavRules::newWindowRequests()
@@ -407,20 +344,16 @@ void TestNavRules::parseCommandLinks_data()
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("argument");
 
-    QTest::newRow("ldf") << "skl:ldf3" << true << "ldf"
-                         << "3";
-    QTest::newRow("ubm fraction") << "skl:ubm12.5" << true << "ubm"
-                                  << "12.5";
-    QTest::newRow("no argument") << "skl:rpt" << true << "rpt"
-                                 << "";
-    QTest::newRow("encoded search") << "skl:s--big%20cats" << true << "s--"
-                                    << "big cats";
-    QTest::newRow("loc keeps its address") << "skl:lochttp://site.test/a%20b?q=1" << true << "loc"
-                                           << "http://site.test/a%20b?q=1";
-    QTest::newRow("upper-case scheme") << "SKL:frm" << true << "frm"
-                                       << "";
-    QTest::newRow("web address") << "http://site.test/skl:ldf3" << false << ""
-                                 << "";
+    const auto row = [](const char *url, bool isCommand, const char *code, const char *arg) {
+        QTest::newRow(url) << QString(url) << isCommand << QString(code) << QString(arg);
+    };
+    row("skl:ldf3", true, "ldf", "3");
+    row("skl:ubm12.5", true, "ubm", "12.5");
+    row("skl:rpt", true, "rpt", "");
+    row("skl:s--big%20cats", true, "s--", "big cats");
+    row("skl:lochttp://site.test/a%20b?q=1", true, "loc", "http://site.test/a%20b?q=1");
+    row("SKL:frm", true, "frm", "");
+    row("http://site.test/skl:ldf3", false, "", "");
 }
 
 void TestNavRules::parseCommandLinks()
@@ -487,19 +420,18 @@ void TestNavRules::downloadPaths_data()
     QTest::addColumn<QString>("suggested");
     QTest::addColumn<QStringList>("taken");
     QTest::addColumn<QString>("path");
-    const QString pdf = QStringLiteral("http://site.test/get?id=1");
-    QTest::newRow("suggested") << pdf << "report.pdf" << QStringList() << "/dl/report.pdf";
-    QTest::newRow("climbing out") << pdf << "../../.bashrc" << QStringList() << "/dl/.bashrc";
-    QTest::newRow("absolute") << pdf << "/usr/bin/evil" << QStringList() << "/dl/evil";
-    QTest::newRow("dots only") << "http://site.test/a/b.zip"
-                               << ".." << QStringList() << "/dl/b.zip";
-    QTest::newRow("from the address") << "http://site.test/a/b.zip"
-                                      << "" << QStringList() << "/dl/b.zip";
-    QTest::newRow("no name at all") << "http://site.test/"
-                                    << "" << QStringList() << "/dl/download";
-    QTest::newRow("taken twice") << pdf << "a.tar.gz"
-                                 << QStringList{"/dl/a.tar.gz", "/dl/a (1).tar.gz"}
-                                 << "/dl/a (2).tar.gz";
+    const auto row = [](const char *name, const char *url, const char *suggested,
+                        const QStringList &taken, const char *path) {
+        QTest::newRow(name) << QString(url) << QString(suggested) << taken << QString(path);
+    };
+    const char *pdf = "http://site.test/get?id=1";
+    row("suggested", pdf, "report.pdf", {}, "/dl/report.pdf");
+    row("climbing out", pdf, "../../.bashrc", {}, "/dl/.bashrc");
+    row("absolute", pdf, "/usr/bin/evil", {}, "/dl/evil");
+    row("dots only", "http://site.test/a/b.zip", "..", {}, "/dl/b.zip");
+    row("from the address", "http://site.test/a/b.zip", "", {}, "/dl/b.zip");
+    row("no name at all", "http://site.test/", "", {}, "/dl/download");
+    row("taken twice", pdf, "a.tar.gz", {"/dl/a.tar.gz", "/dl/a (1).tar.gz"}, "/dl/a (2).tar.gz");
 }
 
 void TestNavRules::downloadPaths()

@@ -65,8 +65,7 @@ void TestNavWindow::shiftAndTargetBlank()
     QVERIFY(rig.control(0)->click(QStringLiteral("blank")));
     rig.settle();
     QCOMPARE(rig.control(2)->locationUrl().path(), QStringLiteral("/b.html"));
-    QCOMPARE(rig.host.status.value(3),
-             QStringLiteral("The last clicked link was targeted to a new window."));
+    QCOMPARE(rig.host.status.value(3), "The last clicked link was targeted to a new window.");
 }
 
 void TestNavWindow::redirectsFeedsFtpAndPosts()
@@ -76,8 +75,7 @@ void TestNavWindow::redirectsFeedsFtpAndPosts()
     const int beeps = rig.platform.ui.beeps();
 
     // A meta refresh after the page loaded goes nowhere.
-    rig.control(0)->scriptNavigate(QUrl(QStringLiteral("http://site.test/refresh.html")),
-                                   NavigationKind::Redirect);
+    rig.control(0)->scriptNavigate(QUrl("http://site.test/refresh.html"), NavigationKind::Redirect);
     rig.settle();
     QCOMPARE(rig.control(0)->locationUrl(), QUrl(kPage));
     QCOMPARE(rig.reader.pool.slotCount(), 1);
@@ -146,11 +144,10 @@ void TestNavWindow::commandLinksOnlyFromTheProgramsPages()
     const QString html = QStringLiteral(
         "<a id=d href='skl:dbm1'>delete favorite</a><a id=f href='skl:del/home/u/page.htm'>x</a>");
 
-    rig.show(QStringLiteral("http://evil.test/"),
-             html + QStringLiteral("<a id=page href='skl-app:"
-                                   "//pages/Start.htm'>p</a>"));
-    QVERIFY(rig.control(0)->click(QStringLiteral("d")));
-    QVERIFY(rig.control(0)->click(QStringLiteral("f")));
+    rig.show("http://evil.test/", html + QStringLiteral("<a id=page href='skl-app:"
+                                                        "//pages/Start.htm'>p</a>"));
+    QVERIFY(rig.control(0)->click("d"));
+    QVERIFY(rig.control(0)->click("f"));
     rig.settle();
     QVERIFY(ran.isEmpty());
     QCOMPARE(rig.control(0)->locationUrl(), QUrl(QStringLiteral("http://evil.test/")));
@@ -221,8 +218,7 @@ void TestNavWindow::ldfLocAndStr()
 
     // "loc" never runs a script in the program's page.
     const int before = int(rig.records().size());
-    rig.control(0)->writePage(
-        QStringLiteral("<a id=js href='skl:locjavascript://x/%0Aalert(1)'>j</a>"));
+    rig.control(0)->writePage("<a id=js href='skl:locjavascript://x/%0Aalert(1)'>j</a>");
     rig.settle();
     QVERIFY(rig.control(0)->click(QStringLiteral("js")));
     rig.settle();
@@ -287,8 +283,7 @@ void TestNavWindow::keysWhileTyping()
     rig.control(1)->focusElement(QStringLiteral("f2"));
     rig.settle();
     QVERIFY(rig.ctx.gbTextEntry);
-    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/sent.html"),
-                                        LoadWhere::Here);
+    (void)rig.reader.queue.LoadDocument("http://site.test/sent.html", LoadWhere::Here);
     rig.settle();
     QVERIFY(!rig.ctx.gbTextEntry);
 }
@@ -445,8 +440,7 @@ void TestNavWindow::openSelectedLinks()
     rig.control(0)->setCommandEnabled(BrowserCommand::Copy, false);
     QVERIFY(!rig.nav.mnuOpenLinks_Click());
     rig.control(0)->setCommandEnabled(BrowserCommand::Copy, true);
-    rig.control(0)->fakeDocument().setSelection(QStringLiteral("some y"),
-                                                QStringLiteral("some <a href=/y.html>y</a>"));
+    rig.control(0)->fakeDocument().setSelection("some y", "some <a href=/y.html>y</a>");
     QVERIFY(rig.nav.mnuOpenLinks_Click());
 }
 
@@ -464,9 +458,8 @@ void TestNavWindow::offlineAndDownloads()
     // Downloads land in the download folder under their own name, never elsewhere.
     const QString folder = Navigator::downloadFolder();
     QVERIFY(folder.startsWith(qEnvironmentVariable("SKIMLINE_HOME")));
-    const QString a =
-        rig.nav.downloadRequested(*rig.window(0), QUrl(QStringLiteral("http://site.test/a.zip")),
-                                  QStringLiteral("../../etc/a.zip"));
+    const QString a = rig.nav.downloadRequested(*rig.window(0), QUrl("http://site.test/a.zip"),
+                                                "../../etc/a.zip");
     QCOMPARE(a, QDir(folder).filePath(QStringLiteral("a.zip")));
     QFile f(a);
     QVERIFY(f.open(QIODevice::WriteOnly));

@@ -2,8 +2,8 @@
 #include "TempProfile.h"
 #include "frame/FrameReaderHost.h"
 #include "frame/MDIForm1.h"
-#include "reader/frmBrowser.h"
 #include "reader/AppContext.h"
+#include "reader/frmBrowser.h"
 #include "store/CWinInet_URL.h"
 #include "store/Stores.h"
 
@@ -36,8 +36,7 @@ class TestReaderFrame : public QObject
             reader = std::make_unique<Reader>(ctx, *host);
             ctx.reader = reader.get();
             ctx.mainForm = form.get();
-            platform.web.setDefaultResponse(
-                FakeResponse::page(QStringLiteral("<title>Doc</title>")));
+            platform.web.setDefaultResponse(FakeResponse::page("<title>Doc</title>"));
             frmBrowser *zero = host->adoptWindow(0, platform.browsers.createControl());
             zero->InitializeForm(0, false);
             form->show();
@@ -84,8 +83,7 @@ private Q_SLOTS:
         QVERIFY(rig.host->windowListItem(1)->text().contains(QStringLiteral("Doc")));
 
         // Next Window from the Window menu.
-        QAction *next = rig.form->subMenu(QStringLiteral("mnuWindow"))
-                            ->findChild<QAction *>(QStringLiteral("mnuNextDoc_Window"));
+        QAction *next = rig.form->subMenu("mnuWindow")->findChild<QAction *>("mnuNextDoc_Window");
         QVERIFY(next);
         next->trigger();
         QCOMPARE(rig.ctx.giCurrentWindow, 1);

@@ -398,14 +398,12 @@ private Q_SLOTS:
         QCOMPARE(rig.host.status.value(3), QStringLiteral("Progress = 25%"));
         c->emitStatusText(QStringLiteral("over a link"));
         QCOMPARE(rig.host.status.value(1), QStringLiteral("over a link"));
-        c->scriptError(QStringLiteral("x is undefined"), 12,
-                       QUrl(QStringLiteral("http://s.test/a.js")));
+        c->scriptError("x is undefined", 12, QUrl("http://s.test/a.js"));
         QCOMPARE(rig.host.status.value(3),
                  QStringLiteral("Script Error: x is undefined Line #: 12 URL=http://s.test/a.js"));
 
         // A failed download in the background still completes and frees its download.
-        rig.platform.web.serve(ReaderRig::page(1),
-                               FakeResponse::error(500, QStringLiteral("down")));
+        rig.platform.web.serve(ReaderRig::page(1), FakeResponse::error(500, "down"));
         rig.reader.queue.LoadDocument(ReaderRig::page(1));
         rig.settle();
         QCOMPARE(rig.state(1), QStringLiteral("c"));

@@ -53,26 +53,44 @@ FakeBrowserControl &windowZero(AppContext &ctx)
     return *static_cast<FakeBrowserControl *>(ctx.gBrowsers.at(0)->brwWebBrowser);
 }
 
+// The program over the platform double in the current profile; firstRun: without
+// --no-first-run.
+struct Program
+{
+    FakeWeb web;
+    FakeBrowserFactory factory{web};
+    FakeUi ui;
+    FakeShell shell;
+    FakeHttpClient http;
+    modMain main;
+
+    explicit Program(const QStringList &commandLine = {}, bool shift = false, bool firstRun = false)
+        : main({&factory, &ui, &shell, &http}, arguments(commandLine, shift, firstRun))
+    {}
+    static StartArguments arguments(const QStringList &commandLine, bool shift, bool firstRun)
+    {
+        StartArguments args = StartArguments::parse(commandLine, "/");
+        args.noFirstRun = !firstRun;
+        args.shiftHeld = shift;
+        return args;
+    }
+};
+
 // A whole run over the platform double in the current profile, ended with File > Exit:
 // during() acts between the start and the exit. Every address sent to a window.
 QStringList
 runToExit(bool shift, const QStringList &commandLine,
           const std::function<void(AppContext &, FakeBrowserControl &, FakeWeb &)> &during = {})
 {
-    FakeWeb web;
-    FakeBrowserFactory factory(web);
-    FakeUi ui;
-    StartArguments args = StartArguments::parse(commandLine, "/");
-    args.noFirstRun = true;
-    args.shiftHeld = shift;
-    modMain program({&factory, &ui, nullptr, nullptr}, args);
-    if (program.Main() != modMain::Outcome::Running)
+    Program program(commandLine, shift);
+    if (program.main.Main() != modMain::Outcome::Running)
         return {"<not running>"};
-    web.settle();
+    program.web.settle();
+    AppContext &ctx = program.main.context();
     if (during)
-        during(program.context(), windowZero(program.context()), web);
-    const QStringList out = navigated(factory);
-    static_cast<MDIForm1 *>(program.context().mainForm)->mnuQuit_Click();
+        during(ctx, windowZero(ctx), program.web);
+    const QStringList out = navigated(program.factory);
+    static_cast<MDIForm1 *>(ctx.mainForm)->mnuQuit_Click();
     return out;
 }
 
@@ -88,20 +106,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("address");
-        const int setup = int(CommandLineKind::Setup);
-        const int uninstall = int(CommandLineKind::Uninstall);
-        const int address = int(CommandLineKind::Address);
-        QTest::newRow("empty") << "" << int(CommandLineKind::Empty) << "";
-        QTest::newRow("setup") << "/Setup" << setup << "";
-        QTest::newRow("upgrade runs setup") << "/Upgrade" << setup << "";
-        QTest::newRow("uninstall") << "/Uninstall" << uninstall << "";
-        QTest::newRow("other case is an address") << "/setup" << address << "/setup";
-        QTest::newRow("one pair of quotes stripped")
-            << "\"\"http://x/\"\"" << address << "\"http://x/\"";
-        QTest::newRow("shortcut, any case, quoted")
-            << "\"SHORTCUT\"" << address << "http://example.org/inside";
-        QTest::newRow("local file") << "LOCALFILE" << address << "FILEURL";
-        QTest::newRow("missing shortcut stays a name") << "gone.url" << address << "gone.url";
+        const auto row = [](const char *name, const char *text, CommandLineKind kind,
+                            const char *address = "") {
+            QTest::newRow(name) << QString(text) << int(kind) << QString(address);
+        };
+        using K = CommandLineKind;
+        row("empty", "", K::Empty);
+        row("setup", "/Setup", K::Setup);
+        row("upgrade runs setup", "/Upgrade", K::Setup);
+        row("uninstall", "/Uninstall", K::Uninstall);
+        row("other case is an address", "/setup", K::Address, "/setup");
+        row("one pair of quotes stripped", "\"\"http://x/\"\"", K::Address, "\"http://x/\"");
+        row("shortcut, any case, quoted", "\"SHORTCUT\"", K::Address, "http://example.org/inside");
+        row("local file", "LOCALFILE", K::Address, "FILEURL");
+        row("missing shortcut stays a name", "gone.url", K::Address, "gone.url");
     }
     void commandLine()
     {
@@ -132,9 +150,8 @@ private Q_SLOTS:
         QCOMPARE(AbsoluteIfLocalFile(QStringLiteral("a.htm"), profile.path()),
                  profile.file(QStringLiteral("a.htm")));
         QCOMPARE(AbsoluteIfLocalFile(QStringLiteral("http://x/a.htm"), profile.path()),
-                 QStringLiteral("http://x/a.htm"));
-        QCOMPARE(AbsoluteIfLocalFile(QStringLiteral("missing.htm"), profile.path()),
-                 QStringLiteral("missing.htm"));
+                 "http://x/a.htm");
+        QCOMPARE(AbsoluteIfLocalFile(QStringLiteral("missing.htm"), profile.path()), "missing.htm");
     }
 
     void arguments()
@@ -144,8 +161,7 @@ private Q_SLOTS:
         QVERIFY(a.noFirstRun);
         QVERIFY(a.exitWhenIdle);
         QCOMPARE(a.commandLine, QStringLiteral("http://x/"));
-        QCOMPARE(StartArguments::parse({"C:\\My", "Page.url"}, "/").commandLine,
-                 QStringLiteral("C:\\My Page.url"));
+        QCOMPARE(StartArguments::parse({"C:\\My", "Page.url"}, "/").commandLine, "C:\\My Page.url");
     }
 
     // The whole start over the platform double, from prepared profiles.
@@ -159,20 +175,20 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("loaded");
         const QString start = ProgramPages::url("Start.htm").toString();
         const QString quick = ProgramPages::url("sklQuickHelp.htm").toString();
-        QTest::newRow("accepted, first run: quick help")
-            << 1 << false << 1 << false << "" << QStringList{quick};
-        QTest::newRow("normal start") << 0x201 << false << 0 << false << "" << QStringList{start};
-        QTest::newRow("scheduled favorites")
-            << 0x201 << false << 2 << false << "" << QStringList{"http://fav/0", "http://fav/1"};
-        QTest::newRow("shift held: start page, no favorites")
-            << 0x201 << true << 2 << false << "" << QStringList{start};
-        QTest::newRow("crashed run: unread pages come back")
-            << 0x201 << false << 0 << true << ""
-            << QStringList{"http://unread/1", "http://unread/2"};
-        QTest::newRow("crashed run's pages, then the command line; no favorites")
-            << 0x201 << false << 2 << true << "http://given/"
-            << QStringList{"http://unread/1", "http://unread/2", "http://given/"};
-        QTest::newRow("setup") << 0x201 << false << 0 << false << "/Setup" << QStringList{start};
+        const auto row = [](const char *name, int lcg, bool shift, int favorites, bool crashed,
+                            const char *commandLine, const QStringList &loaded) {
+            QTest::newRow(name) << lcg << shift << favorites << crashed << QString(commandLine)
+                                << loaded;
+        };
+        const QStringList unread{"http://unread/1", "http://unread/2"};
+        row("accepted, first run: quick help", 1, false, 1, false, "", {quick});
+        row("normal start", 0x201, false, 0, false, "", {start});
+        row("scheduled favorites", 0x201, false, 2, false, "", {"http://fav/0", "http://fav/1"});
+        row("shift held: start page, no favorites", 0x201, true, 2, false, "", {start});
+        row("crashed run: unread pages come back", 0x201, false, 0, true, "", unread);
+        row("crashed run's pages, then the command line; no favorites", 0x201, false, 2, true,
+            "http://given/", unread + QStringList{"http://given/"});
+        row("setup", 0x201, false, 0, false, "/Setup", {start});
     }
     void startUp()
     {
@@ -212,23 +228,15 @@ private Q_SLOTS:
             }
         }
 
-        FakeWeb web;
-        FakeBrowserFactory factory(web);
-        FakeUi ui;
-        FakeShell shell;
-        FakeHttpClient http;
-        StartArguments args =
-            StartArguments::parse(QStringList{commandLine}.filter(QRegularExpression(".")), "/");
-        args.shiftHeld = shift;
-        modMain program({&factory, &ui, &shell, &http}, args);
-        QCOMPARE(program.Main(), modMain::Outcome::Running);
+        Program program(QStringList{commandLine}.filter(QRegularExpression(".")), shift, true);
+        QCOMPARE(program.main.Main(), modMain::Outcome::Running);
         loaded.sort();
-        QCOMPARE(navigated(factory), loaded);
-        AppContext &ctx = program.context();
+        QCOMPARE(navigated(program.factory), loaded);
+        AppContext &ctx = program.main.context();
         QCOMPARE(ctx.glLCG, 0x201);
         QCOMPARE(ctx.gsWindowState.value(0), QStringLiteral("a"));
         QCOMPARE(ctx.giLaterOrder >= 10000, true);
-        QVERIFY(ui.messages().isEmpty()); // every page file is there
+        QVERIFY(program.ui.messages().isEmpty()); // every page file is there
         // Scheduled favorites load as favorites: each visit is counted.
         if (loaded.contains(QStringLiteral("http://fav/0"))) {
             Recordset fav = ctx.stores->rsFavorites.Clone();
@@ -308,15 +316,9 @@ private Q_SLOTS:
                                                    {10001, "http://last/", 1, 1}));
             RotateSessionAtExit(stores); // a past session exists
         }
-        FakeWeb web;
-        FakeBrowserFactory factory(web);
-        FakeUi ui;
-        StartArguments args;
-        args.noFirstRun = true;
-        args.shiftHeld = false;
-        modMain program({&factory, &ui, nullptr, nullptr}, args);
-        QCOMPARE(program.Main(), modMain::Outcome::Running);
-        AppContext &ctx = program.context();
+        Program program;
+        QCOMPARE(program.main.Main(), modMain::Outcome::Running);
+        AppContext &ctx = program.main.context();
         QCOMPARE(ctx.glOptionChecks, 11);
         QVERIFY(ctx.gbOptBit1 && ctx.gbOptBit2 && ctx.gbOptBit8 && !ctx.gbOptBit4);
         QVERIFY(!ctx.stores->rsHistory.State());
@@ -344,31 +346,17 @@ private Q_SLOTS:
         QTest::addColumn<float>("tempZoom");
         QTest::addColumn<float>("pageZoom");
         QTest::addColumn<int>("problems");
-        QTest::newRow("empty zooms") << "C1 C4"
-                                     << " 12 "
-                                     << ""
-                                     << ""
-                                     << "9 12 1 0" << 12 << 1.0f << 0.0f << 0;
-        QTest::newRow("one is none") << "C2 C3"
-                                     << "-5"
-                                     << "1"
-                                     << "2,5"
-                                     << "6 4 2.5 0" << 4 << 2.5f << 0.0f << 0;
-        QTest::newRow("windows not a number") << ""
-                                              << "abc"
-                                              << "0"
-                                              << "1.4"
-                                              << "0 1.4 0" << 50 << 1.4f << 0.0f << 1;
-        QTest::newRow("page zoom not a number") << ""
-                                                << "99999"
-                                                << "x"
-                                                << "2"
-                                                << "0 2" << 50 << 2.0f << 1.2f << 2;
-        QTest::newRow("temp zoom stops the rest") << ""
-                                                  << "8"
-                                                  << "3"
-                                                  << "big"
-                                                  << "0 8" << 8 << 1.6f << 1.2f << 1;
+        const auto row = [](const char *name, const char *checks, const char *t2, const char *t3,
+                            const char *t4, const char *stored, int windows, float tempZoom,
+                            float pageZoom, int problems) {
+            QTest::newRow(name) << QString(checks) << QString(t2) << QString(t3) << QString(t4)
+                                << QString(stored) << windows << tempZoom << pageZoom << problems;
+        };
+        row("empty zooms", "C1 C4", " 12 ", "", "", "9 12 1 0", 12, 1.0f, 0.0f, 0);
+        row("one is none", "C2 C3", "-5", "1", "2,5", "6 4 2.5 0", 4, 2.5f, 0.0f, 0);
+        row("windows not a number", "", "abc", "0", "1.4", "0 1.4 0", 50, 1.4f, 0.0f, 1);
+        row("page zoom not a number", "", "99999", "x", "2", "0 2", 50, 2.0f, 1.2f, 2);
+        row("temp zoom stops the rest", "", "8", "3", "big", "0 8", 8, 1.6f, 1.2f, 1);
     }
     void optionsPageSaved()
     {
@@ -429,18 +417,12 @@ private Q_SLOTS:
                     pages.filePath("Readme.htm"));
         const QByteArray before = qgetenv("SKIMLINE_PAGES");
         qputenv("SKIMLINE_PAGES", pages.path().toUtf8());
-        FakeWeb web;
-        FakeBrowserFactory factory(web);
-        FakeUi ui;
-        FakeShell shell;
-        StartArguments args;
-        args.noFirstRun = true;
-        modMain program({&factory, &ui, &shell, nullptr}, args);
-        const auto outcome = program.Main();
+        Program program;
+        const auto outcome = program.main.Main();
         qputenv("SKIMLINE_PAGES", before);
         QCOMPARE(outcome, modMain::Outcome::Running);
-        QCOMPARE(ui.messages().size(), 1);
-        QCOMPARE(shell.targetsOf("openFile"), QStringList{pages.filePath("Readme.htm")});
+        QCOMPARE(program.ui.messages().size(), 1);
+        QCOMPARE(program.shell.targetsOf("openFile"), QStringList{pages.filePath("Readme.htm")});
     }
 
     // The agreement's answer: declined keeps nothing; accepted and run once, the next start
@@ -455,12 +437,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, accept);
         TempProfile profile;
-        FakeWeb web;
-        FakeBrowserFactory factory(web);
-        FakeUi ui;
-        StartArguments args;
-        args.shiftHeld = false;
-        modMain program({&factory, &ui, nullptr, nullptr}, args);
+        Program program({}, false, true);
         bool sawDialog = false;
         QTimer::singleShot(0, this, [&] {
             for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -470,14 +447,15 @@ private Q_SLOTS:
                 }
             }
         });
-        QCOMPARE(program.Main(), accept ? modMain::Outcome::Running : modMain::Outcome::Declined);
+        QCOMPARE(program.main.Main(),
+                 accept ? modMain::Outcome::Running : modMain::Outcome::Declined);
         QVERIFY(sawDialog);
         const Folders folders = Folders::resolve();
         Registry reg(folders.userHiveFile, folders.machineHiveFile);
         const QVariant lcg = reg.RegGetAppValue("LCG", RegRoot::HKCU, REG_DWORD, QVariant()).value;
         if (accept) {
             QCOMPARE(lcg.toInt(), 0x201);
-            QCOMPARE(navigated(factory),
+            QCOMPARE(navigated(program.factory),
                      QStringList{ProgramPages::url("sklQuickHelp.htm").toString()});
             return;
         }

