@@ -4,6 +4,7 @@
 #include "frame/MDIForm1.h"
 #include "frame/Sidebar.h"
 #include "frame/SidebarHtml.h"
+#include "frame/TopBar.h"
 #include "reader/AppContext.h"
 #include "reader/Reader.h"
 #include "reader/frmBrowser.h"
@@ -19,6 +20,14 @@
 FavoritesMenu::FavoritesMenu(AppContext &ctx, MDIForm1 &frame)
     : QObject(&frame), m_ctx(ctx), m_frame(frame)
 {
+    if (TopBar *bar = frame.topBar())
+        bar->favoriteCommand = [this](int index) {
+            if (index == 1) {
+                deleteThisFavorite();
+            } else if (frmBrowser *f = m_frame.ActiveForm()) {
+                editFavorite(f->mdFavBookmark);
+            }
+        };
     if (QMenu *menu = groupsMenu())
         connect(menu, &QMenu::aboutToShow, this, &FavoritesMenu::rebuildGroupsMenu);
     if (QAction *a = frame.menuItem(QStringLiteral("mnuFav_Group(0)")))
@@ -204,6 +213,8 @@ void FavoritesMenu::deleteThisFavorite()
     f->mdFavBookmark = 0;
     m_frame.setCommandEnabled(QStringLiteral("mnuFav_Edit(0)"), false);
     m_frame.setCommandEnabled(QStringLiteral("mnuFav_Edit(1)"), false);
+    if (TopBar *bar = m_frame.topBar())
+        bar->zTopBar();
 }
 
 QStringList UrlFilesInFolder(const QString &folder)

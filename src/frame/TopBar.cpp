@@ -28,9 +28,6 @@ struct LaterCell
 };
 const LaterCell kLaterCells[] = {
     {"Notes", "Notes (the notes pane is not built yet)"},
-    {"FavEdit", "Edit this Favorite (the favorite editor is not built yet)"},
-    {"FavDelete", "Delete this Favorite and move to the next document (the favorite editor is "
-                  "not built yet)"},
     {"fc", "Clear form data. (Ctrl+0) (form data is not built yet)"},
     {"fs", "Save form data. (Ctrl+-) (form data is not built yet)"},
     {"ff", "Fill form. (Ctrl+=) (form data is not built yet)"},
@@ -188,6 +185,11 @@ void TopBar::aDoc_onclick(const ElementSnapshot &src)
     if (id.startsWith(QLatin1Char('m'))) {
         if (xShowSidebarTab)
             xShowSidebarTab(id, 1);
+        return;
+    }
+    if (id == QLatin1String("FavEdit") || id == QLatin1String("FavDelete")) {
+        if (favoriteCommand)
+            favoriteCommand(id == QLatin1String("FavEdit") ? 0 : 1);
         return;
     }
     if (src.tagName == QLatin1String("TD") && SearchBox::tabNumber(id) >= 0) {

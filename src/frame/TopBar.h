@@ -36,6 +36,8 @@ public:
     std::function<bool()> zHistoryShow;
     // The "m0" cell flips the headings switch (below 1 to 4, else to 0) before it shows "m0".
     std::function<void()> flipHeadingsSwitch;
+    // The favorite cells: 0 "FavEdit" (Edit This Favorite), 1 "FavDelete" (Delete This Favorite).
+    std::function<void(int index)> favoriteCommand;
 
     // Event rules of the address box's handler, kept beside the top bar's own.
     void setAddressBoxRules(const QList<EventRule> &rules);

@@ -746,6 +746,28 @@ private Q_SLOTS:
         QVERIFY(!rig.item("mnuFav_Edit(1)")->isEnabled());
     }
 
+    // The top bar's favorite cells show for a page from a favorite; the cross trashes it and
+    // hides them again.
+    void favoriteCellsOfTheTopBar()
+    {
+        FrameRig rig(1, true);
+        ErrorLog log;
+        Stores stores{log};
+        stores.rsFavorites = Recordset::Create(FavoritesSchema());
+        QVERIFY(stores.rsFavorites.AddNew({"Keywords", "URL"}, {"News", "http://n.test/"}));
+        rig.ctx.stores = &stores;
+        rig.web.settle();
+        FakeDocument &doc = rig.topBarDoc();
+        DomNode *cross = doc.dom().getElementById(QStringLiteral("FavDelete"));
+        rig.window(0)->mdFavBookmark = stores.rsFavorites.Bookmark();
+        rig.form->topBar()->zTopBar();
+        QCOMPARE(cross->style("display"), QStringLiteral("table-cell"));
+        doc.dispatch(DomEventType::Click, cross, -1);
+        QCOMPARE(stores.rsFavorites.Field("Keywords").toString(), QStringLiteral("Delete\\News"));
+        QCOMPARE(cross->style("display"), QStringLiteral("none"));
+        rig.ctx.stores = nullptr;
+    }
+
     void shortcutFilesOfAFolder()
     {
         TempProfile p;
