@@ -305,6 +305,14 @@ void MDIForm1::connectSidebar()
         sb->topBar.searchBoxText = [bar] { return bar->searchBoxText(); };
         sb->topBar.setSearchBoxText = [bar](const QString &t) { bar->setSearchBoxText(t); };
         sb->topBar.markCell = [bar](const QString &id, bool on) { bar->markCell(id, on); };
+        sb->topBar.selectedTab = [bar] { return bar->selectedTab(); };
+        // The history tab re-filters the history page while it is shown.
+        bar->zHistoryShow = [sb] {
+            if (!sb->historyShown())
+                return false;
+            sb->zHistoryShow(0, false);
+            return true;
+        };
         // Page information comes with the page tools; until then its cell says so.
         connect(m_topBarPane.get(), &Pane::ready, this, [this] {
             Document &doc = m_topBarPane->document();
@@ -433,6 +441,7 @@ void MDIForm1::connectCommands()
     on("mnuSearch", &MDIForm1::mnuSearch_Click);
     on("mnuView_FullScreen", &MDIForm1::mnuView_FullScreen_Click);
     on("mnuView_Sidebar", &MDIForm1::mnuView_Sidebar_Click);
+    on("mnuView_History", &MDIForm1::mnuView_History_Click);
     on("mnuViewSetFocusAB", &MDIForm1::mnuViewSetFocusAB_Click);
     on("mnuOpen", &MDIForm1::mnuOpen_Click);
     on("mnuOptions", &MDIForm1::mnuOptions_Click);
@@ -784,6 +793,16 @@ void MDIForm1::mnuView_FullScreen_Click()
         setWindowState(windowState() | Qt::WindowFullScreen);
     } else {
         setWindowState(m_stateBeforeFullScreen & ~Qt::WindowFullScreen);
+    }
+}
+
+void MDIForm1::mnuView_History_Click()
+{
+    if (m_ctx.gbOptBit4) {
+        if (m_sidebar)
+            m_sidebar->zHistoryShow(0, true);
+    } else if (m_ctx.ui) {
+        (void)m_ctx.ui->messageBox(Sidebar::noHistoryMessage(), QStringLiteral("Skimline"));
     }
 }
 

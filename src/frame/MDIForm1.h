@@ -109,6 +109,7 @@ public:
     void mnuSearch_Click();
     void mnuView_FullScreen_Click();
     void mnuView_Sidebar_Click();
+    void mnuView_History_Click();
     void mnuViewSetFocusAB_Click();
     void mnuOpen_Click();
     void mnuOptions_Click();

@@ -130,7 +130,7 @@ inline constexpr Row kRows[] = {
     {"mnuView_SavedFiles", "V  Saved Files", "", Later},
     {"mnuViewSource", "Source", "", Later},
     {"mnuView_StyleSheets", "Y  Source Code for StyleSheets", "", Later},
-    {"mnuView_History", "History", "", Later},
+    {"mnuView_History", "History", "", None},
     {"mnuViewSetFocusAB", "Set Focus to Address Box", "Shift+Ins", 0},
     {"mnuViewBar1", "-", "", None},
     {"mnuView_FullScreen", "Full Screen Mode", "F11", Checkable},

@@ -6,6 +6,7 @@
 #include "platform/Ui.h"
 #include "reader/AppContext.h"
 #include "reader/DocumentWindow.h"
+#include "reader/History.h"
 #include "reader/Reader.h"
 #include "store/DateValue.h"
 #include "store/Stores.h"
@@ -27,6 +28,7 @@ const QString kMW = QStringLiteral("MW");
 const QString kHeadings = QStringLiteral("Headings");
 const QString kMenu = QStringLiteral("menu");
 const QString kQueue = QStringLiteral("qul");
+constexpr int kHistorySearchTab = 4;
 const QString kNoHistory =
     QStringLiteral("History is not being maintained. Select Tools - Skimline Options and check "
                    "Maintain History checkbox to start saving history.");
@@ -187,9 +189,14 @@ QString ListFeed::takePending()
 // Sidebar
 
 Sidebar::Sidebar(AppContext &ctx, MDIForm1 &frame) : m_ctx(ctx), m_frame(frame)
-{}
+{
+    m_ctx.zHistoryDone = [this] { zHistoryDone(); };
+}
 
-Sidebar::~Sidebar() = default;
+Sidebar::~Sidebar()
+{
+    m_ctx.zHistoryDone = nullptr;
+}
 
 void Sidebar::attach(Document &pane)
 {
@@ -646,8 +653,95 @@ void Sidebar::chDoc_onclick(const DomEvent &event)
         listQuickFolder(src.text);
     else if (classes.contains(QLatin1String("gr")))
         openGroup(src.text.trimmed());
-    // "H" (the history menu), "dNote" and "notetab" (the notes pane) belong to features that
-    // write those elements into the pane; until then there is nothing of theirs to click.
+    else if (classes.contains(QLatin1String("H")))
+        historyMenuClick(src);
+    // "dNote" and "notetab" (the notes pane) belong to a feature that writes those elements
+    // into the pane; until then there is nothing of theirs to click.
+}
+
+// ---------------------------------------------------------------------------------------------
+// The history page
+
+const QString &Sidebar::noHistoryMessage()
+{
+    return kNoHistory;
+}
+
+bool Sidebar::historyShown() const
+{
+    return m_ctx.giHistoryPage == 1 || m_ctx.giHistoryPage == 2;
+}
+
+void Sidebar::zHistoryShow(int iSort, bool bNoFilter)
+{
+    DocumentWindow *w = m_ctx.reader ? m_ctx.reader->pool.current() : nullptr;
+    if (!w || !w->brwWebBrowser || !m_ctx.stores || !m_ctx.stores->rsHistory.State())
+        return;
+    w->mbDocWritten = true;
+    m_ctx.giHistoryPage = 1;
+    if (bNoFilter && topBar.setSearchBoxText)
+        topBar.setSearchBoxText(QString());
+    const QString text = boxText();
+    const bool filtered = !bNoFilter && !text.isEmpty() && topBar.selectedTab &&
+                          topBar.selectedTab() == kHistorySearchTab;
+    if (m_pane) {
+        m_pane->setInnerHTML(kMenu, HistoryPage::menuHtml(filtered));
+        showView(kMenu, true);
+    }
+    // Its own cursor: the sidebar's history list and the recording keep theirs.
+    Recordset rs = m_ctx.stores->rsHistory.Clone();
+    if (filtered)
+        (void)rs.SetFilter(HistoryPage::filterExpression(text));
+    const QString html = HistoryPage::pageHtml(rs, iSort);
+    w->mbDontAddToHistory = true;
+    w->strDocumentTitle = HistoryPage::kTitle;
+    m_ctx.reader->host.setWindowCaption(*w, HistoryPage::kTitle);
+    (void)w->brwWebBrowser->pageWriter().writePage(html, QStringLiteral("History.htm"));
+    w->mbDocWritten = true;
+    m_ctx.reader->host.setAddressText(HistoryPage::kTitle);
+    w->msWrittenPageStatus = QStringLiteral("History has ") + QString::number(rs.RecordCount()) +
+                             QStringLiteral(" entries.");
+    m_frame.SetStatusText(3, w->msWrittenPageStatus);
+    // The sidebar lists the page's date or domain headings for quick jumps.
+    giHeadings = giHeadings < 4 ? 2 : 4;
+    xShowSidebarTab(QStringLiteral("m0"), 1);
+}
+
+void Sidebar::zHistoryDone()
+{
+    m_ctx.giHistoryPage = giHeadings >= 4 ? 4 : 0;
+    showView(kMenu, false);
+    xShowSidebarTab(QStringLiteral("m3"), 1);
+}
+
+void Sidebar::historyMenuClick(const ElementSnapshot &item)
+{
+    const QString text = item.text.trimmed();
+    const int sort = text == HistoryPage::kSortByDate     ? HistoryPage::ByDate
+                     : text == HistoryPage::kSortByTitle  ? HistoryPage::ByTitle
+                     : text == HistoryPage::kSortByDomain ? HistoryPage::ByDomain
+                     : text == HistoryPage::kSortByVisits ? HistoryPage::ByVisits
+                                                          : -1;
+    if (sort >= 0) {
+        zHistoryShow(sort, false);
+    } else if (text == HistoryPage::kShowAll) {
+        if (topBar.setSearchBoxText)
+            topBar.setSearchBoxText(QString());
+        zHistoryShow(HistoryPage::ByDate, false);
+    } else if (text == HistoryPage::kHideDescriptions || text == HistoryPage::kShowDescriptions) {
+        const bool hide = text == HistoryPage::kHideDescriptions;
+        if (m_pane)
+            m_pane->setInnerText(item.ref(), hide ? HistoryPage::kShowDescriptions
+                                                  : HistoryPage::kHideDescriptions);
+        DocumentWindow *w = m_ctx.reader ? m_ctx.reader->pool.current() : nullptr;
+        if (w && w->brwWebBrowser && historyShown()) {
+            Document &doc = w->brwWebBrowser->document();
+            doc.addCssRule(QStringLiteral(".HDesc"),
+                           hide ? QStringLiteral("display:none") : QStringLiteral("display:block"));
+            doc.addCssRule(QStringLiteral(".HShow"),
+                           hide ? QStringLiteral("display:block") : QStringLiteral("display:none"));
+        }
+    }
 }
 
 void Sidebar::chDoc_oncontextmenu(const DomEvent &event)

@@ -80,6 +80,8 @@ public:
         std::function<void(const QString &)> setSearchBoxText;
         // Gives or takes the selected look of a cell of the top bar.
         std::function<void(const QString &cellId, bool selected)> markCell;
+        // The selected search tab (4: history).
+        std::function<int()> selectedTab;
     } topBar;
 
     void xShowSidebarTab(const QString &sNewMenuItem, int iFlag);
@@ -115,6 +117,16 @@ public:
     void deleteGroup(const QString &name);
     // The favorites of a quick folder, listed in the sidebar.
     void listQuickFolder(const QString &folder);
+
+    // The history page in the active window and its menu here; iSort: HistoryPage::Sort.
+    void zHistoryShow(int iSort, bool bNoFilter);
+    // Another page replaced the history page.
+    void zHistoryDone();
+    // The history page is the active window's page (just written or shown).
+    bool historyShown() const;
+    // An item of the history menu (class "H").
+    void historyMenuClick(const ElementSnapshot &item);
+    static const QString &noHistoryMessage();
 
     // Alt+Left / Alt+Right: the sidebar's width changes by this many twips.
     static constexpr int kResizeStepTwips = 50;

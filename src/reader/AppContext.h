@@ -14,10 +14,12 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
 class BrowserFactory;
 class CWinInet_URL;
 class HttpClient;
+class QObject;
 class QWidget;
 class Shell;
 class Ui;
@@ -116,6 +118,14 @@ struct AppContext
     bool gbOnline = false;
     bool gbFullScreen = false;
     int giPageKind = 0;
+
+    // History: the history-page switch (1 just written, 2 shown, 4 left with the headings on,
+    // 0 off); a save of the store is due; the owner of that save's timer, gone with the context.
+    int giHistoryPage = 0;
+    bool gbHistorySavePending = false;
+    std::shared_ptr<QObject> historySaveGuard;
+    // Leaves the history view; the frame installs it, the document windows call it.
+    std::function<void()> zHistoryDone;
 
     // Settings
     int giMaxWindows = 50;

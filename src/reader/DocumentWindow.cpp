@@ -4,6 +4,7 @@
 #include "platform/PageWriter.h"
 #include "platform/Ui.h"
 #include "reader/AppContext.h"
+#include "reader/History.h"
 #include "reader/Reader.h"
 #include "reader/WheelGestures.h"
 #include "reader/cFrame.h"
@@ -253,7 +254,7 @@ void DocumentWindow::Form_Activate()
     if (mdCurrentSessionBookmark != 0)
         m_reader.log.update(mdCurrentSessionBookmark, {{"bRead", 1}});
     host.zTopBar();
-    host.recordVisit(*this);
+    (void)RecordHistory(ctx, *this);
 
     // The reader has taken over a load still under way: the queue moves on without it.
     if (m_countedDownload)
@@ -297,6 +298,9 @@ void DocumentWindow::Form_Deactivate()
         }
         ctx.giPreviousWindow = miTag;
         msReadyState = kF;
+        // Only while the page is shown: after it was left the switch keeps the headings' value.
+        if ((ctx.giHistoryPage == 1 || ctx.giHistoryPage == 2) && ctx.zHistoryDone)
+            ctx.zHistoryDone();
     }
     mbAddtoHistory = false;
 }
@@ -448,6 +452,9 @@ void DocumentWindow::brwWebBrowser_NavigateComplete2(const QUrl &url, bool isTop
         m_reader.host.setAddressText(locationText);
     if (bActiveForm && !written)
         m_reader.host.setStatusText(3, QString());
+    // Another page replaced the history page.
+    if (bActiveForm && ctx.giHistoryPage == 2 && ctx.zHistoryDone)
+        ctx.zHistoryDone();
     // A field of the old document no longer has the keyboard (a form sent with Enter).
     m_reader.nav.pageFieldGone(*this);
     miLastFrame = -1;
@@ -548,7 +555,7 @@ void DocumentWindow::Doc_onreadystatechange(ReadyState state)
         msReadyState = kI;
         if (bActiveForm) {
             m_reader.host.zTopBar();
-            m_reader.host.recordVisit(*this);
+            (void)RecordHistory(m_reader.ctx, *this);
         } else {
             const QString s = pool.state(miTag);
             if (s != kX && s != kP && !s.isEmpty())
@@ -563,6 +570,8 @@ void DocumentWindow::Doc_onreadystatechange(ReadyState state)
     const QString s = pool.state(miTag);
     if (!bActiveForm && s != kX && s != kP && !s.isEmpty())
         pool.setState(miTag, kC);
+    if (bActiveForm && m_reader.ctx.giHistoryPage == 1)
+        m_reader.ctx.giHistoryPage = 2;
     CompleteDocument();
     checkForRawFeed();
 }

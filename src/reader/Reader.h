@@ -72,7 +72,6 @@ public:
     virtual void openFeedViewer(const QString & /*url*/) {}
     // A raw feed leaves its window only for a viewer that shows it.
     virtual bool hasFeedViewer() const { return false; }
-    virtual void recordVisit(DocumentWindow &) {} // history
     // The main frame is the window the user works in (no other program or dialog in front):
     // only then may the pointer move the keyboard into a document.
     virtual bool isInForeground() const { return true; }

@@ -84,6 +84,19 @@ Recordset openStandard(Stores &s, Recordset Stores::*member, const QString &path
     return rs;
 }
 
+// Every record of an open store, whatever its cursor's filter (a clone has none), written at
+// once; a failure goes to the error log.
+bool saveWhole(const Stores &s, const Recordset &rs, const QString &file, const QString &context)
+{
+    if (!rs.State())
+        return false;
+    Recordset all = rs.Clone();
+    if (all.Save(all.path().isEmpty() ? file : all.path()))
+        return true;
+    logError(s, all.lastError(), context);
+    return false;
+}
+
 QString pendingContext(Recordset Stores::*member)
 {
     if (member == &Stores::rsFavorites)
@@ -445,7 +458,7 @@ void OpenHistoryStore(Stores &s)
             return;
         }
     }
-    // In memory only; the exit writes the file.
+    // In memory only until the first visit is saved (or the exit).
     s.rsHistory = Recordset::Create(HistorySchema(), s.gsHistoryFile);
 }
 
@@ -471,6 +484,14 @@ void ContinueAbortedSession(Stores &s, const LoadDocumentFn &loadDocument,
         logError(s,
                  QStringLiteral("Cannot delete ") + QDir::toNativeSeparators(s.gsTempSessionFile),
                  context);
+}
+
+bool SaveHistory(Stores &s)
+{
+    if (!saveWhole(s, s.rsHistory, s.gsHistoryFile, QStringLiteral(" Saving History")))
+        return false;
+    s.gbHistoryFromFile = true;
+    return true;
 }
 
 void SaveHistoryAtExit(Stores &s)
@@ -552,12 +573,5 @@ int TrashFavorites(Stores &s, const QList<double> &bookmarks)
 
 bool SaveFavorites(Stores &s)
 {
-    if (!s.rsFavorites.State())
-        return false;
-    // A clone has no filter: every record is written.
-    Recordset all = s.rsFavorites.Clone();
-    if (all.Save())
-        return true;
-    logError(s, all.lastError(), QStringLiteral(" Saving Favorites"));
-    return false;
+    return saveWhole(s, s.rsFavorites, s.gsFavoritesFile, QStringLiteral(" Saving Favorites"));
 }

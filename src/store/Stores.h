@@ -116,7 +116,7 @@ inline const QString kTrashFolder = QStringLiteral("Delete\\");
 bool MoveToTrash(Recordset &favorites);
 // The favorites with these bookmarks into the trash, the store written at once; how many moved.
 int TrashFavorites(Stores &stores, const QList<double> &bookmarks);
-// Only when history is on; without a file the store stays in memory until the exit saves it.
+// Only when history is on; without a file the store stays in memory until its first save.
 // An open history store is left as it is.
 void OpenHistoryStore(Stores &stores);
 
@@ -130,6 +130,9 @@ using LoadDocumentFn =
 void ContinueAbortedSession(Stores &stores, const LoadDocumentFn &loadDocument,
                             const std::function<bool()> &pagesKept = {});
 
+// Writes every history record at once (a failure goes to the error log), so that a visit
+// survives a killed program; the exit still trims. False when it could not be written.
+bool SaveHistory(Stores &stores);
 // Exit: with more than 600 records keeps only those newer than the 600th newest, then saves
 // (to the history file, creating it) and closes. Logs with the final-unloading context.
 void SaveHistoryAtExit(Stores &stores);

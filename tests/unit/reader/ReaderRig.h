@@ -68,7 +68,6 @@ public:
     }
     void openFeedViewer(const QString &url) override { feeds << url; }
     bool hasFeedViewer() const override { return feedViewer; }
-    void recordVisit(DocumentWindow &) override {}
     void loadScheduledPages() override { ++scheduledLoads; }
     HighlightWords highlightWords() const override
     {

@@ -1,0 +1,241 @@
+#include "reader/History.h"
+
+#include "platform/BrowserControl.h"
+#include "platform/Document.h"
+#include "platform/PageWriter.h"
+#include "platform/Ui.h"
+#include "reader/AppContext.h"
+#include "reader/DocumentWindow.h"
+#include "store/DateValue.h"
+#include "store/Recordset.h"
+#include "store/Stores.h"
+
+#include <QLocale>
+#include <QObject>
+#include <QTime>
+#include <QUrl>
+
+namespace {
+
+const QString kURL = QStringLiteral("URL");
+const QString kTitleField = QStringLiteral("Title");
+const QString kDomain = QStringLiteral("Domain");
+const QString kDate = QStringLiteral("Date");
+const QString kVisits = QStringLiteral("Visits");
+const QString kDescription = QStringLiteral("Description");
+const QString kKeywords = QStringLiteral("DocKeywords");
+
+constexpr int kSaveDelayMs = 1000;
+
+QString quoted(const QString &text)
+{
+    return QString(text).replace(QLatin1Char('\''), QStringLiteral("''"));
+}
+
+QString esc(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+bool isLocalFile(const QString &url)
+{
+    return url.startsWith(QLatin1String("file://"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+bool isHistoryUrl(const QString &url)
+{
+    if (url.isEmpty() || url.startsWith(QLatin1String("about:"), Qt::CaseInsensitive))
+        return false;
+    const QUrl u(url);
+    if (ProgramPages::hasProgramScheme(u))
+        return false;
+    // Anything else would become a link that runs in the program's own page.
+    const QString scheme = u.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+           scheme == QLatin1String("ftp") || scheme == QLatin1String("file");
+}
+
+bool AddHistoryVisit(Recordset &history, const HistoryVisit &visit, const QDate &today)
+{
+    if (!history.State() || !isHistoryUrl(visit.url))
+        return false;
+    // Hashed: a visit costs the same with a large history.
+    (void)history.SetIndexed(kURL);
+    const double day = DateValue::fromDateTime(QDateTime(today, QTime(0, 0)));
+    history.MoveFirst();
+    if (history.Find(kURL + QStringLiteral(" = '") + quoted(visit.url) + QLatin1Char('\''))) {
+        (void)history.SetField(kVisits, history.Field(kVisits).toInt() + 1);
+        (void)history.SetField(kDate, day);
+    } else {
+        history.AddNew();
+        (void)history.SetField(kTitleField, visit.title);
+        (void)history.SetField(kURL, visit.url);
+        (void)history.SetField(kDomain, visit.domain);
+        (void)history.SetField(kDate, day);
+        // The store has no default for it: a first visit counts as one.
+        (void)history.SetField(kVisits, 1);
+        if (!visit.description.isEmpty())
+            (void)history.SetField(kDescription, visit.description);
+        if (!visit.keywords.isEmpty())
+            (void)history.SetField(kKeywords, visit.keywords);
+    }
+    history.Update();
+    return true;
+}
+
+bool RecordHistory(AppContext &ctx, DocumentWindow &w)
+{
+    if (!ctx.gbOptBit4 || !ctx.stores || !ctx.stores->rsHistory.State())
+        return false;
+    if (!w.mbAddtoHistory || w.mbDocWritten || w.isClosing() || !isHistoryUrl(w.msURL))
+        return false;
+    HistoryVisit visit;
+    visit.url = w.msURL;
+    visit.title = w.strDocumentTitle;
+    visit.domain = w.urlParts().host;
+    if (Document *doc = w.DocumentObject()) {
+        const DocumentSnapshot snap = doc->snapshot();
+        if (!snap.title.isEmpty())
+            visit.title = snap.title;
+        visit.description = snap.metaDescription;
+        visit.keywords = snap.metaKeywords;
+    }
+    // Its own cursor: the history page's filter and sort stay as they are.
+    Recordset history = ctx.stores->rsHistory.Clone();
+    if (!AddHistoryVisit(history, visit, QDate::currentDate()))
+        return false;
+    w.mbAddtoHistory = false;
+    ScheduleHistorySave(ctx);
+    return true;
+}
+
+void ScheduleHistorySave(AppContext &ctx)
+{
+    if (!ctx.stores)
+        return;
+    if (!ctx.ui) {
+        (void)SaveHistory(*ctx.stores);
+        return;
+    }
+    if (ctx.gbHistorySavePending)
+        return;
+    if (!ctx.historySaveGuard)
+        ctx.historySaveGuard = std::make_shared<QObject>();
+    ctx.gbHistorySavePending = true;
+    AppContext *c = &ctx;
+    (void)ctx.ui->singleShot(kSaveDelayMs, ctx.historySaveGuard.get(), [c] {
+        c->gbHistorySavePending = false;
+        if (c->stores)
+            (void)SaveHistory(*c->stores);
+    });
+}
+
+namespace HistoryPage {
+
+QString dateText(const QDate &date)
+{
+    return QLocale::c().toString(date, QStringLiteral("dddd, MMM d yyyy"));
+}
+
+QString sortExpression(int iSort)
+{
+    switch (iSort) {
+    case ByTitle:
+        return QStringLiteral("Title");
+    case ByDomain:
+        return QStringLiteral("Domain");
+    case ByVisits:
+        return QStringLiteral("Visits DESC");
+    default:
+        return QStringLiteral("Date DESC");
+    }
+}
+
+QString filterExpression(const QString &text)
+{
+    const QString t = quoted(text);
+    return QStringLiteral("Title LIKE '*%1*' OR URL LIKE '*%1*' OR Description LIKE '*%1*' OR "
+                          "DocKeywords LIKE '*%1*'")
+        .arg(t);
+}
+
+QString menuHtml(bool filtered)
+{
+    QString html = QStringLiteral("<h1>History Menu</h1>");
+    for (const QString &label :
+         {kHideDescriptions, kSortByDate, kSortByDomain, kSortByTitle, kSortByVisits})
+        html += QStringLiteral("<span class=H>") + label + QStringLiteral("</span><br>");
+    html += QStringLiteral("<span class=H id=HistShowAll style=display:") +
+            (filtered ? QStringLiteral("block") : QStringLiteral("none")) + QStringLiteral(">") +
+            kShowAll + QStringLiteral("</span><br><hr>");
+    return html;
+}
+
+QString pageHtml(Recordset &rs, int iSort)
+{
+    QString html =
+        QStringLiteral("<head><style>.HDesc{display:block}.HShow{color:blue;background-color:#"
+                       "ffff00;cursor:hand;display:none}H2{background-color:blue;color:yellow}"
+                       "</style><title>") +
+        kTitle + QStringLiteral("</title></head><body style=font-size:x-small>");
+    if (!rs.State())
+        return html + QStringLiteral("</body>");
+    (void)rs.SetSort(sortExpression(iSort));
+    QString heading;
+    bool first = true;
+    int n = 0;
+    for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext(), ++n) {
+        const QString url = rs.Field(kURL).toString().trimmed();
+        QString title = rs.Field(kTitleField).toString().trimmed();
+        QString target = url;
+        QString shown = url;
+        if (isLocalFile(url)) {
+            target = QStringLiteral("skl:loc") + url;
+            shown = QUrl(url).toLocalFile();
+        }
+        if (title.isEmpty())
+            title = target;
+        const QVariant d = rs.Field(kDate);
+        const QString date = d.isValid() && !d.isNull()
+                                 ? dateText(DateValue::toDateTime(d.toDouble()).date())
+                                 : QString();
+        QString head;
+        if (iSort == ByDate) {
+            head = date;
+        } else if (iSort == ByDomain) {
+            head = rs.Field(kDomain).toString().trimmed();
+            if (head.isEmpty())
+                head = kLocalFiles;
+        }
+        if ((iSort == ByDate || iSort == ByDomain) && (first || head != heading)) {
+            html += QStringLiteral("<h2>") + esc(head) + QStringLiteral("</h2>");
+            heading = head;
+        }
+        first = false;
+        const QString href = QStringLiteral("<a href=\"") + esc(target) + QStringLiteral("\">");
+        html += QStringLiteral("<div><b>") + esc(date) + QStringLiteral("</b> ") + href +
+                esc(title) + QStringLiteral("</a><br>") + href + esc(shown) +
+                QStringLiteral("</a></div>");
+        const QString description = rs.Field(kDescription).toString();
+        const QString keywords = rs.Field(kKeywords).toString();
+        if (!description.isEmpty() || !keywords.isEmpty()) {
+            // A click on the toggle shows the element named after it (the document's handler).
+            const QString id = QStringLiteral("HS") + QString::number(n);
+            html += QStringLiteral("<div class=HShow id=") + id +
+                    QStringLiteral(">Show Document Description and Keywords</div><div "
+                                   "class=HDesc id=") +
+                    id + QStringLiteral("HD>");
+            if (!description.isEmpty())
+                html += QStringLiteral("<b>Description: </b>") + esc(description);
+            if (!keywords.isEmpty())
+                html += QStringLiteral("<br><b>Document Keywords: </b>") + esc(keywords);
+            html += QStringLiteral("</div>");
+        }
+        html += QStringLiteral("<hr>");
+    }
+    return html + QStringLiteral("</body>");
+}
+
+} // namespace HistoryPage
