@@ -109,21 +109,6 @@ private Q_SLOTS:
             "Links\\Tools\\Topic 0\\Part 3\\Deep|Page 470|https://bar.test/page/470?n=470&x=1|1")));
     }
 
-    void chromiumAtFirstStart()
-    {
-        TempProfile profile;
-        const QList<Node> bar = {{QStringLiteral("Docs"), QStringLiteral("https://docs.test/")},
-                                 {QStringLiteral("Dev"), QString(), nestedFolders(3, "dev")}};
-        const QList<Node> other = nestedFolders(20, QStringLiteral("other"), 3);
-        QVERIFY(writeFile(profile.file(QStringLiteral("home/.config/chromium/Default/Bookmarks")),
-                          chromiumBookmarks(bar, other)));
-        const QByteArray out = run({"--no-first-run", "--exit-when-idle"});
-        QVERIFY2(!out.startsWith("did not end well"), out.constData());
-        QCOMPARE(storedRows(profile.file(QStringLiteral("data/Favorites.skl"))),
-                 sorted(expectedRows(bar, QStringLiteral("Links"), true) +
-                        expectedRows(other, QStringLiteral("Other Bookmarks"), false)));
-    }
-
     // No browser in the home folder: the command asks for a file and adds it once.
     void exportThroughImportCommand()
     {

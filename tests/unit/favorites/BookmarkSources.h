@@ -1,16 +1,13 @@
 #pragma once
 
 // Bookmarks as other browsers keep them, made up for tests and benchmarks: a Firefox profile
-// (profiles.ini, prefs.js and places.sqlite in Firefox's own tables), a Chromium "Bookmarks"
-// file and a bookmarks HTML export, all from one tree.
+// (profiles.ini, prefs.js and places.sqlite in Firefox's own tables) and a bookmarks HTML
+// export, both from one tree.
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -184,40 +181,6 @@ inline QString writeFirefoxProfile(const QString &firefoxDir, const QList<Node> 
                        .toUtf8()))
         return QStringLiteral("prefs.js not written");
     return writePlaces(profile + QStringLiteral("/places.sqlite"), menu, toolbar, other);
-}
-
-inline QJsonObject chromiumNode(const Node &n, int &id)
-{
-    const qint64 us = (kAdded.toMSecsSinceEpoch() + 11644473600000LL) * 1000;
-    QJsonObject o{{"date_added", QString::number(us)},
-                  {"id", QString::number(id++)},
-                  {"name", n.name},
-                  {"type", n.url.isEmpty() ? "folder" : "url"}};
-    if (!n.url.isEmpty()) {
-        o.insert("url", n.url);
-        return o;
-    }
-    QJsonArray children;
-    for (const Node &c : n.children)
-        if (c.url != QLatin1String("-")) // Chromium has no separators
-            children.append(chromiumNode(c, id));
-    o.insert("children", children);
-    o.insert("date_modified", QString::number(us));
-    return o;
-}
-
-// The "Bookmarks" file of a Chromium profile.
-inline QByteArray chromiumBookmarks(const QList<Node> &bar, const QList<Node> &other)
-{
-    int id = 1;
-    const QJsonObject roots{
-        {"bookmark_bar", chromiumNode({QStringLiteral("Bookmarks bar"), QString(), bar}, id)},
-        {"other", chromiumNode({QStringLiteral("Other bookmarks"), QString(), other}, id)},
-        {"synced", chromiumNode({QStringLiteral("Mobile bookmarks"), QString(), {}}, id)}};
-    return QJsonDocument(QJsonObject{{"checksum", "0123456789abcdef0123456789abcdef"},
-                                     {"roots", roots},
-                                     {"version", 1}})
-        .toJson();
 }
 
 inline QString htmlList(const QList<Node> &nodes, const QString &indent)
