@@ -83,13 +83,8 @@ void connect(AppContext &ctx, Reader &reader, QWidget *dialogParent)
         Recordset *rs = searches();
         if (!w || !w->brwWebBrowser || !rs)
             return;
-        const QString title = QStringLiteral("Skimline Search Page");
-        w->strDocumentTitle = title;
-        w->mbDontAddToHistory = true;
-        reader.host.setWindowCaption(*w, title);
-        reader.host.setAddressText(title);
-        (void)w->brwWebBrowser->pageWriter().writePage(pageHtml(*rs), QStringLiteral("Search.htm"));
-        w->mbDocWritten = true;
+        w->writeProgramPage(pageHtml(*rs), QStringLiteral("Search.htm"),
+                            QStringLiteral("Skimline Search Page"));
     };
     ctx.dialogs.EditSearchRecords = [searches, dialogParent] {
         if (Recordset *rs = searches()) {

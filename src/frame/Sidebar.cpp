@@ -677,7 +677,6 @@ void Sidebar::zHistoryShow(int iSort, bool bNoFilter)
     DocumentWindow *w = m_ctx.reader ? m_ctx.reader->pool.current() : nullptr;
     if (!w || !w->brwWebBrowser || !m_ctx.stores || !m_ctx.stores->rsHistory.State())
         return;
-    w->mbDocWritten = true;
     m_ctx.giHistoryPage = 1;
     if (bNoFilter && topBar.setSearchBoxText)
         topBar.setSearchBoxText(QString());
@@ -693,12 +692,7 @@ void Sidebar::zHistoryShow(int iSort, bool bNoFilter)
     if (filtered)
         (void)rs.SetFilter(HistoryPage::filterExpression(text));
     const QString html = HistoryPage::pageHtml(rs, iSort);
-    w->mbDontAddToHistory = true;
-    w->strDocumentTitle = HistoryPage::kTitle;
-    m_ctx.reader->host.setWindowCaption(*w, HistoryPage::kTitle);
-    (void)w->brwWebBrowser->pageWriter().writePage(html, QStringLiteral("History.htm"));
-    w->mbDocWritten = true;
-    m_ctx.reader->host.setAddressText(HistoryPage::kTitle);
+    w->writeProgramPage(html, QStringLiteral("History.htm"), HistoryPage::kTitle);
     w->msWrittenPageStatus = QStringLiteral("History has ") + QString::number(rs.RecordCount()) +
                              QStringLiteral(" entries.");
     m_frame.SetStatusText(3, w->msWrittenPageStatus);

@@ -205,6 +205,19 @@ void DocumentWindow::setCaption(const QString &text)
 
 // ---- the form ----
 
+void DocumentWindow::writeProgramPage(const QString &html, const QString &fileName,
+                                      const QString &title)
+{
+    if (!brwWebBrowser)
+        return;
+    strDocumentTitle = title;
+    m_reader.host.setWindowCaption(*this, title);
+    mbDontAddToHistory = true;
+    (void)brwWebBrowser->pageWriter().writePage(html, fileName);
+    mbDocWritten = true;
+    m_reader.host.setAddressText(title);
+}
+
 void DocumentWindow::Form_Activate()
 {
     AppContext &ctx = m_reader.ctx;

@@ -35,6 +35,9 @@ public:
     // Asks the pool to unload this window (the last window refuses).
     void zClose();
     void zSetFocus();
+    // Shows a page the program made (report, history, searches) in this window, titled title
+    // in its caption and the address box; it never enters the history.
+    void writeProgramPage(const QString &html, const QString &fileName, const QString &title);
     Document *DocumentObject() const;
 
     // Events of the form

@@ -228,13 +228,8 @@ void SessionReport::mnuReport_Click()
         w->mdOldCurrentSessionBookmark = 0;
         w->lngScrollTop = 0;
     }
-    w->strDocumentTitle = kTitle();
-    m_reader.host.setWindowCaption(*w, kTitle());
-    w->mbDontAddToHistory = true;
-    const QString html = reportHtml(*w, QDateTime::currentDateTime());
-    (void)w->brwWebBrowser->pageWriter().writePage(html, QStringLiteral("Report.htm"));
-    w->mbDocWritten = true;
-    m_reader.host.setAddressText(kTitle());
+    w->writeProgramPage(reportHtml(*w, QDateTime::currentDateTime()), QStringLiteral("Report.htm"),
+                        kTitle());
     w->msWrittenPageStatus =
         QStringLiteral("Click the back button on the toolbar to return to the document.");
     m_reader.host.setStatusText(3, w->msWrittenPageStatus);
