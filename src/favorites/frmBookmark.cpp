@@ -72,11 +72,6 @@ const char *const kPopup[] = {
     "Add Folder to Quick Folder List",
 };
 
-QString quoted(const QString &text)
-{
-    return QString(text).replace(QLatin1Char('\''), QStringLiteral("''"));
-}
-
 double bookmarkOf(const QTreeWidgetItem *node)
 {
     return FavoritesTree::key(node).mid(1).toDouble();
@@ -518,7 +513,7 @@ void frmBookmark::showView(int view)
 void frmBookmark::ApplyTextFilter(const QString &text)
 {
     m_lastFilterText = text;
-    const QString t = quoted(text);
+    const QString t = FilterText(text);
     if (t.isEmpty() || t == QLatin1String("*"))
         m_lastFilter.clear();
     else if (!t.contains(QLatin1Char('*')))
@@ -605,8 +600,9 @@ void frmBookmark::ctrlClickFolder(QTreeWidgetItem *node)
         return;
     const QString path = NodeFolderPath(node);
     // A prefix: the folder, its subfolders, and siblings that begin with the same text.
-    const QString filter = path.isEmpty() ? QStringLiteral("Keywords = ''")
-                                          : QStringLiteral("Keywords LIKE '") + quoted(path) + "*'";
+    const QString filter = path.isEmpty()
+                               ? QStringLiteral("Keywords = ''")
+                               : QStringLiteral("Keywords LIKE '") + FilterText(path) + "*'";
     const bool organize = m_state == OrganizeMode;
     QList<double> found;
     if (m_rs.SetFilter(filter))
@@ -777,7 +773,7 @@ void frmBookmark::popupCommand(int index, QTreeWidgetItem *node)
         markLink(node, true);
     } else if (folder && (index == 1 || index == 2)) {
         const QString filter =
-            QStringLiteral("Keywords = '") + quoted(NodeFolderPath(node)) + QLatin1Char('\'');
+            QStringLiteral("Keywords = '") + FilterText(NodeFolderPath(node)) + QLatin1Char('\'');
         QList<double> found;
         if (m_rs.SetFilter(filter))
             for (m_rs.MoveFirst(); !m_rs.isEOF(); m_rs.MoveNext())
@@ -1021,7 +1017,7 @@ void frmBookmark::renameFolder(QTreeWidgetItem *node, const QString &oldText)
     if (oldPath == newPath)
         return;
     const QString lowerOld = oldPath.toLower();
-    if (m_rs.SetFilter(QStringLiteral("Keywords LIKE '") + quoted(oldPath) + "*'")) {
+    if (m_rs.SetFilter(QStringLiteral("Keywords LIKE '") + FilterText(oldPath) + "*'")) {
         for (m_rs.MoveFirst(); !m_rs.isEOF(); m_rs.MoveNext()) {
             const QString k = m_rs.Field(QStringLiteral("Keywords")).toString();
             const QString lower = k.toLower();

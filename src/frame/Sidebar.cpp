@@ -428,7 +428,7 @@ void Sidebar::listQuickFolder(const QString &folder)
         return;
     m_feed.cancel();
     writeFavorites(m_ctx.stores->rsFavorites.Clone(),
-                   QStringLiteral("Keywords = '") + filterText(folder.trimmed()) +
+                   QStringLiteral("Keywords = '") + FilterText(folder.trimmed()) +
                        QLatin1Char('\''),
                    QStringLiteral("Title"));
 }
@@ -457,7 +457,7 @@ QList<double> Sidebar::groupMembers(const QString &name) const
 {
     QList<double> members;
     Recordset rs = m_ctx.stores->rsFavorites.Clone();
-    if (rs.SetFilter(QStringLiteral("keywords LIKE '") + filterText(kGroupPrefix + name) +
+    if (rs.SetFilter(QStringLiteral("keywords LIKE '") + FilterText(kGroupPrefix + name) +
                      QLatin1Char('\'')))
         for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
             members << rs.Bookmark();
@@ -711,11 +711,7 @@ void Sidebar::zHistoryDone()
 void Sidebar::historyMenuClick(const ElementSnapshot &item)
 {
     const QString text = item.text.trimmed();
-    const int sort = text == HistoryPage::kSortByDate     ? HistoryPage::ByDate
-                     : text == HistoryPage::kSortByTitle  ? HistoryPage::ByTitle
-                     : text == HistoryPage::kSortByDomain ? HistoryPage::ByDomain
-                     : text == HistoryPage::kSortByVisits ? HistoryPage::ByVisits
-                                                          : -1;
+    const int sort = int(HistoryPage::kSortLabels.indexOf(text));
     if (sort >= 0) {
         zHistoryShow(sort, false);
     } else if (text == HistoryPage::kShowAll) {
@@ -931,7 +927,7 @@ void Sidebar::cmQF_Click(int index)
             return;
         Recordset rs = st.rsOptions.Clone();
         if (rs.SetFilter(QStringLiteral("key = 'qf'")) &&
-            rs.Find(QStringLiteral("value = '") + filterText(m_popupText) + QLatin1Char('\'')))
+            rs.Find(QStringLiteral("value = '") + FilterText(m_popupText) + QLatin1Char('\'')))
             (void)rs.Delete();
         rs.ClearFilter();
         if (!rs.Save())

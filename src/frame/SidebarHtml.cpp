@@ -45,11 +45,6 @@ QString escape(const QString &text)
     return out;
 }
 
-QString filterText(const QString &text)
-{
-    return QString(text).replace(QLatin1Char('\''), QStringLiteral("''"));
-}
-
 QString bookmarkText(double bookmark)
 {
     return QString::number(bookmark, 'g', 17);
@@ -68,7 +63,7 @@ bool isTrashed(const QString &keywords)
 
 std::optional<ListQuery> listQuery(int type, const QString &boxText)
 {
-    const QString t = filterText(boxText.trimmed());
+    const QString t = FilterText(boxText.trimmed());
     switch (type) {
     case ListType::QuickLinks:
         return ListQuery{ListStore::Favorites, QStringLiteral("bfFav = 1"),

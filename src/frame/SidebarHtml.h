@@ -22,8 +22,6 @@ inline const QString kListEnd = QStringLiteral("<HR>");
 
 // Text for an element's content or a quoted attribute value (both quote characters escaped).
 QString escape(const QString &text);
-// A value for a quoted string of a filter expression.
-QString filterText(const QString &text);
 // A record's bookmark as the ids and commands write it ("B12", "skl:L12").
 QString bookmarkText(double bookmark);
 

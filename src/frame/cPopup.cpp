@@ -54,11 +54,6 @@ constexpr int kTab = 9, kEnter = 13, kPageUp = 33, kPageDown = 34, kEnd = 35, kH
               kLeft = 37, kUp = 38, kRight = 39, kDown = 40, kBackspace = 8, kDelete = 46,
               kF4 = 115;
 
-QString doubled(QString text)
-{
-    return text.replace(QLatin1Char('\''), QStringLiteral("''"));
-}
-
 } // namespace
 
 // ---- cDropDownPopup ----
@@ -118,7 +113,7 @@ void cDropDownPopup::ShowFavorites()
         return;
     m_list = &m_source;
     miListKind = 0;
-    if (!m_source.SetFilter(sFieldName + QStringLiteral(" LIKE '*") + doubled(m_text) +
+    if (!m_source.SetFilter(sFieldName + QStringLiteral(" LIKE '*") + FilterText(m_text) +
                             QStringLiteral("*'")) ||
         !acceptsCount(m_source.RecordCount())) {
         PopupClose();

@@ -27,11 +27,6 @@ const QString kKeywords = QStringLiteral("DocKeywords");
 
 constexpr int kSaveDelayMs = 1000;
 
-QString quoted(const QString &text)
-{
-    return QString(text).replace(QLatin1Char('\''), QStringLiteral("''"));
-}
-
 QString esc(const QString &text)
 {
     return text.toHtmlEscaped();
@@ -65,7 +60,7 @@ bool AddHistoryVisit(Recordset &history, const HistoryVisit &visit, const QDate 
     (void)history.SetIndexed(kURL);
     const double day = DateValue::fromDateTime(QDateTime(today, QTime(0, 0)));
     history.MoveFirst();
-    if (history.Find(kURL + QStringLiteral(" = '") + quoted(visit.url) + QLatin1Char('\''))) {
+    if (history.Find(kURL + QStringLiteral(" = '") + FilterText(visit.url) + QLatin1Char('\''))) {
         (void)history.SetField(kVisits, history.Field(kVisits).toInt() + 1);
         (void)history.SetField(kDate, day);
     } else {
@@ -155,7 +150,7 @@ QString sortExpression(int iSort)
 
 QString filterExpression(const QString &text)
 {
-    const QString t = quoted(text);
+    const QString t = FilterText(text);
     return QStringLiteral("Title LIKE '*%1*' OR URL LIKE '*%1*' OR Description LIKE '*%1*' OR "
                           "DocKeywords LIKE '*%1*'")
         .arg(t);
@@ -164,8 +159,8 @@ QString filterExpression(const QString &text)
 QString menuHtml(bool filtered)
 {
     QString html = QStringLiteral("<h1>History Menu</h1>");
-    for (const QString &label :
-         {kHideDescriptions, kSortByDate, kSortByDomain, kSortByTitle, kSortByVisits})
+    for (const QString &label : {kHideDescriptions, kSortLabels[ByDate], kSortLabels[ByDomain],
+                                 kSortLabels[ByTitle], kSortLabels[ByVisits]})
         html += QStringLiteral("<span class=H>") + label + QStringLiteral("</span><br>");
     html += QStringLiteral("<span class=H id=HistShowAll style=display:") +
             (filtered ? QStringLiteral("block") : QStringLiteral("none")) + QStringLiteral(">") +

@@ -41,10 +41,10 @@ enum Sort { ByDate = 0, ByTitle = 1, ByDomain = 2, ByVisits = 3 };
 inline const QString kTitle = QStringLiteral("Skimline History");
 inline const QString kShowDescriptions = QStringLiteral("Show Descriptions and Keywords");
 inline const QString kHideDescriptions = QStringLiteral("Hide Descriptions and Keywords");
-inline const QString kSortByDate = QStringLiteral("Sort by Date");
-inline const QString kSortByTitle = QStringLiteral("Sort by Title");
-inline const QString kSortByDomain = QStringLiteral("Sort by Domain");
-inline const QString kSortByVisits = QStringLiteral("Sort by Number of Visits");
+// The menu's sort items, by sort order.
+inline const QStringList kSortLabels = {
+    QStringLiteral("Sort by Date"), QStringLiteral("Sort by Title"),
+    QStringLiteral("Sort by Domain"), QStringLiteral("Sort by Number of Visits")};
 inline const QString kShowAll = QStringLiteral("Show All History Links");
 inline const QString kLocalFiles = QStringLiteral("Files on your Computer");
 

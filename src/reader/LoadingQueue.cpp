@@ -362,9 +362,8 @@ void LoadingQueue::LogNavigation(double &oldBookmark, double &currentBookmark, c
     double record = currentBookmark;
     if (record == 0) {
         Recordset rs = log.cursor();
-        QString quoted = url;
-        quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-        if (rs.State() && rs.Find(QStringLiteral("URL = '") + quoted + QLatin1Char('\''))) {
+        if (rs.State() &&
+            rs.Find(QStringLiteral("URL = '") + FilterText(url) + QLatin1Char('\''))) {
             record = rs.Bookmark();
         } else {
             const int order = ++ctx.giNextOrder;

@@ -124,6 +124,12 @@ private:
     mutable QString m_lastError;
 };
 
+// Text to stand between quotes in a filter or find expression: its quotes doubled.
+inline QString FilterText(QString text)
+{
+    return text.replace(QLatin1Char('\''), QStringLiteral("''"));
+}
+
 // Deletes every record of rs that matches filter, handing each one to visit first (when given).
 // rs is left unfiltered. The number deleted, or -1 when the filter was refused.
 int DeleteMatching(Recordset &rs, const QString &filter,

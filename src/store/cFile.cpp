@@ -41,9 +41,7 @@ QString optionText(const QVariant &value)
 
 QString quoted(const QString &value)
 {
-    QString v = value;
-    v.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + v + u'\'';
+    return u'\'' + FilterText(value) + u'\'';
 }
 
 std::optional<IniFile> loadIni(const QString &file)

@@ -174,13 +174,13 @@ private Q_SLOTS:
         QCOMPARE(doc->dom().title(), HistoryPage::kTitle);
         QCOMPARE(frame.StatusText(3), QStringLiteral("History has 2 entries."));
         auto &pane = static_cast<FakeBrowserControl &>(frame.sidebarPane()->control());
-        QVERIFY(
-            pane.dom().getElementById("menu")->innerText().contains(HistoryPage::kSortByVisits));
+        QVERIFY(pane.dom().getElementById("menu")->innerText().contains(
+            HistoryPage::kSortLabels[HistoryPage::ByVisits]));
         QCOMPARE(rig.ctx.giHistoryPage, 2);
 
         ElementSnapshot item;
         item.className = QStringLiteral("H");
-        item.text = HistoryPage::kSortByVisits;
+        item.text = HistoryPage::kSortLabels[HistoryPage::ByVisits];
         DomEvent click;
         click.type = DomEventType::Click;
         click.source = item;
