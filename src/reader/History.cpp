@@ -17,14 +17,6 @@
 
 namespace {
 
-const QString kURL = QStringLiteral("URL");
-const QString kTitleField = QStringLiteral("Title");
-const QString kDomain = QStringLiteral("Domain");
-const QString kDate = QStringLiteral("Date");
-const QString kVisits = QStringLiteral("Visits");
-const QString kDescription = QStringLiteral("Description");
-const QString kKeywords = QStringLiteral("DocKeywords");
-
 constexpr int kSaveDelayMs = 1000;
 
 QString esc(const QString &text)
@@ -57,24 +49,25 @@ bool AddHistoryVisit(Recordset &history, const HistoryVisit &visit, const QDate 
     if (!history.State() || !isHistoryUrl(visit.url))
         return false;
     // Hashed: a visit costs the same with a large history.
-    (void)history.SetIndexed(kURL);
+    (void)history.SetIndexed(QStringLiteral("URL"));
     const double day = DateValue::fromDateTime(QDateTime(today, QTime(0, 0)));
     history.MoveFirst();
-    if (history.Find(kURL + QStringLiteral(" = '") + FilterText(visit.url) + QLatin1Char('\''))) {
-        (void)history.SetField(kVisits, history.Field(kVisits).toInt() + 1);
-        (void)history.SetField(kDate, day);
+    if (history.Find(QStringLiteral("URL = '") + FilterText(visit.url) + QLatin1Char('\''))) {
+        (void)history.SetField(QStringLiteral("Visits"),
+                               history.Field(QStringLiteral("Visits")).toInt() + 1);
+        (void)history.SetField(QStringLiteral("Date"), day);
     } else {
         history.AddNew();
-        (void)history.SetField(kTitleField, visit.title);
-        (void)history.SetField(kURL, visit.url);
-        (void)history.SetField(kDomain, visit.domain);
-        (void)history.SetField(kDate, day);
+        (void)history.SetField(QStringLiteral("Title"), visit.title);
+        (void)history.SetField(QStringLiteral("URL"), visit.url);
+        (void)history.SetField(QStringLiteral("Domain"), visit.domain);
+        (void)history.SetField(QStringLiteral("Date"), day);
         // The store has no default for it: a first visit counts as one.
-        (void)history.SetField(kVisits, 1);
+        (void)history.SetField(QStringLiteral("Visits"), 1);
         if (!visit.description.isEmpty())
-            (void)history.SetField(kDescription, visit.description);
+            (void)history.SetField(QStringLiteral("Description"), visit.description);
         if (!visit.keywords.isEmpty())
-            (void)history.SetField(kKeywords, visit.keywords);
+            (void)history.SetField(QStringLiteral("DocKeywords"), visit.keywords);
     }
     history.Update();
     return true;
@@ -182,8 +175,8 @@ QString pageHtml(Recordset &rs, int iSort)
     bool first = true;
     int n = 0;
     for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext(), ++n) {
-        const QString url = rs.Field(kURL).toString().trimmed();
-        QString title = rs.Field(kTitleField).toString().trimmed();
+        const QString url = rs.Field(QStringLiteral("URL")).toString().trimmed();
+        QString title = rs.Field(QStringLiteral("Title")).toString().trimmed();
         QString target = url;
         QString shown = url;
         if (isLocalFile(url)) {
@@ -192,7 +185,7 @@ QString pageHtml(Recordset &rs, int iSort)
         }
         if (title.isEmpty())
             title = target;
-        const QVariant d = rs.Field(kDate);
+        const QVariant d = rs.Field(QStringLiteral("Date"));
         const QString date = d.isValid() && !d.isNull()
                                  ? dateText(DateValue::toDateTime(d.toDouble()).date())
                                  : QString();
@@ -200,7 +193,7 @@ QString pageHtml(Recordset &rs, int iSort)
         if (iSort == ByDate) {
             head = date;
         } else if (iSort == ByDomain) {
-            head = rs.Field(kDomain).toString().trimmed();
+            head = rs.Field(QStringLiteral("Domain")).toString().trimmed();
             if (head.isEmpty())
                 head = kLocalFiles;
         }
@@ -213,8 +206,8 @@ QString pageHtml(Recordset &rs, int iSort)
         html += QStringLiteral("<div><b>") + esc(date) + QStringLiteral("</b> ") + href +
                 esc(title) + QStringLiteral("</a><br>") + href + esc(shown) +
                 QStringLiteral("</a></div>");
-        const QString description = rs.Field(kDescription).toString();
-        const QString keywords = rs.Field(kKeywords).toString();
+        const QString description = rs.Field(QStringLiteral("Description")).toString();
+        const QString keywords = rs.Field(QStringLiteral("DocKeywords")).toString();
         if (!description.isEmpty() || !keywords.isEmpty()) {
             // A click on the toggle shows the element named after it (the document's handler).
             const QString id = QStringLiteral("HS") + QString::number(n);
