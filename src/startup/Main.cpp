@@ -275,7 +275,8 @@ std::unique_ptr<BrowserControl> modMain::createFrame()
     const bool pastSession = QFileInfo::exists(m_stores->gsPastSessionFile);
     for (int i = 0; i <= 2; ++i)
         m_frame->setCommandEnabled(QStringLiteral("mnuOL_LastSession(%1)").arg(i), pastSession);
-    m_frame->setCommandEnabled(QStringLiteral("mnuView_History"), ctx.gbOptBit4);
+    // History stays enabled with history off: its message tells how to turn it on, and the
+    // options dialog can turn it on without a restart.
     m_frame->show();
     return first;
 }
