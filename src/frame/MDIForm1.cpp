@@ -6,6 +6,7 @@
 #include "frame/FavoritesMenu.h"
 #include "frame/Icons.h"
 #include "frame/MenuTable.h"
+#include "frame/Notes.h"
 #include "frame/Pane.h"
 #include "frame/PanePages.h"
 #include "frame/SelectionCommands.h"
@@ -29,6 +30,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
@@ -325,7 +327,28 @@ void MDIForm1::connectSidebar()
         Pane *pane = m_sidebarPane.get();
         sb->attach(pane->document());
         connect(pane, &Pane::ready, sb, &Sidebar::paneReady);
-        connect(pane, &Pane::domEvent, sb, &Sidebar::domEvent);
+        m_notes = std::make_unique<Notes>(m_ctx, this);
+        Notes *notes = m_notes.get();
+        notes->attach(pane->document());
+        connect(pane, &Pane::ready, notes, [notes] { notes->zNotes(Notes::Fill); });
+        connect(pane, &Pane::domEvent, sb, [sb, notes](const DomEvent &event) {
+            if (!notes->domEvent(event))
+                sb->domEvent(event);
+        });
+        notes->shownChanged = [this](bool shown) {
+            if (m_topBar)
+                m_topBar->markCell(QStringLiteral("Notes"), shown);
+            if (shown && !mbSidebarVisible)
+                showSidebar(true);
+        };
+        notes->showEntryMenu = [this] {
+            if (QMenu *menu = subMenu(QStringLiteral("cmNotes_")))
+                menu->popup(QCursor::pos());
+        };
+        if (m_topBar)
+            m_topBar->showNotes = [notes] { notes->zNotes(Notes::ShowOrHide); };
+        if (QAction *a = menuItem(QStringLiteral("cmNotes(0)")))
+            connect(a, &QAction::triggered, notes, [notes] { notes->cmNotes_Click(0); });
         pane->onBeforeNavigate = [sb](const BeforeNavigateInfo &info) {
             (void)sb->cWB_BeforeNavigate2(info.url.toString());
         };
@@ -919,6 +942,10 @@ void MDIForm1::mnuPopSelection_Click(int index)
     case 1:
         reader->nav.mnuOL_OpenAllLinks_Click(4);
         return;
+    case 2:
+        if (m_notes)
+            m_notes->zNotes(Notes::AppendSelection);
+        return;
     case 4:
         if (const std::optional<QString> address = SelectionCommands::openUrlAddress(t))
             (void)reader->queue.LoadDocument(*address);
@@ -1185,6 +1212,8 @@ void MDIForm1::MDIForm_QueryUnload()
 
 void MDIForm1::MDIForm_Unload()
 {
+    if (m_notes)
+        m_notes->zNotes(Notes::SaveAndClose);
     if (m_ctx.stores)
         CloseStoresAtExit(*m_ctx.stores, m_ctx.gbOptBit4,
                           m_ctx.reader ? &m_ctx.reader->log : nullptr);

@@ -24,6 +24,7 @@ class cPopupMessage;
 class frmBrowser;
 class Pane;
 class FavoritesMenu;
+class Notes;
 class Sidebar;
 class TopBar;
 struct AppContext;
@@ -68,6 +69,8 @@ public:
     TopBar *topBar() const { return m_topBar.get(); }
     // Everything the sidebar pane shows and does.
     Sidebar *sidebar() const { return m_sidebar.get(); }
+    // The notes pane in the sidebar.
+    Notes *notes() const { return m_notes.get(); }
     // The address box with its drop-down lists; nullptr without the top bar pane.
     cPopup *addressBox() const { return m_addressBox.get(); }
     FavoritesMenu *favoritesMenu() const { return m_favoritesMenu; }
@@ -182,6 +185,7 @@ private:
     std::unique_ptr<Pane> m_sidebarPane;
     std::unique_ptr<TopBar> m_topBar;
     std::unique_ptr<Sidebar> m_sidebar;
+    std::unique_ptr<Notes> m_notes;
     FavoritesMenu *m_favoritesMenu = nullptr; // a child of the frame
     std::unique_ptr<cPopup> m_addressBox;
     Qt::WindowStates m_stateBeforeFullScreen = Qt::WindowNoState;

@@ -1,6 +1,7 @@
 #include "frame/Sidebar.h"
 
 #include "frame/MDIForm1.h"
+#include "frame/Notes.h"
 #include "frame/SidebarHtml.h"
 #include "platform/PageWriter.h"
 #include "platform/Ui.h"
@@ -234,7 +235,7 @@ QList<EventRule> Sidebar::eventRules()
         resize.modifiers = Qt::AltModifier;
         rules << resize;
     }
-    return rules;
+    return rules + Notes::eventRules();
 }
 
 QString Sidebar::boxText() const
@@ -655,8 +656,6 @@ void Sidebar::chDoc_onclick(const DomEvent &event)
         openGroup(src.text.trimmed());
     else if (classes.contains(QLatin1String("H")))
         historyMenuClick(src);
-    // "dNote" and "notetab" (the notes pane) belong to a feature that writes those elements
-    // into the pane; until then there is nothing of theirs to click.
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -761,9 +760,7 @@ void Sidebar::chDoc_oncontextmenu(const DomEvent &event)
     const QStringList classes = src.className.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     m_popupText = src.text.trimmed();
     m_popupElement = src.ref();
-    if (classes.contains(QLatin1String("dNote")))
-        popup(QStringLiteral("cmNotes_"));
-    else if (classes.contains(QLatin1String("qf")))
+    if (classes.contains(QLatin1String("qf")))
         popup(QStringLiteral("cmQF_"));
     else if (classes.contains(QLatin1String("gr")))
         popup(QStringLiteral("cmGroups_"));

@@ -27,7 +27,6 @@ struct LaterCell
     const char *title;
 };
 const LaterCell kLaterCells[] = {
-    {"Notes", "Notes (the notes pane is not built yet)"},
     {"fc", "Clear form data. (Ctrl+0) (form data is not built yet)"},
     {"fs", "Save form data. (Ctrl+-) (form data is not built yet)"},
     {"ff", "Fill form. (Ctrl+=) (form data is not built yet)"},
@@ -173,6 +172,11 @@ void TopBar::aDoc_onclick(const ElementSnapshot &src)
             flipHeadingsSwitch();
         if (xShowSidebarTab)
             xShowSidebarTab(id, 1);
+        return;
+    }
+    if (id == QLatin1String("Notes")) {
+        if (showNotes)
+            showNotes();
         return;
     }
     if (id == QLatin1String("prevwin")) {

@@ -38,6 +38,8 @@ public:
     std::function<void()> flipHeadingsSwitch;
     // The favorite cells: 0 "FavEdit" (Edit This Favorite), 1 "FavDelete" (Delete This Favorite).
     std::function<void(int index)> favoriteCommand;
+    // The "Notes" cell: shows or hides the notes pane.
+    std::function<void()> showNotes;
 
     // Event rules of the address box's handler, kept beside the top bar's own.
     void setAddressBoxRules(const QList<EventRule> &rules);

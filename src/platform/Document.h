@@ -102,6 +102,7 @@ enum class DomEventType {
     MouseDown,
     MouseUp,
     Wheel,
+    Input, // a field's value changed by any means: keys, paste, drop
 };
 
 struct DomEvent

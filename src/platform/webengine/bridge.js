@@ -13,7 +13,7 @@
     const TYPES = {
         click: 0, dblclick: 1, contextmenu: 2, keydown: 3, keyup: 4, keypress: 5,
         focusin: 6, focusout: 7, mouseover: 8, mouseout: 9, mousedown: 10, mouseup: 11,
-        wheel: 12
+        wheel: 12, input: 13
     };
 
     let nextHandle = 1;
