@@ -330,6 +330,8 @@ void MDIForm1::connectSidebar()
         m_notes = std::make_unique<Notes>(m_ctx, this);
         Notes *notes = m_notes.get();
         notes->attach(pane->document());
+        // F2 in the text area saves the note rather than reaching the menu's F2.
+        pane->control().setTextFieldKeys({Qt::Key_F2, Qt::Key_Escape});
         connect(pane, &Pane::ready, notes, [notes] { notes->zNotes(Notes::Fill); });
         connect(pane, &Pane::domEvent, sb, [sb, notes](const DomEvent &event) {
             if (!notes->domEvent(event))

@@ -4,7 +4,9 @@
 #include "platform/Ui.h"
 #include "reader/AppContext.h"
 
+#include <QKeySequence>
 #include <QPointer>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -51,6 +53,10 @@ dlgGen::dlgGen(AppContext &ctx, QWidget *parent, const QString &buffer)
     // Editing in full: as large as the main frame allows.
     resize(parent ? parent->size() * 0.8 : QSize(800, 600));
     setModal(true);
+    // The page takes every key it is given; Escape still closes the dialog.
+    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    close->setContext(Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, this, &QDialog::reject);
 
     connect(m_strip.get(), &Pane::domEvent, this, [this](const DomEvent &event) {
         if (!isStripCell(event.source.id))

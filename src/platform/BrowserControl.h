@@ -276,6 +276,9 @@ public:
     virtual void setUserAgent(const QString &userAgent) = 0;
     virtual QString userAgent() const = 0;
     virtual void setHostHeaderRules(const QList<HostHeaderRule> &rules) = 0;
+    // Keys (Qt::Key, no modifier) that a text field of the page gets before the program's
+    // menu shortcuts while it has the keyboard: a pane's text area with keys of its own.
+    virtual void setTextFieldKeys(const QList<int> &qtKeys) { Q_UNUSED(qtKeys); }
 
     // A background page can be frozen (keeps its state) or discarded (reloads on wake).
     // A navigation of a sleeping control wakes it without loading its old page again.

@@ -123,6 +123,11 @@ bool ControlView::eventFilter(QObject *watched, QEvent *e)
                    ? listener->mouseButtonReleased(*m_control, m)
                    : listener->mouseButtonPressed(*m_control, m);
     }
+    case QEvent::ShortcutOverride:
+        if (!m_control->keepsFromShortcuts(*static_cast<QKeyEvent *>(e)))
+            return false;
+        e->accept(); // the key comes as an ordinary key press to the page
+        return true;
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         auto *ke = static_cast<QKeyEvent *>(e);

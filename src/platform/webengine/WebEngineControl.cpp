@@ -927,6 +927,11 @@ bool WebEngineControl::editableFocus() const
     return textInput || m_document->hasEditableFocus();
 }
 
+bool WebEngineControl::keepsFromShortcuts(const QKeyEvent &e) const
+{
+    return e.modifiers() == Qt::NoModifier && m_textFieldKeys.contains(e.key()) && editableFocus();
+}
+
 bool WebEngineControl::keyBeforePage(QKeyEvent &e)
 {
     const int key = e.key();

@@ -75,6 +75,7 @@ public:
     void setUserAgent(const QString &userAgent) override;
     QString userAgent() const override;
     void setHostHeaderRules(const QList<HostHeaderRule> &rules) override;
+    void setTextFieldKeys(const QList<int> &qtKeys) override { m_textFieldKeys = qtKeys; }
 
     void sleep(SleepMode mode) override;
     bool wake() override;
@@ -124,6 +125,8 @@ private:
     bool editableFocus() const;
     bool keysFiltered();
     bool keyBeforePage(QKeyEvent &e);
+    // A key the page's text field takes from the menu shortcuts (setTextFieldKeys).
+    bool keepsFromShortcuts(const QKeyEvent &e) const;
     bool deliverKey(const QKeyEvent &e);
     void deferSklNavigation(const BeforeNavigateInfo &info);
 
@@ -136,6 +139,7 @@ private:
     RequestInterceptor *m_interceptor = nullptr;
     QWebChannel *m_channel = nullptr;
     WebEngineDocument *m_document = nullptr;
+    QList<int> m_textFieldKeys;
 
     class LifeCyclePage;
     std::unique_ptr<LifeCyclePage> m_lifeCyclePage;

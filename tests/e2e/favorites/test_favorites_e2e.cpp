@@ -360,7 +360,9 @@ private Q_SLOTS:
             QStringList titles;
             for (int slot = 0; slot < rig.reader->pool.slotCount(); ++slot)
                 if (DocumentWindow *w = rig.reader->pool.window(slot))
-                    titles << w->strDocumentTitle;
+                    // The page's keywords come from its bridge, a moment after the title.
+                    if (!w->brwWebBrowser->document().snapshot().metaKeywords.isEmpty())
+                        titles << w->strDocumentTitle;
             return titles == QStringList({"Window 1", "Window 2", "Window 3"});
         }));
         rig.ctx.dialogs.AskGroupName = [](std::function<void(const QString &)> answer) {

@@ -1,4 +1,6 @@
 #include "SidebarEngineRig.h"
+#include "frame/Notes.h"
+#include "store/Recordset.h"
 
 #include <QTest>
 
@@ -234,6 +236,86 @@ private Q_SLOTS:
                            QWebEngineScript::MainWorld)
                      .toString(),
                  QStringLiteral("2skl"));
+    }
+
+    // Notes written in the sidebar with real keys. F2 lists the note at the top; opening
+    // another entry saves the one being edited; Delete takes a note out of the list at once and
+    // out of the file at the exit; Escape starts afresh. What was typed reaches the file a
+    // moment later without any exit, so a killed program finds it at its next start.
+    void notes()
+    {
+        TempProfile profile;
+        const QString data = profile.file(QStringLiteral("data"));
+        const auto entries = [](SidebarEngineRig &rig) {
+            return rig.sidebarScript(QStringLiteral(
+                "Array.from(document.querySelectorAll('.dNote')).map(e=>e.textContent).join('|')"));
+        };
+        const auto entryId = [](SidebarEngineRig &rig, const QString &text) {
+            return rig.sidebarScript(
+                QStringLiteral("(Array.from(document.querySelectorAll('.dNote')).find(e=>"
+                               "e.textContent=='%1')||{id:''}).id")
+                    .arg(text));
+        };
+        const auto onDisk = [](SidebarEngineRig &rig) {
+            QStringList out;
+            auto rs = Recordset::Open(rig.stores.gsNotesFile);
+            if (!rs)
+                return out;
+            for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
+                out << rs->Field("Note").toString() + '/' + rs->Field("Status").toString();
+            out.sort();
+            return out;
+        };
+        const auto typeIntoTextArea = [](SidebarEngineRig &rig, const QString &text) {
+            WebEngineControl &side = rig.sidebarEngine();
+            focusControl(side);
+            if (!clickElementUntil(
+                    side, QStringLiteral("idNote"), Qt::LeftButton, Qt::NoModifier, -1,
+                    [&] { return rig.sidebarScript("document.activeElement.id") == "idNote"; }))
+                return false;
+            const QString before = rig.frame->notes()->text();
+            typeText(side, text);
+            return waitFor([&] { return rig.frame->notes()->text() == before + text; });
+        };
+        {
+            SidebarEngineRig rig(*m_platform, data);
+            QVERIFY(rig.ready());
+            QVERIFY(clickElementUntil(SidebarEngineRig::engine(rig.frame->topBarPane()),
+                                      QStringLiteral("Notes"), Qt::LeftButton, Qt::NoModifier, -1,
+                                      [&] { return rig.frame->notes()->shown(); }));
+            QVERIFY(typeIntoTextArea(rig, QStringLiteral("first <b>note</b>")));
+            pressKey(rig.sidebarEngine(), Qt::Key_F2);
+            QVERIFY(waitFor([&] { return entries(rig) == "first <b>note</b>"; }));
+            QCOMPARE(rig.frame->notes()->text(), QString());
+            QVERIFY(typeIntoTextArea(rig, QStringLiteral("second")));
+            rig.ui.fireTimers(); // the autosave, a moment after the keys
+            QVERIFY(waitFor([&] { return entries(rig) == "second|first <b>note</b>"; }));
+            QCOMPARE(onDisk(rig), QStringList({"first <b>note</b>/0", "second/0"}));
+
+            // Opening the first note saves the second's new words on the way.
+            QVERIFY(typeIntoTextArea(rig, QStringLiteral(" draft")));
+            QVERIFY(clickElementUntil(rig.sidebarEngine(), entryId(rig, "first <b>note</b>"),
+                                      Qt::LeftButton, Qt::NoModifier, -1, [&] {
+                                          return rig.frame->notes()->text() == "first <b>note</b>";
+                                      }));
+            QCOMPARE(onDisk(rig), QStringList({"first <b>note</b>/0", "second draft/0"}));
+            QVERIFY(clickElementUntil(rig.sidebarEngine(), QStringLiteral("ndel"), Qt::LeftButton,
+                                      Qt::NoModifier, -1,
+                                      [&] { return entries(rig) == "second draft"; }));
+            QCOMPARE(onDisk(rig), QStringList({"first <b>note</b>/2", "second draft/0"}));
+
+            QVERIFY(typeIntoTextArea(rig, QStringLiteral("dropped")));
+            pressKey(rig.sidebarEngine(), Qt::Key_Escape);
+            QVERIFY(waitFor([&] { return rig.frame->notes()->text().isEmpty(); }));
+            QVERIFY(typeIntoTextArea(rig, QStringLiteral("typed before the crash")));
+            rig.ui.fireTimers();
+            // The rig goes without the exit sequence, as a killed program would.
+        }
+        SidebarEngineRig rig(*m_platform, data);
+        QVERIFY(rig.ready());
+        QVERIFY(waitFor([&] { return entries(rig) == "typed before the crash|second draft"; }));
+        rig.frame->MDIForm_Unload();
+        QCOMPARE(onDisk(rig), QStringList({"second draft/0", "typed before the crash/0"}));
     }
 };
 
