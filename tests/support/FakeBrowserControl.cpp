@@ -1178,7 +1178,6 @@ std::unique_ptr<BrowserControl> FakeBrowserFactory::createControl()
 {
     auto control = std::make_unique<FakeBrowserControl>(m_web);
     m_made.insert(control.get());
-    ++m_created;
     return control;
 }
 

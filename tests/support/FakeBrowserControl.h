@@ -177,7 +177,6 @@ public:
     FakeWeb &web() const { return m_web; }
     FakeDocument &fakeDocument() { return m_document; }
     FakeDom &dom() { return m_document.dom(); }
-    BrowserControlListener *listener() const { return m_listener; }
     const QList<NavigateCall> &navigateCalls() const { return m_navigateCalls; }
     // The requests this control sent (what reached the fake server).
     QList<FakeRequest> requests() const;
@@ -326,10 +325,8 @@ public:
     // Live controls made here, oldest first.
     QList<FakeBrowserControl *> controls() const;
     FakeBrowserControl *last() const;
-    int created() const { return m_created; }
 
 private:
     FakeWeb &m_web;
     QSet<FakeBrowserControl *> m_made;
-    int m_created = 0;
 };

@@ -123,10 +123,8 @@ public:
     DomNode *activeElement() const;
     int activeFrame() const { return m_activeFrame; }
 
-    const QList<Write> &writes() const { return m_writes; }
     void clearWrites() { m_writes.clear(); }
     QList<Write> writesOf(const QString &operation) const;
-    const QList<EventRule> &eventRules() const { return m_rules; }
 
     // The page's geometry and selection, which the tree cannot tell.
     void setScrollMetrics(int scrollHeight, int clientHeight, int clientWidth = 1000);

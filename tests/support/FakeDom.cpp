@@ -240,7 +240,7 @@ namespace {
 struct AttributeTest
 {
     QString name;
-    QChar op; // 0 presence, '=', '^', '$', '*', '~'
+    QChar op; // 0 presence, '=', '^'
     QString value;
 };
 
@@ -251,7 +251,6 @@ struct Compound
     QStringList classes;
     QList<AttributeTest> attributes;
     bool valid = true;
-    QChar combinator; // to the previous compound: ' ' or '>'; null for the first
 };
 
 bool isNameChar(QChar c)
@@ -259,112 +258,60 @@ bool isNameChar(QChar c)
     return c.isLetterOrNumber() || c == u'-' || c == u'_';
 }
 
+// Compounds joined by descendant combinators, outermost first.
 QList<Compound> parseComplexSelector(const QString &text)
 {
     QList<Compound> result;
-    Compound current;
-    bool hasContent = false;
-    QChar pendingCombinator;
-    int i = 0;
-    const int n = text.size();
-    auto readName = [&]() {
-        const int start = i;
-        while (i < n && (isNameChar(text[i]) || text[i] == u'\\'))
-            ++i;
-        return text.mid(start, i - start);
-    };
-    auto finishCompound = [&]() {
-        if (!hasContent)
-            return;
-        current.combinator = result.isEmpty() ? QChar() : pendingCombinator;
-        result.append(current);
-        current = Compound();
-        hasContent = false;
-        pendingCombinator = QChar();
-    };
-    while (i < n) {
-        const QChar c = text[i];
-        if (c.isSpace() || c == u'>') {
-            finishCompound();
-            if (c == u'>' || pendingCombinator.isNull())
-                pendingCombinator = c == u'>' ? QChar(u'>') : QChar(u' ');
-            ++i;
-            continue;
-        }
-        hasContent = true;
-        if (c == u'#') {
-            ++i;
-            current.id = readName();
-        } else if (c == u'.') {
-            ++i;
-            current.classes << readName();
-        } else if (c == u'*') {
-            ++i;
-            current.tag = QStringLiteral("*");
-        } else if (c == u'[') {
-            ++i;
-            const int close = text.indexOf(u']', i);
-            if (close < 0) {
-                current.valid = false;
-                break;
-            }
-            const QString body = text.mid(i, close - i);
-            i = close + 1;
-            AttributeTest test;
-            const int eq = body.indexOf(u'=');
-            if (eq < 0) {
-                test.name = body.trimmed().toLower();
-            } else {
-                QString name = body.left(eq);
-                test.op = u'=';
-                if (!name.isEmpty() && QStringLiteral("^$*~|").contains(name.back())) {
-                    test.op = name.back();
-                    name.chop(1);
+    for (const QString &part : text.split(u' ', Qt::SkipEmptyParts)) {
+        Compound current;
+        int i = 0;
+        const int n = part.size();
+        auto readName = [&]() {
+            const int start = i;
+            while (i < n && isNameChar(part[i]))
+                ++i;
+            return part.mid(start, i - start);
+        };
+        while (i < n && current.valid) {
+            const QChar c = part[i];
+            if (c == u'#') {
+                ++i;
+                current.id = readName();
+            } else if (c == u'.') {
+                ++i;
+                current.classes << readName();
+            } else if (c == u'*') {
+                ++i;
+                current.tag = QStringLiteral("*");
+            } else if (c == u'[') {
+                const int close = part.indexOf(u']', i);
+                const QString body = part.mid(i + 1, close - i - 1);
+                i = close < 0 ? n : close + 1;
+                AttributeTest test;
+                const int eq = body.indexOf(u'=');
+                test.name = body.left(eq).toLower();
+                if (eq >= 0) {
+                    test.op = u'=';
+                    if (test.name.endsWith(u'^'))
+                        test.op = u'^', test.name.chop(1);
+                    test.value = body.mid(eq + 1);
+                    if (test.value.size() >= 2 &&
+                        (test.value.front() == u'\'' || test.value.front() == u'"'))
+                        test.value = test.value.mid(1, test.value.size() - 2);
                 }
-                test.name = name.trimmed().toLower();
-                QString value = body.mid(eq + 1).trimmed();
-                if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-                    value.back() == value.front())
-                    value = value.mid(1, value.size() - 2);
-                test.value = value;
+                // Other operators than = and ^= are not needed: they match nothing.
+                current.valid =
+                    close >= 0 && isNameChar(test.name.isEmpty() ? u' ' : test.name.back());
+                current.attributes << test;
+            } else if (isNameChar(c)) {
+                current.tag = readName().toLower();
+            } else {
+                current.valid = false; // pseudo-classes, other combinators and the like
             }
-            current.attributes << test;
-        } else if (isNameChar(c)) {
-            current.tag = readName().toLower();
-        } else {
-            current.valid = false; // pseudo-classes and the like
-            break;
         }
+        result.append(current);
     }
-    finishCompound();
     return result;
-}
-
-QStringList splitSelectorList(const QString &selector)
-{
-    QStringList parts;
-    QString current;
-    int bracket = 0;
-    QChar quote;
-    for (QChar c : selector) {
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-        } else if (c == u'"' || c == u'\'') {
-            quote = c;
-        } else if (c == u'[') {
-            ++bracket;
-        } else if (c == u']') {
-            --bracket;
-        } else if (c == u',' && bracket == 0) {
-            parts << current.trimmed();
-            current.clear();
-            continue;
-        }
-        current += c;
-    }
-    parts << current.trimmed();
-    return parts;
 }
 
 bool matchesCompound(const DomNode *node, const Compound &compound)
@@ -382,35 +329,9 @@ bool matchesCompound(const DomNode *node, const Compound &compound)
     }
     for (const AttributeTest &test : compound.attributes) {
         const QString value = node->attribute(test.name);
-        if (value.isNull())
+        if (value.isNull() || (test.op == u'=' && value != test.value) ||
+            (test.op == u'^' && (test.value.isEmpty() || !value.startsWith(test.value))))
             return false;
-        switch (test.op.unicode()) {
-        case 0:
-            break;
-        case u'=':
-            if (value != test.value)
-                return false;
-            break;
-        case u'^':
-            if (test.value.isEmpty() || !value.startsWith(test.value))
-                return false;
-            break;
-        case u'$':
-            if (test.value.isEmpty() || !value.endsWith(test.value))
-                return false;
-            break;
-        case u'*':
-            if (test.value.isEmpty() || !value.contains(test.value))
-                return false;
-            break;
-        case u'~':
-            if (!value.split(u' ', Qt::SkipEmptyParts).contains(test.value))
-                return false;
-            break;
-        default:
-            if (value != test.value && !value.startsWith(test.value + u'-'))
-                return false;
-        }
     }
     return true;
 }
@@ -422,12 +343,9 @@ bool matchesFrom(const DomNode *node, const QList<Compound> &compounds, int inde
         return false;
     if (index == 0)
         return true;
-    const QChar combinator = compounds[index].combinator;
     for (const DomNode *a = node->parent(); a && a->isElement(); a = a->parent()) {
         if (matchesFrom(a, compounds, index - 1))
             return true;
-        if (combinator == u'>')
-            return false;
     }
     return false;
 }
@@ -447,7 +365,7 @@ bool DomNode::matches(const QString &selector) const
 {
     if (!isElement())
         return false;
-    for (const QString &part : splitSelectorList(selector)) {
+    for (const QString &part : selector.split(u',')) {
         const QList<Compound> compounds = parseComplexSelector(part);
         if (!compounds.isEmpty() && matchesFrom(this, compounds, int(compounds.size()) - 1))
             return true;
@@ -595,13 +513,6 @@ std::unique_ptr<DomNode> DomNode::takeChild(int index)
     m_children.erase(m_children.begin() + index);
     node->m_parent = nullptr;
     return node;
-}
-
-std::unique_ptr<DomNode> DomNode::remove()
-{
-    if (!m_parent)
-        return nullptr;
-    return m_parent->takeChild(indexInParent());
 }
 
 void DomNode::removeChildren()
@@ -1029,18 +940,6 @@ DomNode *FakeDom::documentElement() const
 {
     for (DomNode *node : m_document->childElements())
         return node;
-    return nullptr;
-}
-
-DomNode *FakeDom::head() const
-{
-    DomNode *root = documentElement();
-    if (!root)
-        return nullptr;
-    for (DomNode *node : root->childElements()) {
-        if (node->is(QStringLiteral("head")))
-            return node;
-    }
     return nullptr;
 }
 

@@ -39,13 +39,11 @@ public:
 
     // Text and comment data.
     QString data() const { return m_data; }
-    void setData(const QString &data) { m_data = data; }
 
     // Attributes keep their source order; a null string means "absent".
     QString attribute(const QString &name) const;
     bool hasAttribute(const QString &name) const;
     void setAttribute(const QString &name, const QString &value);
-    const QList<std::pair<QString, QString>> &attributes() const { return m_attributes; }
     QString id() const { return attribute(QStringLiteral("id")); }
     QString className() const { return attribute(QStringLiteral("class")); }
     bool hasClass(const QString &name) const;
@@ -60,8 +58,6 @@ public:
     DomNode *appendChild(std::unique_ptr<DomNode> node);
     DomNode *insertChild(int index, std::unique_ptr<DomNode> node);
     std::unique_ptr<DomNode> takeChild(int index);
-    // Detaches this node from its parent; returns it (empty when it had no parent).
-    std::unique_ptr<DomNode> remove();
     void removeChildren();
     bool contains(const DomNode *other) const;
     // This element or its nearest ancestor with the given local name.
@@ -70,8 +66,8 @@ public:
     DomNode *getElementById(const QString &id);
     // "*" gives every element; names compare case-insensitively.
     QList<DomNode *> getElementsByTagName(const QString &name);
-    // CSS selectors: type, *, #id, .class, [attr], [attr=v] with = ^= $= *= ~=, descendant and
-    // child combinators, comma lists. Anything else (pseudo-classes) matches nothing.
+    // CSS selectors: type, *, #id, .class, [attr], [attr=v], [attr^=v], descendants, comma
+    // lists. Anything else matches nothing.
     bool matches(const QString &selector) const;
     QList<DomNode *> querySelectorAll(const QString &selector);
     // Depth-first, document order, descendants only; return false from visit to stop.
@@ -140,7 +136,6 @@ public:
 
     DomNode *document() const { return m_document.get(); }
     DomNode *documentElement() const;
-    DomNode *head() const;
     DomNode *body() const;
 
     QString title() const;

@@ -238,32 +238,6 @@ private Q_SLOTS:
             QVERIFY2(history.count(QLatin1String(title)) == 1, qPrintable(history));
     }
 
-    void fieldHoldsTheKeys()
-    {
-        // A field holds the keys while it has the focus, and gives them back when it loses it.
-        m_http.addHtml("/keys.htm", "Keys", "<input id=field value=''>");
-        TempProfile profile;
-        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/keys.htm"))));
-        (void)rig.reader.queue.LoadDocument(m_http.url(QStringLiteral("/a.htm")).toString());
-        QVERIFY(rig.wait([&] { return rig.state(1) == QLatin1String("c"); }));
-
-        WebEngineControl &c = rig.control(0);
-        focusControl(c);
-        QVERIFY(clickElement(c, QStringLiteral("field")));
-        QVERIFY(rig.wait([&] { return rig.ctx.gbTextEntry; }));
-        typeText(c, QStringLiteral("xz."));
-        QVERIFY(rig.wait([&] {
-            return script(c, QStringLiteral("document.getElementById('field').value")) ==
-                   QLatin1String("xz.");
-        }));
-        QCOMPARE(rig.ctx.giCurrentWindow, 0);
-
-        script(c, QStringLiteral("document.activeElement.blur(); 1"));
-        QVERIFY(rig.wait([&] { return !rig.ctx.gbTextEntry; }));
-        QVERIFY(rig.press(Qt::Key_X, Qt::NoModifier, [&] { return rig.ctx.giCurrentWindow == 1; }));
-    }
-
     void downloadsGoToTheDownloadFolder()
     {
         TempProfile profile;

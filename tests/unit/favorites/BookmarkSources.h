@@ -24,6 +24,7 @@ struct Node
 {
     QString name, url; // no url: a folder; "-": a separator
     QList<Node> children = {};
+    QString description = {};
 };
 
 inline Node *folderIn(QList<Node> &nodes, const QString &name)
@@ -99,8 +100,10 @@ inline void placesRows(const QList<Node> &nodes, int parent, int &nextId, QStrin
             QString host = QUrl(n.url).host();
             std::reverse(host.begin(), host.end());
             sql += QStringLiteral("INSERT INTO moz_places (id, url, title, rev_host, guid, "
-                                  "url_hash, frecency) VALUES (%1, %2, %3, %4, '%5', %1, 100);")
-                       .arg(QString::number(id), q(n.url), q(n.name), q(host + '.'), guid);
+                                  "url_hash, frecency, description) VALUES (%1, %2, %3, %4, '%5', "
+                                  "%1, 100, %6);")
+                       .arg(QString::number(id), q(n.url), q(n.name), q(host + '.'), guid,
+                            q(n.description));
         }
         sql += QStringLiteral("INSERT INTO moz_bookmarks (id, type, fk, parent, position, title, "
                               "dateAdded, lastModified, guid) VALUES (%1, %2, %3, %4, %5, %6, %7, "
@@ -115,11 +118,12 @@ inline void placesRows(const QList<Node> &nodes, int parent, int &nextId, QStrin
 
 // places.sqlite as Firefox writes it: the roots by their fixed guids, folders, separators,
 // bookmarks pointing into moz_places, a tag and a page of the history that no bookmark names.
+// running: the connection stays open with the bookmarks still in the WAL, as while Firefox runs.
 inline QString writePlaces(const QString &file, const QList<Node> &menu, const QList<Node> &toolbar,
-                           const QList<Node> &other)
+                           const QList<Node> &other, sqlite3 **running = nullptr)
 {
     QString sql = QStringLiteral(
-        "PRAGMA journal_mode=WAL; BEGIN;"
+        "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; BEGIN;"
         "CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR, "
         "rev_host LONGVARCHAR, visit_count INTEGER DEFAULT 0, hidden INTEGER DEFAULT 0 NOT NULL, "
         "typed INTEGER DEFAULT 0 NOT NULL, frecency INTEGER DEFAULT -1 NOT NULL, "
@@ -153,7 +157,10 @@ inline QString writePlaces(const QString &file, const QList<Node> &menu, const Q
                  &error);
     const QString why = error ? QString::fromUtf8(error) : QString();
     sqlite3_free(error);
-    sqlite3_close(db);
+    if (running)
+        *running = db;
+    else
+        sqlite3_close(db);
     return why;
 }
 
@@ -161,7 +168,7 @@ inline QString writePlaces(const QString &file, const QList<Node> &menu, const Q
 // else what went wrong.
 inline QString writeFirefoxProfile(const QString &firefoxDir, const QList<Node> &menu,
                                    const QList<Node> &toolbar, const QList<Node> &other,
-                                   const QString &homePage = QString())
+                                   const QString &homePage = QString(), sqlite3 **running = nullptr)
 {
     const QDir dir(firefoxDir);
     if (!writeFile(dir.filePath(QStringLiteral("profiles.ini")),
@@ -180,7 +187,7 @@ inline QString writeFirefoxProfile(const QString &firefoxDir, const QList<Node> 
                        .arg(homePage)
                        .toUtf8()))
         return QStringLiteral("prefs.js not written");
-    return writePlaces(profile + QStringLiteral("/places.sqlite"), menu, toolbar, other);
+    return writePlaces(profile + QStringLiteral("/places.sqlite"), menu, toolbar, other, running);
 }
 
 inline QString htmlList(const QList<Node> &nodes, const QString &indent)
@@ -196,8 +203,9 @@ inline QString htmlList(const QList<Node> &nodes, const QString &indent)
                        .arg(added, n.name.toHtmlEscaped()) +
                    htmlList(n.children, indent + QStringLiteral("    "));
         else
-            out += indent + QStringLiteral("    <DT><A HREF=\"%1\" ADD_DATE=\"%2\">%3</A>\n")
-                                .arg(n.url.toHtmlEscaped(), added, n.name.toHtmlEscaped());
+            out += indent + QStringLiteral("    <DT><A HREF=\"%1\" ADD_DATE=\"%2\">%3</A>%4\n")
+                                .arg(n.url.toHtmlEscaped(), added, n.name.toHtmlEscaped(),
+                                     n.description.isEmpty() ? QString() : "<DD>" + n.description);
     }
     return out + indent + QStringLiteral("</DL><p>\n");
 }

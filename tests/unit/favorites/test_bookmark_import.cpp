@@ -1,5 +1,6 @@
 // Reading bookmarks as Firefox, Chromium and their HTML exports store them, and adding them to
 // the favorites store.
+#include "BookmarkSources.h"
 #include "TempProfile.h"
 #include "favorites/BookmarkImport.h"
 #include "store/DateValue.h"
@@ -14,13 +15,11 @@
 
 namespace {
 
-struct Node
-{
-    QString name, url; // no url: a folder; "-": a separator
-    QList<Node> children = {};
-};
+using BookmarkSources::kAdded;
+using BookmarkSources::Node;
+const QString kDescription = "The toolkit";
 
-// One tree for every source: nested folders, a "\" in a name, a separator, a query, a script.
+// One tree for every source: nested folders, a "\\" in a name, a separator, a query, a script.
 const QList<Node> kMenu = {
     {"News\\Daily",
      {},
@@ -29,15 +28,13 @@ const QList<Node> kMenu = {
     {"", "-"},
     {"Recent", "place:sort=8"},
     {"Run", "javascript:void(0)"}};
-const QList<Node> kToolbar = {{"Qt", "https://qt.io/"},
+const QList<Node> kToolbar = {{"Qt", "https://qt.io/", {}, kDescription},
                               {"Dev", {}, {{"Docs", "https://doc.qt.io/"}}}};
 const QList<Node> kOther = {{"Later", "ftp://files.test/"}};
 const QStringList kExpected = {
     "|Fish & <Chips>|https://fish.test/?a=1&b=2|0", "Links|Qt|https://qt.io/|1",
     "Links\\Dev|Docs|https://doc.qt.io/|1",         "News-Daily|Paper|https://paper.test/|0",
     "News-Daily\\Local|Town|http://town.test/|0",   "Other Bookmarks|Later|ftp://files.test/|0"};
-const QDateTime kAdded(QDate(2020, 1, 2), QTime(3, 4, 5), QTimeZone::utc());
-const QString kDescription = "The toolkit";
 
 // The tree as the readers give it back; every date must be kAdded.
 QStringList rendered(const BookmarkImport &import, QString *home = nullptr)
@@ -56,53 +53,16 @@ QStringList rendered(const BookmarkImport &import, QString *home = nullptr)
 
 void write(const QString &path, const QByteArray &data)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
-}
-
-int nextId = 10;
-void toPlaces(sqlite3 *db, const QList<Node> &nodes, int parent)
-{
-    auto q = [](QString s) { return "'" + s.replace("'", "''") + "'"; };
-    auto n = [](qint64 v) { return QString::number(v); };
-    for (int i = 0; i < nodes.size(); ++i) {
-        const Node &node = nodes[i];
-        const int id = nextId++, type = node.url == "-" ? 3 : node.url.isEmpty() ? 2 : 1;
-        QString sql = QString("INSERT INTO moz_bookmarks VALUES(%1,%2,%3,%4,%5,%6,%7,'g%1');")
-                          .arg(n(id), n(type), n(type == 1 ? id : 0), n(parent), n(i), q(node.name),
-                               n(kAdded.toMSecsSinceEpoch() * 1000));
-        if (type == 1)
-            sql += QString("INSERT INTO moz_places VALUES(%1,%2,%3,%4);")
-                       .arg(n(id), q(node.url), q(node.name),
-                            q(node.name == "Qt" ? kDescription : ""));
-        QCOMPARE(sqlite3_exec(db, sql.toUtf8(), nullptr, nullptr, nullptr), SQLITE_OK);
-        toPlaces(db, node.children, id);
-    }
+    QVERIFY(BookmarkSources::writeFile(path, data));
 }
 
 // A running Firefox: the bookmarks are still in the WAL, the connection stays open.
 sqlite3 *writeFirefox(const TempProfile &p)
 {
-    write(p.file("ff/profiles.ini"), "[Profile0]\nPath=old\nIsRelative=1\nDefault=1\n[Profile1]\n"
-                                     "Path=Profiles/main\nIsRelative=1\n[InstallF1]\n"
-                                     "Default=Profiles/main\n");
-    write(p.file("ff/Profiles/main/prefs.js"),
-          R"(user_pref("browser.startup.homepage", "https://home.test/|https://b.test/");)");
     sqlite3 *db = nullptr;
-    sqlite3_open(QFile::encodeName(p.file("ff/Profiles/main/places.sqlite")), &db);
-    sqlite3_exec(
-        db,
-        "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;"
-        "CREATE TABLE moz_places(id INTEGER PRIMARY KEY, url TEXT, title TEXT, description TEXT);"
-        "CREATE TABLE moz_bookmarks(id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER, parent "
-        "INTEGER, position INTEGER, title TEXT, dateAdded INTEGER, guid TEXT);"
-        "INSERT INTO moz_bookmarks(id,type,parent,position,guid) VALUES (1,2,0,0,'root________'),"
-        "(2,2,1,0,'menu________'),(3,2,1,1,'toolbar_____'),(4,2,1,2,'tags________'),"
-        "(5,2,1,3,'unfiled_____'),(6,2,1,4,'mobile______');",
-        nullptr, nullptr, nullptr);
-    toPlaces(db, kMenu, 2), toPlaces(db, kToolbar, 3), toPlaces(db, kOther, 5);
-    toPlaces(db, {{"tag", {}, {{"Tagged", "https://tagged.test/"}}}}, 4);
+    const QString error = BookmarkSources::writeFirefoxProfile(
+        p.file("ff"), kMenu, kToolbar, kOther, "https://home.test/|https://b.test/", &db);
+    [&] { QCOMPARE(error, QString()); }();
     return db;
 }
 
@@ -114,23 +74,6 @@ QJsonObject toChromium(const Node &n)
     for (const Node &c : n.children)
         children.append(toChromium(c));
     return n.url.isEmpty() ? o.insert("children", children), o : o;
-}
-
-QString toHtml(const QList<Node> &nodes)
-{
-    QString out = "<DL><p>\n";
-    for (const Node &n : nodes) {
-        const QString dd = n.name == "Qt" ? "<DD>" + kDescription : "";
-        if (n.url.isEmpty())
-            out += "<DT><H3>" + n.name.toHtmlEscaped() + "</H3>\n" + toHtml(n.children);
-        else
-            out += n.url == "-"
-                       ? QString("<HR>\n")
-                       : QString("<DT><A HREF=\"%1\" ADD_DATE=\"%2\">%3</A>%4\n")
-                             .arg(n.url.toHtmlEscaped(), QString::number(kAdded.toSecsSinceEpoch()),
-                                  n.name.toHtmlEscaped(), dd);
-    }
-    return out + "</DL><p>\n";
 }
 
 QByteArray chromiumJson()
@@ -186,10 +129,10 @@ void TestBookmarkImport::chromiumAndHtmlGiveTheSameTree()
                           "Other Bookmarks\\News-Daily\\Local|Town|http://town.test/|0"}));
     QCOMPARE(home, QString("https://home.test/"));
 
-    QString html = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>Bookmarks</TITLE><H1>Menu</H1>\n";
-    html += toHtml(kMenu + QList<Node>{{"Toolbar", {}, kToolbar}, {"Unsorted", {}, kOther}});
-    html.replace("<H3>Toolbar", "<H3 PERSONAL_TOOLBAR_FOLDER=\"true\">Toolbar")
-        .replace("<H3>Unsorted", "<H3 UNFILED_BOOKMARKS_FOLDER=\"true\">Unsorted");
+    // The marked folders are known by their marks, not their names.
+    const QString html = BookmarkSources::bookmarksHtml(kMenu, kToolbar, kOther)
+                             .replace(">Bookmarks Toolbar<", ">Bar<")
+                             .replace(">Other Bookmarks<", ">Unsorted<");
     write(p.file("export.html"), html.toUtf8());
     const BookmarkImport exported = ReadBookmarksHtml(p.file("export.html"));
     QVERIFY2(exported.ok, qPrintable(exported.error));
@@ -201,7 +144,7 @@ void TestBookmarkImport::damagedSourcesGiveNothing()
 {
     TempProfile p;
     sqlite3_close(writeFirefox(p)); // checkpointed into places.sqlite
-    QFile places(p.file("ff/Profiles/main/places.sqlite"));
+    QFile places(p.file("ff/Profiles/x1y2z3.default-release/places.sqlite"));
     QVERIFY(places.size() > 8192 && places.resize(places.size() / 2));
     write(p.file("Bookmarks"), chromiumJson().chopped(40));
     write(p.file("export.html"), "Just some notes, no bookmarks here.\n");
