@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include <cmath>
+
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -69,6 +71,28 @@ void BM_SaveHistory100k(benchmark::State &state)
         benchmark::DoNotOptimize(SaveHistory(stores));
 }
 BENCHMARK(BM_SaveHistory100k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The history page's text for 10,000 records, as the history command builds it before the
+// first screenful is shown (part of the event loop's longest pause there).
+void BM_HistoryPageParts10k(benchmark::State &state)
+{
+    Recordset rs = Recordset::Create(HistorySchema());
+    const double today = DateValue::now();
+    for (int i = 0; i < 10000; ++i) {
+        rs.AddNew();
+        (void)rs.SetField(QStringLiteral("Title"), QStringLiteral("Visited <page> %1").arg(i));
+        (void)rs.SetField(QStringLiteral("URL"),
+                          QStringLiteral("https://site%1.example/%2").arg(i % 50).arg(i));
+        (void)rs.SetField(QStringLiteral("Domain"), QStringLiteral("site%1.example").arg(i % 50));
+        (void)rs.SetField(QStringLiteral("Date"), std::floor(today - i / 40));
+        if (i % 3 == 0)
+            (void)rs.SetField(QStringLiteral("Description"), QStringLiteral("What it says"));
+        rs.Update();
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(HistoryPage::pageParts(rs, HistoryPage::ByDate, 120, 2500));
+}
+BENCHMARK(BM_HistoryPageParts10k)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

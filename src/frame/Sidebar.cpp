@@ -690,8 +690,18 @@ void Sidebar::zHistoryShow(int iSort, bool bNoFilter)
     Recordset rs = m_ctx.stores->rsHistory.Clone();
     if (filtered)
         (void)rs.SetFilter(HistoryPage::filterExpression(text));
-    const QString html = HistoryPage::pageHtml(rs, iSort);
-    w->writeProgramPage(html, QStringLiteral("History.htm"), HistoryPage::kTitle);
+    // A screenful comes as the page; the rest follows in a few large writes, which the page
+    // takes once it is there. One page of thousands of records would reach it far slower.
+    const QStringList parts = HistoryPage::pageParts(rs, iSort, 120, 2500);
+    const QString more = QStringLiteral("HMore");
+    w->writeProgramPage(parts.constFirst() +
+                            (parts.size() > 1
+                                 ? QStringLiteral("<span id=%1></span></body>").arg(more)
+                                 : QStringLiteral("</body>")),
+                        QStringLiteral("History.htm"), HistoryPage::kTitle);
+    for (qsizetype i = 1; i < parts.size(); ++i)
+        w->brwWebBrowser->document().insertAdjacentHTML(more, QStringLiteral("beforeBegin"),
+                                                        parts.at(i));
     w->msWrittenPageStatus = QStringLiteral("History has ") + QString::number(rs.RecordCount()) +
                              QStringLiteral(" entries.");
     m_frame.SetStatusText(3, w->msWrittenPageStatus);

@@ -12,8 +12,11 @@
 
 #include <QLocale>
 #include <QObject>
+#include <QStringBuilder>
 #include <QTime>
 #include <QUrl>
+
+#include <limits>
 
 namespace {
 
@@ -161,20 +164,33 @@ QString menuHtml(bool filtered)
     return html;
 }
 
-QString pageHtml(Recordset &rs, int iSort)
+QStringList pageParts(Recordset &rs, int iSort, int firstRecords, int partRecords)
 {
+    QStringList parts;
     QString html =
         QStringLiteral("<head><style>.HDesc{display:block}.HShow{color:blue;background-color:#"
                        "ffff00;cursor:hand;display:none}H2{background-color:blue;color:yellow}"
+                       // Off-screen entries are laid out only when scrolled to: thousands of
+                       // them would otherwise hold the page for seconds.
+                       "body>div{content-visibility:auto;contain-intrinsic-size:0 2.6em}"
                        "</style><title>") +
         kTitle + QStringLiteral("</title></head><body style=font-size:x-small>");
     if (!rs.State())
-        return html + QStringLiteral("</body>");
+        return {html};
     (void)rs.SetSort(sortExpression(iSort));
     QString heading;
     bool first = true;
     int n = 0;
+    int partEnd = firstRecords;
+    // Many records share a day: its text is made once.
+    double lastDay = -1;
+    QString date;
     for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext(), ++n) {
+        if (n == partEnd) {
+            parts << html;
+            html.clear();
+            partEnd += partRecords;
+        }
         const QString url = rs.Field(QStringLiteral("URL")).toString().trimmed();
         QString title = rs.Field(QStringLiteral("Title")).toString().trimmed();
         QString target = url;
@@ -186,35 +202,37 @@ QString pageHtml(Recordset &rs, int iSort)
         if (title.isEmpty())
             title = target;
         const QVariant d = rs.Field(QStringLiteral("Date"));
-        const QString date = d.isValid() && !d.isNull()
-                                 ? dateText(DateValue::toDateTime(d.toDouble()).date())
-                                 : QString();
+        const double day = d.isValid() && !d.isNull() ? d.toDouble() : -1;
+        if (day != lastDay) {
+            lastDay = day;
+            date = day >= 0 ? esc(dateText(DateValue::toDateTime(day).date())) : QString();
+        }
         QString head;
         if (iSort == ByDate) {
             head = date;
         } else if (iSort == ByDomain) {
-            head = rs.Field(QStringLiteral("Domain")).toString().trimmed();
+            head = esc(rs.Field(QStringLiteral("Domain")).toString().trimmed());
             if (head.isEmpty())
                 head = kLocalFiles;
         }
         if ((iSort == ByDate || iSort == ByDomain) && (first || head != heading)) {
-            html += QStringLiteral("<h2>") + esc(head) + QStringLiteral("</h2>");
+            html += QStringLiteral("<h2>") + head + QStringLiteral("</h2>");
             heading = head;
         }
         first = false;
-        const QString href = QStringLiteral("<a href=\"") + esc(target) + QStringLiteral("\">");
-        html += QStringLiteral("<div><b>") + esc(date) + QStringLiteral("</b> ") + href +
-                esc(title) + QStringLiteral("</a><br>") + href + esc(shown) +
-                QStringLiteral("</a></div>");
+        // One append per entry: thousands of them are built while the user waits.
+        const QString href = QStringLiteral("<a href=\"") % esc(target) % QStringLiteral("\">");
+        html += QStringLiteral("<div><b>") % date % QStringLiteral("</b> ") % href % esc(title) %
+                QStringLiteral("</a><br>") % href % esc(shown) % QStringLiteral("</a></div>");
         const QString description = rs.Field(QStringLiteral("Description")).toString();
         const QString keywords = rs.Field(QStringLiteral("DocKeywords")).toString();
         if (!description.isEmpty() || !keywords.isEmpty()) {
             // A click on the toggle shows the element named after it (the document's handler).
             const QString id = QStringLiteral("HS") + QString::number(n);
-            html += QStringLiteral("<div class=HShow id=") + id +
+            html += QStringLiteral("<div class=HShow id=") % id %
                     QStringLiteral(">Show Document Description and Keywords</div><div "
-                                   "class=HDesc id=") +
-                    id + QStringLiteral("HD>");
+                                   "class=HDesc id=") %
+                    id % QStringLiteral("HD>");
             if (!description.isEmpty())
                 html += QStringLiteral("<b>Description: </b>") + esc(description);
             if (!keywords.isEmpty())
@@ -223,7 +241,14 @@ QString pageHtml(Recordset &rs, int iSort)
         }
         html += QStringLiteral("<hr>");
     }
-    return html + QStringLiteral("</body>");
+    parts << html;
+    return parts;
+}
+
+QString pageHtml(Recordset &rs, int iSort)
+{
+    return pageParts(rs, iSort, std::numeric_limits<int>::max(), 1).join(QString()) +
+           QStringLiteral("</body>");
 }
 
 } // namespace HistoryPage

@@ -58,5 +58,8 @@ QString filterExpression(const QString &text);
 QString menuHtml(bool filtered);
 // The whole page from the records `history` shows, sorted here by iSort (its filter stays).
 QString pageHtml(Recordset &history, int iSort);
+// The same page in parts, for a large history: the first holds the head and the first
+// firstRecords records, each further part up to partRecords more; the body is left open.
+QStringList pageParts(Recordset &history, int iSort, int firstRecords, int partRecords);
 
 } // namespace HistoryPage

@@ -1,8 +1,13 @@
 #include "SidebarEngineRig.h"
 #include "frame/Notes.h"
+#include "reader/History.h"
+#include "store/DateValue.h"
 #include "store/Recordset.h"
 
+#include <QFile>
 #include <QTest>
+
+#include <cmath>
 
 using namespace WebHarness;
 
@@ -316,6 +321,60 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return entries(rig) == "typed before the crash|second draft"; }));
         rig.frame->MDIForm_Unload();
         QCOMPARE(onDisk(rig), QStringList({"second draft/0", "typed before the crash/0"}));
+    }
+
+    // View > History on the engine: a history of more than a screenful arrives whole; a title
+    // with markup shows it as text; a one-letter search from the box filters the page and
+    // "Show All History Links" takes the filter away; a local file's entry opens the file.
+    void historyPage()
+    {
+        TempProfile profile;
+        SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QVERIFY(rig.ready());
+        rig.ctx.gbOptBit4 = true;
+        const QString local = profile.file(QStringLiteral("kept.htm"));
+        QFile file(local);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<title>Kept</title>kept");
+        file.close();
+        Recordset &h = rig.stores.rsHistory;
+        const auto add = [&](const QString &title, const QString &url, const QString &domain) {
+            h.AddNew();
+            (void)h.SetField("Title", title);
+            (void)h.SetField("URL", url);
+            (void)h.SetField("Domain", domain);
+            (void)h.SetField("Date", std::floor(DateValue::now()));
+            h.Update();
+        };
+        for (int i = 0; i < 300; ++i)
+            add(QStringLiteral("Page %1").arg(i), QStringLiteral("http://site.test/%1").arg(i),
+                "site.test");
+        add("<i>Marked</i>", "http://x.test/", "x.test");
+        add(QString(), QUrl::fromLocalFile(local).toString(), QString());
+
+        WebEngineControl &page = rig.windowEngine(0);
+        const auto entries = [&] {
+            return script(page, QStringLiteral("document.title == 'Skimline History' ? "
+                                               "String(document.querySelectorAll('hr').length)"
+                                               " : ''"));
+        };
+        rig.frame->menuItem(QStringLiteral("mnuView_History"))->trigger();
+        QVERIFY(waitFor([&] { return entries() == "302"; }));
+        QVERIFY(script(page, "document.body.textContent").contains("<i>Marked</i>"));
+        QCOMPARE(script(page, "String(document.querySelectorAll('i').length)"), "0");
+
+        QVERIFY(typeIntoSearchBox(rig, QStringLiteral("h k")));
+        rig.frame->menuItem(QStringLiteral("mnuView_History"))->trigger();
+        QVERIFY(waitFor([&] { return entries() == "2"; }));
+        rig.sidebarScript(QStringLiteral("Array.from(document.querySelectorAll('#menu *')).find("
+                                         "e=>e.textContent.trim()=='%1').id='showAll'")
+                              .arg(HistoryPage::kShowAll));
+        QVERIFY(clickElementUntil(rig.sidebarEngine(), QStringLiteral("showAll"), Qt::LeftButton,
+                                  Qt::NoModifier, -1, [&] { return entries() == "302"; }));
+
+        script(page, "document.querySelector('a[href^=\"skl:loc\"]').id='local'");
+        QVERIFY(clickElementUntil(page, QStringLiteral("local"), Qt::LeftButton, Qt::NoModifier, -1,
+                                  [&] { return script(page, "document.title") == "Kept"; }));
     }
 };
 
