@@ -1083,6 +1083,20 @@ void checkWrittenPage(ContractHarness &h)
     h.control().goBack();
     QVERIFY(h.waitFor([&] { return loaded(rec, before); }));
     QCOMPARE(h.control().locationUrl(), before);
+
+    // Written just after another page loaded, before that page's document has announced
+    // itself: the writes still go to the written page.
+    const QUrl blank(QStringLiteral("about:blank"));
+    QVERIFY(h.control().navigate(blank));
+    QVERIFY(h.waitFor([&] { return h.control().locationUrl() == blank; }));
+    QVERIFY(ProgramPages::isWrittenPage(h.control().pageWriter().writePage(
+        pageHtml(QStringLiteral("Quick"), QStringLiteral("<div id=q>q</div>")),
+        QStringLiteral("Quick.htm"))));
+    h.control().document().setInnerText(QStringLiteral("q"), QStringLiteral("applied"));
+    QVERIFY(h.waitFor([&] {
+        const auto q = readElement(h, QStringLiteral("q"));
+        return q && q->text == QLatin1String("applied");
+    }));
 }
 
 void checkSleepAndWake(ContractHarness &h)

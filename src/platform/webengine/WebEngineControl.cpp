@@ -635,7 +635,7 @@ QUrl WebEngineControl::writePage(const QString &html, const QString &name)
     const QUrl url = m_schemes->addWrittenPage(
         quintptr(this), name.isEmpty() ? QStringLiteral("page.htm") : name, html.toUtf8());
     wakeForNavigation();
-    m_document->awaitNewDocument();
+    m_document->awaitNewDocument(url);
     m_page->load(url);
     return url;
 }

@@ -480,14 +480,16 @@ void WebEngineDocument::failPending(bool queuedToo)
         Qt::QueuedConnection);
 }
 
-void WebEngineDocument::awaitNewDocument()
+void WebEngineDocument::awaitNewDocument(const QUrl &expected)
 {
     m_awaiting = true;
+    m_awaitedUrl = expected;
 }
 
 void WebEngineDocument::giveUpWaiting()
 {
     m_awaiting = false;
+    m_awaitedUrl = QUrl();
     m_token = 0;
     failPending(true);
 }
@@ -497,8 +499,13 @@ void WebEngineDocument::hello(const QJsonObject &info)
     const qint64 token = qint64(info.value(QLatin1String("token")).toDouble());
     if (token == 0 || token == m_token)
         return;
+    // The page before a written one may announce itself only after the write: it is no
+    // longer the document, and the writes meant for the written page must not go to it.
+    if (m_awaiting && !m_awaitedUrl.isEmpty() && QUrl(str(info, "url")) != m_awaitedUrl)
+        return;
     m_token = token;
     m_awaiting = false;
+    m_awaitedUrl = QUrl();
     m_editableFocus = false;
     failPending(false);
 
@@ -600,8 +607,10 @@ void WebEngineDocument::domEvent(const QJsonObject &o)
         Qt::QueuedConnection);
 }
 
-void WebEngineDocument::state(const QString &readyState)
+void WebEngineDocument::state(const QString &readyState, double token)
 {
+    if (qint64(token) != m_token)
+        return; // a document that has been replaced
     Q_EMIT readyStateReported(readyState);
 }
 

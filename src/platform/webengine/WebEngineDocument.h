@@ -63,7 +63,9 @@ public:
 
     // The control's side.
     // The program started a navigation: writes and queries wait for the next document.
-    void awaitNewDocument();
+    // expected: the address of the document to come, when it is known (a written page): a
+    // document at another address saying hello meanwhile is the one it replaces, late.
+    void awaitNewDocument(const QUrl &expected = QUrl());
     bool isAwaitingNewDocument() const { return m_awaiting; }
     bool hasBridge() const { return m_token != 0; }
     // The page told that the keyboard focus went into one of its editable elements.
@@ -80,7 +82,7 @@ public Q_SLOTS:
     void hello(const QJsonObject &info);
     void snapshot(const QJsonObject &data);
     void domEvent(const QJsonObject &event);
-    void state(const QString &readyState);
+    void state(const QString &readyState, double token);
     void reply(int id, const QJsonValue &result);
     void formSubmit(const QJsonObject &form);
     void frameComplete(const QJsonObject &frame);
@@ -126,6 +128,7 @@ private:
     int m_nextQuery = 1;
     qint64 m_token = 0;
     bool m_awaiting = false;
+    QUrl m_awaitedUrl;
     bool m_flushScheduled = false;
     bool m_editableFocus = false;
     int m_failedWrites = 0;

@@ -445,7 +445,7 @@
         if (document.readyState !== 'loading')
             runQueue();
         pushSnapshot();
-        post('state', [document.readyState]);
+        post('state', [document.readyState, token]);
     }
 
     // document.open() erases every listener of the document: install them again whenever
