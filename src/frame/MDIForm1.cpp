@@ -7,6 +7,7 @@
 #include "frame/Icons.h"
 #include "frame/MenuTable.h"
 #include "frame/Notes.h"
+#include "frame/PageTools.h"
 #include "frame/Pane.h"
 #include "frame/PanePages.h"
 #include "frame/SelectionCommands.h"
@@ -131,6 +132,7 @@ MDIForm1::MDIForm1(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ct
     URL->hide();
     connect(URL, &QLineEdit::textChanged, this, [this] { URL_Change(); });
 
+    m_pageTools = std::make_unique<PageTools>(m_ctx, *this);
     buildMenus();
     buildPanes();
     buildToolBar();
@@ -524,6 +526,17 @@ void MDIForm1::connectCommands()
             if (m_ctx.reader)
                 m_ctx.reader->nav.mnuOL_OpenAllLinks_Click(i);
         });
+    PageTools *tools = m_pageTools.get();
+    for (int i = 0; i < PageTools::kTranslationPairs; ++i)
+        on(qPrintable(QStringLiteral("mnuTranslate(%1)").arg(i)),
+           [tools, i] { tools->mnuTranslate_Click(i); });
+    for (int i = 0; i < PageTools::kWebTools; ++i)
+        on(qPrintable(QStringLiteral("mnuTools_Web(%1)").arg(i)),
+           [tools, i] { tools->mnuTools_Web_Click(i); });
+    on("mnuNav_GotoHomePageofThisSite", [tools] { tools->mnuNav_GotoHomePageofThisSite_Click(); });
+    on("mnuView_EnlargeFonts", [tools] { tools->mnuView_EnlargeFonts_Click(); });
+    on("mnuEdit_CopyLink", [tools] { tools->mnuEdit_CopyLink_Click(); });
+    on("mnuOpenLocalFile", [tools] { tools->mnuOpenLocalFile_Click(); });
     for (int i = 0; i <= 11; ++i)
         on(qPrintable(QStringLiteral("mnuPopSelection(%1)").arg(i)),
            [this, i] { mnuPopSelection_Click(i); });
@@ -952,6 +965,12 @@ void MDIForm1::mnuPopSelection_Click(int index)
         if (const std::optional<QString> address = SelectionCommands::openUrlAddress(t))
             (void)reader->queue.LoadDocument(*address);
         return;
+    case 5:
+        if (m_topBar && !t.trimmed().isEmpty()) {
+            m_topBar->setSearchBoxText(t.trimmed());
+            m_topBar->zHighlight();
+        }
+        return;
     default:
         if (const std::optional<QString> address =
                 SelectionCommands::searchUrl(m_ctx.gSearchEngines, index, t))
@@ -1054,6 +1073,12 @@ void MDIForm1::connectReader()
             return true;
         case KeyCommand::OpenUrl:
             mnuOpen_Click();
+            return true;
+        case KeyCommand::EnlargeFonts:
+            m_pageTools->mnuView_EnlargeFonts_Click();
+            return true;
+        case KeyCommand::SiteHome:
+            m_pageTools->mnuNav_GotoHomePageofThisSite_Click();
             return true;
         default:
             return false; // the frame has no such command yet

@@ -25,6 +25,7 @@ class frmBrowser;
 class Pane;
 class FavoritesMenu;
 class Notes;
+class PageTools;
 class Sidebar;
 class TopBar;
 struct AppContext;
@@ -186,6 +187,7 @@ private:
     std::unique_ptr<TopBar> m_topBar;
     std::unique_ptr<Sidebar> m_sidebar;
     std::unique_ptr<Notes> m_notes;
+    std::unique_ptr<PageTools> m_pageTools;
     FavoritesMenu *m_favoritesMenu = nullptr; // a child of the frame
     std::unique_ptr<cPopup> m_addressBox;
     Qt::WindowStates m_stateBeforeFullScreen = Qt::WindowNoState;

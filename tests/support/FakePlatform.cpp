@@ -191,9 +191,10 @@ std::optional<QString> FakeUi::inputBox(const QString &, const QString &, const 
     return std::nullopt;
 }
 
-std::optional<QString> FakeUi::openFileName(const QString &, const QString &, const QString &)
+std::optional<QString> FakeUi::openFileName(const QString &caption, const QString &directory,
+                                            const QString &)
 {
-    return std::nullopt;
+    return openFileAnswer ? openFileAnswer(caption, directory) : std::nullopt;
 }
 
 std::optional<QString> FakeUi::saveFileName(const QString &, const QString &, const QString &)

@@ -125,6 +125,8 @@ public:
 
     const QList<Message> &messages() const { return m_messages; }
     QStringList messageTexts() const;
+    // What the file dialogs answer, given caption and folder; unset, they are cancelled.
+    std::function<std::optional<QString>(const QString &, const QString &)> openFileAnswer;
     int beeps() const { return m_beeps; }
     int flashes() const { return m_flashes; }
 

@@ -1,6 +1,8 @@
 #include "NavRig.h"
 #include "frame/MDIForm1.h"
+#include "frame/PageTools.h"
 #include "frame/SelectionCommands.h"
+#include "frame/TopBar.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,6 +28,7 @@ private Q_SLOTS:
     void selectionCommandsOnASelection();
     void formFieldMenu();
     void engineMenuWhereTheProgramHasNone();
+    void pageTools();
 };
 
 namespace {
@@ -202,10 +205,10 @@ void TestNavMenus::documentMenuOnAWord()
     rig.settle();
 
     // What exists works; the commands of features still to come stay off.
-    for (int i : {0, 2, 4, 7, 8, 9, 10, 11})
+    for (int i : {0, 2, 4, 5, 7, 8, 9, 10, 11})
         QVERIFY2(rig.item(QStringLiteral("mnuPopSelection(%1)").arg(i))->isEnabled(),
                  qPrintable(QString::number(i)));
-    for (int i : {3, 5, 6})
+    for (int i : {3, 6})
         QVERIFY2(!rig.item(QStringLiteral("mnuPopSelection(%1)").arg(i))->isEnabled(),
                  qPrintable(QString::number(i)));
 
@@ -364,4 +367,60 @@ void TestNavMenus::engineMenuWhereTheProgramHasNone()
 }
 
 QTEST_MAIN(TestNavMenus)
+
+// The page tools hand the page to outside services in background windows: its whole address as
+// the translator's query value, its host to the archive and to whois (a "www." host is
+// searched for, a bare domain looked up), its site's home page. Copy Link puts an escaped link
+// on the clipboard; a local file chosen in the dialog opens in the window.
+void TestNavMenus::pageTools()
+{
+    MenuRig rig;
+    const QString page = QStringLiteral("http://www.site.test/a/b.htm?x=1&y=2");
+    rig.show(page, QStringLiteral("<title>A <b> page</title>"));
+    const int before = int(rig.loadedAddresses().size());
+    for (const char *name : {"mnuTranslate(3)", "mnuTools_Web(1)", "mnuTools_Web(2)",
+                             "mnuNav_GotoHomePageofThisSite"}) {
+        QVERIFY2(rig.item(QString::fromLatin1(name))->isEnabled(), name);
+        rig.item(QString::fromLatin1(name))->trigger();
+    }
+    rig.settle();
+    const QStringList loads = rig.loadedAddresses().mid(before);
+    QCOMPARE(loads.size(), 4);
+    QVERIFY2(loads[0].contains("/translate?u=http%3A%2F%2Fwww.site.test%2Fa%2Fb.htm%3Fx%3D1%26y%3D2"
+                               "&langpair=it%7Cen&"),
+             qPrintable(loads[0]));
+    QVERIFY(loads[1].endsWith("/web/*/http://www.site.test"));
+    QVERIFY(loads[2].contains("/search/?q=www.site.test&"));
+    QCOMPARE(loads[3], QStringLiteral("http://www.site.test/"));
+    QVERIFY(PageTools::webToolUrl("https://site.test/x", 2).endsWith("/site.test"));
+    QVERIFY(PageTools::translationUrl("skl-app://pages/x.htm", 0).isEmpty());
+
+    rig.item("mnuView_EnlargeFonts")->trigger();
+    rig.settle();
+    QCOMPARE(rig.control(0)->document().snapshot().bodyZoom, QStringLiteral("140%"));
+
+    rig.item("mnuEdit_CopyLink")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("<a href=\"http://www.site.test/a/b.htm?x=1&amp;y=2\">A &lt;b&gt; "
+                            "page</a>"));
+
+    const QString local = QStringLiteral("/tmp/skimline-local-page.htm");
+    rig.platform.web.servePage(QUrl::fromLocalFile(local).toString(), "<title>Local</title>");
+    QString caption;
+    rig.platform.ui.openFileAnswer = [&](const QString &c, const QString &) {
+        caption = c;
+        return std::optional<QString>(local);
+    };
+    rig.item("mnuOpenLocalFile")->trigger();
+    rig.settle();
+    QCOMPARE(caption, QStringLiteral("Open a file on this computer."));
+    QCOMPARE(rig.window(0)->msURL, QUrl::fromLocalFile(local).toString());
+
+    // Highlight Selection: the text goes into the search box and is highlighted.
+    rig.nav.gsSelectedText = QStringLiteral("  Local ");
+    rig.item("mnuPopSelection(5)")->trigger();
+    QCOMPARE(rig.frame.topBar()->searchBoxText(), QStringLiteral("Local"));
+    QVERIFY(rig.frame.topBar()->highlightOn());
+}
+
 #include "test_nav_menus.moc"

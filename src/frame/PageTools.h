@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+class AppContext;
+class DocumentWindow;
+class MDIForm1;
+
+// The commands that work on the page of the active window and send it elsewhere or change how
+// it looks: translation and web tools (outside services), the site's home page, enlarged fonts,
+// a copied link, a local file opened.
+class PageTools
+{
+public:
+    PageTools(AppContext &ctx, MDIForm1 &frame);
+
+    // The addresses of the outside services for a page; empty when the page has none to give
+    // (no web address, an index out of range).
+    [[nodiscard]] static QString translationUrl(const QString &pageUrl, int pair);
+    [[nodiscard]] static QString webToolUrl(const QString &pageUrl, int tool);
+    [[nodiscard]] static QString siteHomeUrl(const QString &pageUrl);
+    // The link to a page as HTML, for pasting into other documents.
+    [[nodiscard]] static QString linkHtml(const QString &url, const QString &title);
+
+    static constexpr int kTranslationPairs = 12;
+    static constexpr int kWebTools = 3;
+
+    void mnuTranslate_Click(int index);
+    void mnuTools_Web_Click(int index);
+    void mnuNav_GotoHomePageofThisSite_Click();
+    void mnuView_EnlargeFonts_Click();
+    void mnuEdit_CopyLink_Click();
+    void mnuOpenLocalFile_Click();
+
+private:
+    DocumentWindow *current() const;
+    QString currentUrl() const;
+    void load(const QString &address, const QString &status = QString());
+
+    AppContext &m_ctx;
+    MDIForm1 &m_frame;
+};
