@@ -1050,6 +1050,10 @@ void MDIForm1::connectReader()
             m_sidebar->xShowSidebarTab(QStringLiteral("m1"), 1);
             return true;
         }
+        if (option == 8) {
+            mnuView_History_Click();
+            return true;
+        }
         if (option != 7)
             return false;
         mnuOptions_Click();
