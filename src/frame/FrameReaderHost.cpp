@@ -150,6 +150,12 @@ void FrameReaderHost::frameActivated(frmBrowser *f)
     }
 }
 
+void FrameReaderHost::activeDocumentCompleted(DocumentWindow &)
+{
+    if (Sidebar *sb = m_frame.sidebar(); sb && sb->pageInfoShown())
+        sb->zShowPageInfo();
+}
+
 void FrameReaderHost::setStatusText(int panel, const QString &text)
 {
     m_frame.SetStatusText(panel, text);

@@ -49,6 +49,7 @@ public:
     void queueListAdd(double bookmark, const QString &title) override;
     void queueListRemove(double bookmark) override;
     void queueListClear() override;
+    void activeDocumentCompleted(DocumentWindow &w) override;
 
     // The Window menu's entry of a slot (nullptr when none).
     QAction *windowListItem(int slot) const { return m_listItems.value(slot); }

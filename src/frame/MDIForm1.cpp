@@ -317,13 +317,6 @@ void MDIForm1::connectSidebar()
             sb->zHistoryShow(0, false);
             return true;
         };
-        // Page information comes with the page tools; until then its cell says so.
-        connect(m_topBarPane.get(), &Pane::ready, this, [this] {
-            Document &doc = m_topBarPane->document();
-            doc.setStyle(QStringLiteral("m7"), QStringLiteral("color"), QStringLiteral("gray"));
-            doc.setAttribute(QStringLiteral("m7"), QStringLiteral("title"),
-                             QStringLiteral("Page Info (page information is not built yet)"));
-        });
     }
     if (m_sidebarPane) {
         Pane *pane = m_sidebarPane.get();

@@ -2,6 +2,7 @@
 
 #include "frame/MDIForm1.h"
 #include "frame/Notes.h"
+#include "frame/PageInfo.h"
 #include "frame/SidebarHtml.h"
 #include "platform/PageWriter.h"
 #include "platform/Ui.h"
@@ -16,6 +17,7 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -280,10 +282,7 @@ void Sidebar::xShowSidebarTab(const QString &sNewMenuItem, int /*iFlag*/)
     } else if (id == QLatin1String("m7")) {
         mbShowPageInfo = true;
         m_feed.cancel();
-        writeList(QStringLiteral("<div style='color:gray' title='Page information is not built "
-                                 "yet: this tab will show the current page&#39;s address, size, "
-                                 "frames, links, images and forms.'>Page information is not "
-                                 "built yet.</div><HR>"));
+        zShowPageInfo();
     } else if (id == QLatin1String("m8")) {
         listGroups();
     } else if (id == QLatin1String("s3")) {
@@ -296,8 +295,7 @@ void Sidebar::xShowSidebarTab(const QString &sNewMenuItem, int /*iFlag*/)
                                          QStringLiteral("s3"), QStringLiteral("s4")};
     if (listTabs.contains(id))
         msIdSidebarLinks = id;
-    // Page information is not in the program yet: its cell stays greyed, never marked.
-    if (isTab(id, '2', '8') && id != QLatin1String("m7")) {
+    if (isTab(id, '2', '8')) {
         if (topBar.markCell) {
             if (!mhchElem.isEmpty() && mhchElem != id)
                 topBar.markCell(mhchElem, false);
@@ -593,6 +591,26 @@ void Sidebar::currentDocumentChanged()
 {
     if (giHeadings != 0)
         showHeadings();
+    if (mbShowPageInfo)
+        zShowPageInfo();
+}
+
+void Sidebar::zShowPageInfo()
+{
+    DocumentWindow *w = m_ctx.reader ? m_ctx.reader->pool.current() : nullptr;
+    Document *doc = w ? w->DocumentObject() : nullptr;
+    if (!doc) {
+        writeList(QStringLiteral("No page is shown.<HR>"));
+        return;
+    }
+    // The text a reader sees, not the source's: scripts and styles are no reading.
+    QPointer<Sidebar> self(this);
+    doc->queryBodyText([self, doc, w](const QString &text) {
+        if (!self || !self->mbShowPageInfo || !self->m_ctx.reader ||
+            self->m_ctx.reader->pool.current() != w || w->DocumentObject() != doc)
+            return;
+        self->writeList(PageInfo::html(doc->snapshot(), text.size()));
+    });
 }
 
 void Sidebar::showCheckLinksMenu()

@@ -97,6 +97,9 @@ public:
     // The current window's page changed or another window became current: the headings tab
     // follows it while it is on.
     void currentDocumentChanged();
+    // The page information of the current window into the list (tab m7).
+    void zShowPageInfo();
+    bool pageInfoShown() const { return mbShowPageInfo; }
 
     // The pane's DOM events and its before-navigate (true: cancel).
     void domEvent(const DomEvent &event);

@@ -83,6 +83,8 @@ struct DocumentSnapshot
     QString bodyZoom; // the body's style zoom as written ("105%"), empty when unset
     bool isFrameset = false;
     int bodyTextLength = 0;
+    QString lastModified;     // document.lastModified: "MM/DD/YYYY hh:mm:ss", local time
+    QString cookie;           // the cookies the page's own script can read
     QString activeElementTag; // upper case; empty when the body has the focus
     bool activeElementEditable = false;
     quint64 generation = 0; // grows with every new document in the control

@@ -658,6 +658,8 @@ void DocumentWindow::CompleteDocument()
             doc->scrollTo(0, m_scrollAfterWake);
     }
     m_scrollAfterWake = 0;
+    if (bActiveForm)
+        m_reader.host.activeDocumentCompleted(*this);
     onDocumentCompleted(QUrl(msURL));
 }
 

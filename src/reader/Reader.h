@@ -78,6 +78,8 @@ public:
     // The search words while highlighting is on; none while it is off.
     virtual HighlightWords highlightWords() const { return {}; }
     virtual void loadScheduledPages() {}
+    // The active window's document completed.
+    virtual void activeDocumentCompleted(DocumentWindow &) {}
 };
 
 // The reading workflow's program-wide part: the session log, the window pool, the loading

@@ -558,6 +558,8 @@ void WebEngineDocument::snapshot(const QJsonObject &d)
     s.bodyZoom = str(d, "bodyZoom");
     s.isFrameset = d.value(QLatin1String("isFrameset")).toBool();
     s.bodyTextLength = num(d, "bodyTextLength");
+    s.lastModified = str(d, "lastModified");
+    s.cookie = str(d, "cookie");
     s.activeElementTag = str(d, "activeElementTag");
     s.activeElementEditable = d.value(QLatin1String("activeElementEditable")).toBool();
     const bool titleChanged = s.title != m_snapshot.title;

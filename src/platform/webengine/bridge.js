@@ -144,6 +144,14 @@
         return Math.ceil(bottom + (se ? se.scrollTop : 0));
     }
 
+    function pageCookie() {
+        try {
+            return document.cookie;
+        } catch (err) {
+            return ''; // a scheme without cookies
+        }
+    }
+
     function docSnapshot() {
         const se = scrollElement();
         const body = document.body;
@@ -173,6 +181,8 @@
             bodyZoom: body && body.style ? (body.style.zoom || '') : '',
             isFrameset: !!body && body.tagName === 'FRAMESET',
             bodyTextLength: body ? (body.textContent || '').length : 0,
+            lastModified: document.lastModified,
+            cookie: pageCookie(),
             activeElementTag: focused ? active.tagName.toUpperCase() : '',
             activeElementEditable: focused ? isEditable(active) : false
         };

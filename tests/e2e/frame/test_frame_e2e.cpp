@@ -5,6 +5,7 @@
 #include "store/Recordset.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cmath>
@@ -375,6 +376,34 @@ private Q_SLOTS:
         script(page, "document.querySelector('a[href^=\"skl:loc\"]').id='local'");
         QVERIFY(clickElementUntil(page, QStringLiteral("local"), Qt::LeftButton, Qt::NoModifier, -1,
                                   [&] { return script(page, "document.title") == "Kept"; }));
+    }
+
+    // The page-information tab: the page's counts and its reading time from the text a reader
+    // sees (1,200 characters: 200 words, half a minute); its title shown as text.
+    void pageInformation()
+    {
+        m_http.addHtml("/info.htm", "A <b> page",
+                       "<p>" + QString(1200, QLatin1Char('x')) +
+                           "</p><script>var notRead = 'script text is no reading';</script>"
+                           "<a href='/w1.htm'>one</a><img src='/none.png'>");
+        TempProfile profile;
+        SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QVERIFY(rig.ready());
+        (void)rig.reader->queue.LoadDocument(m_http.url("/info.htm").toString(), LoadWhere::Here);
+        QVERIFY(waitFor([&] { return rig.ctx.gBrowsers.at(0)->msReadyState == "c"; }));
+        const auto info = [&] {
+            return rig.sidebarScript(QStringLiteral("document.getElementById('LB').innerText"));
+        };
+        QVERIFY(clickElementUntil(SidebarEngineRig::engine(rig.frame->topBarPane()),
+                                  QStringLiteral("m7"), Qt::LeftButton, Qt::NoModifier, -1,
+                                  [&] { return info().contains("Words"); }));
+        const QString text = info();
+        for (const char *line :
+             {"Title: A <b> page", "Links: 1", "Images: 1", "Readable Characters: 1,20",
+              "Words: 200", "Approximate time to read: 0.5 minutes"})
+            QVERIFY2(text.contains(QLatin1String(line)), qPrintable(text));
+        QVERIFY2(text.contains(QRegularExpression("Last Modified: \\w+day, \\w+ \\d+ \\d{4}")),
+                 qPrintable(text));
     }
 };
 
