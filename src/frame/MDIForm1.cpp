@@ -10,6 +10,7 @@
 #include "frame/PageTools.h"
 #include "frame/Pane.h"
 #include "frame/PanePages.h"
+#include "frame/SavedFiles.h"
 #include "frame/SelectionCommands.h"
 #include "frame/Sidebar.h"
 #include "frame/TopBar.h"
@@ -133,6 +134,7 @@ MDIForm1::MDIForm1(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ct
     connect(URL, &QLineEdit::textChanged, this, [this] { URL_Change(); });
 
     m_pageTools = std::make_unique<PageTools>(m_ctx, *this);
+    m_savedFiles = std::make_unique<SavedFiles>(m_ctx, *this);
     buildMenus();
     buildPanes();
     buildToolBar();
@@ -530,6 +532,9 @@ void MDIForm1::connectCommands()
     on("mnuView_EnlargeFonts", [tools] { tools->mnuView_EnlargeFonts_Click(); });
     on("mnuEdit_CopyLink", [tools] { tools->mnuEdit_CopyLink_Click(); });
     on("mnuOpenLocalFile", [tools] { tools->mnuOpenLocalFile_Click(); });
+    SavedFiles *saved = m_savedFiles.get();
+    on("mnuFile_Save(0)", [saved] { saved->mnuFile_Save_Click(); });
+    on("mnuView_SavedFiles", [saved] { saved->mnuView_SavedFiles_Click(); });
     for (int i = 0; i <= 11; ++i)
         on(qPrintable(QStringLiteral("mnuPopSelection(%1)").arg(i)),
            [this, i] { mnuPopSelection_Click(i); });
@@ -707,6 +712,9 @@ void MDIForm1::mnuView_Click()
     if (!f || !f->brwWebBrowser)
         return;
     mvTextSize = f->brwWebBrowser->textSize();
+    setCommandEnabled(QStringLiteral("mnuView_SavedFiles"),
+                      m_ctx.stores && m_ctx.stores->rsSavedFiles.State() &&
+                          m_ctx.stores->rsSavedFiles.RecordCount() > 0);
     for (int i = 0; i <= 4; ++i)
         menuItem(QStringLiteral("mnuTS(%1)").arg(i))->setChecked(i == mvTextSize);
 }
@@ -1020,6 +1028,7 @@ void MDIForm1::connectReader()
         return;
     if (m_favoritesMenu)
         m_favoritesMenu->registerCommandLinks(*m_ctx.reader);
+    m_savedFiles->registerCommandLinks(*m_ctx.reader);
     Navigator &nav = m_ctx.reader->nav;
     // The reader may outlive the frame (shutdown, tests): a gone frame shows no menu.
     const QPointer<MDIForm1> self(this);

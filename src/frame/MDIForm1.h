@@ -26,6 +26,7 @@ class Pane;
 class FavoritesMenu;
 class Notes;
 class PageTools;
+class SavedFiles;
 class Sidebar;
 class TopBar;
 struct AppContext;
@@ -188,6 +189,7 @@ private:
     std::unique_ptr<Sidebar> m_sidebar;
     std::unique_ptr<Notes> m_notes;
     std::unique_ptr<PageTools> m_pageTools;
+    std::unique_ptr<SavedFiles> m_savedFiles;
     FavoritesMenu *m_favoritesMenu = nullptr; // a child of the frame
     std::unique_ptr<cPopup> m_addressBox;
     Qt::WindowStates m_stateBeforeFullScreen = Qt::WindowNoState;

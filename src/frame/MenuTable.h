@@ -32,7 +32,7 @@ inline constexpr Row kRows[] = {
     {"mnuFileDelete", "Delete this File", "Ctrl+D", Disabled},
     {"mnuFDash2", "-", "", None},
     {"mnuSaveAs", "A  Save As...                                Ctrl+S", "", None},
-    {"mnuFile_Save(0)", "T  Save HTML Only", "Shift+F8", Later},
+    {"mnuFile_Save(0)", "T  Save HTML Only", "Shift+F8", None},
     {"mnuFile_Save(1)", "W  Save Complete Web Page", "Ctrl+F8", Hidden | Disabled},
     {"mnuPageSetup", "U  Page Setup for Printing...", "", None},
     {"mnuPrintPreview", "V  Print Preview...", "", None},
@@ -127,7 +127,7 @@ inline constexpr Row kRows[] = {
 
     {"mnuView", "View", "", Begin},
     {"mnuReport", "Report - History (this session), Loaded Documents, etc.", "F4", None},
-    {"mnuView_SavedFiles", "V  Saved Files", "", Later},
+    {"mnuView_SavedFiles", "V  Saved Files", "", None},
     {"mnuViewSource", "Source", "", Later},
     {"mnuView_StyleSheets", "Y  Source Code for StyleSheets", "", Later},
     {"mnuView_History", "History", "", None},

@@ -186,9 +186,10 @@ MessageResult FakeUi::messageBox(const QString &text, const QString &title, Mess
     return firstButton(buttons);
 }
 
-std::optional<QString> FakeUi::inputBox(const QString &, const QString &, const QString &)
+std::optional<QString> FakeUi::inputBox(const QString &prompt, const QString &,
+                                        const QString &defaultText)
 {
-    return std::nullopt;
+    return inputAnswer ? inputAnswer(prompt, defaultText) : std::nullopt;
 }
 
 std::optional<QString> FakeUi::openFileName(const QString &caption, const QString &directory,

@@ -127,6 +127,8 @@ public:
     QStringList messageTexts() const;
     // What the file dialogs answer, given caption and folder; unset, they are cancelled.
     std::function<std::optional<QString>(const QString &, const QString &)> openFileAnswer;
+    // What input boxes answer, given prompt and default text; unset, they are cancelled.
+    std::function<std::optional<QString>(const QString &, const QString &)> inputAnswer;
     int beeps() const { return m_beeps; }
     int flashes() const { return m_flashes; }
 

@@ -1,9 +1,11 @@
 #include "SidebarEngineRig.h"
 #include "frame/Notes.h"
+#include "frame/SavedFiles.h"
 #include "reader/History.h"
 #include "store/DateValue.h"
 #include "store/Recordset.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
@@ -404,6 +406,60 @@ private Q_SLOTS:
             QVERIFY2(text.contains(QLatin1String(line)), qPrintable(text));
         QVERIFY2(text.contains(QRegularExpression("Last Modified: \\w+day, \\w+ \\d+ \\d{4}")),
                  qPrintable(text));
+    }
+
+    // Save HTML Only writes the page under its title made a valid file name into the
+    // documents folder and lists it in the saved-files page, whose Delete takes the record and
+    // the file away; a frameset page is refused with the message and nothing is written.
+    void saveHtmlOnly()
+    {
+        m_http.addHtml("/save.htm", "Saved", "<p id=body>kept text</p>");
+        m_http.addPage("/frames.htm", "<html><head><title>Set</title></head><frameset "
+                                      "cols='50%,50%'><frame src='/w1.htm'><frame "
+                                      "src='/w2.htm'></frameset></html>");
+        TempProfile profile;
+        SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QVERIFY(rig.ready());
+        rig.ctx.folders.documents = profile.file(QStringLiteral("docs"));
+        QDir().mkpath(rig.ctx.folders.documents);
+        rig.ui.inputAnswer = [](const QString &prompt, const QString &) {
+            return prompt.startsWith("Do you want")
+                       ? std::optional<QString>(QStringLiteral("A/B: report"))
+                       : std::nullopt;
+        };
+        const auto show = [&](const char *path) {
+            (void)rig.reader->queue.LoadDocument(m_http.url(path).toString(), LoadWhere::Here);
+            return waitFor([&] {
+                return rig.ctx.gBrowsers.at(0)->msURL == m_http.url(path).toString() &&
+                       rig.ctx.gBrowsers.at(0)->msReadyState == "c";
+            });
+        };
+        QVERIFY(show("/frames.htm"));
+        rig.frame->menuItem(QStringLiteral("mnuFile_Save(0)"))->trigger();
+        QCOMPARE(rig.ui.messageTexts(), QStringList{SavedFiles::kFramesMessage});
+        QCOMPARE(rig.stores.rsSavedFiles.RecordCount(), 0);
+
+        QVERIFY(show("/save.htm"));
+        rig.frame->menuItem(QStringLiteral("mnuFile_Save(0)"))->trigger();
+        const QString file = QDir(rig.ctx.folders.documents).filePath("A-B- report.htm");
+        QVERIFY(waitFor([&] { return QFile::exists(file); }));
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll().contains("kept text"));
+        QCOMPARE(rig.stores.rsSavedFiles.RecordCount(), 1);
+
+        rig.frame->menuItem(QStringLiteral("mnuView_SavedFiles"))->trigger();
+        WebEngineControl &page = rig.windowEngine(0);
+        QVERIFY(waitFor([&] { return script(page, "document.title") == SavedFiles::kPageTitle; }));
+        QVERIFY(script(page, "document.body.innerText").contains("Title: A/B: report"));
+        script(page, "document.querySelector('a[href^=\"skl:del\"]').id='del'");
+        QVERIFY(clickElementUntil(page, QStringLiteral("del"), Qt::LeftButton, Qt::NoModifier, -1,
+                                  [&] { return !QFile::exists(file); }));
+        QCOMPARE(rig.stores.rsSavedFiles.RecordCount(), 0);
+        QVERIFY(waitFor([&] {
+            const QString listed = script(page, "document.body ? document.body.innerText : 'A/B'");
+            return !listed.contains("A/B");
+        }));
     }
 };
 
