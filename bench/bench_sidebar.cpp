@@ -10,6 +10,8 @@
 //                             the page's first contentful paint and to its load event, and the
 //                             longest pause of the program's event loop meanwhile (building the
 //                             page included).
+//   BM_SourceViewShown1MB     View > Source of a 1 MB page: time from the command to the
+//                             whole coloured source in the window.
 
 #include "EngineBench.h"
 #include "SidebarEngineRig.h"
@@ -29,6 +31,23 @@
 namespace {
 
 std::unique_ptr<WebEnginePlatform> g_platform;
+
+// The event loop's longest turn while it lives: a timer that should fire every millisecond.
+struct LongestTurn
+{
+    LongestTurn()
+    {
+        gap.start();
+        QObject::connect(&tick, &QTimer::timeout, [this] { mark(); });
+        tick.start(1);
+    }
+    void mark() { longest = std::max(longest, gap.restart()); }
+    void stop() { tick.stop(); }
+
+    qint64 longest = 0;
+    QElapsedTimer gap;
+    QTimer tick;
+};
 
 constexpr int kHistoryRows = 100000;
 
@@ -113,18 +132,11 @@ void BM_SidebarHistoryFilter(benchmark::State &state)
         }
         state.ResumeTiming();
 
-        // The event loop's longest turn: a timer that should fire every millisecond.
-        qint64 longest = 0;
-        QElapsedTimer gap;
-        gap.start();
-        QTimer tick;
-        QObject::connect(&tick, &QTimer::timeout,
-                         [&] { longest = std::max(longest, gap.restart()); });
-        tick.start(1);
+        LongestTurn turns;
         const qint64 enter = QDateTime::currentMSecsSinceEpoch();
         WebHarness::pressKey(bar, Qt::Key_Return);
         const bool done = WebHarness::waitFor([&] { return mark(rig, "__done") > 0; }, 60000);
-        tick.stop();
+        turns.stop();
         state.PauseTiming();
         if (!done) {
             state.SkipWithError("the list never ended");
@@ -132,7 +144,7 @@ void BM_SidebarHistoryFilter(benchmark::State &state)
         }
         firstMs = std::max(firstMs, mark(rig, "__first") - double(enter));
         wholeMs = std::max(wholeMs, mark(rig, "__done") - double(enter));
-        pauseMs = std::max(pauseMs, double(longest));
+        pauseMs = std::max(pauseMs, double(turns.longest));
         matched = rig.sidebarScript(QStringLiteral("String(document.querySelectorAll('#LB a')"
                                                    ".length)"))
                       .toInt();
@@ -186,16 +198,10 @@ void BM_HistoryPage10k(benchmark::State &state)
             [&] { return page.document().snapshot().url == QUrl(QStringLiteral("about:blank")); });
         state.ResumeTiming();
 
-        qint64 longest = 0;
-        QElapsedTimer gap;
-        gap.start();
-        QTimer tick;
-        QObject::connect(&tick, &QTimer::timeout,
-                         [&] { longest = std::max(longest, gap.restart()); });
-        tick.start(1);
+        LongestTurn turns;
         const double start = double(QDateTime::currentMSecsSinceEpoch());
         rig.frame->sidebar()->zHistoryShow(HistoryPage::ByDate, true);
-        longest = std::max(longest, gap.restart()); // the command's own turn
+        turns.mark(); // the command's own turn
         // Complete: every record in the page (the script runs after the page's own work).
         double completeAt = 0;
         const bool done = WebHarness::waitFor(
@@ -206,7 +212,7 @@ void BM_HistoryPage10k(benchmark::State &state)
                 return completeAt > 0;
             },
             60000);
-        tick.stop();
+        turns.stop();
         state.PauseTiming();
         if (!done) {
             state.SkipWithError("the page never completed");
@@ -222,7 +228,7 @@ void BM_HistoryPage10k(benchmark::State &state)
                                          ".startTime") -
                                   start);
         wholeMs = std::max(wholeMs, completeAt - start);
-        pauseMs = std::max(pauseMs, double(longest));
+        pauseMs = std::max(pauseMs, double(turns.longest));
         shown = int(timing("document.querySelectorAll('hr').length"));
         state.ResumeTiming();
     }
@@ -232,6 +238,64 @@ void BM_HistoryPage10k(benchmark::State &state)
     state.counters["entries"] = shown;
 }
 BENCHMARK(BM_HistoryPage10k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_SourceViewShown1MB(benchmark::State &state)
+{
+    TempProfile profile;
+    SidebarEngineRig rig(*g_platform, profile.file(QStringLiteral("data")));
+    HttpFixture http;
+    QByteArray body = "<html><head><title>Big</title></head><body>\r\n";
+    for (int i = 0; body.size() < 1000000; ++i) {
+        body += "<table width=100%><tr><td><a href=\"/s/" + QByteArray::number(i) +
+                ".htm?a=1&amp;b=2\">Story " + QByteArray::number(i) +
+                " &mdash; text</a></td></tr></table>\r\n<p>Some <b>bold</b> words.</p>\r\n";
+        if (i % 40 == 0)
+            body += "<SCRIPT>if (a<b && c>d) x();</SCRIPT>\r\n";
+    }
+    body += "<p>the end</p></body></html>";
+    http.addPage(QStringLiteral("/big.htm"), body);
+    if (!rig.ready() || !http.isListening()) {
+        state.SkipWithError("the panes or the server did not start");
+        return;
+    }
+    const QString url = http.url(QStringLiteral("/big.htm")).toString();
+    WebEngineControl &page = rig.windowEngine(0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        (void)rig.reader->queue.LoadDocument(url, LoadWhere::Here);
+        WebHarness::waitFor(
+            [&] {
+                return rig.ctx.gBrowsers.at(0)->msURL == url &&
+                       rig.ctx.gBrowsers.at(0)->msReadyState == QLatin1String("c");
+            },
+            60000);
+        state.ResumeTiming();
+        rig.frame->menuItem(QStringLiteral("mnuViewSource"))->trigger();
+        const bool done = WebHarness::waitFor(
+            [&] {
+                return WebHarness::runScript(
+                           page,
+                           // The last node before the marker, not the
+                           // whole text: reading that costs more than the
+                           // view.
+                           QStringLiteral("(function(){ if (!document.title.startsWith("
+                                          "'HTML Source')) return 0; var m = document."
+                                          "getElementById('SourceMore'); var e = m ? "
+                                          "m.previousSibling : null; return e && "
+                                          "e.textContent.endsWith('</html>') ? 1 : 0;"
+                                          "})()"))
+                           .toInt() == 1;
+            },
+            60000);
+        state.PauseTiming();
+        if (!done) {
+            state.SkipWithError("the source never showed");
+            return;
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_SourceViewShown1MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
 

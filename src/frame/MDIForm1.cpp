@@ -92,7 +92,7 @@ const ToolButtonSpec kToolButtons[] = {
     {"Stop", "Stop - CTRL+click to stop all downloads.", "process-stop", "x", stopButton},
     {"Refresh", "Refresh", "view-refresh", "R", [](MDIForm1 &, Reader &r) { r.queue.mnuRefresh_Click(); }},
     {"Home", "Home", "go-home", "H", nullptr},
-    {"Find", "Find Files, Folders. Ctrl-F to search for text.", "system-search", "F", nullptr},
+    {"Find", "Find Files, Folders. Ctrl-F to search for text.", "system-search", "F", [](MDIForm1 &f, Reader &) { f.menuItem("mnuFind")->trigger(); }},
     {"Help", "Help", "help-browser", "?", [](MDIForm1 &f, Reader &) { f.mnuHelpAr_Click(1); }},
     {"Open", "Open All Selected Links", "window-new", "O", openSelectedLinksButton},
     {"Copy", "Copy", "edit-copy", "C", [](MDIForm1 &f, Reader &) { f.mnuCopy_Click(); }},
@@ -102,7 +102,7 @@ const ToolButtonSpec kToolButtons[] = {
     {"FS", "Open in Same Window", "go-jump", "=", [](MDIForm1 &, Reader &r) { r.pool.mnuOpenInSameWindow_Click(); }},
     {"Favorites", "Favorites", "user-bookmarks", "*", [](MDIForm1 &f, Reader &) { f.menuItem("mnuFav_Sub(0)")->trigger(); }},
     {"AddtoFavorites", "Add to Favorites", "bookmark-new", "+*", [](MDIForm1 &f, Reader &) { f.menuItem("mnuFav_Sub(1)")->trigger(); }},
-    {"ViewSource", "View Source", "text-x-generic", "</>", nullptr},
+    {"ViewSource", "View Source", "text-x-generic", "</>", [](MDIForm1 &f, Reader &) { f.menuItem("mnuViewSource")->trigger(); }},
     {"MK", "Keep this page in memory", "emblem-important", "K",
      [](MDIForm1 &, Reader &r) { r.pool.zKeepInMemory(r.ctx.giCurrentWindow, true); }},
     {"ML", "Load this page in Internet Explorer", "web-browser", "W", nullptr},
@@ -532,6 +532,9 @@ void MDIForm1::connectCommands()
     on("mnuView_EnlargeFonts", [tools] { tools->mnuView_EnlargeFonts_Click(); });
     on("mnuEdit_CopyLink", [tools] { tools->mnuEdit_CopyLink_Click(); });
     on("mnuOpenLocalFile", [tools] { tools->mnuOpenLocalFile_Click(); });
+    on("mnuViewSource", [tools] { tools->mnuViewSource_Click(); });
+    on("mnuView_StyleSheets", [tools] { tools->mnuView_StyleSheets_Click(); });
+    on("mnuFind", [tools] { tools->mnuFind_Click(); });
     SavedFiles *saved = m_savedFiles.get();
     on("mnuFile_Save(0)", [saved] { saved->mnuFile_Save_Click(); });
     on("mnuView_SavedFiles", [saved] { saved->mnuView_SavedFiles_Click(); });
@@ -965,6 +968,9 @@ void MDIForm1::mnuPopSelection_Click(int index)
     case 4:
         if (const std::optional<QString> address = SelectionCommands::openUrlAddress(t))
             (void)reader->queue.LoadDocument(*address);
+        return;
+    case 6:
+        m_pageTools->viewSelectionSource();
         return;
     case 5:
         if (m_topBar && !t.trimmed().isEmpty()) {

@@ -1,7 +1,10 @@
 #include "frame/PageTools.h"
 
 #include "frame/MDIForm1.h"
+#include "frame/SourceView.h"
 #include "platform/BrowserControl.h"
+#include "platform/Document.h"
+#include "platform/Shell.h"
 #include "platform/Ui.h"
 #include "reader/AppContext.h"
 #include "reader/DocumentWindow.h"
@@ -13,6 +16,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPointer>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -178,4 +183,174 @@ void PageTools::mnuOpenLocalFile_Click()
         (void)m_ctx.gFile->SetOption(kOpenFileFolder, QFileInfo(*path).absolutePath());
     w->bNavigateInOtherWindow = false;
     (void)w->navigateHere(QUrl::fromLocalFile(*path));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Source views
+
+namespace {
+
+// Lines off the screen are laid out only when scrolled to: a large page has tens of thousands.
+const QString kSourceStyle = QStringLiteral(
+    "<head><style>*{font-family:Verdana;font-size:xx-small;font-weight:bolder}"
+    "body>p,body>div{content-visibility:auto;contain-intrinsic-size:0 1.5em}</style><title>");
+const QString kBlock = QStringLiteral("<div style=background-color:blue;color:white;padding:5px>");
+
+QString esc(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+QString counts(int links, int images, int forms)
+{
+    return QStringLiteral("<p>Links: %1<p>Images: %2<p>Forms: %3")
+        .arg(links)
+        .arg(images)
+        .arg(forms);
+}
+
+} // namespace
+
+QString PageTools::sourceHeader(const DocumentSnapshot &page)
+{
+    const QString heading = QStringLiteral("HTML Source Code for ") + page.url.toString();
+    QString html = kSourceStyle + esc(heading) + QStringLiteral("</title></head><body><b>") +
+                   kBlock + QStringLiteral("<p>") + esc(heading) +
+                   QStringLiteral("</p><H3>Title: ") + esc(page.title) + QStringLiteral("</H3>");
+    if (page.frameElementCount > 0)
+        html += QStringLiteral("<H4>Frames: %1</H4>").arg(page.frameElementCount);
+    if (page.iframeCount > 0)
+        html += QStringLiteral("<H4>IFrames: %1</H4>").arg(page.iframeCount);
+    const bool secure = page.url.scheme() == QLatin1String("https");
+    return html + counts(page.linkCount, page.imageCount, page.formCount) +
+           QStringLiteral("<p>Last Modified: ") + esc(page.lastModified) +
+           QStringLiteral("<p>Cookie: ") + esc(page.cookie) + QStringLiteral("<p>Security: ") +
+           (secure ? QStringLiteral("encrypted (https)") : QStringLiteral("none")) +
+           QStringLiteral("</div>");
+}
+
+QString PageTools::frameHeader(int number, const FrameSource &frame)
+{
+    return kBlock + QStringLiteral("<H2>Frame %1</H2><H3>URL: ").arg(number) +
+           esc(frame.url.toString()) + QStringLiteral("</H3><H4>Title: ") + esc(frame.title) +
+           QStringLiteral("</H4><H5>IFrames: %1</H5>").arg(frame.iframeCount) +
+           counts(frame.linkCount, frame.imageCount, frame.formCount) + QStringLiteral("</div>");
+}
+
+bool PageTools::stillShows(DocumentWindow *w, const Document *doc) const
+{
+    return m_ctx.reader && m_ctx.reader->pool.current() == w && w->DocumentObject() == doc;
+}
+
+void PageTools::showSource(DocumentWindow &w, const QString &title, const QString &header,
+                           const QString &source)
+{
+    // A screenful first, the rest in a few large writes once the page is there: one page of
+    // megabytes reaches the window many times slower.
+    const QStringList parts =
+        SourceView::convertParts(source, 30000, 500000, [this](qsizetype done, qsizetype total) {
+            m_frame.SetStatusText(
+                1,
+                QStringLiteral("Please wait. Processing %1 characters of %2").arg(done).arg(total));
+        });
+    const QString more = QStringLiteral("SourceMore");
+    w.writeProgramPage(
+        header + parts.constFirst() +
+            (parts.size() > 1 ? QStringLiteral("<div id=%1></div>").arg(more) : QString()),
+        QStringLiteral("Source.htm"), title);
+    if (Document *doc = w.DocumentObject()) {
+        for (qsizetype i = 1; i < parts.size(); ++i)
+            doc->insertAdjacentHTML(more, QStringLiteral("beforeBegin"), parts.at(i));
+    }
+    m_frame.SetStatusText(1, QStringLiteral("Click the back button on the toolbar to return to "
+                                            "the document."));
+}
+
+void PageTools::mnuViewSource_Click()
+{
+    DocumentWindow *w = current();
+    Document *doc = w ? w->DocumentObject() : nullptr;
+    if (!doc)
+        return;
+    m_frame.SetStatusText(1, QStringLiteral("Please wait while document is being converted."));
+    const DocumentSnapshot page = doc->snapshot();
+    doc->queryOuterHTML([this, w, doc, page](const QString &html) {
+        if (!stillShows(w, doc))
+            return;
+        doc->queryFrameSources([this, w, doc, page, html](const QList<FrameSource> &frames) {
+            if (!stillShows(w, doc))
+                return;
+            // Each frame's block and source first, then the page's own.
+            QString header = sourceHeader(page);
+            for (int i = 0; i < frames.size(); ++i)
+                header += frameHeader(i + 1, frames.at(i)) + SourceView::convert(frames.at(i).html);
+            showSource(*w, QStringLiteral("HTML Source Code for ") + page.url.toString(), header,
+                       html);
+        });
+    });
+}
+
+void PageTools::viewSelectionSource()
+{
+    DocumentWindow *w = current();
+    Document *doc = w ? w->DocumentObject() : nullptr;
+    if (!doc)
+        return;
+    doc->querySelectedHTML([this, w, doc](const QString &html) {
+        if (!stillShows(w, doc) || html.isEmpty())
+            return;
+        const QString title = QStringLiteral(
+            "Source Code for Selected Text. Does NOT INCLUDE attributes set by stylesheets.");
+        showSource(*w, title,
+                   kSourceStyle + esc(title) + QStringLiteral("</title></head><body><b>") + kBlock +
+                       QStringLiteral("<p>") + esc(title) + QStringLiteral("</p></div>"),
+                   html);
+    });
+}
+
+void PageTools::mnuView_StyleSheets_Click()
+{
+    DocumentWindow *w = current();
+    Document *doc = w ? w->DocumentObject() : nullptr;
+    if (!doc)
+        return;
+    const QString url = doc->snapshot().url.toString();
+    doc->queryStyleSheets([this, w, doc, url](const QList<StyleSheetInfo> &sheets) {
+        if (!stillShows(w, doc))
+            return;
+        const QString title = QStringLiteral("Source Code of StyleSheets for ") + url;
+        QString html = kSourceStyle + esc(title) + QStringLiteral("</title></head><body><b>") +
+                       kBlock + QStringLiteral("<p>") + esc(title) + QStringLiteral("</p></div>");
+        for (int i = 0; i < sheets.size(); ++i) {
+            const StyleSheetInfo &sheet = sheets.at(i);
+            html +=
+                QStringLiteral("<h4>") +
+                (sheet.href.isEmpty() ? QStringLiteral("Embedded StyleSheet") : esc(sheet.href)) +
+                QStringLiteral("</h4><div style=background-color:#") +
+                (i % 2 == 0 ? QStringLiteral("FFFFEE") : QStringLiteral("EEFFEE")) +
+                QStringLiteral(">") +
+                esc(sheet.text).replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
+                QStringLiteral("</div>");
+        }
+        w->writeProgramPage(html, QStringLiteral("StyleSheets.htm"), title);
+    });
+}
+
+void PageTools::mnuFind_Click()
+{
+    m_frame.SetStatusText(1, QStringLiteral("To search for text in the document, cancel the "
+                                            "dialog box, and press Ctrl-F."));
+    // The file-search programs of the common desktops, the first one installed.
+    static const char *const kSearchers[] = {"catfish", "gnome-search-tool", "kfind",
+                                             "searchmonkey", "fsearch"};
+    for (const char *name : kSearchers) {
+        const QString program = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!program.isEmpty() && m_ctx.shell && m_ctx.shell->runProgram(program, {}))
+            return;
+    }
+    if (m_ctx.ui)
+        (void)m_ctx.ui->messageBox(
+            QStringLiteral("No file search program is installed. Install one of catfish, "
+                           "gnome-search-tool or kfind to search for files from here."),
+            QStringLiteral("Skimline"));
 }

@@ -2,7 +2,10 @@
 
 #include <QString>
 
+struct DocumentSnapshot;
+struct FrameSource;
 class AppContext;
+class Document;
 class DocumentWindow;
 class MDIForm1;
 
@@ -31,11 +34,25 @@ public:
     void mnuView_EnlargeFonts_Click();
     void mnuEdit_CopyLink_Click();
     void mnuOpenLocalFile_Click();
+    // The coloured source of the page (and its frames), or of the selection, in the window.
+    void mnuViewSource_Click();
+    void viewSelectionSource();
+    void mnuView_StyleSheets_Click();
+    // The desktop's file search, where one is installed.
+    void mnuFind_Click();
+
+    // The block that heads a source view: the page's address, title and counts.
+    [[nodiscard]] static QString sourceHeader(const DocumentSnapshot &page);
+    [[nodiscard]] static QString frameHeader(int number, const FrameSource &frame);
 
 private:
     DocumentWindow *current() const;
     QString currentUrl() const;
     void load(const QString &address, const QString &status = QString());
+    // The window still shows the document a query was sent to.
+    bool stillShows(DocumentWindow *w, const Document *doc) const;
+    void showSource(DocumentWindow &w, const QString &title, const QString &header,
+                    const QString &source);
 
     AppContext &m_ctx;
     MDIForm1 &m_frame;

@@ -193,6 +193,25 @@ struct FrameDocumentInfo
     int bodyTextLength = 0;
 };
 
+// A style sheet of a page: its address (empty for one written in the page) and its rules.
+struct StyleSheetInfo
+{
+    QString href;
+    QString text;
+};
+
+// A frame's document as its page's script can reach it (frames of another origin cannot be).
+struct FrameSource
+{
+    QUrl url;
+    QString title;
+    int iframeCount = 0;
+    int linkCount = 0;
+    int imageCount = 0;
+    int formCount = 0;
+    QString html; // the frame document's outerHTML
+};
+
 class DocumentListener
 {
 public:
@@ -265,8 +284,9 @@ public:
     virtual void queryMeta(std::function<void(const QList<MetaInfo> &)> done) = 0;
     virtual void queryHeadings(std::function<void(const QList<HeadingInfo> &)> done) = 0;
     virtual void queryOuterHTML(std::function<void(const QString &)> done) = 0;
+    virtual void queryFrameSources(std::function<void(const QList<FrameSource> &)> done) = 0;
     virtual void queryBodyText(std::function<void(const QString &)> done) = 0;
-    virtual void queryStyleSheets(std::function<void(const QStringList &)> done) = 0;
+    virtual void queryStyleSheets(std::function<void(const QList<StyleSheetInfo> &)> done) = 0;
     // The selection of the top document, or else of the frame holding one, with the
     // addresses of its links made absolute against the document they are in.
     virtual void querySelectedHTML(std::function<void(const QString &)> done) = 0;

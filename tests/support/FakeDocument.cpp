@@ -797,6 +797,12 @@ void FakeDocument::queryOuterHTML(std::function<void(const QString &)> done)
     });
 }
 
+void FakeDocument::queryFrameSources(std::function<void(const QList<FrameSource> &)> done)
+{
+    // The double's frames have no documents of their own to give.
+    answer<QList<FrameSource>>(std::move(done), [] { return QList<FrameSource>(); });
+}
+
 void FakeDocument::queryBodyText(std::function<void(const QString &)> done)
 {
     answer<QString>(std::move(done), [this] {
@@ -805,14 +811,14 @@ void FakeDocument::queryBodyText(std::function<void(const QString &)> done)
     });
 }
 
-void FakeDocument::queryStyleSheets(std::function<void(const QStringList &)> done)
+void FakeDocument::queryStyleSheets(std::function<void(const QList<StyleSheetInfo> &)> done)
 {
-    answer<QStringList>(std::move(done), [this] {
-        QStringList sheets;
+    answer<QList<StyleSheetInfo>>(std::move(done), [this] {
+        QList<StyleSheetInfo> sheets;
         for (DomNode *style : m_dom->getElementsByTagName(QStringLiteral("style")))
-            sheets.append(style->textContent());
+            sheets.append({QString(), style->textContent()});
         if (!m_cssRules.isEmpty())
-            sheets.append(m_cssRules.join(u'\n'));
+            sheets.append({QString(), m_cssRules.join(u'\n')});
         return sheets;
     });
 }

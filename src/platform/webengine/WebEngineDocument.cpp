@@ -357,17 +357,39 @@ void WebEngineDocument::queryOuterHTML(std::function<void(const QString &)> done
     query(QStringLiteral("outerHTML"), {}, [done](const QJsonValue &v) { done(v.toString()); });
 }
 
+void WebEngineDocument::queryFrameSources(std::function<void(const QList<FrameSource> &)> done)
+{
+    query(QStringLiteral("frameSources"), {}, [done](const QJsonValue &v) {
+        QList<FrameSource> out;
+        for (const QJsonValue &item : v.toArray()) {
+            const QJsonObject o = item.toObject();
+            FrameSource f;
+            f.url = QUrl(str(o, "url"));
+            f.title = str(o, "title");
+            f.iframeCount = num(o, "iframes");
+            f.linkCount = num(o, "links");
+            f.imageCount = num(o, "images");
+            f.formCount = num(o, "forms");
+            f.html = str(o, "html");
+            out.append(f);
+        }
+        done(out);
+    });
+}
+
 void WebEngineDocument::queryBodyText(std::function<void(const QString &)> done)
 {
     query(QStringLiteral("bodyText"), {}, [done](const QJsonValue &v) { done(v.toString()); });
 }
 
-void WebEngineDocument::queryStyleSheets(std::function<void(const QStringList &)> done)
+void WebEngineDocument::queryStyleSheets(std::function<void(const QList<StyleSheetInfo> &)> done)
 {
     query(QStringLiteral("styleSheets"), {}, [done](const QJsonValue &v) {
-        QStringList out;
-        for (const QJsonValue &item : v.toArray())
-            out.append(item.toString());
+        QList<StyleSheetInfo> out;
+        for (const QJsonValue &item : v.toArray()) {
+            const QJsonObject o = item.toObject();
+            out.append({str(o, "href"), str(o, "text")});
+        }
         done(out);
     });
 }

@@ -53,8 +53,9 @@ public:
     void queryMeta(std::function<void(const QList<MetaInfo> &)> done) override;
     void queryHeadings(std::function<void(const QList<HeadingInfo> &)> done) override;
     void queryOuterHTML(std::function<void(const QString &)> done) override;
+    void queryFrameSources(std::function<void(const QList<FrameSource> &)> done) override;
     void queryBodyText(std::function<void(const QString &)> done) override;
-    void queryStyleSheets(std::function<void(const QStringList &)> done) override;
+    void queryStyleSheets(std::function<void(const QList<StyleSheetInfo> &)> done) override;
     void querySelectedHTML(std::function<void(const QString &)> done) override;
     void queryElement(const ElementRef &element,
                       std::function<void(const std::optional<ElementSnapshot> &)> done) override;

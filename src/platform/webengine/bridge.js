@@ -695,13 +695,27 @@
         bodyText() {
             return document.body ? (document.body.innerText || '') : '';
         },
+        frameSources() {
+            const out = [];
+            eachDocument((d, frame) => {
+                if (frame < 0)
+                    return;
+                out.push({ url: d.URL, title: d.title,
+                           iframes: d.getElementsByTagName('iframe').length,
+                           links: d.links.length, images: d.images.length, forms: d.forms.length,
+                           html: d.documentElement ? d.documentElement.outerHTML : '' });
+            });
+            return out;
+        },
         styleSheets() {
             return Array.from(document.styleSheets).map((s) => {
+                let text = '';
                 try {
-                    return Array.from(s.cssRules).map((r) => r.cssText).join('\n');
+                    text = Array.from(s.cssRules).map((r) => r.cssText).join('\n');
                 } catch (err) {
-                    return '';
+                    // the rules of another origin's sheet are out of reach
                 }
+                return { href: s.href || '', text: text };
             });
         },
         // The selection of the top document or, when it has none, of the frame that holds

@@ -80,6 +80,17 @@ class TestFrameE2E : public QObject
         return true;
     }
 
+    // A page of the fixture read in window 0, complete.
+    bool showPage(SidebarEngineRig &rig, const char *path)
+    {
+        const QString url = m_http.url(QString::fromLatin1(path)).toString();
+        (void)rig.reader->queue.LoadDocument(url, LoadWhere::Here);
+        return waitFor([&] {
+            return rig.ctx.gBrowsers.at(0)->msURL == url &&
+                   rig.ctx.gBrowsers.at(0)->msReadyState == QLatin1String("c");
+        });
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -99,6 +110,9 @@ private Q_SLOTS:
                                       "<iframe id=f src='/frame.htm'></iframe>"));
         m_http.addHtml("/frame.htm", "Frame", "<p>dogs in a frame</p>");
         m_http.addHtml("/search", "Results", "<p>results</p>");
+        m_http.addPage("/set.htm", "<html><head><title>Set</title></head><frameset "
+                                   "cols='50%,50%'><frame src='/w1.htm'><frame "
+                                   "src='/w2.htm'></frameset></html>");
     }
 
     // "_ " and two words joined by a backquote mark both in the page and its frame; "_" again
@@ -391,8 +405,7 @@ private Q_SLOTS:
         TempProfile profile;
         SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
         QVERIFY(rig.ready());
-        (void)rig.reader->queue.LoadDocument(m_http.url("/info.htm").toString(), LoadWhere::Here);
-        QVERIFY(waitFor([&] { return rig.ctx.gBrowsers.at(0)->msReadyState == "c"; }));
+        QVERIFY(showPage(rig, "/info.htm"));
         const auto info = [&] {
             return rig.sidebarScript(QStringLiteral("document.getElementById('LB').innerText"));
         };
@@ -414,9 +427,6 @@ private Q_SLOTS:
     void saveHtmlOnly()
     {
         m_http.addHtml("/save.htm", "Saved", "<p id=body>kept text</p>");
-        m_http.addPage("/frames.htm", "<html><head><title>Set</title></head><frameset "
-                                      "cols='50%,50%'><frame src='/w1.htm'><frame "
-                                      "src='/w2.htm'></frameset></html>");
         TempProfile profile;
         SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
         QVERIFY(rig.ready());
@@ -427,19 +437,12 @@ private Q_SLOTS:
                        ? std::optional<QString>(QStringLiteral("A/B: report"))
                        : std::nullopt;
         };
-        const auto show = [&](const char *path) {
-            (void)rig.reader->queue.LoadDocument(m_http.url(path).toString(), LoadWhere::Here);
-            return waitFor([&] {
-                return rig.ctx.gBrowsers.at(0)->msURL == m_http.url(path).toString() &&
-                       rig.ctx.gBrowsers.at(0)->msReadyState == "c";
-            });
-        };
-        QVERIFY(show("/frames.htm"));
+        QVERIFY(showPage(rig, "/set.htm"));
         rig.frame->menuItem(QStringLiteral("mnuFile_Save(0)"))->trigger();
         QCOMPARE(rig.ui.messageTexts(), QStringList{SavedFiles::kFramesMessage});
         QCOMPARE(rig.stores.rsSavedFiles.RecordCount(), 0);
 
-        QVERIFY(show("/save.htm"));
+        QVERIFY(showPage(rig, "/save.htm"));
         rig.frame->menuItem(QStringLiteral("mnuFile_Save(0)"))->trigger();
         const QString file = QDir(rig.ctx.folders.documents).filePath("A-B- report.htm");
         QVERIFY(waitFor([&] { return QFile::exists(file); }));
@@ -460,6 +463,49 @@ private Q_SLOTS:
             const QString listed = script(page, "document.body ? document.body.innerText : 'A/B'");
             return !listed.contains("A/B");
         }));
+    }
+
+    // The source view on the engine: tags blue, a capitalised SCRIPT block red with its "<"
+    // as text, an entity of the source shown as written; the frames of a frameset each get a
+    // block with their own source; the style sheets page lists a sheet by its address.
+    void sourceViews()
+    {
+        m_http.addPage("/src.htm",
+                       "<html><head><title>Src</title><link rel=stylesheet href='/s.css'>"
+                       "</head><body><p class=x>Fish &amp; chips</p>"
+                       "<SCRIPT>if (a<b) { go(); }</SCRIPT></body></html>");
+        m_http.addPage("/s.css", "p { color: green }", "text/css");
+        TempProfile profile;
+        SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QVERIFY(rig.ready());
+        WebEngineControl &page = rig.windowEngine(0);
+        const auto view = [&](const char *path, const char *command, const QString &title) {
+            if (!showPage(rig, path))
+                return false;
+            rig.frame->menuItem(QString::fromLatin1(command))->trigger();
+            return waitFor([&] { return script(page, "document.title") == title; });
+        };
+        QVERIFY(view("/src.htm", "mnuViewSource",
+                     "HTML Source Code for " + m_http.url("/src.htm").toString()));
+        const QString text = script(page, "document.body.innerText");
+        QVERIFY2(text.contains("Fish &amp; chips"), qPrintable(text));
+        QVERIFY2(text.contains("if (a<b) { go(); }"), qPrintable(text));
+        QCOMPARE(script(page, "getComputedStyle(Array.from(document.querySelectorAll('div'))"
+                              ".find(d=>d.textContent.includes('go()'))).color"),
+                 kRed);
+        QCOMPARE(script(page, "String(document.querySelectorAll('script').length)"), "0");
+
+        QVERIFY(view("/src.htm", "mnuView_StyleSheets",
+                     "Source Code of StyleSheets for " + m_http.url("/src.htm").toString()));
+        QVERIFY(script(page, "document.body.innerText").contains(m_http.url("/s.css").toString()));
+        QVERIFY(script(page, "document.body.innerText").contains("color: green"));
+
+        QVERIFY(view("/set.htm", "mnuViewSource",
+                     "HTML Source Code for " + m_http.url("/set.htm").toString()));
+        const QString frames = script(page, "document.body.innerText");
+        QVERIFY2(frames.contains("Frame 2") && frames.contains(m_http.url("/w2.htm").toString()),
+                 qPrintable(frames));
+        QVERIFY(frames.contains("<frameset"));
     }
 };
 

@@ -424,14 +424,15 @@ private Q_SLOTS:
                            "<p id=w>the program's page</p></body></html>"));
         QVERIFY(WebHarness::waitFor(
             [&] { return rec.has(QStringLiteral("documentComplete"), written); }));
-        QStringList sheets;
+        QList<StyleSheetInfo> sheets;
         bool answered = false;
-        control->document().queryStyleSheets([&](const QStringList &s) {
+        control->document().queryStyleSheets([&](const QList<StyleSheetInfo> &s) {
             sheets = s;
             answered = true;
         });
         QVERIFY(WebHarness::waitFor([&] { return answered; }));
-        QVERIFY(!sheets.join(QString()).isEmpty());
+        QVERIFY(!sheets.isEmpty() && sheets.constFirst().href.endsWith("sklStyle.css") &&
+                !sheets.constFirst().text.isEmpty());
 
         m_http->addHtml(QStringLiteral("/probe.htm"), QStringLiteral("Probe"), QStringLiteral("p"));
         const QUrl web = m_http->url(QStringLiteral("/probe.htm"));
