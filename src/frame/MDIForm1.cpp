@@ -346,6 +346,9 @@ void MDIForm1::connectSidebar()
         };
         if (m_topBar)
             m_topBar->showNotes = [notes] { notes->zNotes(Notes::ShowOrHide); };
+        notes->appendToResearch = [this](const QString &note) {
+            m_pageTools->AppendToCurrentResearchFile(true, note);
+        };
         if (QAction *a = menuItem(QStringLiteral("cmNotes(0)")))
             connect(a, &QAction::triggered, notes, [notes] { notes->cmNotes_Click(0); });
         pane->onBeforeNavigate = [sb](const BeforeNavigateInfo &info) {
@@ -530,6 +533,7 @@ void MDIForm1::connectCommands()
            [tools, i] { tools->mnuTools_Web_Click(i); });
     on("mnuNav_GotoHomePageofThisSite", [tools] { tools->mnuNav_GotoHomePageofThisSite_Click(); });
     on("mnuView_EnlargeFonts", [tools] { tools->mnuView_EnlargeFonts_Click(); });
+    on("mnuView_IncreaseImageSizes", [tools] { tools->mnuView_IncreaseImageSizes_Click(); });
     on("mnuEdit_CopyLink", [tools] { tools->mnuEdit_CopyLink_Click(); });
     on("mnuOpenLocalFile", [tools] { tools->mnuOpenLocalFile_Click(); });
     on("mnuViewSource", [tools] { tools->mnuViewSource_Click(); });
@@ -968,6 +972,9 @@ void MDIForm1::mnuPopSelection_Click(int index)
     case 4:
         if (const std::optional<QString> address = SelectionCommands::openUrlAddress(t))
             (void)reader->queue.LoadDocument(*address);
+        return;
+    case 3:
+        m_pageTools->AppendToCurrentResearchFile(false);
         return;
     case 6:
         m_pageTools->viewSelectionSource();

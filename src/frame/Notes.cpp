@@ -67,6 +67,11 @@ QList<EventRule> Notes::eventRules()
         r.keyCode = key;
         rules << r;
     }
+    // A right click on the new-note button appends the note to the research file.
+    EventRule research;
+    research.type = DomEventType::ContextMenu;
+    research.selector = QStringLiteral("#nnew");
+    rules << research;
     return rules;
 }
 
@@ -117,6 +122,9 @@ bool Notes::domEvent(const DomEvent &event)
     if (hasClass(src, QStringLiteral("notetab"))) {
         if (event.type == DomEventType::Click)
             zNotes(ButtonRow, src);
+        else if (event.type == DomEventType::ContextMenu && src.id == QLatin1String("nnew") &&
+                 appendToResearch)
+            appendToResearch(m_text);
         return true;
     }
     if (hasClass(src, QStringLiteral("dNote"))) {
@@ -190,10 +198,6 @@ void Notes::zNotes(int iFlag, const ElementSnapshot &elem)
                 html += entryHtml(all.Bookmark(), all.Field(QStringLiteral("Note")).toString());
         }
         m_pane->insertAdjacentHTML(kLinks, QStringLiteral("beforeEnd"), html);
-        // The research file comes with the page tools; until then its right-click says so.
-        m_pane->setAttribute(QStringLiteral("nnew"), QStringLiteral("title"),
-                             QStringLiteral("New Note. Save Current Note. (Appending to the "
-                                            "research file is not in the program yet.)"));
         return;
     }
     case NewNote:

@@ -59,6 +59,8 @@ public:
 
     // Set by the frame: the pane was shown or hidden (its top-bar cell, the sidebar itself).
     std::function<void(bool shown)> shownChanged;
+    // Set by the frame: appends the note to the research file (a right click on "nnew").
+    std::function<void(const QString &note)> appendToResearch;
     // Set by the frame: shows the list entries' popup (cmNotes_).
     std::function<void()> showEntryMenu;
 

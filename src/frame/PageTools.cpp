@@ -13,6 +13,8 @@
 #include "store/cFile.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -151,6 +153,12 @@ void PageTools::mnuView_EnlargeFonts_Click()
         return;
     w->setDocumentZoom(zoomText(m_ctx.gsngTempZoom));
     w->zSetFocus();
+}
+
+void PageTools::mnuView_IncreaseImageSizes_Click()
+{
+    if (DocumentWindow *w = current(); w && w->DocumentObject())
+        w->DocumentObject()->scaleImages(1.1);
 }
 
 void PageTools::mnuEdit_CopyLink_Click()
@@ -353,4 +361,77 @@ void PageTools::mnuFind_Click()
             QStringLiteral("No file search program is installed. Install one of catfish, "
                            "gnome-search-tool or kfind to search for files from here."),
             QStringLiteral("Skimline"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The research file
+
+QString PageTools::researchFile() const
+{
+    return QDir(m_ctx.folders.documents).filePath(QStringLiteral("sklResearch.htm"));
+}
+
+QString PageTools::researchEntry(const QString &url, const QString &pageTitle, bool newPage,
+                                 const QString &html)
+{
+    QString entry;
+    if (newPage)
+        entry = QStringLiteral("<hr><h3><a href=\"") + url.toHtmlEscaped() + QStringLiteral("\">") +
+                (pageTitle.isEmpty() ? QStringLiteral("Untitled") : pageTitle.toHtmlEscaped()) +
+                QStringLiteral("</a></h3>\n");
+    return entry + html + QLatin1Char('\n');
+}
+
+bool PageTools::appendResearch(const QString &url, const QString &title, const QString &html)
+{
+    const QString path = researchFile();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    const bool created = !f.exists();
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    QByteArray out;
+    // A new file starts as a page a browser opens; later passages only ever add to its body.
+    if (created)
+        out = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Research</title>"
+              "<style>.copied{margin:0 0 1em 0}</style></head><body>\n";
+    out += researchEntry(url, title, url != m_researchPage, html).toUtf8();
+    if (f.write(out) != out.size())
+        return false;
+    m_researchPage = url;
+    return true;
+}
+
+void PageTools::AppendToCurrentResearchFile(bool bAppendNote, const QString &note)
+{
+    DocumentWindow *w = current();
+    const QString url = currentUrl();
+    const QString title = w ? w->strDocumentTitle : QString();
+    const auto done = [this](bool ok) {
+        if (!ok && m_ctx.ui)
+            (void)m_ctx.ui->messageBox(QStringLiteral("The research file ") + researchFile() +
+                                           QStringLiteral(" could not be written."),
+                                       QStringLiteral("Skimline"));
+        else
+            m_frame.SetStatusText(1, QStringLiteral("Added to the research file."));
+    };
+    if (bAppendNote) {
+        if (note.trimmed().isEmpty())
+            return;
+        QString text = note.toHtmlEscaped();
+        text.replace(QLatin1String("\r\n"), QLatin1String("<p>"));
+        text.replace(QLatin1Char('\n'), QLatin1String("<p>"));
+        done(appendResearch(
+            url, title, QStringLiteral("<div class=copied>") + text + QStringLiteral("</div>")));
+        return;
+    }
+    Document *doc = w ? w->DocumentObject() : nullptr;
+    if (!doc)
+        return;
+    doc->querySelectionForCopy([this, w, doc, url, title, done](const QString &html) {
+        if (!stillShows(w, doc) || html.trimmed().isEmpty())
+            return;
+        done(appendResearch(
+            url, title, QStringLiteral("<div class=copied>") + html + QStringLiteral("</div>")));
+    });
 }

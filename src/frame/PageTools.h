@@ -32,6 +32,7 @@ public:
     void mnuTools_Web_Click(int index);
     void mnuNav_GotoHomePageofThisSite_Click();
     void mnuView_EnlargeFonts_Click();
+    void mnuView_IncreaseImageSizes_Click();
     void mnuEdit_CopyLink_Click();
     void mnuOpenLocalFile_Click();
     // The coloured source of the page (and its frames), or of the selection, in the window.
@@ -40,6 +41,13 @@ public:
     void mnuView_StyleSheets_Click();
     // The desktop's file search, where one is installed.
     void mnuFind_Click();
+    // Appends the selection (or, with appendNote, the note's text) to the research file, under
+    // a heading for the page when it is the first passage from it.
+    void AppendToCurrentResearchFile(bool bAppendNote, const QString &note = QString());
+    QString researchFile() const;
+    // What the research file gets for a passage; pageTitle and url for a new page's heading.
+    [[nodiscard]] static QString researchEntry(const QString &url, const QString &pageTitle,
+                                               bool newPage, const QString &html);
 
     // The block that heads a source view: the page's address, title and counts.
     [[nodiscard]] static QString sourceHeader(const DocumentSnapshot &page);
@@ -54,6 +62,9 @@ private:
     void showSource(DocumentWindow &w, const QString &title, const QString &header,
                     const QString &source);
 
+    bool appendResearch(const QString &url, const QString &title, const QString &html);
+
     AppContext &m_ctx;
     MDIForm1 &m_frame;
+    QString m_researchPage; // the page of the last passage, which has its heading
 };

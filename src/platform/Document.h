@@ -252,7 +252,9 @@ public:
     virtual void setChecked(const ElementRef &element, bool checked) = 0;
     virtual void addCssRule(const QString &selector, const QString &declarations) = 0;
     virtual void setBodyZoom(const QString &zoom) = 0; // "105%"; empty clears it
-    virtual void scrollTo(int x, int y) = 0;           // clamped to the page
+    // Every image of the page and of the frames it can reach drawn factor times as large.
+    virtual void scaleImages(double factor) = 0;
+    virtual void scrollTo(int x, int y) = 0; // clamped to the page
     // Scrolls by one page, its visible height less `overlap` pixels (direction > 0 down), in
     // the frame's document that has the keyboard, or with `at` (the control's pixels) the one
     // under that point; the top document when no frame is meant.
@@ -290,6 +292,8 @@ public:
     // The selection of the top document, or else of the frame holding one, with the
     // addresses of its links made absolute against the document they are in.
     virtual void querySelectedHTML(std::function<void(const QString &)> done) = 0;
+    // The selection as HTML to keep elsewhere: every address absolute, nothing that runs.
+    virtual void querySelectionForCopy(std::function<void(const QString &)> done) = 0;
     virtual void queryElement(const ElementRef &element,
                               std::function<void(const std::optional<ElementSnapshot> &)> done) = 0;
     // querySelectorAll over the top document.

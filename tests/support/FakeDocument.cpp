@@ -459,6 +459,11 @@ void FakeDocument::addCssRule(const QString &selector, const QString &declaratio
     });
 }
 
+void FakeDocument::scaleImages(double factor)
+{
+    record(QStringLiteral("scaleImages"), {}, {}, QString::number(factor));
+}
+
 void FakeDocument::setBodyZoom(const QString &zoom)
 {
     record(QStringLiteral("bodyZoom"), {}, {}, zoom);
@@ -821,6 +826,11 @@ void FakeDocument::queryStyleSheets(std::function<void(const QList<StyleSheetInf
             sheets.append({QString(), m_cssRules.join(u'\n')});
         return sheets;
     });
+}
+
+void FakeDocument::querySelectionForCopy(std::function<void(const QString &)> done)
+{
+    querySelectedHTML(std::move(done)); // the double's selections hold no scripts
 }
 
 void FakeDocument::querySelectedHTML(std::function<void(const QString &)> done)

@@ -54,6 +54,7 @@ public:
     void setChecked(const ElementRef &element, bool checked) override;
     void addCssRule(const QString &selector, const QString &declarations) override;
     void setBodyZoom(const QString &zoom) override;
+    void scaleImages(double factor) override;
     void scrollTo(int x, int y) override;
     void scrollFramePage(int direction, int overlap, std::optional<QPoint> at) override;
     void scrollIntoView(const ElementRef &element) override;
@@ -75,6 +76,7 @@ public:
     void queryBodyText(std::function<void(const QString &)> done) override;
     void queryStyleSheets(std::function<void(const QList<StyleSheetInfo> &)> done) override;
     void querySelectedHTML(std::function<void(const QString &)> done) override;
+    void querySelectionForCopy(std::function<void(const QString &)> done) override;
     void queryElement(const ElementRef &element,
                       std::function<void(const std::optional<ElementSnapshot> &)> done) override;
     void querySelectorAll(const QString &selector,

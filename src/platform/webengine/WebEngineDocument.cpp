@@ -187,6 +187,12 @@ void WebEngineDocument::addCssRule(const QString &selector, const QString &decla
           {QStringLiteral("declarations"), declarations}});
 }
 
+void WebEngineDocument::scaleImages(double factor)
+{
+    send({{QStringLiteral("op"), QStringLiteral("scaleImages")},
+          {QStringLiteral("factor"), factor}});
+}
+
 void WebEngineDocument::setBodyZoom(const QString &zoom)
 {
     send({{QStringLiteral("op"), QStringLiteral("bodyZoom")}, {QStringLiteral("value"), zoom}});
@@ -392,6 +398,12 @@ void WebEngineDocument::queryStyleSheets(std::function<void(const QList<StyleShe
         }
         done(out);
     });
+}
+
+void WebEngineDocument::querySelectionForCopy(std::function<void(const QString &)> done)
+{
+    query(QStringLiteral("selectionForCopy"), {},
+          [done](const QJsonValue &v) { done(v.toString()); });
 }
 
 void WebEngineDocument::querySelectedHTML(std::function<void(const QString &)> done)

@@ -634,6 +634,37 @@
         };
     }
 
+    // The selection of the top document or, when it has none, of the frame that holds one (the
+    // focused frame first), as a detached copy; its links are made absolute, as the page they
+    // come from resolves them.
+    function selectionFragment() {
+        let found = null;
+        const take = (d) => {
+            if (found || !d)
+                return;
+            const sel = d.defaultView ? d.defaultView.getSelection() : null;
+            if (!sel || sel.rangeCount === 0 || sel.isCollapsed)
+                return;
+            const div = d.createElement('div');
+            for (let i = 0; i < sel.rangeCount; i++)
+                div.appendChild(sel.getRangeAt(i).cloneContents());
+            for (const a of div.querySelectorAll('a[href], area[href]')) {
+                try {
+                    a.setAttribute('href', new URL(a.getAttribute('href'), d.baseURI).href);
+                } catch (err) {
+                    // an address the page could not follow either stays as it is
+                }
+            }
+            found = { div: div, base: d.baseURI };
+        };
+        take(document);
+        const active = document.activeElement;
+        if (active && isFrameElement(active))
+            take(frameDocumentOf(active));
+        eachDocument(take);
+        return found;
+    }
+
     function eachDocument(fn) {
         fn(document, -1);
         for (let i = 0; i < window.frames.length; i++) {
@@ -718,35 +749,40 @@
                 return { href: s.href || '', text: text };
             });
         },
-        // The selection of the top document or, when it has none, of the frame that holds
-        // one (the focused frame first); its links are written out absolute, as the page they
-        // come from resolves them.
         selectedHTML() {
-            let html = '';
-            const take = (d) => {
-                if (html || !d)
-                    return;
-                const sel = d.defaultView ? d.defaultView.getSelection() : null;
-                if (!sel || sel.rangeCount === 0 || sel.isCollapsed)
-                    return;
-                const div = d.createElement('div');
-                for (let i = 0; i < sel.rangeCount; i++)
-                    div.appendChild(sel.getRangeAt(i).cloneContents());
-                for (const a of div.querySelectorAll('a[href], area[href]')) {
-                    try {
-                        a.setAttribute('href', new URL(a.getAttribute('href'), d.baseURI).href);
-                    } catch (err) {
-                        // an address the page could not follow either stays as it is
+            const found = selectionFragment();
+            return found ? found.div.innerHTML : '';
+        },
+        // The selection to keep in another document: absolute addresses, and nothing that
+        // runs (scripts, handlers, script addresses) or reaches out (frames, objects).
+        selectionForCopy() {
+            const found = selectionFragment();
+            if (!found)
+                return '';
+            const { div, base } = found;
+            for (const el of div.querySelectorAll(
+                'script, style, noscript, iframe, frame, object, embed, link, meta, base'))
+                el.remove();
+            for (const el of div.querySelectorAll('*')) {
+                for (const attr of Array.from(el.attributes)) {
+                    const name = attr.name.toLowerCase();
+                    if (name.startsWith('on') || name === 'srcset') {
+                        el.removeAttribute(attr.name);
+                    } else if (name === 'href' || name === 'src' || name === 'action') {
+                        let url = null;
+                        try {
+                            url = new URL(attr.value, base);
+                        } catch (err) {
+                            url = null;
+                        }
+                        if (url && ['http:', 'https:', 'ftp:', 'mailto:', 'file:'].includes(url.protocol))
+                            el.setAttribute(attr.name, url.href);
+                        else
+                            el.removeAttribute(attr.name);
                     }
                 }
-                html = div.innerHTML;
-            };
-            take(document);
-            const active = document.activeElement;
-            if (active && isFrameElement(active))
-                take(frameDocumentOf(active));
-            eachDocument(take);
-            return html;
+            }
+            return div.innerHTML;
         },
         element(args) {
             const el = resolve(args.ref);
@@ -800,6 +836,20 @@
             } catch (err) {
                 // an invalid rule is ignored, as a browser ignores it in a style sheet
             }
+            return;
+        }
+        if (m.op === 'scaleImages') {
+            const factor = Number(m.factor) || 1;
+            eachDocument((d) => {
+                for (const img of d.images) {
+                    // The size drawn now, so that each use enlarges by the factor again.
+                    const w = img.width, h = img.height;
+                    if (w > 0 && h > 0) {
+                        img.width = Math.round(w * factor);
+                        img.height = Math.round(h * factor);
+                    }
+                }
+            });
             return;
         }
         if (m.op === 'bodyZoom') {
