@@ -56,6 +56,8 @@ QString listing(Recordset &rs, const QString &title)
                 QString::fromLatin1(QUrl::toPercentEncoding(file)) +
                 QStringLiteral("\">Delete</a>]<hr></div>");
     }
+    if (n == 0)
+        html += QStringLiteral("<p>No page has been saved with File - Save HTML Only.</p>");
     return html + QStringLiteral("</body>");
 }
 

@@ -241,6 +241,8 @@ QStringList pageParts(Recordset &rs, int iSort, int firstRecords, int partRecord
         }
         html += QStringLiteral("<hr>");
     }
+    if (n == 0)
+        html += QStringLiteral("<p>No page of your history is listed here.</p>");
     parts << html;
     return parts;
 }
