@@ -21,7 +21,7 @@ QString grouped(qsizetype n)
 
 } // namespace
 
-QString html(const DocumentSnapshot &page, qsizetype readableCharacters)
+QString html(const DocumentSnapshot &page, qsizetype readableCharacters, const QString &cookie)
 {
     const qsizetype words = readableCharacters / kCharactersPerWord;
     const QString minutes = QString::number(double(words) / kWordsPerMinute, 'f', 1);
@@ -41,7 +41,7 @@ QString html(const DocumentSnapshot &page, qsizetype readableCharacters)
            bold(QStringLiteral("Readable Characters"), grouped(readableCharacters)) +
            bold(QStringLiteral("Words"), grouped(words)) +
            QStringLiteral("Approximate time to read: <b>") + minutes +
-           QStringLiteral(" minutes</b><br><hr>Cookie: <b>") + page.cookie.toHtmlEscaped() +
+           QStringLiteral(" minutes</b><br><hr>Cookie: <b>") + cookie.toHtmlEscaped() +
            QStringLiteral("</b><hr>");
 }
 

@@ -12,6 +12,7 @@ inline constexpr int kCharactersPerWord = 6;
 inline constexpr int kWordsPerMinute = 400;
 
 // readableCharacters: the length of the text a reader sees (the body's rendered text).
-[[nodiscard]] QString html(const DocumentSnapshot &page, qsizetype readableCharacters);
+[[nodiscard]] QString html(const DocumentSnapshot &page, qsizetype readableCharacters,
+                           const QString &cookie);
 
 } // namespace PageInfo

@@ -209,6 +209,13 @@ QString esc(const QString &text)
     return text.toHtmlEscaped();
 }
 
+// The head of a program-made source page and the start of its blue block, under one title.
+QString sourcePageStart(const QString &title)
+{
+    return kSourceStyle + esc(title) + QStringLiteral("</title></head><body><b>") + kBlock +
+           QStringLiteral("<p>") + esc(title) + QStringLiteral("</p>");
+}
+
 QString counts(int links, int images, int forms)
 {
     return QStringLiteral("<p>Links: %1<p>Images: %2<p>Forms: %3")
@@ -219,12 +226,11 @@ QString counts(int links, int images, int forms)
 
 } // namespace
 
-QString PageTools::sourceHeader(const DocumentSnapshot &page)
+QString PageTools::sourceHeader(const DocumentSnapshot &page, const QString &cookie)
 {
     const QString heading = QStringLiteral("HTML Source Code for ") + page.url.toString();
-    QString html = kSourceStyle + esc(heading) + QStringLiteral("</title></head><body><b>") +
-                   kBlock + QStringLiteral("<p>") + esc(heading) +
-                   QStringLiteral("</p><H3>Title: ") + esc(page.title) + QStringLiteral("</H3>");
+    QString html = sourcePageStart(heading) + QStringLiteral("<H3>Title: ") + esc(page.title) +
+                   QStringLiteral("</H3>");
     if (page.frameElementCount > 0)
         html += QStringLiteral("<H4>Frames: %1</H4>").arg(page.frameElementCount);
     if (page.iframeCount > 0)
@@ -232,7 +238,7 @@ QString PageTools::sourceHeader(const DocumentSnapshot &page)
     const bool secure = page.url.scheme() == QLatin1String("https");
     return html + counts(page.linkCount, page.imageCount, page.formCount) +
            QStringLiteral("<p>Last Modified: ") + esc(page.lastModified) +
-           QStringLiteral("<p>Cookie: ") + esc(page.cookie) + QStringLiteral("<p>Security: ") +
+           QStringLiteral("<p>Cookie: ") + esc(cookie) + QStringLiteral("<p>Security: ") +
            (secure ? QStringLiteral("encrypted (https)") : QStringLiteral("none")) +
            QStringLiteral("</div>");
 }
@@ -288,12 +294,17 @@ void PageTools::mnuViewSource_Click()
         doc->queryFrameSources([this, w, doc, page, html](const QList<FrameSource> &frames) {
             if (!stillShows(w, doc))
                 return;
-            // Each frame's block and source first, then the page's own.
-            QString header = sourceHeader(page);
-            for (int i = 0; i < frames.size(); ++i)
-                header += frameHeader(i + 1, frames.at(i)) + SourceView::convert(frames.at(i).html);
-            showSource(*w, QStringLiteral("HTML Source Code for ") + page.url.toString(), header,
-                       html);
+            doc->queryCookie([this, w, doc, page, html, frames](const QString &cookie) {
+                if (!stillShows(w, doc))
+                    return;
+                // Each frame's block and source first, then the page's own.
+                QString header = sourceHeader(page, cookie);
+                for (int i = 0; i < frames.size(); ++i)
+                    header +=
+                        frameHeader(i + 1, frames.at(i)) + SourceView::convert(frames.at(i).html);
+                showSource(*w, QStringLiteral("HTML Source Code for ") + page.url.toString(),
+                           header, html);
+            });
         });
     });
 }
@@ -309,10 +320,7 @@ void PageTools::viewSelectionSource()
             return;
         const QString title = QStringLiteral(
             "Source Code for Selected Text. Does NOT INCLUDE attributes set by stylesheets.");
-        showSource(*w, title,
-                   kSourceStyle + esc(title) + QStringLiteral("</title></head><body><b>") + kBlock +
-                       QStringLiteral("<p>") + esc(title) + QStringLiteral("</p></div>"),
-                   html);
+        showSource(*w, title, sourcePageStart(title) + QStringLiteral("</div>"), html);
     });
 }
 
@@ -327,8 +335,7 @@ void PageTools::mnuView_StyleSheets_Click()
         if (!stillShows(w, doc))
             return;
         const QString title = QStringLiteral("Source Code of StyleSheets for ") + url;
-        QString html = kSourceStyle + esc(title) + QStringLiteral("</title></head><body><b>") +
-                       kBlock + QStringLiteral("<p>") + esc(title) + QStringLiteral("</p></div>");
+        QString html = sourcePageStart(title) + QStringLiteral("</div>");
         for (int i = 0; i < sheets.size(); ++i) {
             const StyleSheetInfo &sheet = sheets.at(i);
             html +=

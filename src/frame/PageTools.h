@@ -50,7 +50,7 @@ public:
                                                bool newPage, const QString &html);
 
     // The block that heads a source view: the page's address, title and counts.
-    [[nodiscard]] static QString sourceHeader(const DocumentSnapshot &page);
+    [[nodiscard]] static QString sourceHeader(const DocumentSnapshot &page, const QString &cookie);
     [[nodiscard]] static QString frameHeader(int number, const FrameSource &frame);
 
 private:

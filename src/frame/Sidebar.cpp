@@ -609,7 +609,13 @@ void Sidebar::zShowPageInfo()
         if (!self || !self->mbShowPageInfo || !self->m_ctx.reader ||
             self->m_ctx.reader->pool.current() != w || w->DocumentObject() != doc)
             return;
-        self->writeList(PageInfo::html(doc->snapshot(), text.size()));
+        const qsizetype characters = text.size();
+        doc->queryCookie([self, doc, w, characters](const QString &cookie) {
+            if (!self || !self->mbShowPageInfo || !self->m_ctx.reader ||
+                self->m_ctx.reader->pool.current() != w || w->DocumentObject() != doc)
+                return;
+            self->writeList(PageInfo::html(doc->snapshot(), characters, cookie));
+        });
     });
 }
 

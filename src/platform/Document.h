@@ -84,7 +84,6 @@ struct DocumentSnapshot
     bool isFrameset = false;
     int bodyTextLength = 0;
     QString lastModified;     // document.lastModified: "MM/DD/YYYY hh:mm:ss", local time
-    QString cookie;           // the cookies the page's own script can read
     QString activeElementTag; // upper case; empty when the body has the focus
     bool activeElementEditable = false;
     quint64 generation = 0; // grows with every new document in the control
@@ -288,6 +287,9 @@ public:
     virtual void queryOuterHTML(std::function<void(const QString &)> done) = 0;
     virtual void queryFrameSources(std::function<void(const QList<FrameSource> &)> done) = 0;
     virtual void queryBodyText(std::function<void(const QString &)> done) = 0;
+    // The cookies the page's own script can read (asked for, as reading them costs a trip to
+    // the cookie store).
+    virtual void queryCookie(std::function<void(const QString &)> done) = 0;
     virtual void queryStyleSheets(std::function<void(const QList<StyleSheetInfo> &)> done) = 0;
     // The selection of the top document, or else of the frame holding one, with the
     // addresses of its links made absolute against the document they are in.

@@ -808,6 +808,11 @@ void FakeDocument::queryFrameSources(std::function<void(const QList<FrameSource>
     answer<QList<FrameSource>>(std::move(done), [] { return QList<FrameSource>(); });
 }
 
+void FakeDocument::queryCookie(std::function<void(const QString &)> done)
+{
+    answer<QString>(std::move(done), [] { return QString(); });
+}
+
 void FakeDocument::queryBodyText(std::function<void(const QString &)> done)
 {
     answer<QString>(std::move(done), [this] {

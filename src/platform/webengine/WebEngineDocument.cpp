@@ -383,6 +383,11 @@ void WebEngineDocument::queryFrameSources(std::function<void(const QList<FrameSo
     });
 }
 
+void WebEngineDocument::queryCookie(std::function<void(const QString &)> done)
+{
+    query(QStringLiteral("cookie"), {}, [done](const QJsonValue &v) { done(v.toString()); });
+}
+
 void WebEngineDocument::queryBodyText(std::function<void(const QString &)> done)
 {
     query(QStringLiteral("bodyText"), {}, [done](const QJsonValue &v) { done(v.toString()); });
@@ -593,7 +598,6 @@ void WebEngineDocument::snapshot(const QJsonObject &d)
     s.isFrameset = d.value(QLatin1String("isFrameset")).toBool();
     s.bodyTextLength = num(d, "bodyTextLength");
     s.lastModified = str(d, "lastModified");
-    s.cookie = str(d, "cookie");
     s.activeElementTag = str(d, "activeElementTag");
     s.activeElementEditable = d.value(QLatin1String("activeElementEditable")).toBool();
     const bool titleChanged = s.title != m_snapshot.title;

@@ -56,6 +56,7 @@ public:
     void queryOuterHTML(std::function<void(const QString &)> done) override;
     void queryFrameSources(std::function<void(const QList<FrameSource> &)> done) override;
     void queryBodyText(std::function<void(const QString &)> done) override;
+    void queryCookie(std::function<void(const QString &)> done) override;
     void queryStyleSheets(std::function<void(const QList<StyleSheetInfo> &)> done) override;
     void querySelectedHTML(std::function<void(const QString &)> done) override;
     void querySelectionForCopy(std::function<void(const QString &)> done) override;

@@ -182,7 +182,6 @@
             isFrameset: !!body && body.tagName === 'FRAMESET',
             bodyTextLength: body ? (body.textContent || '').length : 0,
             lastModified: document.lastModified,
-            cookie: pageCookie(),
             activeElementTag: focused ? active.tagName.toUpperCase() : '',
             activeElementEditable: focused ? isEditable(active) : false
         };
@@ -722,6 +721,9 @@
         },
         outerHTML() {
             return document.documentElement ? document.documentElement.outerHTML : '';
+        },
+        cookie() {
+            return pageCookie();
         },
         bodyText() {
             return document.body ? (document.body.innerText || '') : '';
