@@ -204,11 +204,6 @@ void TestNavMenus::documentMenuOnAWord()
     rig.documentMenu()->hide();
     rig.settle();
 
-    // Every item but Open Selected Links works on the word alone.
-    for (int i : {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})
-        QVERIFY2(rig.item(QStringLiteral("mnuPopSelection(%1)").arg(i))->isEnabled(),
-                 qPrintable(QString::number(i)));
-
     // Define: the word goes to the dictionary, through LoadDocument (a background window).
     rig.item(QStringLiteral("mnuPopSelection(9)"))->trigger();
     rig.settle();
@@ -377,7 +372,6 @@ void TestNavMenus::pageTools()
     const int before = int(rig.loadedAddresses().size());
     for (const char *name : {"mnuTranslate(3)", "mnuTools_Web(1)", "mnuTools_Web(2)",
                              "mnuNav_GotoHomePageofThisSite"}) {
-        QVERIFY2(rig.item(QString::fromLatin1(name))->isEnabled(), name);
         rig.item(QString::fromLatin1(name))->trigger();
     }
     rig.settle();
