@@ -100,21 +100,31 @@ void FavoritesMenu::registerCommandLinks(Reader &reader)
                                 });
     (void)links.registerHandler(QStringLiteral("atf"),
                                 [this](const QString &, const CommandContext &) { openEditor(3); });
+    (void)links.registerHandler(
+        QStringLiteral("lcp"), [this](const QString &, const CommandContext &) {
+            m_frame.SetStatusText(3, QStringLiteral("Loading Scheduled Web Pages."));
+            if (m_ctx.favoriteCommands.DownloadList)
+                m_ctx.favoriteCommands.DownloadList(0);
+        });
     (void)links.registerHandler(QStringLiteral("lwg"),
                                 [this](const QString &folder, const CommandContext &) {
                                     (void)openUrlFilesInFolder(folder);
                                 });
-    (void)links.registerHandler(QStringLiteral("dbm"), [this](const QString &arg,
-                                                              const CommandContext &c) {
-        bool ok = false;
-        const double bookmark = arg.trimmed().toDouble(&ok);
-        if (!ok || !m_ctx.stores || !m_ctx.stores->rsFavorites.State())
-            return;
-        if (TrashFavorites(*m_ctx.stores, {bookmark}) == 0)
-            return;
-        if (DocumentWindow *w = m_ctx.reader->pool.window(c.slot); w && w->brwWebBrowser)
-            w->brwWebBrowser->document().setOuterHTML(arg.trimmed() + QLatin1Char('D'), QString());
-    });
+    (void)links.registerHandler(
+        QStringLiteral("dbm"), [this](const QString &arg, const CommandContext &c) {
+            bool ok = false;
+            const double bookmark = arg.trimmed().toDouble(&ok);
+            if (!ok || !m_ctx.stores || !m_ctx.stores->rsFavorites.State())
+                return;
+            if (TrashFavorites(*m_ctx.stores, {bookmark}) == 0)
+                return;
+            if (DocumentWindow *w = m_ctx.reader->pool.window(c.slot); w && w->brwWebBrowser) {
+                Document &doc = w->brwWebBrowser->document();
+                doc.setOuterHTML(arg.trimmed() + QLatin1Char('D'), QString());
+                // The link checker's report names its entries the other way round.
+                doc.setOuterHTML(QLatin1Char('D') + arg.trimmed(), QString());
+            }
+        });
 }
 
 FavoritesMenu::~FavoritesMenu() = default;

@@ -156,6 +156,23 @@ void FrameReaderHost::activeDocumentCompleted(DocumentWindow &)
         sb->zShowPageInfo();
 }
 
+void FrameReaderHost::openFeedViewer(const QString &url, double bookmark)
+{
+    if (m_ctx.favoriteCommands.OpenFeedViewer)
+        m_ctx.favoriteCommands.OpenFeedViewer(url, bookmark, -1);
+}
+
+bool FrameReaderHost::hasFeedViewer() const
+{
+    return bool(m_ctx.favoriteCommands.OpenFeedViewer);
+}
+
+void FrameReaderHost::loadScheduledPages(int index)
+{
+    if (m_ctx.favoriteCommands.DownloadList)
+        m_ctx.favoriteCommands.DownloadList(index);
+}
+
 void FrameReaderHost::setStatusText(int panel, const QString &text)
 {
     m_frame.SetStatusText(panel, text);

@@ -50,6 +50,9 @@ public:
     void queueListRemove(double bookmark) override;
     void queueListClear() override;
     void activeDocumentCompleted(DocumentWindow &w) override;
+    void openFeedViewer(const QString &url, double bookmark) override;
+    bool hasFeedViewer() const override;
+    void loadScheduledPages(int index) override;
 
     // The Window menu's entry of a slot (nullptr when none).
     QAction *windowListItem(int slot) const { return m_listItems.value(slot); }

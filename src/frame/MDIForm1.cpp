@@ -91,7 +91,7 @@ const ToolButtonSpec kToolButtons[] = {
     {"Forward", "Forward", "go-next", ">", [](MDIForm1 &, Reader &r) { r.queue.mnuForward_Click(); }},
     {"Stop", "Stop - CTRL+click to stop all downloads.", "process-stop", "x", stopButton},
     {"Refresh", "Refresh", "view-refresh", "R", [](MDIForm1 &, Reader &r) { r.queue.mnuRefresh_Click(); }},
-    {"Home", "Home", "go-home", "H", nullptr},
+    {"Home", "Home", "go-home", "H", [](MDIForm1 &f, Reader &) { f.menuItem("mnuHome")->trigger(); }},
     {"Find", "Find Files, Folders. Ctrl-F to search for text.", "system-search", "F", [](MDIForm1 &f, Reader &) { f.menuItem("mnuFind")->trigger(); }},
     {"Help", "Help", "help-browser", "?", [](MDIForm1 &f, Reader &) { f.mnuHelpAr_Click(1); }},
     {"Open", "Open All Selected Links", "window-new", "O", openSelectedLinksButton},
@@ -523,6 +523,15 @@ void MDIForm1::connectCommands()
         on(qPrintable(QStringLiteral("mnuOL_OpenAllLinks(%1)").arg(i)), [this, i] {
             if (m_ctx.reader)
                 m_ctx.reader->nav.mnuOL_OpenAllLinks_Click(i);
+        });
+    on("mnuHome", [this] {
+        if (m_ctx.favoriteCommands.Home)
+            m_ctx.favoriteCommands.Home();
+    });
+    for (int i = 0; i <= 1; ++i)
+        on(qPrintable(QStringLiteral("mnuOL_DownloadList(%1)").arg(i)), [this, i] {
+            if (m_ctx.favoriteCommands.DownloadList)
+                m_ctx.favoriteCommands.DownloadList(i);
         });
     PageTools *tools = m_pageTools.get();
     for (int i = 0; i < PageTools::kTranslationPairs; ++i)

@@ -192,6 +192,21 @@ struct AppContext
         std::function<void()> EditSearchRecords;
     } dialogs;
 
+    // The favorites subsystem's commands that the frame and the reading workflow call (they sit
+    // beside or below it); Main installs them. Unset, the commands do nothing.
+    struct FavoriteCommands
+    {
+        // The Scheduled Pages menu: 0 "Open Today's Pages", 1 the unread days too.
+        std::function<void(int index)> DownloadList;
+        // Home: the start-up favorites.
+        std::function<void()> Home;
+        // A feed or outline shown as a page: in that pool slot's window, or through
+        // LoadDocument when slot < 0; bookmark 0 when it is not a favorite.
+        std::function<void(const QString &url, double bookmark, int slot)> OpenFeedViewer;
+        // The sidebar's link-check commands "C", "R", "S", "A", "B" and "Z".
+        std::function<void(const QString &code)> LinkCheck;
+    } favoriteCommands;
+
     QString pagePath(const QString &fileName) const
     {
         return gsAppPath + QLatin1Char('/') + fileName;

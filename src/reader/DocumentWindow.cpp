@@ -686,7 +686,7 @@ void DocumentWindow::checkForRawFeed()
                                   m_reader.log.remove(mdCurrentSessionBookmark);
                               mdCurrentSessionBookmark = 0;
                               mdOldCurrentSessionBookmark = 0;
-                              m_reader.host.openFeedViewer(msURL);
+                              m_reader.host.openFeedViewer(msURL, 0);
                               zClose();
                           });
 }

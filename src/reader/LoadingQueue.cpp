@@ -117,7 +117,7 @@ bool LoadingQueue::takeFavorite(LoadRequest &request, bool &repost)
         return false;
     request.url = fav.Field(QStringLiteral("URL")).toString();
     if (fav.Field(QStringLiteral("bfFav")).toInt() & 2) {
-        m_reader.host.openFeedViewer(request.url);
+        m_reader.host.openFeedViewer(request.url, request.bookmark);
         if (!request.bQuiet && ctx.ui)
             ctx.ui->beep();
         return false;
@@ -181,7 +181,7 @@ LoadOutcome LoadingQueue::load(LoadRequest &request)
     if (parts.feed) {
         if (record != 0)
             log.remove(record);
-        host.openFeedViewer(request.url);
+        host.openFeedViewer(request.url, 0);
         return LoadOutcome::FeedViewer;
     }
 
@@ -445,7 +445,7 @@ void LoadingQueue::mnuOL_LastSession_Click(int index, const QString &sessionFile
         (void)LoadDocument(r);
     }
     if (index == 2)
-        m_reader.host.loadScheduledPages();
+        m_reader.host.loadScheduledPages(1);
 }
 
 void LoadingQueue::SaveNextSessionURL(int iAction)

@@ -258,7 +258,7 @@ BrowserControl *Navigator::brwWebBrowser_NewWindow2(DocumentWindow &w, const New
 
 void Navigator::OpenFeedViewer(const QString &url)
 {
-    m_reader.host.openFeedViewer(url);
+    m_reader.host.openFeedViewer(url, 0);
 }
 
 void Navigator::SetOfflineMode(bool bOffline)
@@ -383,7 +383,7 @@ void Navigator::zStartPageOptions(int option)
 {
     switch (option) {
     case 2:
-        m_reader.host.loadScheduledPages();
+        m_reader.host.loadScheduledPages(0);
         return;
     case 4:
         m_reader.queue.mnuOL_LastSession_Click(0);

@@ -69,7 +69,8 @@ public:
     virtual void queueListClear() {}
 
     // The parts of other features the workflow calls into.
-    virtual void openFeedViewer(const QString & /*url*/) {}
+    // bookmark: the favorite it came from, 0 for a link.
+    virtual void openFeedViewer(const QString & /*url*/, double /*bookmark*/) {}
     // A raw feed leaves its window only for a viewer that shows it.
     virtual bool hasFeedViewer() const { return false; }
     // The main frame is the window the user works in (no other program or dialog in front):
@@ -77,7 +78,8 @@ public:
     virtual bool isInForeground() const { return true; }
     // The search words while highlighting is on; none while it is off.
     virtual HighlightWords highlightWords() const { return {}; }
-    virtual void loadScheduledPages() {}
+    // The download list: 0 today's scheduled pages, 1 the unread days' too.
+    virtual void loadScheduledPages(int /*index*/) {}
     // The active window's document completed.
     virtual void activeDocumentCompleted(DocumentWindow &) {}
 };

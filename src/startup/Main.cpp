@@ -1,6 +1,7 @@
 #include "startup/Main.h"
 
 #include "favorites/ImportCommand.h"
+#include "favorites/ScheduledPages.h"
 #include "favorites/SearchRecords.h"
 #include "favorites/frmBookmark.h"
 #include "favorites/frmFavAdd.h"
@@ -338,9 +339,10 @@ void modMain::showFirstDocuments()
         handleCommandLine();
     else if (ctx.gsWindowState.value(0) == QLatin1String("f"))
         showStartDocuments();
-    // Today's pages (option bit 1) come with the schedule commands.
     if (ctx.gbOptBit2)
         m_reader->queue.mnuOL_LastSession_Click(0);
+    if (ctx.gbOptBit1 && ctx.favoriteCommands.DownloadList)
+        ctx.favoriteCommands.DownloadList(0);
 }
 
 void modMain::showStartDocuments()
@@ -483,6 +485,11 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
     };
     ctx.dialogs.ShowFavorites = [this](int mode) { showFavorites(mode); };
     SearchRecords::connect(ctx, *m_reader, m_frame.get());
+    m_scheduled = std::make_unique<ScheduledPages>(ctx);
+    ctx.favoriteCommands.DownloadList = [this](int index) {
+        (void)m_scheduled->mnuOL_DownloadList_Click(index);
+    };
+    ctx.favoriteCommands.Home = [this] { (void)m_scheduled->mnuHome_Click(); };
     ctx.dialogs.ShowFavoriteEditor = [this](int mode, const QString &keywords) {
         frmFavAdd::Hooks hooks;
         // The organizer shows what the editor changed.

@@ -16,6 +16,7 @@ class Reader;
 class InstanceChannel;
 class MDIForm1;
 class frmBookmark;
+class ScheduledPages;
 class ShutdownSignals;
 
 // The platform services the program runs on: the real ones in the executable, doubles in tests.
@@ -138,6 +139,7 @@ private:
     std::unique_ptr<FrameReaderHost> m_readerHost;
     std::unique_ptr<Reader> m_reader;
     std::unique_ptr<MDIForm1> m_frame;
+    std::unique_ptr<ScheduledPages> m_scheduled;
     QPointer<frmBookmark> m_organizer; // the favorites window while it is open
     QString m_importMessage;           // what the first start imported, for the status bar
     std::unique_ptr<ShutdownSignals> m_signals;

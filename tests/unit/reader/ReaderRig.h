@@ -66,9 +66,9 @@ public:
         queue.clear();
         ++queueClears;
     }
-    void openFeedViewer(const QString &url) override { feeds << url; }
+    void openFeedViewer(const QString &url, double) override { feeds << url; }
     bool hasFeedViewer() const override { return feedViewer; }
-    void loadScheduledPages() override { ++scheduledLoads; }
+    void loadScheduledPages(int) override { ++scheduledLoads; }
     HighlightWords highlightWords() const override
     {
         return highlightSource ? highlightSource() : highlight;
