@@ -4,6 +4,7 @@
 #include "frame/SourceView.h"
 #include "platform/BrowserControl.h"
 #include "platform/Document.h"
+#include "platform/HttpClient.h"
 #include "platform/Shell.h"
 #include "platform/Ui.h"
 #include "reader/AppContext.h"
@@ -20,7 +21,9 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QStandardPaths>
+
 #include <QUrl>
+#include <memory>
 
 namespace {
 
@@ -246,7 +249,13 @@ QString PageTools::sourceHeader(const DocumentSnapshot &page, const QString &coo
 QString PageTools::frameHeader(int number, const FrameSource &frame)
 {
     return kBlock + QStringLiteral("<H2>Frame %1</H2><H3>URL: ").arg(number) +
-           esc(frame.url.toString()) + QStringLiteral("</H3><H4>Title: ") + esc(frame.title) +
+           esc(frame.url.toString()) + QStringLiteral("</H3>") +
+           (frame.readable
+                ? QString()
+                : QStringLiteral("<H4>A frame of another site: its source as its "
+                                 "address gives it%1.</H4>")
+                      .arg(frame.html.isEmpty() ? QStringLiteral(" (none came)") : QString())) +
+           QStringLiteral("<H4>Title: ") + esc(frame.title) +
            QStringLiteral("</H4><H5>IFrames: %1</H5>").arg(frame.iframeCount) +
            counts(frame.linkCount, frame.imageCount, frame.formCount) + QStringLiteral("</div>");
 }
@@ -291,20 +300,49 @@ void PageTools::mnuViewSource_Click()
     doc->queryOuterHTML([this, w, doc, page](const QString &html) {
         if (!stillShows(w, doc))
             return;
-        doc->queryFrameSources([this, w, doc, page, html](const QList<FrameSource> &frames) {
+        doc->queryFrameSources([this, w, doc, page, html](const QList<FrameSource> &found) {
             if (!stillShows(w, doc))
                 return;
-            doc->queryCookie([this, w, doc, page, html, frames](const QString &cookie) {
+            auto frames = std::make_shared<QList<FrameSource>>(found);
+            const auto show = [this, w, doc, page, html, frames] {
                 if (!stillShows(w, doc))
                     return;
-                // Each frame's block and source first, then the page's own.
-                QString header = sourceHeader(page, cookie);
-                for (int i = 0; i < frames.size(); ++i)
-                    header +=
-                        frameHeader(i + 1, frames.at(i)) + SourceView::convert(frames.at(i).html);
-                showSource(*w, QStringLiteral("HTML Source Code for ") + page.url.toString(),
-                           header, html);
-            });
+                doc->queryCookie([this, w, doc, page, html, frames](const QString &cookie) {
+                    if (!stillShows(w, doc))
+                        return;
+                    // Each frame's block and source first, then the page's own.
+                    QString header = sourceHeader(page, cookie);
+                    for (int i = 0; i < frames->size(); ++i)
+                        header += frameHeader(i + 1, frames->at(i)) +
+                                  SourceView::convert(frames->at(i).html);
+                    showSource(*w, QStringLiteral("HTML Source Code for ") + page.url.toString(),
+                               header, html);
+                });
+            };
+            // The page's script cannot read a frame of another site: its source comes from its
+            // address instead.
+            auto pending = std::make_shared<int>(1);
+            for (int i = 0; i < frames->size(); ++i) {
+                const QUrl url = frames->at(i).url;
+                if (frames->at(i).readable || !m_ctx.http ||
+                    (url.scheme() != QLatin1String("http") &&
+                     url.scheme() != QLatin1String("https")))
+                    continue;
+                ++*pending;
+                HttpRequest request;
+                request.url = url;
+                request.timeoutMs = 15000;
+                request.maxBodyBytes = 8 * 1024 * 1024;
+                (void)m_ctx.http->request(request,
+                                          [frames, i, pending, show](const HttpResponse &r) {
+                                              if (r.ok())
+                                                  (*frames)[i].html = QString::fromUtf8(r.body);
+                                              if (--*pending == 0)
+                                                  show();
+                                          });
+            }
+            if (--*pending == 0)
+                show();
         });
     });
 }

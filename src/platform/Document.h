@@ -199,9 +199,11 @@ struct StyleSheetInfo
     QString text;
 };
 
-// A frame's document as its page's script can reach it (frames of another origin cannot be).
+// A frame's document as its page's script can reach it. A frame of another origin gives only
+// its address (readable false).
 struct FrameSource
 {
+    bool readable = true;
     QUrl url;
     QString title;
     int iframeCount = 0;

@@ -377,6 +377,7 @@ void WebEngineDocument::queryFrameSources(std::function<void(const QList<FrameSo
             f.imageCount = num(o, "images");
             f.formCount = num(o, "forms");
             f.html = str(o, "html");
+            f.readable = !o.value(QStringLiteral("unreadable")).toBool();
             out.append(f);
         }
         done(out);

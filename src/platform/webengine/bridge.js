@@ -738,6 +738,16 @@
                            links: d.links.length, images: d.images.length, forms: d.forms.length,
                            html: d.documentElement ? d.documentElement.outerHTML : '' });
             });
+            // The frames of another origin, by the address their element loaded.
+            for (const el of document.querySelectorAll('frame, iframe')) {
+                let reachable = false;
+                try {
+                    reachable = !!el.contentDocument;
+                } catch (err) {
+                }
+                if (!reachable && el.src)
+                    out.push({ url: el.src, unreadable: true });
+            }
             return out;
         },
         styleSheets() {

@@ -10,6 +10,7 @@
 #include "frame/Pane.h"
 #include "frame/Sidebar.h"
 #include "frame/TopBar.h"
+#include "platform/HttpClient.h"
 #include "reader/AppContext.h"
 #include "reader/Reader.h"
 #include "reader/frmBrowser.h"
@@ -29,6 +30,7 @@ struct SidebarEngineRig : StoredContext
     {
         OpenHistoryStore(stores);
         ctx.ui = &ui;
+        ctx.http = &http;
         ctx.browsers = &platform;
         frame = std::make_unique<MDIForm1>(ctx);
         host = std::make_unique<FrameReaderHost>(ctx, *frame);
@@ -93,6 +95,7 @@ struct SidebarEngineRig : StoredContext
     }
 
     FakeUi ui;
+    QtHttpClient http;
     std::unique_ptr<MDIForm1> frame;
     std::unique_ptr<FrameReaderHost> host;
     std::unique_ptr<Reader> reader;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
+#include <QUrlQuery>
 
 #include <cmath>
 
@@ -19,6 +20,8 @@ namespace {
 const QString kBlue = QStringLiteral("rgb(0, 0, 255)");
 const QString kRed = QStringLiteral("rgb(255, 0, 0)");
 const QString kCurrent = QStringLiteral("rgb(238, 238, 238)");
+const char *const kServiceHosts[] = {"translate.google.com", "www.similarweb.com",
+                                     "web.archive.org", "whois.domaintools.com"};
 
 QString script(WebEngineControl &c, const QString &js)
 {
@@ -94,6 +97,18 @@ class TestFrameE2E : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
+        // The page tools' services answer here: their hosts are mapped to the fixture's secure
+        // port before the engine starts, and its certificate is of its own making.
+        QVERIFY(m_http.listenSecure());
+        QStringList rules;
+        for (const char *host : kServiceHosts)
+            rules << QStringLiteral("MAP %1 127.0.0.1:%2")
+                         .arg(host)
+                         .arg(m_http.secureUrl("/").port());
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+                qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") +
+                    " --ignore-certificate-errors --host-resolver-rules=\"" +
+                    rules.join(QStringLiteral(", ")).toLatin1() + '"');
         m_platform = createPlatform();
         QVERIFY(m_http.isListening());
         m_http.addHtml("/w0.htm", "Zero", "0");
@@ -113,6 +128,55 @@ private Q_SLOTS:
         m_http.addPage("/set.htm", "<html><head><title>Set</title></head><frameset "
                                    "cols='50%,50%'><frame src='/w1.htm'><frame "
                                    "src='/w2.htm'></frameset></html>");
+    }
+
+    // Every translation pair and web tool opens its service with the page's address in the
+    // shape the service reads (the fixture answers for their hosts).
+    void pageToolServices()
+    {
+        TempProfile profile;
+        SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QVERIFY(rig.ready());
+        QVERIFY(showPage(rig, "/w1.htm?a=1&b=2"));
+        const QString page = m_http.url("/w1.htm?a=1&b=2").toString();
+        m_http.clearRequests();
+        for (int i = 0; i < 12; ++i)
+            rig.frame->menuItem(QStringLiteral("mnuTranslate(%1)").arg(i))->trigger();
+        for (int i = 0; i < 3; ++i)
+            rig.frame->menuItem(QStringLiteral("mnuTools_Web(%1)").arg(i))->trigger();
+        const auto toService = [&] {
+            QList<HttpFixture::Request> out;
+            for (const HttpFixture::Request &r : m_http.requests())
+                if (!r.header("Host").startsWith("127.0.0.1") && r.path != "/favicon.ico")
+                    out << r;
+            return out;
+        };
+        QVERIFY(waitFor([&] { return toService().size() >= 15; }, 60000));
+
+        QSet<QString> pairs;
+        int ranking = 0, archive = 0, whois = 0;
+        for (const HttpFixture::Request &r : toService()) {
+            const QString host = QString::fromLatin1(r.header("Host"));
+            const QUrlQuery query(r.query);
+            if (host == QLatin1String("translate.google.com")) {
+                QCOMPARE(r.path, QStringLiteral("/translate"));
+                QCOMPARE(query.queryItemValue("u", QUrl::FullyDecoded), page);
+                pairs << query.queryItemValue("langpair", QUrl::FullyDecoded);
+            } else if (host == QLatin1String("www.similarweb.com")) {
+                ranking += r.path == QLatin1String("/website/127.0.0.1/");
+            } else if (host == QLatin1String("web.archive.org")) {
+                archive += r.path == QLatin1String("/web/*/http://127.0.0.1");
+            } else if (host == QLatin1String("whois.domaintools.com")) {
+                whois += r.path == QLatin1String("/search/") &&
+                         query.queryItemValue("q") == QLatin1String("127.0.0.1");
+            }
+        }
+        QCOMPARE(pairs.size(), 12);
+        for (const QString &pair : pairs)
+            QVERIFY2(QRegularExpression("^[a-z]{2}\\|[a-z]{2}$").match(pair).hasMatch(),
+                     qPrintable(pair));
+        QCOMPARE(ranking + archive + whois, 3);
+        QVERIFY(ranking == 1 && archive == 1 && whois == 1);
     }
 
     // "_ " and two words joined by a backquote mark both in the page and its frame; "_" again
@@ -529,6 +593,15 @@ private Q_SLOTS:
         QVERIFY2(frames.contains("Frame 2") && frames.contains(m_http.url("/w2.htm").toString()),
                  qPrintable(frames));
         QVERIFY(frames.contains("<frameset"));
+
+        // A frame of another site (another host name is another origin): its source is fetched.
+        QUrl other = m_http.url("/w3.htm");
+        other.setHost(QStringLiteral("localhost"));
+        m_http.addHtml("/cross.htm", "Cross", "<iframe src='" + other.toString() + "'></iframe>");
+        QVERIFY(view("/cross.htm", "mnuViewSource",
+                     "HTML Source Code for " + m_http.url("/cross.htm").toString()));
+        QVERIFY(waitFor([&] { return script(page, "document.body.innerText").contains("Three"); }));
+        QVERIFY(script(page, "document.body.innerText").contains("A frame of another site"));
     }
 
     // A selection appended to the research file keeps http links, resolves relative,
