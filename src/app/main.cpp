@@ -47,7 +47,9 @@ public:
         if (!m_platform) {
             WebEngineOptions options;
             options.pagesPath = modMain::findPagesFolder();
-            options.storagePath = Folders::resolve().data + QStringLiteral("/WebEngine");
+            const Folders folders = Folders::resolve();
+            options.storagePath = folders.data + QStringLiteral("/WebEngine");
+            options.xmlPath = folders.xml;
             m_platform = std::make_unique<WebEnginePlatform>(options);
         }
         return m_platform->createControl();

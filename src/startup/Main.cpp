@@ -3,6 +3,7 @@
 #include "favorites/ImportCommand.h"
 #include "favorites/ScheduledPages.h"
 #include "favorites/SearchRecords.h"
+#include "favorites/cXML.h"
 #include "favorites/frmBookmark.h"
 #include "favorites/frmFavAdd.h"
 #include "frame/CommandLine.h"
@@ -490,6 +491,10 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
         (void)m_scheduled->mnuOL_DownloadList_Click(index);
     };
     ctx.favoriteCommands.Home = [this] { (void)m_scheduled->mnuHome_Click(); };
+    m_feeds = std::make_unique<FeedViewers>(ctx);
+    ctx.favoriteCommands.OpenFeedViewer = [this](const QString &url, double bookmark, int slot) {
+        m_feeds->OpenFeedViewer(url, bookmark, slot);
+    };
     ctx.dialogs.ShowFavoriteEditor = [this](int mode, const QString &keywords) {
         frmFavAdd::Hooks hooks;
         // The organizer shows what the editor changed.

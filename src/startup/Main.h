@@ -17,6 +17,7 @@ class InstanceChannel;
 class MDIForm1;
 class frmBookmark;
 class ScheduledPages;
+class FeedViewers;
 class ShutdownSignals;
 
 // The platform services the program runs on: the real ones in the executable, doubles in tests.
@@ -140,6 +141,7 @@ private:
     std::unique_ptr<Reader> m_reader;
     std::unique_ptr<MDIForm1> m_frame;
     std::unique_ptr<ScheduledPages> m_scheduled;
+    std::unique_ptr<FeedViewers> m_feeds;
     QPointer<frmBookmark> m_organizer; // the favorites window while it is open
     QString m_importMessage;           // what the first start imported, for the status bar
     std::unique_ptr<ShutdownSignals> m_signals;

@@ -24,12 +24,20 @@ ProgramSchemeHandler::ProgramSchemeHandler(QString pagesPath, QObject *parent)
 
 QString ProgramSchemeHandler::localPath(const QUrl &url) const
 {
-    if (m_pagesPath.isEmpty() || !ProgramPages::isProgramUrl(url))
+    if (!ProgramPages::isProgramUrl(url))
         return QString();
-    const QString root = QDir(m_pagesPath).canonicalPath();
+    QString relative = QDir::cleanPath(url.path(QUrl::FullyDecoded));
+    QString folder = m_pagesPath;
+    static const QString xml = QStringLiteral("/XML/");
+    if (!m_xmlPath.isEmpty() && relative.startsWith(xml)) {
+        folder = m_xmlPath;
+        relative = relative.mid(xml.size() - 1);
+    }
+    if (folder.isEmpty())
+        return QString();
+    const QString root = QDir(folder).canonicalPath();
     if (root.isEmpty())
         return QString();
-    const QString relative = QDir::cleanPath(url.path(QUrl::FullyDecoded));
     const QString candidate = QDir::cleanPath(root + QLatin1Char('/') + relative);
     const QString canonical = QFileInfo(candidate).canonicalFilePath();
     if (canonical.isEmpty() || !canonical.startsWith(root + QLatin1Char('/')))

@@ -17,6 +17,8 @@ public:
     void requestStarted(QWebEngineUrlRequestJob *job) override;
 
     QString pagesPath() const { return m_pagesPath; }
+    // Addresses "XML/<file>" are served from this folder.
+    void setXmlPath(const QString &path) { m_xmlPath = path; }
 
     // Keeps a written page under a new address; the oldest pages of an owner are dropped
     // beyond kPagesPerOwner (Back and Forward reach that many).
@@ -36,6 +38,7 @@ private:
         QByteArray html;
     };
     QString m_pagesPath;
+    QString m_xmlPath;
     QHash<QString, Written> m_pages; // by URL path
     QHash<quintptr, QStringList> m_order;
     quint64 m_next = 1;

@@ -52,6 +52,7 @@ WebEnginePlatform::WebEnginePlatform(const WebEngineOptions &options, QObject *p
         m_profile->setProperty(WebEngineControl::kProgramAgentProperty, true);
     }
     m_schemeHandler = new ProgramSchemeHandler(options.pagesPath, this);
+    m_schemeHandler->setXmlPath(options.xmlPath);
     m_profile->installUrlSchemeHandler(ProgramPages::kScheme, m_schemeHandler);
 
     connect(m_profile, &QWebEngineProfile::downloadRequested, this,

@@ -15,6 +15,9 @@ struct WebEngineOptions
     QString pagesPath;   // the program's pages folder, served under ProgramPages::url()
     QString storagePath; // cookies and cache; empty: nothing is kept on disk
     QString userAgent;   // empty: the engine's own
+    // A folder of pages the program generates into files (feed pages), served as its own
+    // pages under ProgramPages::url(QStringLiteral("XML/") + file name).
+    QString xmlPath;
 };
 
 // All controls share one profile, the program-pages scheme and the download handling.

@@ -1,4 +1,5 @@
 #include "SidebarEngineRig.h"
+#include "favorites/cXML.h"
 #include "frame/Notes.h"
 #include "frame/SavedFiles.h"
 #include "reader/History.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
 
@@ -36,6 +38,7 @@ class TestFrameE2E : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_xml; // the feed pages' folder of every rig
     std::unique_ptr<WebEnginePlatform> m_platform;
     HttpFixture m_http;
 
@@ -109,7 +112,10 @@ private Q_SLOTS:
                 qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") +
                     " --ignore-certificate-errors --host-resolver-rules=\"" +
                     rules.join(QStringLiteral(", ")).toLatin1() + '"');
-        m_platform = createPlatform();
+        WebEngineOptions options;
+        options.pagesPath = pagesPath();
+        options.xmlPath = m_xml.path();
+        m_platform = std::make_unique<WebEnginePlatform>(options);
         QVERIFY(m_http.isListening());
         m_http.addHtml("/w0.htm", "Zero", "0");
         m_http.addHtml("/w1.htm", "One", "1");
@@ -128,6 +134,67 @@ private Q_SLOTS:
         m_http.addPage("/set.htm", "<html><head><title>Set</title></head><frameset "
                                    "cols='50%,50%'><frame src='/w1.htm'><frame "
                                    "src='/w2.htm'></frameset></html>");
+    }
+
+    // A clicked feed link opens the viewer: the feed as one of the program's pages, its text
+    // shown as text, its form opening the editor for a feed; a favorite feed has no form.
+    void feedViewer()
+    {
+        m_http.addPage("/news.rss",
+                       "<?xml version='1.0'?><rss version='2.0'><channel><title>News</title>"
+                       "<link>http://news.test/</link><item><title>&lt;img src=x "
+                       "onerror=alert(1)&gt;</title><link>/w1.htm</link><description>d"
+                       "</description></item></channel></rss>",
+                       "application/rss+xml");
+        m_http.addHtml("/feeds.htm", "Feeds", "<a id=f href='/news.rss'>the feed</a>");
+        TempProfile profile;
+        SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        QVERIFY(rig.ready());
+        rig.ctx.folders.xml = m_xml.path();
+        FeedViewers viewers(rig.ctx);
+        rig.ctx.favoriteCommands.OpenFeedViewer = [&](const QString &url, double bm, int slot) {
+            viewers.OpenFeedViewer(url, bm, slot);
+        };
+        int editorMode = -1;
+        rig.ctx.dialogs.ShowFavoriteEditor = [&](int mode, const QString &) { editorMode = mode; };
+
+        QVERIFY(showPage(rig, "/feeds.htm"));
+        const QString shown = cXML::pageAddress(QStringLiteral("news-127.0.0.1.htm"));
+        const auto viewerSlot = [&] {
+            for (int i = 1; i < rig.ctx.gBrowsers.size(); ++i)
+                if (rig.ctx.gBrowsers.at(i) && rig.ctx.gBrowsers.at(i)->msURL == shown &&
+                    rig.ctx.gBrowsers.at(i)->msReadyState == QLatin1String("c"))
+                    return i;
+            return -1;
+        };
+        QVERIFY(clickElementUntil(rig.windowEngine(0), "f", Qt::LeftButton, Qt::NoModifier, -1,
+                                  [&] { return viewerSlot() > 0; }));
+        WebEngineControl &feed = rig.windowEngine(viewerSlot());
+        QCOMPARE(script(feed, "document.querySelector('h2').textContent"),
+                 QStringLiteral("<img src=x onerror=alert(1)>"));
+        QCOMPARE(script(feed, "String(document.images.length)"), QStringLiteral("0"));
+        QCOMPARE(script(feed, "document.querySelector('h2 a').href"),
+                 m_http.url("/w1.htm").toString());
+        QVERIFY(waitFor([&] { return script(feed, "document.readyState") == "complete"; }));
+        rig.reader->pool.ActivateWindow(viewerSlot());
+        QVERIFY(waitFor([&] { return rig.ctx.gBrowsers.at(viewerSlot())->bActiveForm; }));
+        (void)script(feed, "document.querySelector('button').id = 'atf', ''");
+        QVERIFY(clickElementUntil(feed, QStringLiteral("atf"), Qt::LeftButton, Qt::NoModifier, -1,
+                                  [&] { return editorMode == 3; }));
+
+        Recordset &fav = rig.stores.rsFavorites;
+        fav.AddNew();
+        (void)fav.SetField("URL", m_http.url("/news.rss").toString());
+        (void)fav.SetField("bfFav", 2);
+        fav.Update();
+        LoadRequest r;
+        r.source = LoadSource::Favorite;
+        r.bookmark = fav.Bookmark();
+        (void)rig.reader->queue.LoadDocument(r);
+        QVERIFY(waitFor([&] {
+            QFile f(m_xml.filePath("news-127.0.0.1.htm"));
+            return f.open(QIODevice::ReadOnly) && !f.readAll().contains("<form");
+        }));
     }
 
     // Every translation pair and web tool opens its service with the page's address in the

@@ -1,0 +1,146 @@
+#include "favorites/FeedPage.h"
+
+#include <QTest>
+
+namespace {
+
+const QString kSource = QStringLiteral("http://news.test/feeds/top.rss");
+
+QString rss(const QString &channelChildren, const QString &items)
+{
+    return QStringLiteral("<?xml version='1.0'?><rss version='2.0'><channel>") + channelChildren +
+           items + QStringLiteral("</channel></rss>");
+}
+
+} // namespace
+
+class TestFeedPage : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // Each format shows its title and its items' links in document order.
+    void formats_data()
+    {
+        QTest::addColumn<QString>("xml");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("rss") << rss("<title>Top</title><link>http://news.test/</link>"
+                                    "<description>All the news</description>",
+                                    "<item><title>One</title><link>/1.htm</link>"
+                                    "<description>first</description></item>"
+                                    "<item><title>Two</title><link>http://news.test/2.htm</link>"
+                                    "<description>second</description></item>")
+                             << int(FeedFormat::Rss)
+                             << QStringList{"<title>Top</title>", "<h1>Top</h1>",
+                                            "content='All the news'",
+                                            "<h2><a href=\"http://news.test/1.htm\">One</a></h2>"
+                                            "<p>first<hr>",
+                                            "<a href=\"http://news.test/2.htm\">Two</a>"};
+        QTest::newRow("rdf")
+            << QStringLiteral(
+                   "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#' "
+                   "xmlns='http://purl.org/rss/1.0/'><channel><title>Rdf</title></channel>"
+                   "<item><title>A</title><link>http://r.test/a</link></item></rdf:RDF>")
+            << int(FeedFormat::Rdf)
+            << QStringList{"<h1>Rdf</h1>", "<a href=\"http://r.test/a\">A</a>"};
+        QTest::newRow("atom")
+            << QStringLiteral(
+                   "<feed xmlns='http://www.w3.org/2005/Atom'><title>Atom</title>"
+                   "<link rel='self' href='http://a.test/feed'/><link href='http://a.test/'/>"
+                   "<entry><title>E1</title><link rel='alternate' href='http://a.test/e1'/>"
+                   "<summary>sum</summary></entry></feed>")
+            << int(FeedFormat::Atom)
+            << QStringList{"<h1>Atom</h1>", "<a href=\"http://a.test/\">",
+                           "<a href=\"http://a.test/e1\">E1</a></h2><p>sum"};
+        QTest::newRow("opml")
+            << QStringLiteral(
+                   "<opml version='1.0'><body><outline text='Group'>"
+                   "<outline title='Blog' xmlUrl='http://b.test/rss' htmlUrl='http://b.test/'/>"
+                   "</outline></body></opml>")
+            << int(FeedFormat::Opml)
+            << QStringList{"<title>OPML Link List</title>", "<form action=\"skl:atf\">",
+                           "<h2>Group</h2><hr>", "<h2>Blog</h2><a href=\"http://b.test/rss\">"};
+    }
+    void formats()
+    {
+        QFETCH(QString, xml);
+        QFETCH(int, format);
+        QFETCH(QStringList, expected);
+        const FeedPage page = BuildFeedPage(xml.toUtf8(), kSource, 0);
+        QCOMPARE(int(page.format), format);
+        for (const QString &part : expected)
+            QVERIFY2(page.html.contains(part), qPrintable(part + "\n" + page.html));
+    }
+
+    // A feed opened from a favorite has no form; from a link it has one naming its address.
+    void addToFavoritesForm()
+    {
+        const QByteArray xml = rss("<title>T</title>", "").toUtf8();
+        QVERIFY(BuildFeedPage(xml, kSource, 0)
+                    .html.contains("<form action=\"skl:atf" + kSource +
+                                   "\">Source URL: <a id=skl-atf href='" + kSource + "'>"));
+        QVERIFY(!BuildFeedPage(xml, kSource, 42).html.contains("<form"));
+    }
+
+    // The channel is named by its first seven children only; every item's texts are taken
+    // from the positions its first item had them at.
+    void positions()
+    {
+        const QString filler = QStringLiteral("<a/><b/><c/><d/><e/><f/><g/>");
+        QVERIFY(BuildFeedPage(rss(filler + "<title>Late</title>", "").toUtf8(), kSource, 0)
+                    .html.contains("<title></title>"));
+        const FeedPage page = BuildFeedPage(
+            rss("<title>T</title>", "<item><link>http://x.test/1</link><title>One</title></item>"
+                                    "<item><title>Swapped</title><link>http://x.test/2</link>"
+                                    "</item><item><link>http://x.test/3</link></item>")
+                .toUtf8(),
+            kSource, 0);
+        QVERIFY(page.html.contains("<a href=\"http://x.test/1\">One</a>"));
+        // The second item's children are read by the first one's positions.
+        QVERIFY(
+            page.html.contains("<a href=\"http://news.test/feeds/Swapped\">http://x.test/2</a>"));
+        QVERIFY(page.html.contains("<a href=\"http://x.test/3\">http://x.test/3</a>"));
+    }
+
+    // A feed is untrusted: markup shows as text and only web addresses become links.
+    void hostileFeed()
+    {
+        const FeedPage page = BuildFeedPage(
+            rss("<title>&lt;script&gt;alert(1)&lt;/script&gt;</title>"
+                "<description>it's &lt;b&gt;</description>",
+                "<item><title>&lt;img src=x onerror=alert(1)&gt;</title>"
+                "<link>javascript:alert(1)</link><description><![CDATA[<iframe src=skl:dbm1>]]>"
+                "</description></item>")
+                .toUtf8(),
+            kSource, 0);
+        QVERIFY(page.html.contains("&lt;img src=x onerror=alert(1)&gt;"));
+        QVERIFY(page.html.contains("&lt;iframe src=skl:dbm1&gt;"));
+        QVERIFY(page.html.contains("content='it&#39;s &lt;b&gt;'"));
+        for (const char *bad : {"<script", "<img", "<iframe", "href=\"javascript"})
+            QVERIFY2(!page.html.contains(QLatin1String(bad)), bad);
+    }
+
+    void unreadableInput()
+    {
+        for (const QByteArray &xml :
+             {QByteArray("<rss><channel><title>cut"), QByteArray(""), QByteArray("<html/>")}) {
+            const FeedPage page = BuildFeedPage(xml, kSource, 0);
+            QCOMPARE(page.format, FeedFormat::Unreadable);
+            QVERIFY(!page.error.isEmpty());
+            QVERIFY(page.html.contains("could not be read") && page.html.contains(kSource));
+        }
+    }
+
+    void fileNames()
+    {
+        QCOMPARE(FeedFileName("http://www.news.test/feeds/top.rss"),
+                 QStringLiteral("top-news.test.htm"));
+        QCOMPARE(FeedFileName("http://www.news.test/other/top.rss"),
+                 FeedFileName("http://news.test/feeds/top.rss?x=1"));
+        QVERIFY(!FeedFileName("http://www.news.test/").contains('/'));
+        QCOMPARE(FeedFileName("not an address"), QStringLiteral("feed.htm"));
+    }
+};
+
+QTEST_MAIN(TestFeedPage)
+#include "test_feed_page.moc"
