@@ -619,11 +619,19 @@ void Sidebar::zShowPageInfo()
     });
 }
 
+void Sidebar::showMenuHtml(const QString &html)
+{
+    if (!m_pane)
+        return;
+    m_pane->setInnerHTML(kMenu, html);
+    showView(kMenu, true);
+}
+
 void Sidebar::showCheckLinksMenu()
 {
     if (!m_pane)
         return;
-    m_pane->setInnerHTML(kMenu, checkLinksMenu(false));
+    m_pane->setInnerHTML(kMenu, checkLinksMenu(bool(m_ctx.favoriteCommands.LinkCheck)));
     showView(kMenu, true);
     if (m_ctx.reader) {
         if (DocumentWindow *w = m_ctx.reader->pool.current(); w && w->brwWebBrowser) {
@@ -847,8 +855,15 @@ bool Sidebar::cWB_BeforeNavigate2(const QString &url)
     case 'Z':
         showView(kMenu, false);
         break;
+    case 'A':
+    case 'B':
+    case 'C':
+    case 'R':
+    case 'S':
+        if (m_ctx.favoriteCommands.LinkCheck)
+            m_ctx.favoriteCommands.LinkCheck(QString(cmd->code));
+        break;
     default:
-        // A, B, C, R, S: the link checker's, which is not in the program yet.
         break;
     }
     return true;

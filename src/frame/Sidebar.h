@@ -64,6 +64,8 @@ class Sidebar : public QObject
 {
     Q_OBJECT
 public:
+    // The "menu" element's text, shown (the link checker's menus).
+    void showMenuHtml(const QString &html);
     Sidebar(AppContext &ctx, MDIForm1 &frame);
     ~Sidebar() override;
 

@@ -92,6 +92,9 @@ void QtHttpClient::finish(Pending *p)
     HttpResponse r;
     r.statusCode = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     r.finalUrl = reply->url();
+    if (const QUrl to = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+        to.isValid())
+        r.redirectTo = reply->url().resolved(to);
     r.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
     r.timedOut = p->timedOut;
     r.aborted = p->aborted;

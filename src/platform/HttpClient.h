@@ -28,6 +28,7 @@ struct HttpResponse
 {
     int statusCode = 0; // HTTP status; 0 when no response came
     QUrl finalUrl;      // after redirects
+    QUrl redirectTo;    // a redirect not followed: where it points (absolute)
     QByteArray body;
     QByteArray contentType;
     bool timedOut = false;

@@ -1,6 +1,7 @@
 #include "startup/Main.h"
 
 #include "favorites/ImportCommand.h"
+#include "favorites/LinkChecker.h"
 #include "favorites/ScheduledPages.h"
 #include "favorites/SearchRecords.h"
 #include "favorites/cXML.h"
@@ -13,10 +14,12 @@
 #include "frame/SidebarHtml.h"
 #include "frame/cPopup.h"
 #include "platform/BrowserControl.h"
+#include "platform/Document.h"
 #include "platform/HttpClient.h"
 #include "platform/PageWriter.h"
 #include "platform/Shell.h"
 #include "platform/Ui.h"
+#include "reader/DocumentWindow.h"
 #include "reader/Reader.h"
 #include "reader/frmBrowser.h"
 #include "startup/AgreementDialog.h"
@@ -495,6 +498,14 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
     ctx.favoriteCommands.OpenFeedViewer = [this](const QString &url, double bookmark, int slot) {
         m_feeds->OpenFeedViewer(url, bookmark, slot);
     };
+    if (ctx.http) {
+        m_linkChecker = std::make_unique<LinkChecker>(ctx, *ctx.http);
+        m_linkChecker->saveFavorites = [this] {
+            if (m_stores)
+                (void)SaveFavorites(*m_stores);
+        };
+        ctx.favoriteCommands.LinkCheck = [this](const QString &code) { linkCheckCommand(code); };
+    }
     ctx.dialogs.ShowFavoriteEditor = [this](int mode, const QString &keywords) {
         frmFavAdd::Hooks hooks;
         // The organizer shows what the editor changed.
@@ -543,6 +554,63 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
     // Free for the first document of this run.
     ctx.gsWindowState[0] = QStringLiteral("f");
     m_reader->pool.zBrowseMode(3);
+}
+
+void modMain::linkCheckCommand(const QString &code)
+{
+    DocumentWindow *w = m_reader ? m_reader->pool.current() : nullptr;
+    if (code == QLatin1String("S")) {
+        m_linkChecker->stop();
+        return;
+    }
+    if (code == QLatin1String("A") || code == QLatin1String("B")) {
+        if (!w || !w->brwWebBrowser)
+            return;
+        const bool all = code == QLatin1String("A");
+        w->brwWebBrowser->document().addCssRule(
+            all ? QStringLiteral(".C0, .C2, .C3, .C4, .C5, .Local")
+                : QStringLiteral(".C2, .C3, .Local"),
+            all ? QStringLiteral("display:block") : QStringLiteral("display:none"));
+        return;
+    }
+    if (!w || !w->brwWebBrowser || m_linkChecker->isRunning())
+        return;
+    const QString title = QStringLiteral("Checking Links");
+    // The window the report went to, while it still shows it.
+    const int slot = w->miTag;
+    const auto report = [this, w, slot, title]() -> DocumentWindow * {
+        DocumentWindow *now = m_reader ? m_reader->pool.window(slot) : nullptr;
+        return now == w && now->brwWebBrowser && now->strDocumentTitle == title ? now : nullptr;
+    };
+    // Entries go before a mark at the body's end: writes name the element they change.
+    const QString end = QStringLiteral("LCEnd");
+    LinkCheckOutput out;
+    out.writePage = [w, title, end](const QString &html) {
+        w->writeProgramPage(
+            QString(html).replace(QStringLiteral("<body></body>"),
+                                  QStringLiteral("<body><span id=%1></span></body>").arg(end)),
+            QStringLiteral("CheckLinks.htm"), title);
+    };
+    out.append = [report, end](const QString &html) {
+        DocumentWindow *shown = report();
+        if (!shown)
+            return;
+        Document &doc = shown->brwWebBrowser->document();
+        doc.insertAdjacentHTML(end, QStringLiteral("beforeBegin"), html);
+        doc.scrollTo(0, 1 << 24);
+    };
+    out.showMenu = [this](const QString &html) {
+        if (Sidebar *sb = m_frame ? m_frame->sidebar() : nullptr)
+            sb->showMenuHtml(html);
+    };
+    out.progress = [this](const QString &text) { m_frame->SetStatusText(3, text); };
+    out.finished = [this] {
+        if (m_ctx.ui)
+            m_ctx.ui->flashWindow(m_frame.get());
+    };
+    (void)m_linkChecker->start(code == QLatin1String("R") ? LinkCheckScope::Questionable
+                                                          : LinkCheckScope::All,
+                               std::move(out));
 }
 
 void modMain::loadInWindowZero(const QString &url, LoadWhere where)

@@ -18,6 +18,7 @@ class MDIForm1;
 class frmBookmark;
 class ScheduledPages;
 class FeedViewers;
+class LinkChecker;
 class ShutdownSignals;
 
 // The platform services the program runs on: the real ones in the executable, doubles in tests.
@@ -118,6 +119,8 @@ private:
 
     void loadInWindowZero(const QString &url, LoadWhere where);
     void handleCommandLine();
+    // The sidebar's link-check commands.
+    void linkCheckCommand(const QString &code);
     void fillSearchEngines();
     void startVersionCheck();
     void checkIdle();
@@ -142,6 +145,7 @@ private:
     std::unique_ptr<MDIForm1> m_frame;
     std::unique_ptr<ScheduledPages> m_scheduled;
     std::unique_ptr<FeedViewers> m_feeds;
+    std::unique_ptr<LinkChecker> m_linkChecker;
     QPointer<frmBookmark> m_organizer; // the favorites window while it is open
     QString m_importMessage;           // what the first start imported, for the status bar
     std::unique_ptr<ShutdownSignals> m_signals;

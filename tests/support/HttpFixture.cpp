@@ -73,6 +73,11 @@ HttpFixture::HttpFixture(QObject *parent) : QObject(parent), m_server(new QTcpSe
     m_server->listen(QHostAddress::LocalHost, 0);
 }
 
+QSslCertificate HttpFixture::certificate()
+{
+    return QSslCertificate(QByteArray(kCertificate));
+}
+
 bool HttpFixture::listenSecure()
 {
     if (m_secure)

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class QSslCertificate;
 class QSslServer;
 class QTcpServer;
 class QTcpSocket;
@@ -52,6 +53,8 @@ public:
     // A second port that speaks TLS with a self-signed certificate for 127.0.0.1 (the engine
     // under test must be told to accept it); the same pages answer on both ports.
     [[nodiscard]] bool listenSecure();
+    // The secure port's certificate, for clients that are to trust it.
+    static QSslCertificate certificate();
     QUrl secureUrl(const QString &path) const; // "/a.htm" -> https://127.0.0.1:tlsport/a.htm
 
     // Makes the fixture the HTTP proxy of every engine in the process, so that an address of any
