@@ -360,29 +360,18 @@ void TestNavMenus::engineMenuWhereTheProgramHasNone()
 
 QTEST_MAIN(TestNavMenus)
 
-// The page tools hand the page to outside services in background windows: its whole address as
-// the translator's query value, its host to the archive and to whois (a "www." host is
-// searched for, a bare domain looked up), its site's home page. Copy Link puts an escaped link
-// on the clipboard; a local file chosen in the dialog opens in the window.
+// The services' addresses are checked on the engine; here: whois looks a bare domain up, the
+// site's home page loads, Copy Link puts an escaped link on the clipboard, and a local file
+// chosen in the dialog opens in the window.
 void TestNavMenus::pageTools()
 {
     MenuRig rig;
     const QString page = QStringLiteral("http://www.site.test/a/b.htm?x=1&y=2");
     rig.show(page, QStringLiteral("<title>A <b> page</title>"));
     const int before = int(rig.loadedAddresses().size());
-    for (const char *name : {"mnuTranslate(3)", "mnuTools_Web(1)", "mnuTools_Web(2)",
-                             "mnuNav_GotoHomePageofThisSite"}) {
-        rig.item(QString::fromLatin1(name))->trigger();
-    }
+    rig.item("mnuNav_GotoHomePageofThisSite")->trigger();
     rig.settle();
-    const QStringList loads = rig.loadedAddresses().mid(before);
-    QCOMPARE(loads.size(), 4);
-    QVERIFY2(loads[0].contains("/translate?u=http%3A%2F%2Fwww.site.test%2Fa%2Fb.htm%3Fx%3D1%26y%3D2"
-                               "&langpair=it%7Cen&"),
-             qPrintable(loads[0]));
-    QVERIFY(loads[1].endsWith("/web/*/http://www.site.test"));
-    QVERIFY(loads[2].contains("/search/?q=www.site.test&"));
-    QCOMPARE(loads[3], QStringLiteral("http://www.site.test/"));
+    QCOMPARE(rig.loadedAddresses().mid(before), QStringList{"http://www.site.test/"});
     QVERIFY(PageTools::webToolUrl("https://site.test/x", 2).endsWith("/site.test"));
     QVERIFY(PageTools::translationUrl("skl-app://pages/x.htm", 0).isEmpty());
 
