@@ -91,6 +91,7 @@ int main(int argc, char *argv[])
         switch (program.Main()) {
         case modMain::Outcome::HandedOff:
         case modMain::Outcome::Declined:
+        case modMain::Outcome::Uninstalled:
             return 0;
         case modMain::Outcome::Running:
             break;

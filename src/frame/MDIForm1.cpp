@@ -1,5 +1,8 @@
 #include "frame/MDIForm1.h"
 
+#include "frame/DesktopPrograms.h"
+#include "frame/FormData.h"
+
 #include "frame/CommandLine.h"
 #include "frame/EarlierSessions.h"
 #include "frame/ExitSequence.h"
@@ -26,12 +29,14 @@
 #include "reader/frmBrowser.h"
 #include "store/Recordset.h"
 #include "store/Stores.h"
+#include "store/cFile.h"
 #include "store/modRegistry.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
 #include <QDockWidget>
@@ -43,6 +48,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QSaveFile>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -105,7 +112,7 @@ const ToolButtonSpec kToolButtons[] = {
     {"ViewSource", "View Source", "text-x-generic", "</>", [](MDIForm1 &f, Reader &) { f.menuItem("mnuViewSource")->trigger(); }},
     {"MK", "Keep this page in memory", "emblem-important", "K",
      [](MDIForm1 &, Reader &r) { r.pool.zKeepInMemory(r.ctx.giCurrentWindow, true); }},
-    {"ML", "Load this page in Internet Explorer", "web-browser", "W", nullptr},
+    {"ML", "Load this page in Internet Explorer", "web-browser", "W", [](MDIForm1 &f, Reader &) { f.mnuLoadPageInIE_Click(); }},
     {"SS", "Search Page", "edit-find", "S?", [](MDIForm1 &f, Reader &) { f.mnuSearch_Click(); }},
     {"PW", "Previous Window", "media-skip-backward", "|<", [](MDIForm1 &, Reader &r) { r.pool.mnuPreviousDoc_Click(); }},
     {"NW", "Next Window", "media-skip-forward", ">|", [](MDIForm1 &, Reader &r) { r.pool.mnuNextDoc_Click(); }},
@@ -470,6 +477,12 @@ void MDIForm1::connectCommands()
     on("mnuViewSetFocusAB", &MDIForm1::mnuViewSetFocusAB_Click);
     on("mnuOpen", &MDIForm1::mnuOpen_Click);
     on("mnuOptions", &MDIForm1::mnuOptions_Click);
+    on("mnuLoadPageInIE", &MDIForm1::mnuLoadPageInIE_Click);
+    on("mnuEditPage", &MDIForm1::mnuEditPage_Click);
+    on("mnuNewMessage", &MDIForm1::mnuNewMessage_Click);
+    on("mnuInternetOptions(0)", &MDIForm1::mnuInternetOptions_Click);
+    for (const DesktopPrograms::ClientKind &client : DesktopPrograms::kClients)
+        on(client.menu, [this, &client] { runClient(client); });
     // The reading workflow's commands: the pool's and the loader's.
     const auto pool = [this](auto action) {
         return [this, action] {
@@ -556,6 +569,12 @@ void MDIForm1::connectCommands()
            [this, i] { mnuPopSelection_Click(i); });
     for (int i = 0; i <= 1; ++i)
         on(qPrintable(QStringLiteral("mnuPopFD(%1)").arg(i)), [this, i] { mnuPopFD_Click(i); });
+    on("mnuEdit_FormData", [this] {
+        if (m_ctx.dialogs.ShowFormDataEditor)
+            m_ctx.dialogs.ShowFormDataEditor();
+    });
+    if (m_ctx.gFile)
+        FillFormDataMenu(m_ctx.gFile->ReadFileToVariable(m_ctx.folders.formDataFile));
     // The document menu marks the element under the pointer while it is open.
     connect(subMenu(QStringLiteral("mnuTools_Selection")), &QMenu::aboutToHide, this, [this] {
         if (m_ctx.reader)
@@ -697,8 +716,119 @@ void MDIForm1::mnuEdit_Click()
     }
 }
 
+void MDIForm1::runClient(const DesktopPrograms::ClientKind &client)
+{
+    const std::optional<DesktopApp> app = DesktopApps().defaultFor(QLatin1String(client.mimeType));
+    const QStringList command = app ? DesktopApps::commandLine(*app, {}) : QStringList();
+    if (command.isEmpty() || !m_ctx.shell ||
+        !m_ctx.shell->runProgram(command.first(), command.mid(1)))
+        SetStatusText(
+            3, QStringLiteral("No %1 program could be started.").arg(QLatin1String(client.kind)));
+}
+
+// Each desktop program's item says why it is greyed when the desktop has none.
+void MDIForm1::showDesktopPrograms()
+{
+    const DesktopApps apps;
+    auto show = [this](const QString &name, bool available, const QString &why) {
+        if (QAction *a = menuItem(name)) {
+            a->setEnabled(available);
+            a->setToolTip(available ? QString() : why);
+        }
+    };
+    for (const DesktopPrograms::ClientKind &client : DesktopPrograms::kClients)
+        show(QLatin1String(client.menu),
+             apps.defaultFor(QLatin1String(client.mimeType)).has_value(),
+             QStringLiteral("This desktop has no default %1 program.")
+                 .arg(QLatin1String(client.kind)));
+    show(QStringLiteral("mnuNewMessage"),
+         apps.defaultFor(QStringLiteral("x-scheme-handler/mailto")).has_value(),
+         QStringLiteral("This desktop has no default mail program."));
+    show(QStringLiteral("mnuInternetOptions(0)"), !DesktopPrograms::networkSettings().isEmpty(),
+         QStringLiteral("This desktop has no network settings program (GNOME's or KDE's)."));
+}
+
+void MDIForm1::mnuNewMessage_Click()
+{
+    if (!m_ctx.shell || !m_ctx.shell->openUrl(QUrl(QStringLiteral("mailto:"))))
+        SetStatusText(3, QStringLiteral("No mail program could be started."));
+}
+
+void MDIForm1::mnuInternetOptions_Click()
+{
+    const QStringList command = DesktopPrograms::networkSettings();
+    if (command.isEmpty() || !m_ctx.shell ||
+        !m_ctx.shell->runProgram(command.first(), command.mid(1)))
+        SetStatusText(3, QStringLiteral("The desktop's network settings could not be opened."));
+}
+
+void MDIForm1::mnuLoadPageInIE_Click()
+{
+    const frmBrowser *f = ActiveForm();
+    const QString address = f ? f->msURL : QString();
+    if (address.isEmpty() || ProgramPages::hasProgramScheme(QUrl(address)))
+        return; // the program's own pages open nowhere else
+    const std::optional<DesktopApp> browser =
+        DesktopPrograms::otherBrowser(DesktopApps(), QCoreApplication::applicationFilePath());
+    const QStringList command =
+        browser ? DesktopApps::commandLine(*browser, {address}) : QStringList();
+    if (command.isEmpty()) {
+        SetStatusText(3, QStringLiteral("This desktop has no other web browser."));
+        return;
+    }
+    if (!m_ctx.shell || !m_ctx.shell->runProgram(command.first(), command.mid(1)))
+        SetStatusText(3, browser->name + QStringLiteral(" could not be started."));
+}
+
+void MDIForm1::mnuEditPage_Click()
+{
+    frmBrowser *f = ActiveForm();
+    if (!f || !f->brwWebBrowser || f->msURL.isEmpty())
+        return;
+    const std::optional<DesktopApp> editor =
+        DesktopPrograms::htmlEditor(DesktopApps(), QCoreApplication::applicationFilePath());
+    if (!editor) {
+        SetStatusText(3, QStringLiteral("This desktop has no HTML or text editor."));
+        return;
+    }
+    auto edit = [this, app = *editor](const QString &path) {
+        const QStringList command = DesktopApps::commandLine(app, {path});
+        if (command.isEmpty() || !m_ctx.shell ||
+            !m_ctx.shell->runProgram(command.first(), command.mid(1)))
+            SetStatusText(3, app.name + QStringLiteral(" could not be started."));
+    };
+    const QUrl url(f->msURL);
+    if (url.isLocalFile()) {
+        edit(url.toLocalFile());
+        return;
+    }
+    // A web page is edited as a copy in the documents folder, as Save HTML Only keeps one.
+    const QString title = f->strDocumentTitle.trimmed();
+    const std::optional<QString> name =
+        m_ctx.gFile ? m_ctx.gFile->ValidFilename(title.isEmpty() ? QStringLiteral("page") : title)
+                    : std::nullopt;
+    if (!name)
+        return;
+    const QString path = QDir(m_ctx.folders.documents).filePath(*name + QStringLiteral(".htm"));
+    QPointer<MDIForm1> self(this);
+    f->brwWebBrowser->document().queryOuterHTML([self, path, edit](const QString &html) {
+        if (!self)
+            return;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QSaveFile out(path);
+        if (html.isEmpty() || !out.open(QIODevice::WriteOnly) ||
+            out.write(QByteArrayLiteral("<!DOCTYPE html>\n") + html.toUtf8()) < 0 ||
+            !out.commit()) {
+            self->SetStatusText(3, QStringLiteral("The page could not be saved to ") + path);
+            return;
+        }
+        edit(path);
+    });
+}
+
 void MDIForm1::mnuTools_Click()
 {
+    showDesktopPrograms();
     frmBrowser *f = ActiveForm();
     const bool selection =
         f && f->brwWebBrowser && f->brwWebBrowser->queryCommandEnabled(BrowserCommand::Copy);
@@ -1016,6 +1146,33 @@ void MDIForm1::mnuPopFD_Click(int index)
     m_ctx.reader->nav.FormFieldCommand(command);
 }
 
+void MDIForm1::FillFormDataMenu(const QString &text)
+{
+    QMenu *menu = subMenu(QStringLiteral("mnuFormData"));
+    if (!menu)
+        return;
+    for (auto it = m_items.begin(); it != m_items.end();) {
+        const QString &name = it.key();
+        const int index = name.startsWith(QLatin1String("mnuPopFD("))
+                              ? name.mid(9, name.size() - 10).toInt()
+                              : -1;
+        if (index >= 3) {
+            menu->removeAction(it.value());
+            it.value()->deleteLater();
+            it = m_items.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const FormDataSnippet &snippet : FormDataSnippets(text)) {
+        // A caption's "&" is text, not a mnemonic.
+        QAction *a = menu->addAction(QString(snippet.caption).replace(u'&', QStringLiteral("&&")));
+        a->setData(snippet.text);
+        m_items.insert(QStringLiteral("mnuPopFD(%1)").arg(snippet.index), a);
+        connect(a, &QAction::triggered, this, [this, i = snippet.index] { mnuPopFD_Click(i); });
+    }
+}
+
 void MDIForm1::showDocumentMenu(DocumentWindow &w, const QPoint &pos)
 {
     QMenu *menu = subMenu(QStringLiteral("mnuTools_Selection"));
@@ -1064,6 +1221,10 @@ void MDIForm1::connectReader()
     nav.hooks.formFieldMenu = [self](DocumentWindow &w, const QPoint &pos) {
         if (self)
             self->showFormFieldMenu(w, pos);
+    };
+    nav.hooks.formDataEditor = [self](DocumentWindow &) {
+        if (self && self->m_ctx.dialogs.ShowFormDataEditor)
+            self->m_ctx.dialogs.ShowFormDataEditor();
     };
     nav.hooks.startPageOption = [this](int option) {
         if ((option == 0 || option == 9) && m_ctx.dialogs.ShowFavorites) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "frame/DesktopPrograms.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -123,6 +125,14 @@ public:
     void mnuPopSelection_Click(int index);
     // The form-field menu: 0 the form-data editor, 1 paste, 3.. a snippet (its data).
     void mnuPopFD_Click(int index);
+    // The desktop's other programs: the page in another browser (F8), the page in an HTML
+    // editor, a new mail message, the network settings.
+    void mnuLoadPageInIE_Click();
+    void mnuEditPage_Click();
+    void mnuNewMessage_Click();
+    void mnuInternetOptions_Click();
+    // Rebuilds the form-field menu's snippet entries from FormData.txt's text.
+    void FillFormDataMenu(const QString &text);
     void tbToolBar_ButtonClick(const QString &key);
     void URL_Change();
 
@@ -171,6 +181,8 @@ private:
     // The popup menus of a document's right click, at a point of the window's control.
     void showDocumentMenu(DocumentWindow &w, const QPoint &pos);
     void showFormFieldMenu(DocumentWindow &w, const QPoint &pos);
+    void runClient(const DesktopPrograms::ClientKind &client);
+    void showDesktopPrograms();
     bool execOnActive(int command, int prompt);
 
     AppContext &m_ctx;

@@ -20,27 +20,6 @@ bool isField(const ElementSnapshot &e)
            e.tagName == QLatin1String("SELECT");
 }
 
-// Cells whose features come with later work: shown greyed, saying so, doing nothing.
-struct LaterCell
-{
-    const char *id;
-    const char *title;
-};
-const LaterCell kLaterCells[] = {
-    {"fc", "Clear form data. (Ctrl+0) (form data is not built yet)"},
-    {"fs", "Save form data. (Ctrl+-) (form data is not built yet)"},
-    {"ff", "Fill form. (Ctrl+=) (form data is not built yet)"},
-};
-
-bool isLaterCell(const QString &id)
-{
-    for (const LaterCell &c : kLaterCells) {
-        if (id == QLatin1String(c.id))
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 void TrackTextEntry(AppContext &ctx, const DomEvent &event)
@@ -81,13 +60,6 @@ void TopBar::pageReady()
                    QStringLiteral("flex:1 1 16em"));
     doc.addCssRule(QStringLiteral("#AddrBox"),
                    QStringLiteral("width:100%;min-width:16em;box-sizing:border-box"));
-    for (const LaterCell &c : kLaterCells) {
-        doc.setStyle(QString::fromLatin1(c.id), QStringLiteral("color"), QStringLiteral("#a0a0a0"));
-        doc.setStyle(QString::fromLatin1(c.id), QStringLiteral("cursor"),
-                     QStringLiteral("default"));
-        doc.setAttribute(QString::fromLatin1(c.id), QStringLiteral("title"),
-                         QString::fromLatin1(c.title));
-    }
     markSearchTab(SearchBox::tabId(m_selectedTab));
     zTopBar();
 }
@@ -162,8 +134,22 @@ void TopBar::onDomEvent(const DomEvent &event)
 void TopBar::aDoc_onclick(const ElementSnapshot &src)
 {
     const QString &id = src.id;
-    if (id.isEmpty() || isLaterCell(id))
+    if (id.isEmpty())
         return;
+    if (src.className == QLatin1String("ff")) {
+        DocumentWindow *w =
+            m_ctx.reader ? m_ctx.reader->pool.window(m_ctx.giCurrentWindow) : nullptr;
+        if (!w)
+            return;
+        cForm &form = m_ctx.reader->form;
+        if (id == QLatin1String("fc"))
+            form.ResetForms(*w);
+        else if (id == QLatin1String("fs"))
+            form.SaveForm(*w);
+        else if (id == QLatin1String("ff"))
+            form.FillForm(*w);
+        return;
+    }
     // "sa" is the answers tab's class: it is a search tab like the others.
     if (src.className == QLatin1String("se") || src.className == QLatin1String("sa"))
         markSearchTab(id);

@@ -153,6 +153,17 @@ struct FormField
     QString id;
     QString value;
     bool checked = false;
+    QList<int> selectedIndexes; // selects: the selected options, in order
+};
+
+// A saved value for the fields of a name: type 't' text-like (text, password, textarea), 'c' a
+// checkbox's "True"/"False", 'r' the value of the radio button to check, 's' the index of the
+// option to select.
+struct FormFill
+{
+    QString name;
+    QChar type;
+    QString value;
 };
 
 struct FormInfo
@@ -275,6 +286,11 @@ public:
     virtual void removeHighlights() = 0;
     virtual void execCommand(const QString &command, bool showUi = false,
                              const QString &value = QString()) = 0;
+    // Puts the values into the named fields of every form, in the document and the frames in
+    // reach; a field whose type does not match its value's is left as it is.
+    virtual void fillForms(const QList<FormFill> &values) = 0;
+    // Every form's own reset, in the document and the frames in reach.
+    virtual void resetForms() = 0;
     // The same writes into the document a frame holds now (a frame out of reach is ignored).
     // Focusing the frame element itself (focus()) puts the keyboard into its document.
     virtual void setFrameBodyZoom(const ElementRef &frame, const QString &zoom) = 0;

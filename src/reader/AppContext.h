@@ -190,6 +190,8 @@ struct AppContext
         // The saved searches: their page in the active window, and their editor.
         std::function<void()> ShowSearchPage;
         std::function<void()> EditSearchRecords;
+        // The editor of FormData.txt's snippets (modal).
+        std::function<void()> ShowFormDataEditor;
     } dialogs;
 
     // The favorites subsystem's commands that the frame and the reading workflow call (they sit

@@ -48,10 +48,11 @@ KeyCommand keyUpCommand(int vk, Qt::KeyboardModifiers modifiers, const KeyState 
             return KeyCommand::SaveAs;
         case VirtualKey::Minus:
             return KeyCommand::SaveForm;
+        // As the top bar's form cells name them: 0 clears, = fills.
         case VirtualKey::Key0:
-            return KeyCommand::FillForm;
+            return KeyCommand::ResetForms;
         case VirtualKey::Equals:
-            return KeyCommand::FormDataCommand;
+            return KeyCommand::FillForm;
         default:
             return KeyCommand::None;
         }

@@ -30,7 +30,7 @@ enum class KeyCommand {
     FocusLargestFrame, // Ctrl released alone
     SaveForm,
     FillForm,
-    FormDataCommand,
+    ResetForms,
     FocusDiagnostic,
     // Doc_onkeydown, page keys
     FocusDocument, // Space: the document's window takes the focus, so the engine pages down

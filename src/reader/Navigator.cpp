@@ -484,6 +484,15 @@ bool Navigator::Form_KeyUp(DocumentWindow &w, const KeyInfo &key)
         if (DocumentWindow *cur = current())
             cur->zSetFocus();
         return true;
+    case KeyCommand::SaveForm:
+        m_reader.form.SaveForm(w);
+        return true;
+    case KeyCommand::FillForm:
+        m_reader.form.FillForm(w);
+        return true;
+    case KeyCommand::ResetForms:
+        m_reader.form.ResetForms(w);
+        return true;
     default:
         return hooks.frameCommand && hooks.frameCommand(cmd, w);
     }

@@ -3,7 +3,8 @@
 #include "reader/AppContext.h"
 
 Reader::Reader(AppContext &ctx_, ReaderHost &host_)
-    : ctx(ctx_), host(host_), log(ctx_), pool(*this), queue(*this), report(*this), nav(*this)
+    : ctx(ctx_), host(host_), log(ctx_), pool(*this), queue(*this), report(*this), nav(*this),
+      form(*this)
 {}
 
 void setProgramFieldFocused(AppContext &ctx, bool focused)

@@ -6,6 +6,7 @@
 #include "reader/SessionLog.h"
 #include "reader/SessionReport.h"
 #include "reader/WindowPool.h"
+#include "reader/cForm.h"
 #include "store/CWinInet_URL.h"
 
 #include <QString>
@@ -104,6 +105,8 @@ public:
     SessionReport report;
     // Where followed links go, command links, keys and mouse in documents, open all links.
     Navigator nav;
+    // Saved form fields (Ctrl+-, Ctrl+=, Ctrl+0 and the top bar's form cells).
+    cForm form;
 
     // How a read window that is not kept is put to sleep, and after how long.
     SleepMode sleepMode = SleepMode::Discard;

@@ -14,6 +14,7 @@
 #include "frame/SidebarHtml.h"
 #include "frame/cPopup.h"
 #include "platform/BrowserControl.h"
+#include "platform/DesktopApps.h"
 #include "platform/Document.h"
 #include "platform/HttpClient.h"
 #include "platform/PageWriter.h"
@@ -26,8 +27,10 @@
 #include "startup/OpenURL.h"
 #include "startup/Options.h"
 #include "startup/Settings.h"
+#include "startup/ShellIntegration.h"
 #include "startup/ShutdownSignals.h"
 #include "startup/SingleInstance.h"
+#include "startup/frmEditor.h"
 #include "store/CWinInet_URL.h"
 #include "store/DateValue.h"
 #include "store/Recordset.h"
@@ -144,6 +147,15 @@ modMain::Outcome modMain::Main()
     if (handOffToRunningProgram())
         return Outcome::HandedOff;
     prepareFoldersAndLog();
+    // Before anything opens a store or writes a setting that the uninstall would remove.
+    if (ParseCommandLine(m_args.commandLine, m_args.workingDir).kind ==
+        CommandLineKind::Uninstall) {
+        const Registry registry(m_ctx.folders.userHiveFile, m_ctx.folders.machineHiveFile);
+        const ShellIntegration::Outcome done = ShellIntegration::Uninstall(DesktopApps(), registry);
+        if (m_ctx.ui)
+            (void)m_ctx.ui->messageBox(done.message, QStringLiteral("Skimline"));
+        return Outcome::Uninstalled;
+    }
     checkProgramPages();
     openStores();
     readSettings();
@@ -484,6 +496,7 @@ void modMain::createWindowZero(std::unique_ptr<BrowserControl> control)
     ctx.dialogs.ShowOpenURL = [this] {
         (void)OpenURL::Show(m_ctx, OpenURL::OpenAddress, m_frame.get());
     };
+    ctx.dialogs.ShowFormDataEditor = [this] { (void)frmEditor::Show(m_ctx, m_frame.get()); };
     ctx.dialogs.AskGroupName = [this](std::function<void(const QString &)> answer) {
         (void)OpenURL::Show(m_ctx, OpenURL::GroupName, m_frame.get(), std::move(answer));
     };
@@ -624,12 +637,18 @@ void modMain::handleCommandLine()
     m_ctx.gsWindowState[0] = QStringLiteral("a");
     const CommandLineAction action = ParseCommandLine(m_args.commandLine, m_args.workingDir);
     switch (action.kind) {
-    case CommandLineKind::Setup:
-    case CommandLineKind::Uninstall:
-        // Registering with the desktop comes with the shell integration; nothing to do at start.
-        loadInWindowZero(ProgramPages::url(QStringLiteral("Start.htm")).toString(),
-                         LoadWhere::Here);
+    case CommandLineKind::Setup: {
+        loadInWindowZero(
+            ProgramPages::url(QStringLiteral("sklHelp.htm?Upgrade#NewFeatures")).toString(),
+            LoadWhere::Here);
+        const ShellIntegration::Outcome installed = ShellIntegration::InstallDesktopEntry(
+            DesktopApps(), QCoreApplication::applicationFilePath());
+        if (m_frame)
+            m_frame->SetStatusText(3, installed.message);
         break;
+    }
+    case CommandLineKind::Uninstall:
+        break; // handled before start-up opened anything
     case CommandLineKind::Address:
         m_ctx.LoadDocument(action.address, LoadWhere::Here);
         break;

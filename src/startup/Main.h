@@ -65,9 +65,10 @@ class modMain : public QObject
     Q_OBJECT
 public:
     enum class Outcome {
-        Running,   // the main frame is up
-        HandedOff, // another running program took the command line: end, no window
-        Declined,  // the agreement was declined: end, nothing kept
+        Running,     // the main frame is up
+        HandedOff,   // another running program took the command line: end, no window
+        Declined,    // the agreement was declined: end, nothing kept
+        Uninstalled, // "/Uninstall": the desktop entry and the settings removed; end
     };
 
     modMain(const Platform &platform, StartArguments arguments, QObject *parent = nullptr);

@@ -1,5 +1,9 @@
 #include "startup/Options.h"
 
+#include "platform/DesktopApps.h"
+#include "startup/ShellIntegration.h"
+#include <QCoreApplication>
+
 #include "platform/Ui.h"
 #include "reader/AppContext.h"
 #include "reader/DocumentWindow.h"
@@ -113,8 +117,11 @@ void Options::domEvent(const DomEvent &event)
             m_showHelp = src.checked;
             ShowHelp(m_showHelp);
         }
-        // "DefaultBrowser" registers the program with the desktop, which this version cannot
-        // do yet: the page shows it disabled.
+        if (src.id == QLatin1String("DefaultBrowser")) {
+            const ShellIntegration::Outcome done = ShellIntegration::RegisterDefaultBrowser(
+                DesktopApps(), QCoreApplication::applicationFilePath());
+            d->setInnerText(QStringLiteral("DefaultBrowserResult"), done.message);
+        }
         return;
     case DomEventType::ContextMenu:
         if (src.tagName == QLatin1String("LABEL") && src.id.startsWith(kLabelPrefix)) {

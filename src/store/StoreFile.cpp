@@ -226,6 +226,15 @@ bool save(const Table &table, const std::vector<int> &slots, const QString &path
     };
     QFile::remove(temp);
     configureSqliteOnce();
+    // What users typed, read and saved (form fields, passwords among them) is theirs alone:
+    // the file exists with mode 0600 before the first byte goes in, and SQLite keeps it.
+    {
+        const int fd =
+            ::open(nativeTemp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return failed(QStringLiteral("cannot create the file"));
+        ::close(fd);
+    }
 
     {
         Db db;

@@ -154,10 +154,12 @@ bool cFile::DeleteFile(const QString &path)
     return QFile::remove(path);
 }
 
-bool cFile::WriteVariableToFile(const QString &text, const QString &path)
+bool cFile::WriteVariableToFile(const QString &text, const QString &path, bool ownerOnly)
 {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
+        return false;
+    if (ownerOnly && !f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
     QByteArray bytes("\xFF\xFE", 2);
     bytes += QStringEncoder(QStringEncoder::Utf16LE).encode(text);

@@ -40,8 +40,10 @@ public:
     // Moves the file to the desktop trash; when there is no trash for it, deletes it outright so
     // that a caller rotating files still finds the name free. False when the file stays.
     [[nodiscard]] bool DeleteFile(const QString &path);
-    // UTF-16 LE with a byte-order mark, replacing the file whole.
-    [[nodiscard]] bool WriteVariableToFile(const QString &text, const QString &path);
+    // UTF-16 LE with a byte-order mark, replacing the file whole; ownerOnly for what users
+    // typed (mode 0600 from the first byte on).
+    [[nodiscard]] bool WriteVariableToFile(const QString &text, const QString &path,
+                                           bool ownerOnly = false);
     // The whole file as UTF-16 (byte-order mark honoured and dropped; without one, UTF-16 LE
     // when the bytes hold a NUL, else UTF-8); empty when missing or unreadable.
     QString ReadFileToVariable(const QString &path);

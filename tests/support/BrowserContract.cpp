@@ -856,29 +856,6 @@ void checkEventsAfterDocumentWrite(ContractHarness &h)
     QVERIFY(!readElement(h, QStringLiteral("old")));
 }
 
-void checkFrameEvents(ContractHarness &h)
-{
-    h.serve(QStringLiteral("/inner.htm"),
-            ServedResponse::page(pageHtml(
-                "Inner", QLatin1String(kLinkStyle) + QStringLiteral("<div id=innerDiv>in</div>"))));
-    const QUrl url = h.serve(
-        QStringLiteral("/outer.htm"),
-        ServedResponse::page(pageHtml(
-            "Outer", QLatin1String(kLinkStyle) +
-                         QStringLiteral("<div id=topDiv>top</div><iframe name=f1 "
-                                        "src='/inner.htm' width=400 height=200></iframe>"))));
-    ContractRecorder rec(h.control());
-    QVERIFY(load(h, rec, url));
-    QCOMPARE(h.control().document().snapshot().frameCount, 1);
-
-    h.click(h.control(), QStringLiteral("innerDiv"), Qt::LeftButton, kNone, 0);
-    QVERIFY(h.waitFor([&] { return hasDomEvent(rec, DomEventType::Click, "innerDiv"); }));
-    QCOMPARE(domEventFrom(rec, DomEventType::Click, QStringLiteral("innerDiv")).frameIndex, 0);
-    h.click(h.control(), QStringLiteral("topDiv"), Qt::LeftButton, kNone);
-    QVERIFY(h.waitFor([&] { return hasDomEvent(rec, DomEventType::Click, "topDiv"); }));
-    QCOMPARE(domEventFrom(rec, DomEventType::Click, QStringLiteral("topDiv")).frameIndex, -1);
-}
-
 void checkFrameDocuments(ContractHarness &h)
 {
     using P = ContractHarness::FrameProbe;

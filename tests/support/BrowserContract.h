@@ -254,11 +254,10 @@ void checkDocumentSnapshotAndWrites(ContractHarness &h);
 void checkDomEvents(ContractHarness &h);
 // After the page rewrites itself with document.write, its events still arrive.
 void checkEventsAfterDocumentWrite(ContractHarness &h);
-// Events from a document inside an iframe carry the frame's index.
-void checkFrameEvents(ContractHarness &h);
 // Frame documents of the page's origin are reported when complete, before the page, under
-// their frame element, also after the frame moved on; highlighting and zoom reach the document
-// meant and no other; a selection in a frame comes with its links absolute.
+// their frame element, also after the frame moved on; their events carry the frame's index;
+// highlighting and zoom reach the document meant and no other; a selection in a frame comes
+// with its links absolute.
 void checkFrameDocuments(ContractHarness &h);
 // Keys reach the program before the page, also from a page that takes every key; typing into
 // a text field does not.
@@ -291,7 +290,6 @@ void checkSleepAndWake(ContractHarness &h);
     void documentSnapshotAndWrites() { run(BrowserContract::checkDocumentSnapshotAndWrites); } \
     void domEvents() { run(BrowserContract::checkDomEvents); } \
     void eventsAfterDocumentWrite() { run(BrowserContract::checkEventsAfterDocumentWrite); } \
-    void frameEvents() { run(BrowserContract::checkFrameEvents); } \
     void frameDocuments() { run(BrowserContract::checkFrameDocuments); } \
     void keys() { run(BrowserContract::checkKeys); } \
     void wheelAndContextMenu() { run(BrowserContract::checkWheelAndContextMenu); } \

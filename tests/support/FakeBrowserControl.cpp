@@ -389,44 +389,31 @@ void FakeBrowserControl::commit(const Request &request, const QString &html, qui
     }
     m_location = request.url;
     m_document.beginDocument(request.url, html);
-    if (m_listener)
-        m_listener->navigateComplete(*this, request.url, true);
-    if (!stillCurrent(alive, serial))
-        return;
-    updateCommandState();
-    if (!stillCurrent(alive, serial))
-        return;
-    m_document.setReadyState(ReadyState::Interactive);
-    if (!stillCurrent(alive, serial))
-        return;
-    if (m_listener)
-        m_listener->readyStateChanged(*this, ReadyState::Interactive);
-    if (!stillCurrent(alive, serial))
-        return;
-    loadFrames(serial);
-    if (!stillCurrent(alive, serial))
+    // Each step may replace or end the load (a listener navigating, closing the window).
+    const auto current = [&](const std::function<void()> &step) {
+        step();
+        return stillCurrent(alive, serial);
+    };
+    const auto tell = [&](const std::function<void(BrowserControlListener &)> &event) {
+        return current([&] {
+            if (m_listener)
+                event(*m_listener);
+        });
+    };
+    if (!tell([&](auto &l) { l.navigateComplete(*this, request.url, true); }) ||
+        !current([&] { updateCommandState(); }) ||
+        !current([&] { m_document.setReadyState(ReadyState::Interactive); }) ||
+        !tell([&](auto &l) { l.readyStateChanged(*this, ReadyState::Interactive); }) ||
+        !current([&] { loadFrames(serial); }))
         return;
     // The engine's order: the download ends, then the document is complete.
     m_loading = false;
     m_downloadBegun = false;
-    if (m_listener)
-        m_listener->downloadComplete(*this);
-    if (!stillCurrent(alive, serial))
-        return;
-    m_document.setReadyState(ReadyState::Complete);
-    if (!stillCurrent(alive, serial))
-        return;
-    if (m_listener)
-        m_listener->documentComplete(*this, request.url, true);
-    if (!stillCurrent(alive, serial))
-        return;
-    if (m_listener)
-        m_listener->readyStateChanged(*this, ReadyState::Complete);
-    if (!stillCurrent(alive, serial))
-        return;
-    if (m_listener)
-        m_listener->titleChanged(*this, title());
-    if (!stillCurrent(alive, serial))
+    if (!tell([&](auto &l) { l.downloadComplete(*this); }) ||
+        !current([&] { m_document.setReadyState(ReadyState::Complete); }) ||
+        !tell([&](auto &l) { l.documentComplete(*this, request.url, true); }) ||
+        !tell([&](auto &l) { l.readyStateChanged(*this, ReadyState::Complete); }) ||
+        !tell([&](auto &l) { l.titleChanged(*this, title()); }))
         return;
     // A meta refresh is the document's own navigation once it is there.
     for (DomNode *meta : m_document.dom().document()->getElementsByTagName("meta")) {
@@ -550,20 +537,25 @@ void FakeBrowserControl::goToHistory(int index, NavigationKind kind)
 {
     if (index < 0 || index >= int(m_history.size()))
         return;
-    const HistoryEntry entry = m_history[size_t(index)];
+    const Request request = historyRequest(index, kind);
     BeforeNavigateInfo info;
-    info.url = entry.url;
+    info.url = request.url;
     info.kind = kind;
-    info.source = entry.written ? NavigationSource::ProgramPage : NavigationSource::None;
-    if (!askBeforeNavigate(info))
-        return;
+    info.source = request.written ? NavigationSource::ProgramPage : NavigationSource::None;
+    if (askBeforeNavigate(info))
+        beginLoad(request);
+}
+
+FakeBrowserControl::Request FakeBrowserControl::historyRequest(int index, NavigationKind kind) const
+{
+    const HistoryEntry &entry = m_history[size_t(index)];
     Request request;
     request.url = entry.url;
     request.kind = kind;
     request.historyIndex = index;
     request.written = entry.written;
     request.html = entry.writtenHtml;
-    beginLoad(request);
+    return request;
 }
 
 void FakeBrowserControl::refresh()
@@ -634,14 +626,7 @@ bool FakeBrowserControl::wake()
     m_asleep = false;
     if (m_sleepMode != SleepMode::Discard || m_historyIndex < 0)
         return false;
-    const HistoryEntry entry = m_history[size_t(m_historyIndex)];
-    Request request;
-    request.url = entry.url;
-    request.kind = NavigationKind::Reload;
-    request.historyIndex = m_historyIndex;
-    request.written = entry.written;
-    request.html = entry.writtenHtml;
-    beginLoad(request);
+    beginLoad(historyRequest(m_historyIndex, NavigationKind::Reload));
     return true;
 }
 
@@ -1038,9 +1023,7 @@ void FakeBrowserControl::keyDown(const KeyInfo &key)
         else if (!key.text.isEmpty() && key.text.at(0).isPrint())
             active->setValue(active->value() + key.text);
     }
-    const bool consumed =
-        event.defaultPrevented || (editable && typingKey(key)) || (m_pageSwallowsKeys && !editable);
-    if (!consumed && m_listener && m_keysAfterPage.contains(key.qtKey))
+    if (!pageTookKey(event, key, editable) && m_listener && m_keysAfterPage.contains(key.qtKey))
         m_listener->keyPressed(*this, key);
 }
 
@@ -1060,10 +1043,14 @@ void FakeBrowserControl::keyUp(const KeyInfo &key)
         return;
     DomNode *active = m_document.activeElement();
     const bool editable = active && isEditable(active);
-    const bool consumed =
-        event.defaultPrevented || (editable && typingKey(key)) || (m_pageSwallowsKeys && !editable);
-    if (!consumed && m_listener && m_keysAfterPage.remove(key.qtKey))
+    if (!pageTookKey(event, key, editable) && m_listener && m_keysAfterPage.remove(key.qtKey))
         m_listener->keyReleased(*this, key);
+}
+
+bool FakeBrowserControl::pageTookKey(const DomEvent &event, const KeyInfo &key, bool editable) const
+{
+    return event.defaultPrevented || (editable && typingKey(key)) ||
+           (m_pageSwallowsKeys && !editable);
 }
 
 void FakeBrowserControl::wheel(const ElementRef &ref, int delta, Qt::KeyboardModifiers modifiers,
@@ -1092,22 +1079,26 @@ void FakeBrowserControl::mousePress(const ElementRef &ref, Qt::MouseButton butto
                                     Qt::MouseButtons held, Qt::KeyboardModifiers modifiers,
                                     int frameIndex)
 {
-    DomNode *node = ref.isNull() ? nullptr : m_document.element(ref, frameIndex);
-    if (m_listener && m_listener->mouseButtonPressed(*this, {button, held, modifiers, {}, false}))
-        return;
-    m_document.dispatch(DomEventType::MouseDown, node, node ? m_document.frameOf(node) : -1,
-                        modifiers, domButton(button), domButtons(held));
+    mouseButton(DomEventType::MouseDown, ref, {button, held, modifiers, {}, false}, frameIndex);
 }
 
 void FakeBrowserControl::mouseRelease(const ElementRef &ref, Qt::MouseButton button,
                                       Qt::MouseButtons held, Qt::KeyboardModifiers modifiers,
                                       int frameIndex)
 {
-    DomNode *node = ref.isNull() ? nullptr : m_document.element(ref, frameIndex);
-    if (m_listener && m_listener->mouseButtonReleased(*this, {button, held, modifiers, {}, false}))
+    mouseButton(DomEventType::MouseUp, ref, {button, held, modifiers, {}, false}, frameIndex);
+}
+
+void FakeBrowserControl::mouseButton(DomEventType type, const ElementRef &ref,
+                                     const MouseInfo &mouse, int frameIndex)
+{
+    if (m_listener &&
+        (type == DomEventType::MouseDown ? m_listener->mouseButtonPressed(*this, mouse)
+                                         : m_listener->mouseButtonReleased(*this, mouse)))
         return;
-    m_document.dispatch(DomEventType::MouseUp, node, node ? m_document.frameOf(node) : -1,
-                        modifiers, domButton(button), domButtons(held));
+    DomNode *node = ref.isNull() ? nullptr : m_document.element(ref, frameIndex);
+    m_document.dispatch(type, node, node ? m_document.frameOf(node) : -1, mouse.modifiers,
+                        domButton(mouse.button), domButtons(mouse.buttons));
 }
 
 void FakeBrowserControl::hover(const ElementRef &ref, int frameIndex)

@@ -269,6 +269,7 @@ private:
     // index -1 adds a frame, else replaces that frame's document.
     void loadFrameDocument(int index, const QUrl &url, qint64 element = 0);
     void goToHistory(int index, NavigationKind kind);
+    Request historyRequest(int index, NavigationKind kind) const;
     void openFromOpener(const NewWindowInfo &info, const QByteArray &postData);
     void submitFormNode(DomNode *form, Qt::KeyboardModifiers modifiers, int frameIndex);
     bool stillCurrent(const std::weak_ptr<bool> &alive, quint64 serial) const;
@@ -279,6 +280,10 @@ private:
     void updateCommandState();
     QList<HeaderLine> requestHeaders(const QUrl &url, const QString &extra) const;
     bool isEditable(const DomNode *node) const;
+    // Whether the page used the key itself (a field typed into, a handler prevented it).
+    bool pageTookKey(const DomEvent &event, const KeyInfo &key, bool editable) const;
+    void mouseButton(DomEventType type, const ElementRef &element, const MouseInfo &mouse,
+                     int frameIndex);
 
     FakeWeb &m_web;
     FakeDocument m_document;

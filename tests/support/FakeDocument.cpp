@@ -373,78 +373,65 @@ void FakeDocument::setEventRules(const QList<EventRule> &rules)
     record(QStringLiteral("eventRules"), {}, {}, QString::number(rules.size()));
 }
 
+void FakeDocument::writeElement(const QString &operation, const ElementRef &ref,
+                                const QString &name, const QString &value,
+                                std::function<void(DomNode &)> write)
+{
+    record(operation, ref, name, value);
+    apply([this, ref, write = std::move(write)] {
+        if (DomNode *node = element(ref))
+            write(*node);
+    });
+}
+
 void FakeDocument::setInnerHTML(const ElementRef &ref, const QString &html)
 {
-    record(QStringLiteral("innerHTML"), ref, {}, html);
-    apply([this, ref, html] {
-        if (DomNode *node = element(ref))
-            node->setInnerHTML(html);
-    });
+    writeElement(QStringLiteral("innerHTML"), ref, {}, html,
+                 [html](DomNode &node) { node.setInnerHTML(html); });
 }
 
 void FakeDocument::setInnerText(const ElementRef &ref, const QString &text)
 {
-    record(QStringLiteral("innerText"), ref, {}, text);
-    apply([this, ref, text] {
-        if (DomNode *node = element(ref))
-            node->setInnerText(text);
-    });
+    writeElement(QStringLiteral("innerText"), ref, {}, text,
+                 [text](DomNode &node) { node.setInnerText(text); });
 }
 
 void FakeDocument::setOuterHTML(const ElementRef &ref, const QString &html)
 {
-    record(QStringLiteral("outerHTML"), ref, {}, html);
-    apply([this, ref, html] {
-        if (DomNode *node = element(ref))
-            (void)node->setOuterHTML(html);
-    });
+    writeElement(QStringLiteral("outerHTML"), ref, {}, html,
+                 [html](DomNode &node) { (void)node.setOuterHTML(html); });
 }
 
 void FakeDocument::insertAdjacentHTML(const ElementRef &ref, const QString &where,
                                       const QString &html)
 {
-    record(QStringLiteral("insertAdjacentHTML"), ref, where, html);
-    apply([this, ref, where, html] {
-        if (DomNode *node = element(ref))
-            (void)node->insertAdjacentHTML(where, html);
-    });
+    writeElement(QStringLiteral("insertAdjacentHTML"), ref, where, html,
+                 [where, html](DomNode &node) { (void)node.insertAdjacentHTML(where, html); });
 }
 
 void FakeDocument::setStyle(const ElementRef &ref, const QString &property, const QString &value)
 {
-    record(QStringLiteral("style"), ref, property, value);
-    apply([this, ref, property, value] {
-        if (DomNode *node = element(ref))
-            node->setStyle(property, value);
-    });
+    writeElement(QStringLiteral("style"), ref, property, value,
+                 [property, value](DomNode &node) { node.setStyle(property, value); });
 }
 
 void FakeDocument::setAttribute(const ElementRef &ref, const QString &name, const QString &value)
 {
-    record(QStringLiteral("attribute"), ref, name, value);
-    apply([this, ref, name, value] {
-        if (DomNode *node = element(ref))
-            node->setAttribute(name, value);
-    });
+    writeElement(QStringLiteral("attribute"), ref, name, value,
+                 [name, value](DomNode &node) { node.setAttribute(name, value); });
 }
 
 void FakeDocument::setValue(const ElementRef &ref, const QString &value)
 {
-    record(QStringLiteral("value"), ref, {}, value);
-    apply([this, ref, value] {
-        if (DomNode *node = element(ref))
-            node->setValue(value);
-    });
+    writeElement(QStringLiteral("value"), ref, {}, value,
+                 [value](DomNode &node) { node.setValue(value); });
 }
 
 void FakeDocument::setChecked(const ElementRef &ref, bool checked)
 {
-    record(QStringLiteral("checked"), ref, {},
-           checked ? QStringLiteral("true") : QStringLiteral("false"));
-    apply([this, ref, checked] {
-        if (DomNode *node = element(ref))
-            node->setChecked(checked);
-    });
+    writeElement(QStringLiteral("checked"), ref, {},
+                 checked ? QStringLiteral("true") : QStringLiteral("false"),
+                 [checked](DomNode &node) { node.setChecked(checked); });
 }
 
 void FakeDocument::addCssRule(const QString &selector, const QString &declarations)
@@ -462,6 +449,20 @@ void FakeDocument::addCssRule(const QString &selector, const QString &declaratio
 void FakeDocument::scaleImages(double factor)
 {
     record(QStringLiteral("scaleImages"), {}, {}, QString::number(factor));
+}
+
+// Forms are filled on the engine only; the double keeps what was asked.
+void FakeDocument::fillForms(const QList<FormFill> &values)
+{
+    QStringList names;
+    for (const FormFill &v : values)
+        names.append(v.name);
+    record(QStringLiteral("fillForms"), {}, {}, names.join(u','));
+}
+
+void FakeDocument::resetForms()
+{
+    record(QStringLiteral("resetForms"), {}, {}, {});
 }
 
 void FakeDocument::setBodyZoom(const QString &zoom)
@@ -623,12 +624,17 @@ void FakeDocument::removeHighlights()
     });
 }
 
+DomNode *FakeDocument::frameBody(const ElementRef &frame) const
+{
+    FakeDom *dom = frameDom(frameIndexOf(frame));
+    return dom ? dom->body() : nullptr;
+}
+
 void FakeDocument::setFrameBodyZoom(const ElementRef &frame, const QString &zoom)
 {
     record(QStringLiteral("frameZoom"), frame, {}, zoom);
     apply([this, frame, zoom] {
-        FakeDom *dom = frameDom(frameIndexOf(frame));
-        if (DomNode *body = dom ? dom->body() : nullptr)
+        if (DomNode *body = frameBody(frame))
             body->setStyle(QStringLiteral("zoom"), zoom);
     });
 }
@@ -638,8 +644,7 @@ void FakeDocument::highlightFrameTerms(const ElementRef &frame, const QStringLis
 {
     record(QStringLiteral("frameHighlight"), frame, terms.join(u'\n'), styles.join(u'\n'));
     apply([this, frame, terms, styles] {
-        FakeDom *dom = frameDom(frameIndexOf(frame));
-        if (DomNode *body = dom ? dom->body() : nullptr)
+        if (DomNode *body = frameBody(frame))
             highlightIn(body, terms, styles, m_marks);
     });
 }

@@ -64,6 +64,8 @@ public:
     void stopHighlighting() override;
     void removeHighlights() override;
     void execCommand(const QString &command, bool showUi, const QString &value) override;
+    void fillForms(const QList<FormFill> &values) override;
+    void resetForms() override;
     void setFrameBodyZoom(const ElementRef &frame, const QString &zoom) override;
     void highlightFrameTerms(const ElementRef &frame, const QStringList &terms,
                              const QStringList &styles) override;
@@ -141,6 +143,10 @@ private:
     void record(const QString &operation, const ElementRef &target, const QString &name,
                 const QString &value);
     void apply(std::function<void()> write);
+    // Records the write and applies it to the element the ref names, when it is there.
+    void writeElement(const QString &operation, const ElementRef &ref, const QString &name,
+                      const QString &value, std::function<void(DomNode &)> write);
+    DomNode *frameBody(const ElementRef &frame) const;
     template <typename Result>
     void answer(std::function<void(const Result &)> done, std::function<Result()> compute);
     bool eventRuleMatches(const EventRule &rule, DomEventType type, const DomNode *source,

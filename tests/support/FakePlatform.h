@@ -8,7 +8,6 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QStringList>
 
 #include <limits>
@@ -32,7 +31,6 @@ public:
 
     const QList<Call> &calls() const { return m_calls; }
     QStringList targetsOf(const QString &operation) const;
-    void clear() { m_calls.clear(); }
 
 private:
     QList<Call> m_calls;
@@ -85,8 +83,8 @@ private:
 // file dialogs cancelled), sounds counted, timers fired by hand, key state set by hand.
 //
 // Timers: singleShot only records the timer; the test fires it with fireTimers() (all that are
-// due, in the order of their delays) or fireTimer(id). Nothing depends on the clock, so tests
-// stay fast and exact.
+// due, in the order of their delays). Nothing depends on the clock, so tests stay fast and
+// exact.
 class FakeUi : public Ui
 {
 public:
@@ -121,7 +119,7 @@ public:
     void cancelTimer(int id) override;
     Qt::KeyboardModifiers keyboardModifiers() const override { return m_modifiers; }
     Qt::MouseButtons mouseButtons() const override { return m_buttons; }
-    bool isKeyDown(int qtKey) const override { return m_keysDown.contains(qtKey); }
+    bool isKeyDown(int) const override { return false; }
 
     const QList<Message> &messages() const { return m_messages; }
     QStringList messageTexts() const;
@@ -138,15 +136,14 @@ public:
     // Fires every waiting timer whose delay is at most upToMs, shortest delay first; timers
     // they start wait for the next call. Returns how many fired.
     int fireTimers(int upToMs = std::numeric_limits<int>::max());
-    bool fireTimer(int id);
 
 private:
+    bool fireTimer(int id);
     QList<Message> m_messages;
     int m_beeps = 0;
     int m_flashes = 0;
     Qt::KeyboardModifiers m_modifiers = Qt::NoModifier;
     Qt::MouseButtons m_buttons = Qt::NoButton;
-    QSet<int> m_keysDown;
     std::vector<Timer> m_timers;
     int m_nextTimer = 1;
 };

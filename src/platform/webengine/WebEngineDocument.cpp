@@ -297,6 +297,21 @@ void WebEngineDocument::execCommand(const QString &command, bool showUi, const Q
           {QStringLiteral("value"), value}});
 }
 
+void WebEngineDocument::fillForms(const QList<FormFill> &values)
+{
+    QJsonArray list;
+    for (const FormFill &v : values)
+        list.append(QJsonObject{{QStringLiteral("name"), v.name},
+                                {QStringLiteral("type"), QString(v.type)},
+                                {QStringLiteral("value"), v.value}});
+    send({{QStringLiteral("op"), QStringLiteral("fillForms")}, {QStringLiteral("values"), list}});
+}
+
+void WebEngineDocument::resetForms()
+{
+    send({{QStringLiteral("op"), QStringLiteral("resetForms")}});
+}
+
 void WebEngineDocument::queryLinks(std::function<void(const QList<LinkInfo> &)> done)
 {
     query(QStringLiteral("links"), {}, [done](const QJsonValue &v) {
@@ -323,9 +338,16 @@ void WebEngineDocument::queryForms(std::function<void(const QList<FormInfo> &)> 
             f.frameIndex = num(o, "frameIndex");
             for (const QJsonValue &fv : o.value(QLatin1String("fields")).toArray()) {
                 const QJsonObject fo = fv.toObject();
-                f.fields.append({str(fo, "tagName"), str(fo, "type"), str(fo, "name"),
-                                 str(fo, "id"), str(fo, "value"),
-                                 fo.value(QLatin1String("checked")).toBool()});
+                FormField field{str(fo, "tagName"),
+                                str(fo, "type"),
+                                str(fo, "name"),
+                                str(fo, "id"),
+                                str(fo, "value"),
+                                fo.value(QLatin1String("checked")).toBool(),
+                                {}};
+                for (const QJsonValue &i : fo.value(QLatin1String("selectedIndexes")).toArray())
+                    field.selectedIndexes.append(i.toInt());
+                f.fields.append(field);
             }
             out.append(f);
         }

@@ -45,6 +45,8 @@ public:
     void stopHighlighting() override;
     void removeHighlights() override;
     void execCommand(const QString &command, bool showUi, const QString &value) override;
+    void fillForms(const QList<FormFill> &values) override;
+    void resetForms() override;
     void setFrameBodyZoom(const ElementRef &frame, const QString &zoom) override;
     void highlightFrameTerms(const ElementRef &frame, const QStringList &terms,
                              const QStringList &styles) override;

@@ -629,8 +629,39 @@
             name: el.getAttribute('name') || '',
             id: el.id || '',
             value: typeof el.value === 'string' ? el.value : '',
-            checked: !!el.checked
+            checked: !!el.checked,
+            selectedIndexes: el.tagName === 'SELECT'
+                ? Array.from(el.options).flatMap((o, i) => (o.selected ? [i] : [])) : []
         };
+    }
+
+    const TEXT_LIKE = /^(text|password|textarea|email|search|tel|url|number)$/;
+
+    // As the user's own change: the page's scripts hear of it.
+    function changed(el) {
+        el.dispatchEvent(new Event('input', { bubbles: true }));
+        el.dispatchEvent(new Event('change', { bubbles: true }));
+    }
+
+    function fillField(el, saved) {
+        const info = fieldInfo(el);
+        if (TEXT_LIKE.test(info.type) && saved.type === 't') {
+            el.value = saved.value;
+        } else if (info.type === 'checkbox' && saved.type === 'c') {
+            el.checked = saved.value.toLowerCase() === 'true';
+        } else if (info.type === 'radio' && saved.type === 'r') {
+            if (el.value !== saved.value)
+                return;
+            el.checked = true;
+        } else if (info.type.startsWith('select') && saved.type === 's') {
+            const index = Number(saved.value);
+            if (!Number.isInteger(index) || index < 0 || index >= el.options.length)
+                return;
+            el.options[index].selected = true;
+        } else {
+            return;
+        }
+        changed(el);
     }
 
     // The selection of the top document or, when it has none, of the frame that holds one (the
@@ -887,6 +918,26 @@
         }
         if (m.op === 'removeHighlights') {
             removeHighlights();
+            return;
+        }
+        if (m.op === 'fillForms') {
+            const saved = new Map((m.values || []).map((v) => [v.name, v]));
+            eachDocument((d) => {
+                for (const f of d.forms) {
+                    for (const el of f.elements) {
+                        const v = saved.get(el.getAttribute('name') || '');
+                        if (v && /^(INPUT|TEXTAREA|SELECT)$/.test(el.tagName))
+                            fillField(el, v);
+                    }
+                }
+            });
+            return;
+        }
+        if (m.op === 'resetForms') {
+            eachDocument((d) => {
+                for (const f of d.forms)
+                    f.reset();
+            });
             return;
         }
         if (m.op === 'execCommand') {

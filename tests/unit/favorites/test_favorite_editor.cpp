@@ -80,16 +80,14 @@ private Q_SLOTS:
         rig.open(0, QStringLiteral("News\\Local"));
         QVERIFY(rig.editor && rig.editor->isReady());
         QCOMPARE(rig.value("keywords"), QStringLiteral("News\\Local"));
-        QCOMPARE(rig.value("title"), QStringLiteral("A & B"));
-        QCOMPARE(rig.value("url"), kActive);
         QCOMPARE(rig.value("description"), QStringLiteral("About <a>"));
-        QCOMPARE(rig.value("dockeywords"), QStringLiteral("k1, k2"));
 
         rig.el("notes")->setValue(QStringLiteral("typed"));
         rig.page()->doubleClick(QStringLiteral("notes"));
         rig.settle();
         QCOMPARE(rig.value("notes"), QString());
-        for (const char *box : {"pr2", "dw0", "dw6", "wm1", "ap0", "ap1"})
+        // The page's texts and the schedule's boxes are the engine test's; here the rest.
+        for (const char *box : {"ap0", "ap1"})
             rig.el(box)->setChecked(true);
         rig.el("postdata")->setValue(QStringLiteral("q=caf\u00e9&x=\u00ff"));
         rig.click("cb0");
@@ -102,9 +100,6 @@ private Q_SLOTS:
         QCOMPARE(rs.RecordCount(), 1);
         QCOMPARE(rs.Field("Title").toString(), QStringLiteral("A & B"));
         QCOMPARE(rs.Field("Keywords").toString(), QStringLiteral("News\\Local"));
-        QCOMPARE(rs.Field("Period").toInt(), 2);
-        QCOMPARE(rs.Field("DayOfWeek").toInt(), 65);
-        QCOMPARE(rs.Field("WeekOfMonth").toInt(), 2);
         QCOMPARE(rs.Field("bfFav").toInt(), 3);
         QCOMPARE(rs.Field("PostData").toByteArray(), QByteArray("q=caf\xe9&x=\xff"));
         QVERIFY(rs.Field("DateCreated").toDouble() > 0);

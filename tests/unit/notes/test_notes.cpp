@@ -44,18 +44,7 @@ struct NotesRig
         Q_EMIT pane.domEvent(e);
         r.settle();
     }
-    // What a user's typing leaves: the text area's value, then its input event.
-    void type(const QString &text)
-    {
-        control.dom().getElementById("idNote")->setValue(area() + text);
-        event(DomEventType::Input, "idNote");
-    }
     void button(const char *id) { event(DomEventType::Click, id, 0, "notetab"); }
-    void openEntry(int index)
-    {
-        event(DomEventType::Click, el("NoteLinks")->querySelectorAll("div.dNote").at(index)->id(),
-              0, "dNote");
-    }
     // Notes in the file as "status:text", newest first.
     QStringList onDisk()
     {
@@ -77,53 +66,6 @@ class TestNotes : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Typing, F2, switching, Escape, Delete and the exit, each checked in the list, the text
-    // area and the file.
-    void noteLifeCycle()
-    {
-        NotesRig s;
-        s.type("first");
-        QVERIFY(s.onDisk().isEmpty());
-        QVERIFY(s.r.platform.ui.fireTimers(1000) > 0); // a typed note is saved within a second
-        QCOMPARE(s.onDisk(), QStringList{"0:first"});
-        QCOMPARE(s.entries(), QStringList{"first"});
-        s.type(" note");
-        s.event(DomEventType::KeyDown, "idNote", 113); // F2
-        QCOMPARE(s.area(), QString());
-        QCOMPARE(s.onDisk(), QStringList{"0:first note"});
-        QCOMPARE(s.entries(), QStringList{"first note"});
-
-        s.type("second");
-        s.event(DomEventType::KeyDown, "idNote", 113);
-        QCOMPARE(s.entries(), (QStringList{"second", "first note"}));
-
-        // An edited note is saved when another one is opened.
-        s.openEntry(1);
-        QCOMPARE(s.area(), QStringLiteral("first note"));
-        s.type("!");
-        s.openEntry(0);
-        QCOMPARE(s.area(), QStringLiteral("second"));
-        QCOMPARE(s.entries(), (QStringList{"second", "first note!"}));
-        QCOMPARE(s.onDisk(), (QStringList{"0:first note!", "0:second"}));
-
-        // Escape starts afresh: the note stays as it was saved, the next one is new.
-        s.type(" unsaved");
-        s.event(DomEventType::KeyDown, "idNote", 27);
-        QCOMPARE(s.area(), QString());
-        s.type("third");
-        s.r.platform.ui.fireTimers(1000);
-        QCOMPARE(s.entries(), (QStringList{"third", "second", "first note!"}));
-
-        // Deleting marks the record until the exit drops it from the file.
-        s.openEntry(1);
-        s.button("ndel");
-        QCOMPARE(s.area(), QString());
-        QCOMPARE(s.entries(), (QStringList{"third", "first note!"}));
-        QVERIFY(s.onDisk().contains("2:second"));
-        s.notes.zNotes(Notes::SaveAndClose);
-        QCOMPARE(s.onDisk(), (QStringList{"0:third", "0:first note!"}));
-    }
-
     // The buttons' texts, the list's entries and the popup's Delete.
     void buttonsAndEntries()
     {

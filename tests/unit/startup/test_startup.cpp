@@ -100,7 +100,14 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 
+    TempProfile m_desktop; // setup installs the desktop entry here, not in the user's home
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("XDG_DATA_HOME", m_desktop.file("data").toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_desktop.file("config").toUtf8());
+    }
     void commandLine_data()
     {
         QTest::addColumn<QString>("text");
@@ -188,7 +195,8 @@ private Q_SLOTS:
         row("crashed run: unread pages come back", 0x201, false, 0, true, "", unread);
         row("crashed run's pages, then the command line; no favorites", 0x201, false, 2, true,
             "http://given/", unread + QStringList{"http://given/"});
-        row("setup", 0x201, false, 0, false, "/Setup", {start});
+        row("setup", 0x201, false, 0, false, "/Setup",
+            {ProgramPages::url("sklHelp.htm?Upgrade#NewFeatures").toString()});
     }
     void startUp()
     {
@@ -238,6 +246,8 @@ private Q_SLOTS:
         QCOMPARE(ctx.giLaterOrder >= 10000, true);
         QVERIFY(program.ui.messages().isEmpty()); // every page file is there
         // Scheduled favorites load as favorites: each visit is counted.
+        QCOMPARE(QFileInfo::exists(m_desktop.file("data/applications/skimline.desktop")),
+                 commandLine == QLatin1String("/Setup"));
         if (loaded.contains(QStringLiteral("http://fav/0"))) {
             Recordset fav = ctx.stores->rsFavorites.Clone();
             QVERIFY(fav.SetFilter(QStringLiteral("Period = 1")));
