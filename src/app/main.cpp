@@ -77,6 +77,8 @@ int main(int argc, char *argv[])
     WebEnginePlatform::registerSchemes();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Skimline"));
+    // The desktop matches the windows to the installed entry by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("skimline"));
     QApplication::setApplicationVersion(QStringLiteral(SKIMLINE_VERSION));
 
     int exitCode = 0;
