@@ -1,9 +1,13 @@
 #include "HttpFixture.h"
 #include "ProgramRun.h"
 #include "TempProfile.h"
+#include "platform/DesktopApps.h"
+#include "startup/ShellIntegration.h"
 #include "store/Recordset.h"
 
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // The real program, started as a user or a script starts it, each run with its own data folder.
@@ -71,6 +75,48 @@ private Q_SLOTS:
             past << QUrl(session->Field("URL").toString()).path();
         for (const QString &page : pages)
             QVERIFY2(past.contains(page), qPrintable(past.join(' ')));
+    }
+
+    // Registered as the default browser, the program gets the addresses the desktop opens.
+    void desktopOpensAddressesInTheRunningProgram()
+    {
+        if (QStandardPaths::findExecutable("xdg-open").isEmpty())
+            QSKIP("xdg-utils is not installed");
+        TempProfile profile;
+        QTemporaryDir desktop;
+        const QByteArray config = desktop.filePath("config").toUtf8();
+        const QByteArray data = desktop.filePath("data").toUtf8();
+        qputenv("XDG_CONFIG_HOME", config);
+        qputenv("XDG_DATA_HOME", data);
+        qunsetenv("BROWSER"); // xdg-open would prefer it to the registered handler
+        const ShellIntegration::Outcome registered =
+            ShellIntegration::RegisterDefaultBrowser(DesktopApps(), SKIMLINE_EXE);
+        QVERIFY2(registered.ok, qPrintable(registered.message));
+
+        HttpFixture server;
+        QVERIFY(server.isListening());
+        server.addHtml("/opened.htm", "opened", "<p>from the desktop</p>");
+        QProcess running;
+        running.start(SKIMLINE_EXE, {"--no-first-run", "--print-completed"});
+        QByteArray out;
+        QVERIFY2(
+            ProgramRun::waitForOutput(running, out, "completed skl-app://pages/Start.htm", 120000),
+            out.constData());
+        const QUrl url = server.url("/opened.htm");
+        QProcess opener;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // Only a desktop session's opener asks for the registered handler; the program itself
+        // runs offscreen whatever the display says.
+        if (!env.contains("DISPLAY") && !env.contains("WAYLAND_DISPLAY"))
+            env.insert("DISPLAY", ":0");
+        opener.setProcessEnvironment(env);
+        opener.start("xdg-open", {url.toString()});
+        QVERIFY2(ProgramRun::waitForOutput(running, out, "completed " + url.toEncoded(), 120000),
+                 out.constData());
+        running.terminate();
+        QVERIFY(running.waitForFinished(60000));
+        QTRY_VERIFY_WITH_TIMEOUT(opener.state() == QProcess::NotRunning, 60000);
+        QCOMPARE(opener.exitCode(), 0);
     }
 };
 
