@@ -28,54 +28,6 @@ namespace {
 
 std::unique_ptr<WebEnginePlatform> g_platform;
 
-// Every process below `root` (the engine's zygotes, renderers and helpers), `root` included.
-QList<int> processTree(int root)
-{
-    QHash<int, QList<int>> children;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &e : entries) {
-        bool ok = false;
-        const int pid = e.toInt(&ok);
-        if (!ok)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray s = stat.readAll();
-        const int close = s.lastIndexOf(')');
-        const QList<QByteArray> fields = s.mid(close + 2).split(' ');
-        if (fields.size() > 1)
-            children[fields.at(1).toInt()] << pid;
-    }
-    QList<int> out{root};
-    for (int i = 0; i < out.size(); ++i)
-        out += children.value(out.at(i));
-    return out;
-}
-
-qint64 pssKb(int pid)
-{
-    QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("Pss:"))
-            return line.mid(4).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
-
-qint64 totalPssKb(int *processes = nullptr)
-{
-    const QList<int> tree = processTree(int(QCoreApplication::applicationPid()));
-    if (processes)
-        *processes = int(tree.size());
-    qint64 sum = 0;
-    for (int pid : tree)
-        sum += pssKb(pid);
-    return sum;
-}
-
 bool allComplete(const EngineRig &rig, int documents)
 {
     return rig.count(QStringLiteral("bLoaded = 1")) == documents && rig.ctx.giLoadingCount == 0 &&

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -64,6 +65,13 @@ double fromUnixMs(qint64 ms)
 {
     return ms > 0 ? DateValue::fromDateTime(QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()))
                   : 0;
+}
+
+// An export's seconds; a count that overflows as milliseconds is no date.
+double fromUnixSeconds(qint64 s)
+{
+    constexpr qint64 kLimit = std::numeric_limits<qint64>::max() / 1000;
+    return s <= kLimit && s >= -kLimit ? fromUnixMs(s * 1000) : 0;
 }
 
 // A folder's place in our scheme: its path parts and whether it lies in the toolbar.
@@ -414,7 +422,7 @@ BookmarkImport ReadBookmarksHtml(const QString &htmlFile)
         } else if (name == "A" && in == In::Link) {
             const qsizetype before = list.size();
             append(list, current(), decodeEntities(textRun), linkAttrs.value("HREF"), QString(),
-                   fromUnixMs(linkAttrs.value("ADD_DATE").toLongLong() * 1000));
+                   fromUnixSeconds(linkAttrs.value("ADD_DATE").toLongLong()));
             lastLink = list.size() > before ? before : -1;
             in = In::Nothing;
         } else if (name == "DD" && !closing) {

@@ -119,7 +119,8 @@ frmBookmark::frmBookmark(AppContext &ctx, State mode, Hooks hooks, QWidget *pare
     setWindowTitle(QStringLiteral("Favorites"));
     resize(760, 600);
     m_saveTimer.setSingleShot(true);
-    m_saveTimer.setInterval(1000);
+    // An edit is on the disk within a second, its write included.
+    m_saveTimer.setInterval(500);
     connect(&m_saveTimer, &QTimer::timeout, this, &frmBookmark::save);
 
     auto *layout = new QVBoxLayout(this);
@@ -1035,7 +1036,10 @@ void frmBookmark::renameFolder(QTreeWidgetItem *node, const QString &oldText)
 
 void frmBookmark::scheduleSave()
 {
-    m_saveTimer.start();
+    // Not restarted by later edits: a steady stream of them must not keep the first from the
+    // disk.
+    if (!m_saveTimer.isActive())
+        m_saveTimer.start();
 }
 
 void frmBookmark::save()

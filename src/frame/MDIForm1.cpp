@@ -121,7 +121,8 @@ const ToolButtonSpec kToolButtons[] = {
 
 } // namespace
 
-MDIForm1::MDIForm1(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ctx(ctx)
+MDIForm1::MDIForm1(AppContext &ctx, QWidget *parent, PaneStart panes)
+    : QMainWindow(parent), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(QStringLiteral("Skimline"));
@@ -156,6 +157,8 @@ MDIForm1::MDIForm1(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ct
         size = size.boundedTo(shown->availableGeometry().size());
     resize(size);
     ctx.mainForm = this;
+    if (panes == PaneStart::AtOnce)
+        writePanes();
 }
 
 MDIForm1::~MDIForm1()
@@ -297,8 +300,13 @@ void MDIForm1::buildPanes()
     cPic->setMinimumWidth(120);
     addDockWidget(Qt::LeftDockWidgetArea, cPic);
     resizeDocks({cPic}, {240}, Qt::Horizontal);
+}
 
+void MDIForm1::writePanes()
+{
     // Written once; afterwards only parts of them change.
+    if (std::exchange(m_panesWritten, true))
+        return;
     if (m_topBarPane)
         m_topBarPane->write(PanePages::topBarPage());
     if (m_sidebarPane)

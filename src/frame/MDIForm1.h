@@ -39,8 +39,15 @@ class MDIForm1 : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MDIForm1(AppContext &ctx, QWidget *parent = nullptr);
+    // Later: the panes' pages wait for writePanes(), so that the first document's navigation
+    // starts before their renderers compete with it.
+    enum class PaneStart { AtOnce, Later };
+    explicit MDIForm1(AppContext &ctx, QWidget *parent = nullptr,
+                      PaneStart panes = PaneStart::AtOnce);
     ~MDIForm1() override;
+
+    // Writes the top bar's and the sidebar's pages; once only.
+    void writePanes();
 
     // Menu items by control name; items of a menu array as "mnuTS(2)". Submenus and top menus
     // are found by the name of the item that opens them. nullptr for an unknown name.
@@ -170,6 +177,7 @@ private:
     void buildMenus();
     void buildToolBar();
     void buildPanes();
+    bool m_panesWritten = false;
     void buildAddressBox();
     void buildStatusBar();
     void connectCommands();

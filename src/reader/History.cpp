@@ -20,7 +20,8 @@
 
 namespace {
 
-constexpr int kSaveDelayMs = 1000;
+// A visit is on the disk within a second, its write included.
+constexpr int kSaveDelayMs = 500;
 
 QString esc(const QString &text)
 {

@@ -20,6 +20,7 @@ SessionLog::SessionLog(AppContext &ctx) : m_ctx(ctx)
 
 SessionLog::~SessionLog()
 {
+    m_saver.waitForDone();
     if (m_pending)
         (void)flush();
 }
@@ -105,12 +106,30 @@ void SessionLog::changed()
 
 void SessionLog::saveNow()
 {
-    if (m_pending)
-        (void)flush();
+    // One file on its way to the disk at a time; what changed meanwhile follows it at once.
+    if (!m_pending || m_saver.inFlight() > 0)
+        return;
+    m_pending = false;
+    Recordset rs = cursor(); // no filter: every record, so the file is the whole session
+    if (!rs.State())
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    const bool written = rs.SaveInBackground(m_saver, [this](bool ok, const QString &error) {
+        if (ok)
+            ++m_saves;
+        else
+            m_ctx.errorLog.LogError(error, kContext);
+        saveNow();
+    });
+    m_saveNs += clock.nsecsElapsed();
+    if (!written)
+        m_ctx.errorLog.LogError(rs.lastError(), kContext);
 }
 
 bool SessionLog::flush()
 {
+    m_saver.waitForDone();
     m_pending = false;
     Recordset rs = cursor(); // no filter: every record, so the file is the whole session
     if (!rs.State())

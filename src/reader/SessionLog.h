@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/BackgroundSaves.h"
 #include "store/Recordset.h"
 
 #include <QDateTime>
@@ -15,9 +16,10 @@ struct Stores;
 
 // The current session's records ("rsCurrentSession") and the file that survives a crash.
 //
-// Every change is followed by changed(): the whole store is then written to its file once the
-// current turn of the event loop is over, atomically, before anything else runs. A process
-// killed after that turn has lost nothing; a burst of changes in one turn costs one write.
+// Every change is followed by changed(): the whole store is then written to a temporary file
+// once the current turn of the event loop is over, before anything else runs, and synced and
+// renamed over the session file on another thread. A process killed after that has lost
+// nothing; a burst of changes costs one write, and the user's thread never waits for the disk.
 class SessionLog : public QObject
 {
     Q_OBJECT
@@ -41,17 +43,20 @@ public:
 
     // A record changed: it reaches the file before the next turn of the event loop.
     void changed();
-    bool savePending() const { return m_pending; }
-    // Writes now. False (and logged) when the write failed.
+    bool savePending() const { return m_pending || m_saver.inFlight() > 0; }
+    // Writes now and waits for the disk. False (and logged) when the write failed.
     [[nodiscard]] bool flush();
     int saves() const { return m_saves; }
-    // Time spent writing the file, in total.
+    // Returns once no file is on its way to the disk (before the session's files are moved).
+    void waitForSaves() { m_saver.waitForDone(); }
+    // Time this thread spent writing the file, in total.
     double saveMs() const { return double(m_saveNs) / 1e6; }
 
 private:
     Q_INVOKABLE void saveNow();
 
     AppContext &m_ctx;
+    BackgroundSaves m_saver;
     bool m_pending = false;
     int m_saves = 0;
     qint64 m_saveNs = 0;

@@ -168,6 +168,7 @@ modMain::Outcome modMain::Main()
     setUserAgent(first.get());
     createWindowZero(std::move(first));
     showFirstDocuments();
+    m_frame->writePanes();
     m_ctx.gsWindowState[0] = QStringLiteral("a");
     fillSearchEngines();
     m_ctx.gbOnline = true;
@@ -283,7 +284,7 @@ void modMain::readSettings()
 std::unique_ptr<BrowserControl> modMain::createFrame()
 {
     AppContext &ctx = m_ctx;
-    m_frame = std::make_unique<MDIForm1>(ctx);
+    m_frame = std::make_unique<MDIForm1>(ctx, nullptr, MDIForm1::PaneStart::Later);
     // The engine's own user agent comes from the first window's control.
     std::unique_ptr<BrowserControl> first = ctx.browsers ? ctx.browsers->createControl() : nullptr;
     if (first)
@@ -766,6 +767,8 @@ void modMain::discardRun()
         m_frame->UnloadChildren();
         m_frame->hide();
     }
+    if (m_reader)
+        m_reader->log.waitForSaves();
     if (m_stores) {
         m_stores->rsCurrentSession.Close();
         m_stores->rsCurrentSessionClone.Close();

@@ -1,5 +1,6 @@
 #include "store/Recordset.h"
 
+#include "store/BackgroundSaves.h"
 #include "store/StoreFile.h"
 #include "store/Table.h"
 
@@ -575,6 +576,27 @@ bool Recordset::Save(const QString &path)
     if (!StoreFile::save(*m_table, slots, path, &why))
         return fail(why);
     m_table->path = path;
+    return true;
+}
+
+bool Recordset::SaveInBackground(BackgroundSaves &saves,
+                                 std::function<void(bool ok, const QString &error)> done)
+{
+    if (!m_table)
+        return fail(QStringLiteral("The store is closed"));
+    if (m_table->path.isEmpty())
+        return fail(QStringLiteral("The store has no file"));
+    commitPending();
+    Cursor &c = *m_cursor;
+    c.sync(*m_table);
+    std::vector<int> slots = c.rows;
+    std::sort(slots.begin(), slots.end());
+    QString why;
+    const std::optional<StoreFile::WrittenTemp> written =
+        StoreFile::writeTemp(*m_table, slots, m_table->path, &why);
+    if (!written)
+        return fail(why);
+    saves.commitLater(*written, std::move(done));
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+class BackgroundSaves;
 class Table;
 
 // A cursor over a store: an in-memory table with a fixed schema, loaded whole from one .skl file
@@ -112,6 +113,10 @@ public:
     // to `path` (the store then belongs to that file).
     [[nodiscard]] bool Save();
     [[nodiscard]] bool Save(const QString &path);
+    // Save() to the store's file with the waiting for the disk left to `saves`: false when the
+    // rows could not be written; done says whether the file then reached its place.
+    [[nodiscard]] bool SaveInBackground(BackgroundSaves &saves,
+                                        std::function<void(bool ok, const QString &error)> done);
 
 private:
     struct Cursor;

@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -213,16 +214,20 @@ std::shared_ptr<Table> load(const QString &path, QString *error)
     return table;
 }
 
-bool save(const Table &table, const std::vector<int> &slots, const QString &path, QString *error)
+std::optional<WrittenTemp> writeTemp(const Table &table, const std::vector<int> &slots,
+                                     const QString &path, QString *error)
 {
-    const QString temp =
-        path + QLatin1String(kTempMarker) + QString::number(QCoreApplication::applicationPid());
+    // A name of its own for every save: the previous one may still be syncing elsewhere.
+    static std::atomic<quint64> s_saves{0};
+    const QString temp = path + QLatin1String(kTempMarker) +
+                         QString::number(QCoreApplication::applicationPid()) + QLatin1Char('.') +
+                         QString::number(++s_saves);
     const QByteArray nativeTemp = QFile::encodeName(temp);
-    auto failed = [&](const QString &why) {
+    auto failed = [&](const QString &why) -> std::optional<WrittenTemp> {
         if (error)
             *error = QStringLiteral("Saving %1: %2").arg(QDir::toNativeSeparators(path), why);
         QFile::remove(temp);
-        return false;
+        return std::nullopt;
     };
     QFile::remove(temp);
     configureSqliteOnce();
@@ -316,13 +321,31 @@ bool save(const Table &table, const std::vector<int> &slots, const QString &path
             return failed(dbError(db.m_db, QStringLiteral("closing")));
         db.m_db = nullptr;
     }
+    return WrittenTemp{temp, path};
+}
 
+bool commit(const WrittenTemp &written, QString *error)
+{
+    const QByteArray nativeTemp = QFile::encodeName(written.temp);
+    auto failed = [&](const QString &why) {
+        if (error)
+            *error =
+                QStringLiteral("Saving %1: %2").arg(QDir::toNativeSeparators(written.path), why);
+        QFile::remove(written.temp);
+        return false;
+    };
     if (!syncPath(nativeTemp, false))
         return failed(QStringLiteral("cannot sync the file"));
-    if (std::rename(nativeTemp.constData(), QFile::encodeName(path).constData()) != 0)
+    if (std::rename(nativeTemp.constData(), QFile::encodeName(written.path).constData()) != 0)
         return failed(QStringLiteral("cannot replace the file"));
-    syncPath(QFile::encodeName(QFileInfo(path).absolutePath()), true);
+    syncPath(QFile::encodeName(QFileInfo(written.path).absolutePath()), true);
     return true;
+}
+
+bool save(const Table &table, const std::vector<int> &slots, const QString &path, QString *error)
+{
+    const std::optional<WrittenTemp> written = writeTemp(table, slots, path, error);
+    return written && commit(*written, error);
 }
 
 QString viewName(const QString &path)
@@ -359,7 +382,7 @@ void removeStaleTemps(const QString &path)
     for (const QString &name : names) {
         // A save still running in another live process keeps its file.
         bool ok = false;
-        const qint64 pid = name.mid(prefix.size()).toLongLong(&ok);
+        const qint64 pid = name.mid(prefix.size()).section(QLatin1Char('.'), 0, 0).toLongLong(&ok);
         if (ok && pid > 0 && pid != QCoreApplication::applicationPid() &&
             (::kill(pid_t(pid), 0) == 0 || errno == EPERM))
             continue;

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Table;
@@ -20,6 +21,18 @@ namespace StoreFile {
 std::shared_ptr<Table> load(const QString &path, QString *error);
 [[nodiscard]] bool save(const Table &table, const std::vector<int> &slots, const QString &path,
                         QString *error);
+
+// save() in two steps, so that the waiting for the disk can happen on another thread: the rows
+// go into a temporary file beside the target (not yet synced), then commit() syncs it and renames
+// it over the target. Commits of one target must run in the order their files were written.
+struct WrittenTemp
+{
+    QString temp;
+    QString path;
+};
+[[nodiscard]] std::optional<WrittenTemp>
+writeTemp(const Table &table, const std::vector<int> &slots, const QString &path, QString *error);
+[[nodiscard]] bool commit(const WrittenTemp &written, QString *error);
 
 // "favorites" for Favorites.skl, "session" for the session files, ...; for a file the program
 // does not know, its base name in lower case.

@@ -153,6 +153,17 @@ std::optional<ElementSnapshot> readElement(ContractHarness &h, const ElementRef 
     return result;
 }
 
+QList<ElementSnapshot> selectAll(ContractHarness &h, const QString &selector)
+{
+    bool answered = false;
+    QList<ElementSnapshot> result;
+    h.control().document().querySelectorAll(selector, [&](const QList<ElementSnapshot> &found) {
+        answered = true;
+        result = found;
+    });
+    return h.waitFor([&] { return answered; }) ? result : QList<ElementSnapshot>();
+}
+
 const BeforeNavigateInfo *findNavigation(const ContractRecorder &rec, const QUrl &url)
 {
     for (const BeforeNavigateInfo &info : rec.navigations) {
@@ -714,13 +725,7 @@ void checkDocumentSnapshotAndWrites(ContractHarness &h)
     QVERIFY(!readElement(h, QStringLiteral("l1")));
     QVERIFY(readElement(h, QStringLiteral("repl")));
 
-    QList<ElementSnapshot> items;
-    bool itemsDone = false;
-    doc.querySelectorAll(QStringLiteral("#list li"), [&](const QList<ElementSnapshot> &found) {
-        items = found;
-        itemsDone = true;
-    });
-    QVERIFY(h.waitFor([&] { return itemsDone; }));
+    const QList<ElementSnapshot> items = selectAll(h, QStringLiteral("#list li"));
     QCOMPARE(items.size(), 2);
     QCOMPARE(items[1].id, QStringLiteral("two"));
 
@@ -766,14 +771,7 @@ void checkDocumentSnapshotAndWrites(ContractHarness &h)
     QCOMPARE(headings.size(), 2);
     QCOMPARE(headings[1].level, 2);
     doc.setInnerText(ElementRef::fromHandle(headings[1].handle), QStringLiteral("Renamed"));
-    items.clear();
-    itemsDone = false;
-    doc.querySelectorAll(QStringLiteral("h2"), [&](const QList<ElementSnapshot> &found) {
-        items = found;
-        itemsDone = true;
-    });
-    QVERIFY(h.waitFor([&] { return itemsDone; }));
-    QCOMPARE(items.value(0).text, QStringLiteral("Renamed"));
+    QCOMPARE(selectAll(h, QStringLiteral("h2")).value(0).text, QStringLiteral("Renamed"));
 
     // Scrolling stays within the page; a page down moves by the visible height less overlap.
     doc.scrollTo(0, 1000000);
@@ -922,13 +920,7 @@ void checkFrameDocuments(ContractHarness &h)
     QVERIFY(h.waitFor([&] { return h.frameProbe(h.control(), 0, P::BodyZoom) == "150%"; }));
     QVERIFY(h.waitFor([&] { return h.frameProbe(h.control(), 0, P::FontTexts) == "words"; }));
     QVERIFY(h.waitFor([&] { return doc.snapshot().bodyZoom == QLatin1String("105%"); }));
-    QList<ElementSnapshot> fonts;
-    bool answered = false;
-    doc.querySelectorAll(QStringLiteral("font"), [&](const QList<ElementSnapshot> &found) {
-        fonts = found;
-        answered = true;
-    });
-    QVERIFY(h.waitFor([&] { return answered; }));
+    const QList<ElementSnapshot> fonts = selectAll(h, QStringLiteral("font"));
     QCOMPARE(fonts.size(), 1);
     QCOMPARE(fonts.first().text, QStringLiteral("top"));
     QCOMPARE(h.control().locationUrl(), top);

@@ -1101,12 +1101,6 @@ void FakeBrowserControl::mouseButton(DomEventType type, const ElementRef &ref,
                         domButton(mouse.button), domButtons(mouse.buttons));
 }
 
-void FakeBrowserControl::hover(const ElementRef &ref, int frameIndex)
-{
-    DomNode *node = ref.isNull() ? nullptr : m_document.element(ref, frameIndex);
-    m_document.dispatch(DomEventType::MouseOver, node, node ? m_document.frameOf(node) : -1);
-}
-
 // ---- the page's own actions ----
 
 void FakeBrowserControl::scriptOpenWindow(const QUrl &url, bool userGesture,

@@ -184,7 +184,6 @@ public:
     // "refresh", "goBack", "goForward", "execCommand <n>", "writePage <url>", "sleep", "wake".
     const QStringList &calls() const { return m_calls; }
     const QList<std::pair<BrowserCommand, CommandPrompt>> &commands() const { return m_commands; }
-    SleepMode sleepMode() const { return m_sleepMode; }
     void setCommandEnabled(BrowserCommand command, bool enabled);
     void setSelectedText(const QString &text);
 
@@ -219,7 +218,6 @@ public:
                     Qt::KeyboardModifiers modifiers = Qt::NoModifier, int frameIndex = -1);
     void mouseRelease(const ElementRef &element, Qt::MouseButton button, Qt::MouseButtons held,
                       Qt::KeyboardModifiers modifiers = Qt::NoModifier, int frameIndex = -1);
-    void hover(const ElementRef &element, int frameIndex = -1);
 
     // ---- the page's own actions ----
     // window.open: a new-window request (userGesture false for a script pop-up).

@@ -93,6 +93,7 @@ private Q_SLOTS:
     void firefoxProfile();
     void chromiumAndHtmlGiveTheSameTree();
     void damagedSourcesGiveNothing();
+    void outOfRangeDateIsUnknown();
     void addingToFavorites();
 };
 
@@ -156,6 +157,18 @@ void TestBookmarkImport::damagedSourcesGiveNothing()
         QVERIFY2(!import.ok && import.error.contains(file), qPrintable(import.error));
         QVERIFY(import.bookmarks.isEmpty());
     }
+}
+
+void TestBookmarkImport::outOfRangeDateIsUnknown()
+{
+    TempProfile p;
+    // As milliseconds this count wraps around to a moment in 1970.
+    write(p.file("export.html"),
+          "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><DT><A "
+          "HREF=\"https://a.test/\" ADD_DATE=\"18446744073709552\">A</A></DL>");
+    const BookmarkImport import = ReadBookmarksHtml(p.file("export.html"));
+    QCOMPARE(import.bookmarks.size(), 1);
+    QCOMPARE(import.bookmarks[0].dateCreated, 0.0);
 }
 
 void TestBookmarkImport::addingToFavorites()

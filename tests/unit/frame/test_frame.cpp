@@ -398,9 +398,6 @@ private Q_SLOTS:
             left << favorites->Field("Keywords").toString();
         left.sort();
         QCOMPARE(left, (QStringList{"Delete", "Deleted", "Work"}));
-        // The session turned into the past session.
-        QVERIFY(!QFile::exists(stores.gsCurrentSessionFile));
-        QVERIFY(QFile::exists(stores.gsPastSessionFile));
     }
 
     // History switched off: the exit writes none (the 600 kept are the store test's).
@@ -562,50 +559,33 @@ private Q_SLOTS:
         QVERIFY(page->fakeDocument().writesOf(QStringLiteral("focus")).isEmpty());
     }
 
-    // The list opens for 2 characters and fewer than 25 matches; the keys move the highlight
-    // without leaving the list, and choosing loads the entry into the current window.
+    // The keys the engine test does not press, an apostrophe as text, and F4; the list's
+    // opening, its entries and loading the one chosen are the engine test's.
     void addressBoxList()
     {
         QStringList favorites;
-        for (int i = 0; i < 30; ++i)
-            favorites << QStringLiteral("http://h%1.test/%2news").arg(i).arg(i < 24 ? "a" : "b");
+        for (int i = 0; i < 24; ++i)
+            favorites << QStringLiteral("http://h%1.test/anews").arg(i);
         favorites << "http://o'neil.test/";
         AddressRig rig(favorites);
         PopupWindow *popup = rig.box->popup();
         rig.event(DomEventType::FocusIn);
-        // One letter and too many matches are the engine test's.
         rig.type("anews");
-        QVERIFY(rig.box->mbShown);
         QCOMPARE(popup->count(), 24);
-        QVERIFY(popup->isVisible());
-
-        const std::pair<int, const char *> steps[] = {
-            {40, "d0"}, {40, "d1"},  {38, "d0"}, {38, "d0"}, {35, "d23"}, {40, "d23"},
-            {36, "d0"}, {33, "d23"}, {34, "d0"}, {40, "d1"}, {9, "d0"}};
+        const std::pair<int, const char *> steps[] = {{40, "d0"}, {38, "d0"}, {33, "d23"},
+                                                      {34, "d0"}, {40, "d1"}, {9, "d0"}};
         for (const auto &[code, id] : steps) {
             rig.key(code);
             QVERIFY2(rig.highlighted() == QLatin1String(id), id);
         }
-        rig.key(40);
-        rig.key(13);
-        QVERIFY(!rig.box->mbShown);
-        QCOMPARE(rig.requested(), QUrl("http://h1.test/anews"));
-        QCOMPARE(rig.box->text(), QString("http://h1.test/anews"));
 
-        rig.type("o'n"); // an apostrophe is text, not the end of the filter
+        rig.type("o'n");
         QCOMPARE(popup->count(), 1);
         QCOMPARE(popup->entryText("d0"), QString("http://o'neil.test/"));
         rig.key(115); // F4 empties the box and closes the list
         QVERIFY(rig.box->text().isEmpty());
         rig.event(DomEventType::KeyUp, 'X');
         QVERIFY(!rig.box->mbShown);
-        // A title with markup shows as text.
-        rig.stores.rsFavorites.MoveLast();
-        QVERIFY(rig.stores.rsFavorites.SetField("Title", "<b>Bold</b> & co"));
-        rig.stores.rsFavorites.Update();
-        rig.type("o'");
-        QCOMPARE(popup->entryToolTip("d0"),
-                 QString("<p style='white-space:pre'>&lt;b&gt;Bold&lt;/b&gt; &amp; co</p>"));
     }
 
     void addressBoxEnter_data()

@@ -4,19 +4,16 @@
 #include <QtTest>
 
 // The documents inside a window's frames answer like the window's own: focus goes to the frame
-// the user works in, never back to the frameset; zoom and the context menu reach them.
+// the user works in, never back to the frameset; zoom reaches them.
 class TestNavFrames : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void hoverFocusesTheFrameNotTheTop();
     void clicksAndKeysInAFrameKeepItsFocus();
     void ctrlMiddleResetsAFramesetsZoom();
-    void contextMenuMarksTheFramesElement();
     void pageZoomReachesAFramesetsFrames();
     void largestFrameTakesTheKeyboard();
-    void framesAreHighlightedWithTheirWindow();
 };
 
 namespace {
@@ -55,22 +52,6 @@ struct FramesRig : NavRig
 };
 
 } // namespace
-
-void TestNavFrames::hoverFocusesTheFrameNotTheTop()
-{
-    FramesRig rig;
-    QCOMPARE(rig.c()->fakeDocument().frameCount(), 2);
-    const int before = int(rig.focusTargets().size());
-    rig.c()->hover(QStringLiteral("rb"), 1);
-    rig.settle();
-    QCOMPARE(rig.focusTargets().mid(before), QStringList{rig.frameTarget(1)});
-
-    // Not while a field has the keyboard, nor for a window in the background.
-    rig.ctx.gbTextEntry = true;
-    rig.c()->hover(QStringLiteral("rb"), 1);
-    rig.settle();
-    QCOMPARE(int(rig.focusTargets().size()), before + 1);
-}
 
 void TestNavFrames::clicksAndKeysInAFrameKeepItsFocus()
 {
@@ -117,33 +98,6 @@ void TestNavFrames::ctrlMiddleResetsAFramesetsZoom()
     QCOMPARE(rig.c()->zoomFactor(), 0.95);
 }
 
-void TestNavFrames::contextMenuMarksTheFramesElement()
-{
-    FramesRig rig;
-    DocumentWindow &w = *rig.window(0);
-    QString shown;
-    rig.nav.hooks.documentMenu = [&](DocumentWindow &, const QString &text, const QPoint &) {
-        shown = text;
-    };
-    DomNode *p = rig.c()->fakeDocument().element(QStringLiteral("rp"), 1);
-    QVERIFY(p);
-    (void)rig.nav.mouseButtonPressed(w,
-                                     {Qt::RightButton, Qt::RightButton, Qt::NoModifier, {}, false});
-    DomEvent event;
-    event.type = DomEventType::ContextMenu;
-    event.source = rig.c()->fakeDocument().elementSnapshot(p, 1);
-    event.frameIndex = 1;
-    event.word = QStringLiteral("side");
-    rig.nav.domEvent(w, event);
-    QVERIFY(!rig.nav.OnContextMenu(w, ContextMenuInfo()));
-    QCOMPARE(shown, QStringLiteral("side"));
-    rig.settle();
-    QVERIFY(p->attribute("style").contains(QLatin1String("red")));
-    rig.nav.contextMenuClosed();
-    rig.settle();
-    QCOMPARE(p->attribute("style"), QString());
-}
-
 void TestNavFrames::pageZoomReachesAFramesetsFrames()
 {
     FramesRig rig;
@@ -170,6 +124,8 @@ void TestNavFrames::pageZoomReachesAFramesetsFrames()
     QCOMPARE(rig.c()->document().snapshot().bodyZoom, QStringLiteral("125%"));
 }
 
+// Which frame is largest and its keyboard are the engine test's; here the guards and what
+// carries over from one document to the next.
 void TestNavFrames::largestFrameTakesTheKeyboard()
 {
     FramesRig rig;
@@ -179,76 +135,35 @@ void TestNavFrames::largestFrameTakesTheKeyboard()
     const QString frameset = QStringLiteral("<frameset cols='20%,60%,20%'><frame src='/short.html'>"
                                             "<frame src='/long.html'><frame src='/short.html'>"
                                             "</frameset>");
-    rig.show(QStringLiteral("http://site.test/three.html"), frameset);
+    rig.show(QStringLiteral("http://site.test/inline.html"),
+             QStringLiteral("<body id=b>x<iframe src='/long.html'></iframe></body>"));
     DocumentWindow &w = *rig.window(0);
-    QCOMPARE(int(w.frames().size()), 3);
+    QCOMPARE(w.miLargestFrame, 0);
+
+    // The frameset right after the page with inline frames is judged by its own frames, and
+    // the status bar tells of them as it completes.
+    rig.platform.web.servePage("http://site.test/three.html", frameset);
+    (void)rig.reader.queue.LoadDocument("http://site.test/three.html", LoadWhere::Here);
+    rig.settle();
     QCOMPARE(w.miLargestFrame, 1);
-    QCOMPARE(w.mlLargestFrameLength, 500);
-    // Reading the frameset means reading its largest frame.
     QCOMPARE(rig.focusTargets().last(), rig.frameTarget(1));
-    rig.c()->fakeDocument().clearWrites();
-    w.LargestFrame_SetFocus();
-    QCOMPARE(rig.focusTargets(), QStringList{rig.frameTarget(1)});
+    QCOMPARE(rig.host.status.value(3), "3 Frames - shift-click to open links in new window.");
 
     // Not while a field has the keyboard, nor for a window in the background.
+    rig.c()->fakeDocument().clearWrites();
     rig.ctx.gbTextEntry = true;
     w.LargestFrame_SetFocus();
     rig.ctx.gbTextEntry = false;
     w.bActiveForm = false;
     w.LargestFrame_SetFocus();
     w.bActiveForm = true;
-    QCOMPARE(rig.focusTargets().size(), 1);
-
-    // A page with inline frames is read in its own body, however long its frames are.
-    rig.show(QStringLiteral("http://site.test/inline.html"),
-             QStringLiteral("<body id=b>x<iframe src='/long.html'></iframe></body>"));
-    QCOMPARE(int(w.frames().size()), 1);
-    QCOMPARE(w.miLargestFrame, 0);
-    QCOMPARE(rig.focusTargets().last(), QString());
-
-    // The frameset again, right after the page with inline frames: it is judged by its own
-    // frames, and the status bar tells of them as it completes.
-    rig.platform.web.servePage("http://site.test/three2.html", frameset);
-    (void)rig.reader.queue.LoadDocument("http://site.test/three2.html", LoadWhere::Here);
-    rig.settle();
-    QCOMPARE(rig.focusTargets().last(), rig.frameTarget(1));
-    QCOMPARE(rig.host.status.value(3), "3 Frames - shift-click to open links in new window.");
+    QVERIFY(rig.focusTargets().isEmpty());
 
     // A new top document starts without frames.
     rig.show(QStringLiteral("http://site.test/plain.html"), QStringLiteral("<p>plain</p>"));
     QVERIFY(w.frames().empty());
     QCOMPARE(w.miLargestFrame, -1);
     QCOMPARE(w.mlLargestFrameLength, 0);
-}
-
-void TestNavFrames::framesAreHighlightedWithTheirWindow()
-{
-    FramesRig rig;
-    const auto fonts = [&](FakeBrowserControl *c, int frame) {
-        return c->fakeDocument().frameDom(frame)->document()->querySelectorAll("font").size();
-    };
-    QCOMPARE(fonts(rig.c(), 1), 0);
-    rig.host.highlight = {{QStringLiteral("side")}, {QStringLiteral("background:yellow")}};
-    // Asked for: the page and every frame.
-    rig.window(0)->zHighlightDoc();
-    rig.settle();
-    QCOMPARE(fonts(rig.c(), 1), 1);
-    QCOMPARE(rig.c()->fakeDocument().writesOf(QStringLiteral("highlight")).size(), 1);
-
-    // A frameset loading in the window being read is marked as its frames complete.
-    rig.show(QStringLiteral("http://site.test/frames2.html"),
-             QStringLiteral("<frameset cols='50%,50%'><frame src='/right.html'>"
-                            "<frame src='/left.html'></frameset>"));
-    QCOMPARE(fonts(rig.c(), 0), 1);
-    QCOMPARE(fonts(rig.c(), 1), 0); // no "side" on the left
-
-    // One loading behind is not: the user is not reading it.
-    (void)rig.reader.queue.LoadDocument(kFrames, LoadWhere::Background);
-    rig.settle();
-    FakeBrowserControl *background = rig.control(1);
-    QVERIFY(background);
-    QCOMPARE(background->fakeDocument().frameCount(), 2);
-    QCOMPARE(fonts(background, 1), 0);
 }
 
 QTEST_MAIN(TestNavFrames)

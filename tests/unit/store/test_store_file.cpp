@@ -1,6 +1,7 @@
 // Store files: round trips, saving under a filter, unreadable files, and saves killed midway.
 #include "StoreTestUtil.h"
 #include "TempProfile.h"
+#include "store/BackgroundSaves.h"
 #include "store/DateValue.h"
 #include "store/StoreFile.h"
 
@@ -117,6 +118,7 @@ private Q_SLOTS:
     void unreadableFilesAreRefused();
     void killedSaveLeavesOldOrNewFile();
     void viewShowsTheFieldNames();
+    void backgroundSavesLandInOrder();
 };
 
 void TestStoreFile::roundTripKeepsSchemaValuesAndBookmarks()
@@ -381,6 +383,39 @@ void TestStoreFile::viewShowsTheFieldNames()
     auto back = Recordset::Open(path);
     QVERIFY(back);
     QCOMPARE(back->Field("Odd \"name\""), QVariant(8));
+}
+
+// Saves finished on another thread: each lands in the order written, the caller hears of each,
+// and one that cannot take its place says so and leaves no temporary file behind.
+void TestStoreFile::backgroundSavesLandInOrder()
+{
+    TempProfile profile;
+    const QString path = profile.file("sklCurrentSession.skl");
+    Recordset rs = Recordset::Create(loopSchema(), path);
+    BackgroundSaves saves;
+    QStringList heard;
+    for (int gen = 1; gen <= 5; ++gen) {
+        QVERIFY(rs.AddNew({"Gen", "Text"}, {gen, "row"}));
+        QVERIFY(rs.SaveInBackground(saves, [&heard, gen](bool ok, const QString &) {
+            heard << QString("%1:%2").arg(gen).arg(ok);
+        }));
+    }
+    saves.waitForDone();
+    QCOMPARE(heard, (QStringList{"1:1", "2:1", "3:1", "4:1", "5:1"}));
+    auto back = Recordset::Open(path);
+    QVERIFY(back);
+    QCOMPARE(back->RecordCount(), 5);
+
+    // A folder where the file should go: the rename cannot replace it.
+    const QString blocked = profile.file("Blocked.skl");
+    QVERIFY(QDir().mkpath(blocked + "/inside"));
+    Recordset other = Recordset::Create(loopSchema(), blocked);
+    QString error;
+    QVERIFY(other.SaveInBackground(
+        saves, [&error](bool ok, const QString &why) { error = ok ? QString("saved") : why; }));
+    saves.waitForDone();
+    QVERIFY2(error.contains("cannot replace"), qPrintable(error));
+    QCOMPARE(QDir(profile.path()).entryList(QDir::Files), QStringList{"sklCurrentSession.skl"});
 }
 
 int main(int argc, char **argv)
