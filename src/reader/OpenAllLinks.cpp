@@ -4,6 +4,10 @@
 #include "store/CWinInet_URL.h"
 
 #include <QRegularExpression>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
 
 bool isSkippedLink(const QString &address)
 {
@@ -110,10 +114,24 @@ void openAllLinks(Document &document, OpenLinksKind kind, const QString &pageUrl
     auto finish = [kind, site, withFrames, load = std::move(load),
                    done = std::move(done)](const QList<LinkInfo> &links) {
         const QStringList accepted = filterLinks(links, kind, site, withFrames);
-        for (const QString &address : accepted)
-            load(address);
-        if (done)
-            done(int(accepted.size()));
+        // A page of thousands of links is queued a few hundred per turn of the event loop, so
+        // the frame keeps answering while they go in.
+        constexpr qsizetype kPerTurn = 200;
+        auto next = std::make_shared<std::function<void(qsizetype)>>();
+        // The turn's timer owns the next step; the step itself holds only a weak reference.
+        *next = [accepted, load, done, self = std::weak_ptr(next)](qsizetype from) {
+            const qsizetype to = std::min(from + kPerTurn, accepted.size());
+            for (qsizetype i = from; i < to; ++i)
+                load(accepted.at(i));
+            if (to < accepted.size()) {
+                if (auto step = self.lock())
+                    QTimer::singleShot(0, [step, to] { (*step)(to); });
+                return;
+            }
+            if (done)
+                done(int(accepted.size()));
+        };
+        (*next)(0);
     };
     if (kind == OpenLinksKind::Selected) {
         const QUrl base(pageUrl);

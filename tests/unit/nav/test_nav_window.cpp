@@ -1,4 +1,5 @@
 #include "NavRig.h"
+#include "reader/OpenAllLinks.h"
 
 #include <QtTest>
 
@@ -9,6 +10,27 @@ class TestNavWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Thousands of links go into the queue over several turns, every one and in page order.
+    void manyLinksAreQueuedOverSeveralTurns()
+    {
+        FakeWeb web;
+        FakeDocument page(web);
+        QString html;
+        for (int i = 0; i < 450; ++i)
+            html += QString("<a href=\"/p%1.htm\">%1</a>").arg(i);
+        page.beginDocument(QUrl("http://links.test/"), html);
+        page.setReadyState(ReadyState::Complete);
+        QStringList loaded;
+        int done = -1;
+        openAllLinks(
+            page, OpenLinksKind::All, "http://links.test/", false,
+            [&](const QString &address) { loaded << address; }, [&](int count) { done = count; });
+        QTRY_COMPARE(done, 450);
+        QCOMPARE(loaded.size(), 450);
+        QCOMPARE(loaded.first(), QString("http://links.test/p0.htm"));
+        QCOMPARE(loaded.last(), QString("http://links.test/p449.htm"));
+    }
+
     void ftpGoesToTheDesktop();
     void rightClickTakesOverALink();
     void newWindowRefusedCancelsTheFollowUp();
