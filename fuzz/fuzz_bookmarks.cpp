@@ -89,12 +89,6 @@ QString writeFirefoxProfile(const QByteArray &rows, bool withDescription)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::startApplication();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)

@@ -40,12 +40,6 @@ Recordset makeStore(const QString &text, bool indexed)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::startApplication();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)

@@ -5,12 +5,6 @@
 #include "frame/FormData.h"
 #include "store/cFile.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::startApplication();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
