@@ -1106,6 +1106,8 @@ void FakeBrowserControl::mouseButton(DomEventType type, const ElementRef &ref,
 void FakeBrowserControl::scriptOpenWindow(const QUrl &url, bool userGesture,
                                           WindowDisposition disposition)
 {
+    if (!userGesture)
+        return; // blocked, as by the engine
     handOverToNewWindow(
         {m_location.resolved(url), disposition, userGesture, sourceOf(-1), m_location});
 }

@@ -220,7 +220,7 @@ public:
                       Qt::KeyboardModifiers modifiers = Qt::NoModifier, int frameIndex = -1);
 
     // ---- the page's own actions ----
-    // window.open: a new-window request (userGesture false for a script pop-up).
+    // window.open: a new-window request; a script pop-up outside a user gesture is blocked.
     void scriptOpenWindow(const QUrl &url, bool userGesture = false,
                           WindowDisposition disposition = WindowDisposition::Popup);
     // location.href = url (Other) or a meta refresh (Redirect).

@@ -221,7 +221,9 @@ WebEngineControl::WebEngineControl(QWebEngineProfile *profile, ProgramSchemeHand
     m_page->scripts().insert(script);
 
     QWebEngineSettings *settings = m_page->settings();
-    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    // Pop-ups the user did not ask for are blocked before the engine builds a page for each:
+    // a page flooding window.open would otherwise cost the renderer a page per call.
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
     // A link dragged out of a web page and dropped on a window would be followed by that
     // window's page, which may be one of the program's: nothing is followed on a drop.

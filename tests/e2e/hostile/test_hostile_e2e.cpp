@@ -243,8 +243,8 @@ private Q_SLOTS:
         QVERIFY(clean(page));
     }
 
-    // Hundreds of window.open calls from a click open no more windows than the pool has, and
-    // the reader's next page still loads once the page's script is through.
+    // Hundreds of window.open calls from one click open one window: the rest are pop-ups the
+    // user did not ask for. The reader's next page loads once the page's script is through.
     void windowFlood()
     {
         TempProfile profile;

@@ -97,7 +97,7 @@ void TestNavWindow::newWindowRefusedCancelsTheFollowUp()
     rig.settle();
     DocumentWindow *bg = rig.window(1);
     QVERIFY(bg && !bg->bActiveForm);
-    rig.control(1)->scriptOpenWindow(QUrl(QStringLiteral("http://ads.test/pop.html")), false);
+    rig.control(1)->scriptOpenWindow(QUrl(QStringLiteral("http://ads.test/pop.html")), true);
     rig.settle();
     QCOMPARE(rig.reader.pool.slotCount(), 2);
     QVERIFY(rig.nav.cancelNextNavigation(*bg));
