@@ -7,8 +7,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
 
 #include <functional>
 #include <memory>
@@ -92,3 +97,27 @@ inline qint64 totalPssKb(int *processes = nullptr)
         sum += pssKb(pid);
     return sum;
 }
+
+// The longest time the main thread's event loop went without turning, by a 10 ms timer.
+class PauseMeter
+{
+public:
+    PauseMeter()
+    {
+        m_clock.start();
+        m_since.start();
+        QObject::connect(&m_tick, &QTimer::timeout, [this] {
+            const qint64 pause = m_clock.restart() - 10;
+            if (pause > 40 && qEnvironmentVariableIsSet("SKIMLINE_BENCH_PAUSES"))
+                std::fprintf(stderr, "pause %lld ms at %lld ms\n", pause, m_since.elapsed());
+            m_longest = std::max(m_longest, pause);
+        });
+        m_tick.start(10);
+    }
+    qint64 longestMs() const { return m_longest; }
+
+private:
+    QTimer m_tick;
+    QElapsedTimer m_clock, m_since;
+    qint64 m_longest = 0;
+};

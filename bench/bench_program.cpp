@@ -156,30 +156,6 @@ void BM_NextWindowLatency(benchmark::State &state)
 }
 BENCHMARK(BM_NextWindowLatency)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(30);
 
-// The longest time the main thread's event loop went without turning, by a 10 ms timer.
-class PauseMeter
-{
-public:
-    PauseMeter()
-    {
-        m_clock.start();
-        m_since.start();
-        QObject::connect(&m_tick, &QTimer::timeout, [this] {
-            const qint64 pause = m_clock.restart() - 10;
-            if (pause > 40 && qEnvironmentVariableIsSet("SKIMLINE_BENCH_PAUSES"))
-                std::fprintf(stderr, "pause %lld ms at %lld ms\n", pause, m_since.elapsed());
-            m_longest = std::max(m_longest, pause);
-        });
-        m_tick.start(10);
-    }
-    qint64 longestMs() const { return m_longest; }
-
-private:
-    QTimer m_tick;
-    QElapsedTimer m_clock, m_since;
-    qint64 m_longest = 0;
-};
-
 void BM_Queue(benchmark::State &state)
 {
     const int kLinks = int(state.range(0));
