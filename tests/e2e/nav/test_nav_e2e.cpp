@@ -138,12 +138,28 @@ private Q_SLOTS:
     }
     void cleanupTestCase() { m_platform.reset(); }
 
+    // A download goes to the download folder; the page stays, and no window is made for it.
     // Secure links are routed like any other when clicked; what no click caused proceeds in
     // place; the option brings the old rule back.
-    void secureLinks()
+    void downloadsAndSecureLinks()
     {
         TempProfile profile;
         NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
+        HttpFixture::Response zip;
+        zip.body = QByteArray(2048, 'z');
+        zip.contentType = "application/zip";
+        m_http.addHandler("/files/pack.zip", [zip](const HttpFixture::Request &) { return zip; });
+        m_http.addHtml("/dl.htm", "Downloads", "<p><a id=zip href='/files/pack.zip'>pack</a></p>");
+        QVERIFY(rig.show(m_http.url("/dl.htm")));
+        QVERIFY(clickElement(rig.control(0), "zip"));
+        const QString saved = QDir(Navigator::downloadFolder()).filePath("pack.zip");
+        QVERIFY(saved.startsWith(qEnvironmentVariable("SKIMLINE_HOME")));
+        QVERIFY(rig.wait(
+            [&] { return rig.host.status.value(3) == QStringLiteral("Downloaded to ") + saved; }));
+        QCOMPARE(QFileInfo(saved).size(), 2048);
+        QCOMPARE(rig.path(0), QStringLiteral("/dl.htm"));
+        QCOMPARE(rig.slots(), 1);
+
         m_http.addHtml(QStringLiteral("/jump.htm"), QStringLiteral("J"),
                        QStringLiteral("<script>window.addEventListener('load', function () {"
                                       "setTimeout(function () { location.href = '/b.htm'; }, 300);"
@@ -172,13 +188,12 @@ private Q_SLOTS:
     }
 
     // A target=_blank link and a Shift+click each get their own session record, also in a
-    // reused read window; the files a kill leaves bring both back; the report's History
-    // shows each page under its own title.
+    // reused read window (a killed run's session coming back is the reader's program test's);
+    // the report's History shows each page under its own title.
     void newWindowPagesAreLogged()
     {
         TempProfile profile;
-        const QString data = profile.file(QStringLiteral("data"));
-        NavEngineRig rig(*m_platform, data);
+        NavEngineRig rig(*m_platform, profile.file("data"));
         m_http.addHtml(QStringLiteral("/old.htm"), QStringLiteral("Old page"), QStringLiteral("o"));
         m_http.addHtml(QStringLiteral("/blank.htm"), QStringLiteral("Blank page"), "b");
         m_http.addHtml(QStringLiteral("/shift.htm"), QStringLiteral("Shift page"), "s");
@@ -203,22 +218,6 @@ private Q_SLOTS:
         QCOMPARE(rig.records(QStringLiteral("bRead = 0 AND bLoaded = 1")),
                  (QStringList{url("/blank.htm"), url("/shift.htm")}));
 
-        // What a kill leaves on disk (the session file is written each turn), opened as the
-        // next start opens it.
-        QVERIFY(rig.reader.log.flush());
-        const QString copy = profile.file(QStringLiteral("killed"));
-        for (const QString &dir : {QString(), QStringLiteral("/common")}) {
-            QDir().mkpath(copy + dir);
-            for (const QFileInfo &f : QDir(data + dir).entryInfoList(QDir::Files))
-                if (f.suffix() != QLatin1String("lock"))
-                    QVERIFY(QFile::copy(f.filePath(), copy + dir + '/' + f.fileName()));
-        }
-        {
-            EngineRig restarted(*m_platform, copy);
-            QCOMPARE(restarted.reader.queue.continueAbortedSession(), 2);
-            QCOMPARE(restarted.records(), (QStringList{url("/blank.htm"), url("/shift.htm")}));
-        }
-
         for (int slot : {2, 1})
             rig.reader.pool.ActivateWindow(slot);
         QVERIFY(rig.reader.pool.unloadWindow(2));
@@ -236,27 +235,6 @@ private Q_SLOTS:
                        " t += n.textContent + '|'; return t; })()"));
         for (const char *title : {"Old page", "Opener", "Blank page", "Shift page"})
             QVERIFY2(history.count(QLatin1String(title)) == 1, qPrintable(history));
-    }
-
-    void downloadsGoToTheDownloadFolder()
-    {
-        TempProfile profile;
-        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        HttpFixture::Response zip;
-        zip.body = QByteArray(2048, 'z');
-        zip.contentType = "application/zip";
-        m_http.addHandler("/files/pack.zip", [zip](const HttpFixture::Request &) { return zip; });
-        m_http.addHtml("/dl.htm", "Downloads", "<p><a id=zip href='/files/pack.zip'>pack</a></p>");
-        QVERIFY(rig.show(m_http.url("/dl.htm")));
-        QVERIFY(clickElement(rig.control(0), "zip"));
-        const QString saved = QDir(Navigator::downloadFolder()).filePath("pack.zip");
-        QVERIFY(saved.startsWith(qEnvironmentVariable("SKIMLINE_HOME")));
-        QVERIFY(rig.wait(
-            [&] { return rig.host.status.value(3) == QStringLiteral("Downloaded to ") + saved; }));
-        QCOMPARE(QFileInfo(saved).size(), 2048);
-        // The page stays, and no window was made for it.
-        QCOMPARE(rig.path(0), QStringLiteral("/dl.htm"));
-        QCOMPARE(rig.slots(), 1);
     }
 
     void programMenusInsteadOfTheEngines()
@@ -334,24 +312,27 @@ private Q_SLOTS:
         popup()->close();
     }
 
-    void focusFollowsTheMouseIntoFrames()
+    // The pointer over a frame's body gives that frame the keyboard, not the frameset. In
+    // Tabbed Browser mode a right-click on a frame's link is taken over and loads behind; the
+    // mode stays. (Where the other clicks in a frame go is the contract's and the routing
+    // table's.)
+    void framesTakeTheMouseAndTheRightClick()
     {
         TempProfile profile;
-        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        for (const char *side : {"fl", "fr"})
-            m_http.addPage(QStringLiteral("/%1.htm").arg(QString::fromLatin1(side)),
+        NavEngineRig rig(*m_platform, profile.file("data"));
+        for (const QString side : {"fl", "fr"})
+            m_http.addPage("/" + side + ".htm",
                            QStringLiteral("<html style='height:100%%'><head><title>%1</title>"
                                           "</head><body id=%1 style='height:100%%;margin:0'>"
-                                          "<p>short</p></body></html>")
-                               .arg(QString::fromLatin1(side))
+                                          "<p><a id=%1link href='/a.htm'>link</a></p></body>"
+                                          "</html>")
+                               .arg(side)
                                .toUtf8());
         m_http.addPage("/fs.htm", "<html><head><title>FS</title></head><frameset cols='50%,50%'>"
                                   "<frame src='/fl.htm'><frame src='/fr.htm'></frameset></html>");
         QVERIFY(rig.show(m_http.url("/fs.htm"), false));
         WebEngineControl &c = rig.control(0);
         QVERIFY(rig.wait([&] { return rig.window(0)->intFrames == 2; }));
-        const auto focusedFrame = [&] { return keyboardFrame(c); };
-        // The pointer over a frame's body gives that frame the keyboard, not the frameset.
         for (const auto &[id, index] : {std::pair{"fr", "1"}, std::pair{"fl", "0"}}) {
             const int frame = QString::fromLatin1(index).toInt();
             std::optional<QRect> rect;
@@ -362,45 +343,27 @@ private Q_SLOTS:
             QVERIFY(waitForFrames(c));
             bool focused = false;
             for (int attempt = 0; attempt < 10 && !focused; ++attempt) {
-                QWidget *input = inputWidget(c);
-                QTest::mouseMove(input, rect->center() + QPoint(attempt, 40));
-                focused =
-                    QTest::qWaitFor([&] { return focusedFrame() == QLatin1String(index); }, 1000);
+                QTest::mouseMove(inputWidget(c), rect->center() + QPoint(attempt, 40));
+                focused = QTest::qWaitFor([&] { return keyboardFrame(c) == index; }, 1000);
             }
             QVERIFY2(focused, id);
         }
-    }
 
-    void rightClickInAFramesetsFrame()
-    {
-        TempProfile profile;
-        NavEngineRig rig(*m_platform, profile.file("data"));
-        m_http.addHtml("/side.htm", "Side", "<p>side</p>");
-        m_http.addPage("/linkframes.htm",
-                       "<html><head><title>LF</title></head><frameset cols='60%,40%'>"
-                       "<frame src='/links.htm'><frame src='/side.htm'></frameset></html>");
-        const QUrl frameset = m_http.url(QStringLiteral("/linkframes.htm"));
-        QVERIFY(rig.show(frameset, false));
-        WebEngineControl &c = rig.control(0);
-        const auto framePath = [&] {
-            return script(c, QStringLiteral("document.querySelector('frame').contentWindow"
-                                            ".location.pathname"));
-        };
-
-        // Tabbed Browser mode: a right-click on the frame's link is taken over and loads
-        // behind; the mode stays. (Where the other clicks in a frame go is the contract's and
-        // the routing table's.)
         rig.ctx.giBrowsingMode = 4;
-        QVERIFY(clickElementUntil(c, QStringLiteral("plain"), Qt::RightButton, Qt::NoModifier, 0,
+        QVERIFY(clickElementUntil(c, "fllink", Qt::RightButton, Qt::NoModifier, 0,
                                   [&] { return rig.slots() == 2; }));
         QVERIFY(rig.wait([&] { return rig.path(1) == QLatin1String("/a.htm"); }));
         QCOMPARE(rig.ctx.giBrowsingMode, 4);
-        QCOMPARE(framePath(), QStringLiteral("/links.htm"));
-
-        QCOMPARE(rig.path(0), QStringLiteral("/linkframes.htm"));
+        QCOMPARE(script(c, "document.querySelector('frame').contentWindow.location.pathname"),
+                 "/fl.htm");
+        QCOMPARE(rig.path(0), "/fs.htm");
     }
 
-    void pagingInsideAFrameset()
+    // The largest frame of a frameset has the keyboard: keypad 0 pages it down, "C" back up;
+    // a wheel notch pages the frame under the pointer. A page's inline frames get the page's
+    // zoom, which does not reach into them; Ctrl+wheel zooms both, from the page's zoom even
+    // while the page has not yet told what its zoom is.
+    void pagingAndZoomInFrames()
     {
         TempProfile profile;
         NavEngineRig rig(*m_platform, profile.file("data"));
@@ -411,120 +374,60 @@ private Q_SLOTS:
         m_http.addPage("/paging.htm",
                        "<html><head><title>P</title></head><frameset cols='30%,70%'>"
                        "<frame src='/side2.htm'><frame src='/tall.htm'></frameset></html>");
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/paging.htm")), false));
+        QVERIFY(rig.show(m_http.url("/paging.htm"), false));
         WebEngineControl &c = rig.control(0);
-        const auto frameY = [&](int i) {
+        const auto frameInt = [&](int i, const char *what) {
             return script(c, QStringLiteral("String(Math.round(document.querySelectorAll('frame')"
-                                            "[%1].contentWindow.scrollY))")
-                                 .arg(i))
+                                            "[%1].%2))")
+                                 .arg(i)
+                                 .arg(QLatin1String(what)))
                 .toInt();
         };
-        const int height = script(c, QStringLiteral("String(document.querySelectorAll('frame')[1]"
-                                                    ".contentDocument.documentElement"
-                                                    ".clientHeight)"))
-                               .toInt();
+        const auto frameY = [&](int i) { return frameInt(i, "contentWindow.scrollY"); };
+        const int height = frameInt(1, "contentDocument.documentElement.clientHeight");
         QVERIFY(height > kPageOverlap);
-        // The largest frame has the keyboard: keypad 0 pages it down, "C" back up.
         QVERIFY(rig.wait([&] { return keyboardFrame(c) == QLatin1String("1"); }));
+        QCOMPARE(rig.window(0)->miLargestFrame, 1);
         QVERIFY(rig.press(Qt::Key_0, Qt::KeypadModifier,
                           [&] { return frameY(1) == height - kPageOverlap; }));
         QVERIFY(rig.press(Qt::Key_C, Qt::NoModifier, [&] { return frameY(1) == 0; }));
         QCOMPARE(frameY(0), 0);
 
-        // A wheel notch pages the frame under the pointer.
-        const std::optional<QRect> left = [&]() -> std::optional<QRect> {
-            const QString json =
-                script(c, QStringLiteral("(function(){var r=document.querySelectorAll("
-                                         "'frame')[0].getBoundingClientRect();"
-                                         "return JSON.stringify([r.left,r.top,r.width,"
-                                         "r.height]);})()"));
-            const QJsonArray a = QJsonDocument::fromJson(json.toUtf8()).array();
-            if (a.size() != 4)
-                return std::nullopt;
-            return QRect(a[0].toInt(), a[1].toInt(), a[2].toInt(), a[3].toInt());
-        }();
-        QVERIFY(left);
+        const QJsonArray left =
+            QJsonDocument::fromJson(script(c, "JSON.stringify((function(r){return [r.left,r.top,"
+                                              "r.width,r.height];})(document.querySelectorAll("
+                                              "'frame')[0].getBoundingClientRect()))")
+                                        .toUtf8())
+                .array();
+        QCOMPARE(left.size(), 4);
         QWidget *input = inputWidget(c);
-        const QPointF at = left->center();
+        const QPointF at =
+            QRect(left[0].toInt(), left[1].toInt(), left[2].toInt(), left[3].toInt()).center();
         QWheelEvent turn(at, input->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
                          Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(input, &turn);
         QVERIFY(rig.wait([&] { return frameY(0) > 0; }));
-        const int leftHeight = script(c, QStringLiteral("String(document.querySelectorAll("
-                                                        "'frame')[0].contentDocument"
-                                                        ".documentElement.clientHeight)"))
-                                   .toInt();
-        QCOMPARE(frameY(0), leftHeight - kPageOverlap);
+        QCOMPARE(frameY(0),
+                 frameInt(0, "contentDocument.documentElement.clientHeight") - kPageOverlap);
         QCOMPARE(frameY(1), 0);
-    }
 
-    void openSelectedLinksOfAFrame()
-    {
-        TempProfile profile;
-        NavEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        m_http.addPage(QStringLiteral("/sel/based.htm"),
-                       "<html><head><title>B</title><base href='/other/'></head><body>"
-                       "<p id=para>a <a href='four.htm'>four</a></p></body></html>");
-        m_http.addPage(QStringLiteral("/selframes.htm"),
-                       "<html><head><title>SF</title></head><frameset cols='50%,50%'>"
-                       "<frame src='/sel/based.htm'><frame src='/a.htm'></frameset></html>");
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/selframes.htm")), false));
-        WebEngineControl &c = rig.control(0);
-        const auto select = [&](int frame) {
-            script(c, QStringLiteral("(function(){var f=document.querySelectorAll('frame')[%1];"
-                                     "f.focus();var d=f.contentDocument;var r=d.createRange();"
-                                     "r.selectNodeContents(d.getElementById('para'));"
-                                     "var s=d.defaultView.getSelection();s.removeAllRanges();"
-                                     "s.addRange(r);return '';})()")
-                          .arg(frame));
-        };
-        // The selection lives in a frame of a page with a base address: its links go where
-        // that page sends them.
-        select(0);
-        rig.nav.mnuOL_OpenAllLinks_Click(4);
-        QVERIFY(rig.wait([&] { return rig.count(QStringLiteral("bRead = 0")) == 1; }));
-        QCOMPARE(rig.records(QStringLiteral("bRead = 0")),
-                 QStringList{m_http.url(QStringLiteral("/other/four.htm")).toString()});
-    }
-
-    void largestFrameAndFrameZoom()
-    {
-        TempProfile profile;
-        NavEngineRig rig(*m_platform, profile.file("data"));
-        m_http.addHtml("/small.htm", "S", "<p>a few words</p>");
-        m_http.addHtml("/large.htm", "L",
-                       QStringLiteral("<p>%1</p>").arg(QString(800, QLatin1Char('w'))));
-        m_http.addPage(QStringLiteral("/three.htm"),
-                       "<html><head><title>3</title></head><frameset cols='25%,50%,25%'>"
-                       "<frame src='/small.htm'><frame src='/large.htm'>"
-                       "<frame src='/small.htm'></frameset></html>");
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/three.htm")), false));
-        WebEngineControl &c = rig.control(0);
-        DocumentWindow &w = *rig.window(0);
-        QCOMPARE(int(w.frames().size()), 3);
-        QCOMPARE(w.miLargestFrame, 1);
-        // The frameset is read in its largest frame: the keyboard is there.
-        QVERIFY(rig.wait([&] { return keyboardFrame(c) == QLatin1String("1"); }));
-
-        // A page's inline frames get the page's zoom, which does not reach into them.
         rig.ctx.gsngPageZoom = 1.2f;
-        m_http.addHtml("/inline.htm", "I", "<p>outer</p><iframe id=f src='/small.htm'></iframe>");
+        m_http.addHtml("/inline.htm", "I", "<p>outer</p><iframe id=f src='/side2.htm'></iframe>");
         QVERIFY(rig.show(m_http.url("/inline.htm"), false));
-        QCOMPARE(int(w.frames().size()), 1);
+        QCOMPARE(int(rig.window(0)->frames().size()), 1);
         const auto frameZoom = [&] {
-            return script(c, QStringLiteral("document.getElementById('f').contentDocument"
-                                            ".body.style.zoom"));
+            return script(c, "document.getElementById('f').contentDocument.body.style.zoom");
         };
         QVERIFY(rig.wait([&] { return frameZoom() == QLatin1String("120%"); }));
-        QCOMPARE(script(c, QStringLiteral("document.body.style.zoom")), QStringLiteral("120%"));
-        // Ctrl+wheel zooms the page and its frame together, from the page's zoom even while
-        // the page has not yet told what its zoom is.
+        QCOMPARE(script(c, "document.body.style.zoom"), "120%");
         wheel(c, 120, Qt::ControlModifier);
         QVERIFY(rig.wait([&] { return frameZoom() == QLatin1String("125%"); }));
-        QCOMPARE(script(c, QStringLiteral("document.body.style.zoom")), QStringLiteral("125%"));
+        QCOMPARE(script(c, "document.body.style.zoom"), "125%");
     }
 
-    void frameSetLinks()
+    // Open All Links on a frameset takes the links of its frames; the links of a selection in
+    // a frame of a page with a base address go where that page sends them.
+    void openLinksOfFrames()
     {
         TempProfile profile;
         NavEngineRig rig(*m_platform, profile.file("data"));
@@ -533,13 +436,31 @@ private Q_SLOTS:
         m_http.addPage("/frames.htm",
                        "<html><head><title>F</title></head><frameset cols='50%,50%'>"
                        "<frame src='/left.htm'><frame src='/right.htm'></frameset></html>");
-        QVERIFY(rig.show(m_http.url(QStringLiteral("/frames.htm")), false));
+        QVERIFY(rig.show(m_http.url("/frames.htm"), false));
         QVERIFY(rig.wait([&] { return rig.window(0)->intFrames == 2; }));
         rig.nav.mnuOL_OpenAllLinks_Click(0);
-        QVERIFY(rig.wait([&] { return rig.count(QStringLiteral("bRead = 0")) == 3; }));
-        QCOMPARE(rig.records(QStringLiteral("bRead = 0")),
-                 (QStringList{m_http.url("/a.htm").toString(), m_http.url("/b.htm").toString(),
-                              m_http.url("/c.htm").toString()}));
+        QStringList expected{m_http.url("/a.htm").toString(), m_http.url("/b.htm").toString(),
+                             m_http.url("/c.htm").toString()};
+        QVERIFY(rig.wait([&] { return rig.count("bRead = 0") == 3; }));
+        QCOMPARE(rig.records("bRead = 0"), expected);
+
+        m_http.addPage("/sel/based.htm",
+                       "<html><head><title>B</title><base href='/other/'></head><body>"
+                       "<p id=para>a <a href='four.htm'>four</a></p></body></html>");
+        m_http.addPage("/selframes.htm",
+                       "<html><head><title>SF</title></head><frameset cols='50%,50%'>"
+                       "<frame src='/sel/based.htm'><frame src='/a.htm'></frameset></html>");
+        QVERIFY(rig.show(m_http.url("/selframes.htm"), false));
+        script(rig.control(0),
+               "(function(){var f=document.querySelectorAll('frame')[0]; f.focus();"
+               "var d=f.contentDocument, r=d.createRange();"
+               "r.selectNodeContents(d.getElementById('para'));"
+               "var s=d.defaultView.getSelection(); s.removeAllRanges(); s.addRange(r);"
+               "return '';})()");
+        rig.nav.mnuOL_OpenAllLinks_Click(4);
+        expected << m_http.url("/other/four.htm").toString();
+        QVERIFY(rig.wait([&] { return rig.count("bRead = 0") == 4; }));
+        QCOMPARE(rig.records("bRead = 0"), expected);
     }
 };
 
