@@ -62,6 +62,12 @@ void chooseInNextPopup(const QString &caption)
     poll->start(20);
 }
 
+// A left click on the element, again while the condition does not hold.
+bool clickUntil(WebEngineControl &c, const QString &id, const std::function<bool()> &done)
+{
+    return WebHarness::clickElementUntil(c, id, Qt::LeftButton, Qt::NoModifier, -1, done);
+}
+
 } // namespace
 
 // The favorites windows on the real engine inside the program's frame: the organizer's tree
@@ -191,8 +197,8 @@ private Q_SLOTS:
         clickNode(view, node("a1"));
         QVERIFY(waitFor([&] { return disabled("cb4") == QLatin1String("false"); }));
         clickNode(view, node("a3"), Qt::ShiftModifier);
-        QVERIFY(clickElementUntil(page, QStringLiteral("cb4"), Qt::LeftButton, Qt::NoModifier, -1,
-                                  [&] { return form->state() == frmBookmark::WaitingForMove; }));
+        QVERIFY(clickUntil(page, QStringLiteral("cb4"),
+                           [&] { return form->state() == frmBookmark::WaitingForMove; }));
         QVERIFY(waitFor(
             [&] { return instruction().startsWith("Click the folder that you want to move"); }));
         clickNode(view, node("B"));
@@ -201,12 +207,11 @@ private Q_SLOTS:
 
         // Ctrl on A takes its subfolders and the sibling AB; Delete keeps them in the trash.
         clickNode(view, node("A"), Qt::ControlModifier);
-        QVERIFY(clickElementUntil(page, QStringLiteral("cb7"), Qt::LeftButton, Qt::NoModifier, -1,
-                                  [&] { return node("Delete") != nullptr; }));
+        QVERIFY(clickUntil(page, QStringLiteral("cb7"), [&] { return node("Delete") != nullptr; }));
         QCOMPARE(dump(node("Delete")), QStringLiteral("Delete(A(a4,x(ax)),AB(ab))"));
         // Undo brings them back, as the unit tests show; here its button is what counts.
-        QVERIFY(clickElementUntil(page, QStringLiteral("cb10"), Qt::LeftButton, Qt::NoModifier, -1,
-                                  [&] { return node("Delete") == nullptr; }));
+        QVERIFY(
+            clickUntil(page, QStringLiteral("cb10"), [&] { return node("Delete") == nullptr; }));
 
         // Rename from the node's menu, typed into its label.
         chooseInNextPopup(QStringLiteral("Rename"));
@@ -220,8 +225,8 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return node("C") != nullptr; }));
 
         // Download Mode from its button; a folder's links load in the order shown.
-        QVERIFY(clickElementUntil(page, QStringLiteral("cb0"), Qt::LeftButton, Qt::NoModifier, -1,
-                                  [&] { return form->state() == frmBookmark::DownloadMode; }));
+        QVERIFY(clickUntil(page, QStringLiteral("cb0"),
+                           [&] { return form->state() == frmBookmark::DownloadMode; }));
         QVERIFY(waitFor([&] { return instruction().startsWith("Click on any number of links"); }));
         QStringList shown;
         QTreeWidgetItem *b = node("B");
@@ -273,8 +278,8 @@ private Q_SLOTS:
         typeText(form, QStringLiteral("News\\Local"));
         QVERIFY(waitFor([&] { return field(form, "keywords") == QLatin1String("News\\Local"); }));
         for (const char *box : {"pr2", "dw0", "dw6", "wm1"})
-            QVERIFY(clickElementUntil(form, QLatin1String(box), Qt::LeftButton, Qt::NoModifier, -1,
-                                      [&] { return field(form, box) == "checked"; }));
+            QVERIFY(clickUntil(form, QLatin1String(box),
+                               [&] { return field(form, box) == "checked"; }));
         QVERIFY(clickElement(form, QStringLiteral("cb0")));
         QVERIFY(waitFor([&] { return !editor; }));
         auto saved = Recordset::Open(rig.stores.gsFavoritesFile);
@@ -313,8 +318,8 @@ private Q_SLOTS:
         QVERIFY(loadedHere(rig, "/form.htm", "Search form"));
         rig.frame->menuItem(QStringLiteral("mnuFav_Sub(2)"))->trigger();
         QCOMPARE(rig.frame->StatusText(3), QStringLiteral("Capture set."));
-        QVERIFY(clickElementUntil(rig.windowEngine(0), QStringLiteral("go"), Qt::LeftButton,
-                                  Qt::NoModifier, -1, [&] { return bool(editor); }));
+        QVERIFY(
+            clickUntil(rig.windowEngine(0), QStringLiteral("go"), [&] { return bool(editor); }));
         QVERIFY(waitFor([&] { return editor && editor->isReady(); }));
         QVERIFY(waitFor([&] { return m_http.requestCount("/search") == 1; }));
         const HttpFixture::Request sent = m_http.requests("/search").constFirst();
@@ -386,9 +391,9 @@ private Q_SLOTS:
         rig.sidebarScript(QStringLiteral("document.querySelector('#LB .gr').id='grp'; ''"));
         m_http.clearRequests();
         const int before = int(rig.sessionRecords(rig.reader->log, QString(), false).size());
-        QVERIFY(clickElementUntil(
-            rig.sidebarEngine(), QStringLiteral("grp"), Qt::LeftButton, Qt::NoModifier, -1,
-            [&] { return rig.sessionRecords(rig.reader->log, QString(), false).size() > before; }));
+        QVERIFY(clickUntil(rig.sidebarEngine(), QStringLiteral("grp"), [&] {
+            return rig.sessionRecords(rig.reader->log, QString(), false).size() > before;
+        }));
         QVERIFY(waitFor([&] { return m_http.requests().size() >= 3; }));
         QCOMPARE(rig.sessionRecords(rig.reader->log, QString(), false).mid(before), pages);
 

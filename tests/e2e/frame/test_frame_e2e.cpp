@@ -30,6 +30,12 @@ QString script(WebEngineControl &c, const QString &js)
     return runScript(c, js, QWebEngineScript::MainWorld).toString();
 }
 
+// A left click on the element, again while the condition does not hold.
+bool clickUntil(WebEngineControl &c, const QString &id, const std::function<bool()> &done)
+{
+    return WebHarness::clickElementUntil(c, id, Qt::LeftButton, Qt::NoModifier, -1, done);
+}
+
 } // namespace
 
 // The top bar and sidebar panes of the main frame on the real engine, driven by real keys and
@@ -72,8 +78,7 @@ class TestFrameE2E : public QObject
     static bool typeIntoSearchBox(SidebarEngineRig &rig, const QString &text)
     {
         WebEngineControl &bar = SidebarEngineRig::engine(rig.frame->topBarPane());
-        if (!clickElementUntil(bar, QStringLiteral("SearchTerms"), Qt::LeftButton, Qt::NoModifier,
-                               -1, [&] { return rig.ctx.gbTextEntry; }))
+        if (!clickUntil(bar, QStringLiteral("SearchTerms"), [&] { return rig.ctx.gbTextEntry; }))
             return false;
         pressKey(bar, Qt::Key_Escape);
         if (!waitFor([&] {
@@ -119,7 +124,7 @@ private Q_SLOTS:
         QVERIFY(m_http.isListening());
         m_http.addHtml("/w0.htm", "Zero", "0");
         m_http.addHtml("/w1.htm", "One", "1");
-        m_http.addHtml("/w2.htm", "<b>Two</b>", "2");
+        m_http.addHtml("/w2.htm", "Two", "2");
         m_http.addHtml("/w3.htm", "Three", "3");
         m_http.addHtml("/w4.htm", "Four", "4");
         const QString tall = QStringLiteral("<div style='height:3000px'></div>");
@@ -167,8 +172,7 @@ private Q_SLOTS:
                     return i;
             return -1;
         };
-        QVERIFY(clickElementUntil(rig.windowEngine(0), "f", Qt::LeftButton, Qt::NoModifier, -1,
-                                  [&] { return viewerSlot() > 0; }));
+        QVERIFY(clickUntil(rig.windowEngine(0), "f", [&] { return viewerSlot() > 0; }));
         WebEngineControl &feed = rig.windowEngine(viewerSlot());
         QCOMPARE(script(feed, "document.querySelector('h2').textContent"),
                  QStringLiteral("<img src=x onerror=alert(1)>"));
@@ -179,8 +183,7 @@ private Q_SLOTS:
         rig.reader->pool.ActivateWindow(viewerSlot());
         QVERIFY(waitFor([&] { return rig.ctx.gBrowsers.at(viewerSlot())->bActiveForm; }));
         (void)script(feed, "document.querySelector('button').id = 'atf', ''");
-        QVERIFY(clickElementUntil(feed, QStringLiteral("atf"), Qt::LeftButton, Qt::NoModifier, -1,
-                                  [&] { return editorMode == 3; }));
+        QVERIFY(clickUntil(feed, QStringLiteral("atf"), [&] { return editorMode == 3; }));
 
         Recordset &fav = rig.stores.rsFavorites;
         fav.AddNew();
@@ -303,14 +306,13 @@ private Q_SLOTS:
                           QStringLiteral("String(!!document.getElementById('own'))")) ==
                    QLatin1String("true");
         }));
-        QVERIFY(clickElementUntil(SidebarEngineRig::engine(sidebar), QStringLiteral("own"),
-                                  Qt::LeftButton, Qt::NoModifier, -1,
-                                  [&] { return !asked.isEmpty(); }));
+        QVERIFY(clickUntil(SidebarEngineRig::engine(sidebar), QStringLiteral("own"),
+                           [&] { return !asked.isEmpty(); }));
         QCOMPARE(asked, QStringList{QStringLiteral("skl:Lown")});
         QCOMPARE(sidebar->control().locationUrl().toString(), paneUrl);
     }
     // Every window in its state's colour, following X; the queue while the pool is full and
-    // as it drains; a click on an entry brings that window; a title's markup stays text.
+    // as it drains; a click on an entry brings that window. (Titles' markup: the hostile suite.)
     void openWindowsAndQueue()
     {
         TempProfile profile;
@@ -328,10 +330,6 @@ private Q_SLOTS:
         QCOMPARE(queued(rig), 2);
         QVERIFY(waitFor([&] { return look(rig, 1).startsWith(kBlue); }));
         QVERIFY(look(rig, 0).startsWith(kRed + QLatin1Char(' ') + kCurrent));
-        QCOMPARE(rig.sidebarScript(QStringLiteral("document.getElementById('K2').textContent")),
-                 QStringLiteral("<b>Two</b>"));
-        QCOMPARE(rig.sidebarScript(QStringLiteral("String(document.querySelector('#MW b'))")),
-                 QStringLiteral("null"));
 
         focusControl(rig.windowEngine(0));
         pressKey(rig.windowEngine(0), Qt::Key_X);
@@ -351,44 +349,8 @@ private Q_SLOTS:
         QCOMPARE(queued(rig), 0);
 
         const int other = rig.ctx.giCurrentWindow == 2 ? 1 : 2;
-        QVERIFY(clickElementUntil(rig.sidebarEngine(), QStringLiteral("K%1").arg(other),
-                                  Qt::LeftButton, Qt::NoModifier, -1,
-                                  [&] { return rig.ctx.giCurrentWindow == other; }));
-    }
-
-    // The headings tab lists the page's headings indented by level and scrolls to one when it
-    // is clicked. (The favorites and history lists the search box asks for are the unit tests':
-    // typing into the box and lists in the pane are shown here and in the frame's e2e test.)
-    void headings()
-    {
-        TempProfile profile;
-        SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        QVERIFY(rig.ready());
-        (void)rig.reader->queue.LoadDocument(m_http.url("/h.htm").toString(), LoadWhere::Here);
-        QVERIFY(waitFor([&] {
-            return rig.ctx.gsWindowState.value(0) == QLatin1String("a") &&
-                   rig.ctx.gBrowsers.at(0)->msReadyState == QLatin1String("c");
-        }));
-        QVERIFY(clickElementUntil(SidebarEngineRig::engine(rig.frame->topBarPane()),
-                                  QStringLiteral("m0"), Qt::LeftButton, Qt::NoModifier, -1, [&] {
-                                      return rig.sidebarScript(QStringLiteral(
-                                                 "String(document.querySelectorAll('#Headings "
-                                                 "a').length)")) == QLatin1String("3");
-                                  }));
-        QCOMPARE(rig.sidebarScript(QStringLiteral(
-                     "Array.from(document.querySelectorAll('#Headings a')).map(a=>a.textContent+"
-                     "'@'+a.style.left+'>'+a.getAttribute('href')).join(' ')")),
-                 "Top@0ex>skl:H1skl Middle@1ex>skl:H2skl Low@2ex>skl:Hlow");
-        rig.sidebarScript("document.querySelectorAll('#Headings a')[1].id='toMiddle'");
-        QVERIFY(clickElementUntil(
-            rig.sidebarEngine(), "toMiddle", Qt::LeftButton, Qt::NoModifier, -1, [&] {
-                return runScript(rig.windowEngine(0), QStringLiteral("window.scrollY")).toInt() >
-                       2000;
-            }));
-        QCOMPARE(runScript(rig.windowEngine(0), QStringLiteral("document.querySelector('h2').id"),
-                           QWebEngineScript::MainWorld)
-                     .toString(),
-                 QStringLiteral("2skl"));
+        QVERIFY(clickUntil(rig.sidebarEngine(), QStringLiteral("K%1").arg(other),
+                           [&] { return rig.ctx.giCurrentWindow == other; }));
     }
 
     // Notes written in the sidebar with real keys. F2 lists the note at the top; opening
@@ -431,8 +393,7 @@ private Q_SLOTS:
             // after it was shown: the keys go in once the text area keeps it.
             for (int attempt = 0; attempt < 5; ++attempt) {
                 focusControl(side);
-                if (!clickElementUntil(side, QStringLiteral("idNote"), Qt::LeftButton,
-                                       Qt::NoModifier, -1, focused))
+                if (!clickUntil(side, QStringLiteral("idNote"), focused))
                     return false;
                 QTest::qWait(200);
                 if (!focused())
@@ -445,9 +406,9 @@ private Q_SLOTS:
         {
             SidebarEngineRig rig(*m_platform, data);
             QVERIFY(rig.ready());
-            QVERIFY(clickElementUntil(SidebarEngineRig::engine(rig.frame->topBarPane()),
-                                      QStringLiteral("Notes"), Qt::LeftButton, Qt::NoModifier, -1,
-                                      [&] { return rig.frame->notes()->shown(); }));
+            QVERIFY(clickUntil(SidebarEngineRig::engine(rig.frame->topBarPane()),
+                               QStringLiteral("Notes"),
+                               [&] { return rig.frame->notes()->shown(); }));
             QVERIFY(typeIntoTextArea(rig, QStringLiteral("first <b>note</b>")));
             pressKey(rig.sidebarEngine(), Qt::Key_F2);
             QVERIFY(waitFor([&] { return entries(rig) == "first <b>note</b>"; }));
@@ -459,14 +420,11 @@ private Q_SLOTS:
 
             // Opening the first note saves the second's new words on the way.
             QVERIFY(typeIntoTextArea(rig, QStringLiteral(" draft")));
-            QVERIFY(clickElementUntil(rig.sidebarEngine(), entryId(rig, "first <b>note</b>"),
-                                      Qt::LeftButton, Qt::NoModifier, -1, [&] {
-                                          return rig.frame->notes()->text() == "first <b>note</b>";
-                                      }));
+            QVERIFY(clickUntil(rig.sidebarEngine(), entryId(rig, "first <b>note</b>"),
+                               [&] { return rig.frame->notes()->text() == "first <b>note</b>"; }));
             QCOMPARE(onDisk(rig), QStringList({"first <b>note</b>/0", "second draft/0"}));
-            QVERIFY(clickElementUntil(rig.sidebarEngine(), QStringLiteral("ndel"), Qt::LeftButton,
-                                      Qt::NoModifier, -1,
-                                      [&] { return entries(rig) == "second draft"; }));
+            QVERIFY(clickUntil(rig.sidebarEngine(), QStringLiteral("ndel"),
+                               [&] { return entries(rig) == "second draft"; }));
             QCOMPARE(onDisk(rig), QStringList({"first <b>note</b>/2", "second draft/0"}));
 
             QVERIFY(typeIntoTextArea(rig, QStringLiteral("dropped")));
@@ -483,9 +441,9 @@ private Q_SLOTS:
         QCOMPARE(onDisk(rig), QStringList({"second draft/0", "typed before the crash/0"}));
     }
 
-    // View > History on the engine: a history of more than a screenful arrives whole; a title
-    // with markup shows it as text; a one-letter search from the box filters the page and
-    // "Show All History Links" takes the filter away; a local file's entry opens the file.
+    // View > History on the engine: a history of more than a screenful arrives whole; a
+    // one-letter search from the box filters the page and "Show All History Links" takes the
+    // filter away; a local file's entry opens the file.
     void historyPage()
     {
         TempProfile profile;
@@ -509,7 +467,6 @@ private Q_SLOTS:
         for (int i = 0; i < 300; ++i)
             add(QStringLiteral("Page %1").arg(i), QStringLiteral("http://site.test/%1").arg(i),
                 "site.test");
-        add("<i>Marked</i>", "http://x.test/", "x.test");
         add(QString(), QUrl::fromLocalFile(local).toString(), QString());
 
         WebEngineControl &page = rig.windowEngine(0);
@@ -519,30 +476,29 @@ private Q_SLOTS:
                                                " : ''"));
         };
         rig.frame->menuItem(QStringLiteral("mnuView_History"))->trigger();
-        QVERIFY(waitFor([&] { return entries() == "302"; }));
-        QVERIFY(script(page, "document.body.textContent").contains("<i>Marked</i>"));
-        QCOMPARE(script(page, "String(document.querySelectorAll('i').length)"), "0");
+        QVERIFY(waitFor([&] { return entries() == "301"; }));
 
         // A history search from the box filters the page while it is shown.
         QVERIFY(typeIntoSearchBox(rig, QStringLiteral("h k")));
-        QVERIFY(waitFor([&] { return entries() == "2"; }));
+        QVERIFY(waitFor([&] { return entries() == "1"; }));
         rig.sidebarScript(QStringLiteral("Array.from(document.querySelectorAll('#menu *')).find("
                                          "e=>e.textContent.trim()=='%1').id='showAll'")
                               .arg(HistoryPage::kShowAll));
-        QVERIFY(clickElementUntil(rig.sidebarEngine(), QStringLiteral("showAll"), Qt::LeftButton,
-                                  Qt::NoModifier, -1, [&] { return entries() == "302"; }));
+        QVERIFY(clickUntil(rig.sidebarEngine(), QStringLiteral("showAll"),
+                           [&] { return entries() == "301"; }));
 
         script(page, "document.querySelector('a[href^=\"skl:loc\"]').id='local'");
-        QVERIFY(clickElementUntil(page, QStringLiteral("local"), Qt::LeftButton, Qt::NoModifier, -1,
-                                  [&] { return script(page, "document.title") == "Kept"; }));
+        QVERIFY(clickUntil(page, QStringLiteral("local"),
+                           [&] { return script(page, "document.title") == "Kept"; }));
     }
 
-    // The page-information tab: the page's counts and its reading time from the text a reader
-    // sees (1,200 characters: 200 words, half a minute); its title shown as text. Then the
-    // page's images enlarged.
-    void pageInformation()
+    // The headings tab lists the page's headings indented by level and scrolls to one when it
+    // is clicked. The page-information tab: the page's counts and its reading time from the
+    // text a reader sees (1,200 characters: 200 words, half a minute). Then the page's images
+    // enlarged.
+    void headingsAndPageInformation()
     {
-        m_http.addHtml("/info.htm", "A <b> page",
+        m_http.addHtml("/info.htm", "A page",
                        "<p>" + QString(1200, QLatin1Char('x')) +
                            "</p><script>var notRead = 'script text is no reading';</script>"
                            "<a href='/w1.htm'>one</a><img id=pic width=100 height=50 "
@@ -550,17 +506,31 @@ private Q_SLOTS:
         TempProfile profile;
         SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
         QVERIFY(rig.ready());
+        WebEngineControl &bar = SidebarEngineRig::engine(rig.frame->topBarPane());
+        QVERIFY(showPage(rig, "/h.htm"));
+        QVERIFY(clickUntil(bar, "m0", [&] {
+            return rig.sidebarScript("String(document.querySelectorAll('#Headings a').length)") ==
+                   "3";
+        }));
+        QCOMPARE(rig.sidebarScript(
+                     "Array.from(document.querySelectorAll('#Headings a')).map(a=>a.textContent+"
+                     "'@'+a.style.left+'>'+a.getAttribute('href')).join(' ')"),
+                 "Top@0ex>skl:H1skl Middle@1ex>skl:H2skl Low@2ex>skl:Hlow");
+        rig.sidebarScript("document.querySelectorAll('#Headings a')[1].id='toMiddle'");
+        QVERIFY(clickUntil(rig.sidebarEngine(), "toMiddle", [&] {
+            return script(rig.windowEngine(0), "String(window.scrollY)").toInt() > 2000;
+        }));
+        QCOMPARE(script(rig.windowEngine(0), "document.querySelector('h2').id"), "2skl");
+
         QVERIFY(showPage(rig, "/info.htm"));
         const auto info = [&] {
-            return rig.sidebarScript(QStringLiteral("document.getElementById('LB').innerText"));
+            return rig.sidebarScript("document.getElementById('LB').innerText");
         };
-        QVERIFY(clickElementUntil(SidebarEngineRig::engine(rig.frame->topBarPane()),
-                                  QStringLiteral("m7"), Qt::LeftButton, Qt::NoModifier, -1,
-                                  [&] { return info().contains("Words"); }));
+        QVERIFY(clickUntil(bar, "m7", [&] { return info().contains("Words"); }));
         const QString text = info();
         for (const char *line :
-             {"Title: A <b> page", "Links: 1", "Images: 1", "Readable Characters: 1,20",
-              "Words: 200", "Approximate time to read: 0.5 minutes"})
+             {"Title: A page", "Links: 1", "Images: 1", "Readable Characters: 1,20", "Words: 200",
+              "Approximate time to read: 0.5 minutes"})
             QVERIFY2(text.contains(QLatin1String(line)), qPrintable(text));
         QVERIFY2(text.contains(QRegularExpression("Last Modified: \\w+day, \\w+ \\d+ \\d{4}")),
                  qPrintable(text));
@@ -578,9 +548,18 @@ private Q_SLOTS:
     // Save HTML Only writes the page under its title made a valid file name into the
     // documents folder and lists it in the saved-files page, whose Delete takes the record and
     // the file away; a frameset page is refused with the message and nothing is written.
-    void saveHtmlOnly()
+    // (Done after the research file.) A selection appended to the research file keeps http links,
+    // resolves relative, root-relative and "../" links against the page, and leaves its script and
+    // handlers out; the first passage of a page comes under a heading for it, the next one does
+    // not.
+    void savedFilesAndResearch()
     {
         m_http.addHtml("/save.htm", "Saved", "<p id=body>kept text</p>");
+        m_http.addHtml("/a/b/page.htm", "Research <page>",
+                       "<div id=pick><a href='http://other.test/x'>abs</a> "
+                       "<a href='rel.htm'>rel</a> <a href='/root.htm'>root</a> "
+                       "<a href='../up.htm'>up</a> <img src='i.png' onerror='bad()'>"
+                       "<script>evil()</script><a href='javascript:evil()'>js</a></div>");
         TempProfile profile;
         SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
         QVERIFY(rig.ready());
@@ -591,6 +570,28 @@ private Q_SLOTS:
                        ? std::optional<QString>(QStringLiteral("A/B: report"))
                        : std::nullopt;
         };
+        QVERIFY(showPage(rig, "/a/b/page.htm"));
+        script(rig.windowEngine(0),
+               "getSelection().selectAllChildren(document.getElementById('pick')); 1");
+        const QString research = QDir(rig.ctx.folders.documents).filePath("sklResearch.htm");
+        const auto read = [&] {
+            QFile f(research);
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        };
+        for (int i = 0; i < 2; ++i) {
+            rig.frame->menuItem(QStringLiteral("mnuPopSelection(3)"))->trigger();
+            QVERIFY(waitFor([&] { return read().count("<div class=copied>") == i + 1; }));
+        }
+        const QString html = read();
+        const QString site = m_http.url("/").toString();
+        QCOMPARE(html.count("<h3>"), 1);
+        QVERIFY(html.contains("Research &lt;page&gt;</a></h3>"));
+        for (const QString &link : {QStringLiteral("http://other.test/x"), site + "a/b/rel.htm",
+                                    site + "root.htm", site + "a/up.htm", site + "a/b/i.png"})
+            QVERIFY2(html.contains("\"" + link + "\""), qPrintable(link + "\n" + html));
+        QVERIFY(!html.contains("<script", Qt::CaseInsensitive));
+        QVERIFY(!html.contains("evil") && !html.contains("onerror"));
+
         QVERIFY(showPage(rig, "/set.htm"));
         rig.frame->menuItem(QStringLiteral("mnuFile_Save(0)"))->trigger();
         QCOMPARE(rig.ui.messageTexts(), QStringList{SavedFiles::kFramesMessage});
@@ -610,8 +611,7 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return script(page, "document.title") == SavedFiles::kPageTitle; }));
         QVERIFY(script(page, "document.body.innerText").contains("Title: A/B: report"));
         script(page, "document.querySelector('a[href^=\"skl:del\"]').id='del'");
-        QVERIFY(clickElementUntil(page, QStringLiteral("del"), Qt::LeftButton, Qt::NoModifier, -1,
-                                  [&] { return !QFile::exists(file); }));
+        QVERIFY(clickUntil(page, QStringLiteral("del"), [&] { return !QFile::exists(file); }));
         QCOMPARE(rig.stores.rsSavedFiles.RecordCount(), 0);
         QVERIFY(waitFor([&] {
             const QString listed = script(page, "document.body ? document.body.innerText : 'A/B'");
@@ -669,43 +669,6 @@ private Q_SLOTS:
                      "HTML Source Code for " + m_http.url("/cross.htm").toString()));
         QVERIFY(waitFor([&] { return script(page, "document.body.innerText").contains("Three"); }));
         QVERIFY(script(page, "document.body.innerText").contains("A frame of another site"));
-    }
-
-    // A selection appended to the research file keeps http links, resolves relative,
-    // root-relative and "../" links against the page, and leaves its script and handlers out;
-    // the first passage of a page comes under a heading for it, the next one does not.
-    void researchFile()
-    {
-        m_http.addHtml("/a/b/page.htm", "Research <page>",
-                       "<div id=pick><a href='http://other.test/x'>abs</a> "
-                       "<a href='rel.htm'>rel</a> <a href='/root.htm'>root</a> "
-                       "<a href='../up.htm'>up</a> <img src='i.png' onerror='bad()'>"
-                       "<script>evil()</script><a href='javascript:evil()'>js</a></div>");
-        TempProfile profile;
-        SidebarEngineRig rig(*m_platform, profile.file(QStringLiteral("data")));
-        QVERIFY(rig.ready());
-        rig.ctx.folders.documents = profile.file(QStringLiteral("docs"));
-        QVERIFY(showPage(rig, "/a/b/page.htm"));
-        script(rig.windowEngine(0),
-               "getSelection().selectAllChildren(document.getElementById('pick')); 1");
-        const QString file = QDir(rig.ctx.folders.documents).filePath("sklResearch.htm");
-        const auto read = [&] {
-            QFile f(file);
-            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-        };
-        for (int i = 0; i < 2; ++i) {
-            rig.frame->menuItem(QStringLiteral("mnuPopSelection(3)"))->trigger();
-            QVERIFY(waitFor([&] { return read().count("<div class=copied>") == i + 1; }));
-        }
-        const QString html = read();
-        const QString site = m_http.url("/").toString();
-        QCOMPARE(html.count("<h3>"), 1);
-        QVERIFY(html.contains("Research &lt;page&gt;</a></h3>"));
-        for (const QString &link : {QStringLiteral("http://other.test/x"), site + "a/b/rel.htm",
-                                    site + "root.htm", site + "a/up.htm", site + "a/b/i.png"})
-            QVERIFY2(html.contains("\"" + link + "\""), qPrintable(link + "\n" + html));
-        QVERIFY(!html.contains("<script", Qt::CaseInsensitive));
-        QVERIFY(!html.contains("evil") && !html.contains("onerror"));
     }
 };
 
