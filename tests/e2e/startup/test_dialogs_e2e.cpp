@@ -117,24 +117,10 @@ private Q_SLOTS:
         QVERIFY(!rig.ctx.gbOptBit4 && !rig.stores.rsHistory.State());
         QVERIFY(!QFile::exists(historyFile));
         QVERIFY(rig.ui.messages().isEmpty());
-        {
-            // The next start reads the page zoom back.
-            ErrorLog log;
-            Stores again(log);
-            OpenAllStores(again, data, data + QStringLiteral("/common"));
-            cFile file({}, &again.rsOptions);
-            AppContext next;
-            LoadSettings(next, file);
-            QCOMPARE(next.gsngPageZoom, 1.5f);
-            QCOMPARE(next.glOptionChecks & OptionBit::History, 0);
-        }
-
-        // Not a number: nothing changes and the user is told. 1 means no zoom, stored as 0.
+        // Not a number: the user is told. 1 means no zoom, which leaves the windows. (What is
+        // stored of each value, and read at the next start, is the unit test's.)
         QVERIFY(setAndEscape(Options::Show(rig.ctx, &m_frame),
                              "T2.value='abc'; T4.value=''; T3.value='1'; C3.click()"));
-        QCOMPARE(rig.file.GetOption("MaxWindows").toInt(), 4);
-        QCOMPARE(rig.file.GetOption("TempZoomSetting").toFloat(), 1.0f);
-        QCOMPARE(rig.file.GetOption("PageZoom").toFloat(), 0.0f);
         QVERIFY(waitFor([&] { return bodyZooms() == QLatin1String(" "); }));
         QVERIFY(waitFor([&] { return !rig.ui.messages().isEmpty(); }));
         QVERIFY2(rig.ui.messages().constFirst().text.contains("was not changed: \"abc\""),
