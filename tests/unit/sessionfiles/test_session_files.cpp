@@ -236,20 +236,6 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(log.path()));
     }
 
-    void importedFavoritesAreWrittenAtOnce()
-    {
-        TempProfile p;
-        Folders2 f(p);
-        ErrorLog log;
-        Stores s(log);
-        s.favoritesImport = [](Recordset &rs) {
-            QVERIFY(rs.AddNew({"Keywords", "Title", "URL"}, {"Links", "t", "http://imported/"}));
-        };
-        OpenAllStores(s, f.data, f.common, EmptyStoreFiles::AtFirstSave);
-        QCOMPARE(urlsIn(s.gsFavoritesFile), QStringList{"http://imported/"});
-        QVERIFY(s.pendingFiles.size() == 3); // notes, options, forms
-    }
-
     void pastSessionThatCannotBeWrittenKeepsTheCurrentOne()
     {
         TempProfile p;

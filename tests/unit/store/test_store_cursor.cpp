@@ -38,8 +38,7 @@ private Q_SLOTS:
     void deleteLoopEmptiesFilteredSet();
     void editsCommitOnMoveFilterAndUpdate();
     void addNewWithLists();
-    void bookmarksSurviveSortAndFilter();
-    void absolutePosition();
+    void bookmarksAndPositionsSurviveSortAndFilter();
     void clonesShareRows();
     void coercion_data();
     void coercion();
@@ -188,7 +187,7 @@ void TestStoreCursor::addNewWithLists()
     QVERIFY(!rs.AddNew({"key"}, {}));
 }
 
-void TestStoreCursor::bookmarksSurviveSortAndFilter()
+void TestStoreCursor::bookmarksAndPositionsSurviveSortAndFilter()
 {
     Recordset rs = letters(6);
     QVERIFY(rs.SetAbsolutePosition(4)); // d
@@ -198,6 +197,13 @@ void TestStoreCursor::bookmarksSurviveSortAndFilter()
     QVERIFY(rs.SetBookmark(d));
     QCOMPARE(rs.Field("Name").toString(), QString("d"));
     QCOMPARE(rs.AbsolutePosition(), 3);
+    QVERIFY(!rs.SetAbsolutePosition(0));
+    QVERIFY(!rs.SetAbsolutePosition(7)); // the cursor stays
+    QCOMPARE(rs.Field("Name").toString(), QString("d"));
+    QVERIFY(rs.SetAbsolutePosition(6));
+    QCOMPARE(rs.Field("Name").toString(), QString("a"));
+    rs.MoveNext();
+    QCOMPARE(rs.AbsolutePosition(), 0);
     QVERIFY(rs.SetFilter("Flag = 1")); // b, d, f
     QVERIFY(rs.SetBookmark(d));
     QCOMPARE(rs.Field("Name").toString(), QString("d"));
@@ -217,19 +223,6 @@ void TestStoreCursor::bookmarksSurviveSortAndFilter()
     rs.AddNew();
     QVERIFY(rs.Bookmark() > d);
     QVERIFY(!rs.SetBookmark(d));
-}
-
-void TestStoreCursor::absolutePosition()
-{
-    Recordset rs = letters(4);
-    QVERIFY(rs.SetSort("Name DESC"));
-    QVERIFY(rs.SetAbsolutePosition(4));
-    QCOMPARE(rs.Field("Name").toString(), QString("a"));
-    QVERIFY(!rs.SetAbsolutePosition(0));
-    QVERIFY(!rs.SetAbsolutePosition(5));
-    QCOMPARE(rs.Field("Name").toString(), QString("a"));
-    rs.MoveNext();
-    QCOMPARE(rs.AbsolutePosition(), 0);
 }
 
 void TestStoreCursor::clonesShareRows()
