@@ -2,6 +2,9 @@
 //
 //   BM_QueueDrain60      60 pages, each answered after 50 ms, through LoadDocument, four at a
 //                        time; real time until every page has completed (ideal: 60/4 x 50 ms).
+//   BM_QueueDrain60Bare/<fresh>  the same pages through 60 bare engine views, four at a time:
+//                        the engine's floor on this machine; /1 makes each view as its load
+//                        starts, as for new windows.
 //   BM_Memory50/<mode>   total proportional memory (PSS) of the program and all its engine
 //                        processes with 50 document windows open over 10 sites: awake, then
 //                        with every window read and put to sleep. Each mode (the engine's
@@ -18,8 +21,10 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineView>
 
 #include <cstdio>
 #include <memory>
@@ -134,6 +139,83 @@ void BM_QueueDrain60Reused(benchmark::State &state)
     state.counters["session_save_ms"] = rig.reader.log.saveMs() / (round);
 }
 BENCHMARK(BM_QueueDrain60Reused)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The engine's own floor for the run above: 60 bare views already made, the same pages, four
+// at a time, nothing of the program around them.
+void BM_QueueDrain60Bare(benchmark::State &state)
+{
+    constexpr int kPages = 60;
+    constexpr int kDelayMs = 50;
+    // 0: the views exist and have shown a page before (the reused run); 1: each load makes its
+    // view (the run with new windows).
+    const bool fresh = state.range(0) == 1;
+    HttpFixture http;
+    for (int i = 1; i <= kPages; ++i)
+        http.addSlow(QStringLiteral("/d%1.htm").arg(i),
+                     HttpFixture::html(QStringLiteral("D%1").arg(i), QStringLiteral("d")),
+                     kDelayMs);
+    std::vector<std::unique_ptr<QWebEngineView>> views(kPages);
+    const auto makeView = [&](std::unique_ptr<QWebEngineView> &view) {
+        view = std::make_unique<QWebEngineView>();
+        view->setPage(new QWebEnginePage(g_platform->profile(), view.get()));
+        view->resize(800, 600);
+        view->show();
+    };
+    int round = 0;
+    qint64 longestPause = 0;
+    const auto drain = [&] {
+        ++round;
+        int next = 0, done = 0;
+        std::function<void()> start = [&] {
+            const int i = next++;
+            if (fresh)
+                makeView(views[i]);
+            QObject::connect(views[i].get(), &QWebEngineView::loadFinished, views[i].get(), [&] {
+                ++done;
+                if (next < kPages)
+                    start();
+            });
+            views[i]->load(http.url(QStringLiteral("/d%1.htm?r%2").arg(i + 1).arg(round)));
+        };
+        while (next < kMaxDownloads)
+            start();
+        PauseMeter pauses;
+        const bool drained = WebHarness::waitFor([&] { return done == kPages; }, 300000);
+        longestPause = std::max(longestPause, pauses.longestMs());
+        for (auto &view : views)
+            QObject::disconnect(view.get(), &QWebEngineView::loadFinished, nullptr, nullptr);
+        return drained;
+    };
+    if (!fresh) {
+        for (auto &view : views)
+            makeView(view);
+    }
+    if (!fresh && !drain()) {
+        state.SkipWithError("not every page completed");
+        return;
+    }
+    for (auto _ : state) {
+        if (fresh) {
+            state.PauseTiming();
+            for (auto &view : views)
+                view.reset();
+            QTest::qWait(200);
+            state.ResumeTiming();
+        }
+        if (!drain()) {
+            state.SkipWithError("not every page completed");
+            break;
+        }
+    }
+    state.counters["ideal_ms"] = double(kPages) / kMaxDownloads * kDelayMs;
+    state.counters["longest_pause_ms"] = double(longestPause);
+}
+BENCHMARK(BM_QueueDrain60Bare)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 // A page server on one loopback address: each address is a site of its own to the engine.
 class SiteServer : public QObject
