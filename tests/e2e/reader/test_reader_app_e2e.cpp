@@ -3,11 +3,12 @@
 #include "TempProfile.h"
 #include "store/Recordset.h"
 
+#include <QMap>
 #include <QProcess>
 #include <QtTest>
 
 // The real program killed while its documents load and wait: the next start brings back every
-// unread page, in the order they were queued.
+// unread page, in the order they were queued. The visits are on disk while it runs.
 class TestReaderAppE2E : public QObject
 {
     Q_OBJECT
@@ -27,6 +28,18 @@ class TestReaderAppE2E : public QObject
         return out;
     }
 
+    // Visits by page path, as the history file holds them; empty when it cannot be read yet.
+    static QMap<QString, int> visitsOnDisk(const QString &file)
+    {
+        QMap<QString, int> out;
+        auto rs = Recordset::Open(file);
+        if (!rs)
+            return out;
+        for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
+            out[QUrl(rs->Field("URL").toString()).path()] = rs->Field("Visits").toInt();
+        return out;
+    }
+
 private Q_SLOTS:
     void killedWhileLoadingAndQueued()
     {
@@ -34,8 +47,11 @@ private Q_SLOTS:
         HttpFixture server;
         QVERIFY(server.isListening());
         bool slow = true;
-        server.addHtml(QStringLiteral("/first.htm"), QStringLiteral("First"), QStringLiteral("1"));
+        server.addPage("/first.htm", "<html><head><title>First</title><meta name=description "
+                                     "content='First page'></head><body>1</body></html>");
         QStringList handed;
+        QMap<QString, int> visits{{"/first.htm", 1}};
+        const QString history = profile.file(QStringLiteral("data/History8.skl"));
         for (int i = 1; i <= 7; ++i) {
             const QString path = QStringLiteral("/q%1.htm").arg(i);
             handed << path;
@@ -68,6 +84,7 @@ private Q_SLOTS:
         const QString current = profile.file(QStringLiteral("data/sklCurrentSession.skl"));
         QCOMPARE(sessionRecords(current, QStringLiteral("bRead = 0")), handed);
         QCOMPARE(sessionRecords(current, QStringLiteral("bRead = 0 AND bLoaded = 0")).size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(visitsOnDisk(history).value("/first.htm"), 1, 30000);
 
         running.kill(); // SIGKILL: no exit sequence runs
         QVERIFY(running.waitForFinished(30000));
@@ -86,8 +103,15 @@ private Q_SLOTS:
                      out.constData());
         QVERIFY(!out.contains("/first.htm"));
         QCOMPARE(server.requestCount(QStringLiteral("/first.htm")), 0);
-        // The restarted run queued them in their old order.
+        // The restarted run queued them in their old order; the history kept the killed run's
+        // visit and, after its own exit, has the page it read (the others wait unread).
         QCOMPARE(sessionRecords(profile.file(QStringLiteral("data/sklPastSession.skl"))), handed);
+        visits[handed.first()] = 1;
+        QCOMPARE(visitsOnDisk(history), visits);
+        auto rs = Recordset::Open(history);
+        QVERIFY(rs && rs->Find("URL = '" + server.url("/first.htm").toString() + "'"));
+        QCOMPARE(rs->Field("Title").toString(), QStringLiteral("First"));
+        QCOMPARE(rs->Field("Description").toString(), QStringLiteral("First page"));
     }
 };
 
