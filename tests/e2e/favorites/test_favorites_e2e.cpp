@@ -301,13 +301,9 @@ private Q_SLOTS:
         edit->trigger();
         QVERIFY(waitFor([&] { return editor && editor->isReady(); }));
         WebEngineControl &again = pageOf(editor);
-        QStringList shown;
-        for (const char *id : {"keywords", "title", "url", "description", "dockeywords", "pr0",
-                               "pr2", "dw0", "dw1", "dw6", "wm0", "wm1"})
-            shown << field(again, QLatin1String(id));
-        QCOMPARE(shown, QStringList({"News\\Local", "Fish & Chips", url("/article.htm"),
-                                     "All about \"fish\"", "fish, chips", "", "checked", "checked",
-                                     "", "checked", "", "checked"}));
+        // The texts and days shown back are the unit test's; period and week here.
+        QCOMPARE(field(again, "keywords"), QStringLiteral("News\\Local"));
+        QVERIFY(field(again, "pr2") == "checked" && field(again, "wm1") == "checked");
         QVERIFY(script(again, "document.getElementById('AdditionalInfo').innerHTML")
                     .contains(QStringLiteral("Downloads: <b>1")));
         QVERIFY(clickElement(again, QStringLiteral("cb1")));

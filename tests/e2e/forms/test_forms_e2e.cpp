@@ -78,15 +78,9 @@ private Q_SLOTS:
         QCOMPARE(rig.host.status.value(3), QStringLiteral("Form data saved."));
 
         Recordset &rs = rig.stores.rsForms;
-        QStringList saved;
-        for (rs.MoveFirst(); !rs.isEOF(); rs.MoveNext())
-            saved << rs.Field("url").toString() + ' ' + rs.Field("fieldtype").toString() + ' ' +
-                         rs.Field("fieldname").toString() + '=' + rs.Field("fieldvalue").toString();
-        saved.sort();
-        QCOMPARE(saved,
-                 QStringList({"127.0.0.1 c agree=True", "127.0.0.1 r size=l", "127.0.0.1 s color=2",
-                              "127.0.0.1 t inframe=framed", "127.0.0.1 t it's=O'Brien",
-                              "127.0.0.1 t notes=line 1\nline 2", "127.0.0.1 t pw=secret"}));
+        // One record per named field, the frame's too (their texts are the unit test's); what
+        // they hold comes back below.
+        QCOMPARE(rs.RecordCount(), 7);
         const QFileDevice::Permissions mode = QFileInfo(rs.path()).permissions();
         QVERIFY(mode.testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         QVERIFY(!(mode & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
