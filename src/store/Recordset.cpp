@@ -29,6 +29,15 @@ struct Recordset::Cursor
     std::vector<int> posOfSlot; // filled lazily; -1 when not visible
     bool posValid = false;
 
+    // The rows this cursor sees, in the table's own order: what a save writes.
+    std::vector<int> rowsInFileOrder(const Table &t)
+    {
+        sync(t);
+        std::vector<int> slots = rows;
+        std::sort(slots.begin(), slots.end());
+        return slots;
+    }
+
     void sync(const Table &t)
     {
         if (!filtered && size_t(t.slotCount()) > seenSlots) {
@@ -568,10 +577,7 @@ bool Recordset::Save(const QString &path)
     if (!m_table)
         return fail(QStringLiteral("The store is closed"));
     commitPending();
-    Cursor &c = *m_cursor;
-    c.sync(*m_table);
-    std::vector<int> slots = c.rows;
-    std::sort(slots.begin(), slots.end());
+    const std::vector<int> slots = m_cursor->rowsInFileOrder(*m_table);
     QString why;
     if (!StoreFile::save(*m_table, slots, path, &why))
         return fail(why);
@@ -587,10 +593,7 @@ bool Recordset::SaveInBackground(BackgroundSaves &saves,
     if (m_table->path.isEmpty())
         return fail(QStringLiteral("The store has no file"));
     commitPending();
-    Cursor &c = *m_cursor;
-    c.sync(*m_table);
-    std::vector<int> slots = c.rows;
-    std::sort(slots.begin(), slots.end());
+    const std::vector<int> slots = m_cursor->rowsInFileOrder(*m_table);
     QString why;
     const std::optional<StoreFile::WrittenTemp> written =
         StoreFile::writeTemp(*m_table, slots, m_table->path, &why);
