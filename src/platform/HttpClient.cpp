@@ -50,7 +50,7 @@ quint64 QtHttpClient::request(const HttpRequest &request, Callback done)
     p->reply = request.method == HttpMethod::Head ? m_manager->head(req) : m_manager->get(req);
     m_pending.append(p);
 
-    connect(p->reply, &QNetworkReply::downloadProgress, this, [this, p](qint64 received, qint64) {
+    connect(p->reply, &QNetworkReply::downloadProgress, this, [p](qint64 received, qint64) {
         if (p->maxBodyBytes > 0 && received > p->maxBodyBytes && !p->tooLarge) {
             p->tooLarge = true;
             p->reply->abort();
