@@ -47,19 +47,14 @@ void TestNavInteraction::keyTables_data()
     row("shift F12 previous", "up", 123, shift, false, KeyCommand::PreviousWindow);
     row("shift F12 while typing", "up", 123, shift, true, KeyCommand::None);
     row("keypad 5 mark", "up", 101, keypad, false, KeyCommand::MarkForClosing);
-    row("keypad 9 mode", "up", 105, none, false, KeyCommand::CycleBrowseMode);
     row("X while typing", "up", 'X', none, true, KeyCommand::None);
     row("shift X", "up", 'X', shift, false, KeyCommand::None);
     row("ctrl X", "up", 'X', ctrl, false, KeyCommand::None);
     row("X on key down", "down", 'X', none, false, KeyCommand::None);
-    row("alt D", "up", 'D', alt, false, KeyCommand::FocusAddressBox);
     row("alt D while typing", "up", 'D', alt, true, KeyCommand::FocusAddressBox);
-    row("ctrl released", "up", 17, none, false, KeyCommand::FocusLargestFrame);
     row("ctrl released still flagged", "up", 17, ctrl, false, KeyCommand::FocusLargestFrame);
     row("ctrl alt D", "up", 'D', ctrl | alt, false, KeyCommand::None);
     row("V top", "down", 'V', none, false, KeyCommand::PageTop);
-    row("F5 refresh", "down", 116, none, false, KeyCommand::Refresh);
-    row("shift F5", "down", 116, shift, false, KeyCommand::None);
     row("V while typing", "down", 'V', none, true, KeyCommand::None);
     row("space", "page", 32, none, false, KeyCommand::FocusDocument);
     row("keypad 0 down", "page", 96, keypad, false, KeyCommand::PageDown);
@@ -196,8 +191,6 @@ void TestNavInteraction::contextMenuDecisions_data()
     row("text field", false, 0, false, false, "INPUT", "text", true,
         ContextMenuAction::FormFieldMenu);
     row("untyped input", false, 0, false, false, "INPUT", "", false,
-        ContextMenuAction::FormFieldMenu);
-    row("password", false, 0, false, false, "INPUT", "password", false,
         ContextMenuAction::FormFieldMenu);
     row("textarea", false, 0, false, false, "TEXTAREA", "", false,
         ContextMenuAction::FormFieldMenu);
