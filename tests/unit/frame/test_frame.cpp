@@ -242,13 +242,17 @@ private Q_SLOTS:
             QCOMPARE(rig.control(0)->navigateCalls().constFirst().url.fileName(), "sklSearch.htm");
         }
         FrameRig rig(3);
+        rig.web.setDefaultResponse(FakeResponse::pending());
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(rig.control(i)->navigate(QUrl(QStringLiteral("http://site.test/slow"))));
+        rig.web.settle();
         rig.form->tbToolBar_ButtonClick(QStringLiteral("Stop"));
-        QVERIFY(rig.control(0)->calls().contains(QStringLiteral("stop")));
-        QVERIFY(!rig.control(1)->calls().contains(QStringLiteral("stop")));
+        QVERIFY(!rig.control(0)->isLoading());
+        QVERIFY(rig.control(1)->isLoading());
         rig.ui.setKeyboardModifiers(Qt::ControlModifier);
         rig.form->tbToolBar_ButtonClick(QStringLiteral("Stop"));
         for (int i = 0; i < 3; ++i)
-            QVERIFY(rig.control(i)->calls().contains(QStringLiteral("stop")));
+            QVERIFY(!rig.control(i)->isLoading());
     }
 
     void deleteThisFileEnabling_data()
@@ -427,11 +431,8 @@ private Q_SLOTS:
         QTest::newRow("web, & and #") << "g  cats & dogs #1 " << "https://www.google.com/custom?q=cats+%26+dogs+%231&sa=Search&ie=UTF-8&oe=UTF-8&hl=en"  << " cats & dogs #1 ";
         QTest::newRow("answers, + and prefix case") << "V 2+2=4" << "https://www.wolframalpha.com/input?i=2%2B2%3D4" << "2+2=4";
         QTest::newRow("dictionary, non-ASCII in the path") << "d naïve café" << "https://www.merriam-webster.com/dictionary/na%C3%AFve%20caf%C3%A9" << "naïve café";
-        QTest::newRow("encyclopedia, % and /") << "m 100% C/C++" << "https://en.wikipedia.org/wiki/Special:Search?search=100%25+C%2FC%2B%2B&go=Go" << "100% C/C++";
-        QTest::newRow("second encyclopedia: the word alone") << "c  Zürich" << "https://www.encyclopedia.com/gsearch?q=Z%C3%BCrich" << " Zürich";
         QTest::newRow("no prefix: the selected tab") << "gx y" << "https://www.google.com/custom?q=gx+y&sa=Search&ie=UTF-8&oe=UTF-8&hl=en" << "gx y";
         QTest::newRow("favorites filter") << "f news" << "sidebar s3 news" << "news";
-        QTest::newRow("history filter") << "H a'b" << "sidebar s4 a'b" << "a'b";
         QTest::newRow("nothing to search") << "g   " << "" << "  ";
         QTest::newRow("shortcut") << "@w a&b c" << "next https://en.wikipedia.org/wiki/Special:Search?search=a%26b+c&go=Go" << "";
         QTest::newRow("shortcut here") << "@W/ x#y" << "here https://en.wikipedia.org/wiki/Special:Search?search=x%23y&go=Go" << "";
@@ -596,11 +597,8 @@ private Q_SLOTS:
         const char *const rows[][3] = {{"cats", "http://www.cats.com/", ""},
                                        {"example.org/a b", "http://example.org/a%20b", ""},
                                        {"localhost:8080", "http://localhost:8080", ""},
-                                       {"g cats and dogs", "", "g cats and dogs"},
                                        {"w/cats", "", "w/cats"},
                                        {"javascript:alert(1)", "", ""},
-                                       {"skl:dbm1", "", ""},
-                                       {"skl-app://pages/Start.htm", "", ""},
                                        {"cats dogs", "", ""}};
         for (const auto &row : rows)
             QTest::newRow(row[0]) << QString(row[0]) << QString(row[1]) << QString(row[2]);

@@ -42,7 +42,6 @@ private Q_SLOTS:
     void rightButtonSwapAndRocker();
     void detailsToggleAndFocus();
     void newWindowWithNoRoomWaits();
-    void offlineReachesEveryWindow();
 };
 
 namespace {
@@ -366,19 +365,6 @@ void TestNavWindow::newWindowWithNoRoomWaits()
              QStringList{QStringLiteral("http://site.test/b.html:0:0")});
     QCOMPARE(rig.ctx.giNextOrder, order + 1);
     QVERIFY(!rig.nav.cancelNextNavigation(*rig.window(0)));
-}
-
-// Where downloads land is the download-path table's and the engine test's.
-void TestNavWindow::offlineReachesEveryWindow()
-{
-    NavRig rig;
-    (void)rig.reader.queue.LoadDocument(QStringLiteral("http://site.test/one.html"));
-    rig.settle();
-    rig.nav.SetOfflineMode(true);
-    QVERIFY(rig.ctx.gbOffline);
-    QVERIFY(rig.control(0)->isOffline() && rig.control(1)->isOffline());
-    rig.nav.SetOfflineMode(false);
-    QVERIFY(!rig.control(1)->isOffline());
 }
 
 QTEST_MAIN(TestNavWindow)

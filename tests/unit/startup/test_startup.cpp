@@ -189,10 +189,8 @@ private Q_SLOTS:
         };
         const QStringList unread{"http://unread/1", "http://unread/2"};
         row("accepted, first run: quick help", 1, false, 1, false, "", {quick});
-        row("normal start", 0x201, false, 0, false, "", {start});
         row("scheduled favorites", 0x201, false, 2, false, "", {"http://fav/0", "http://fav/1"});
         row("shift held: start page, no favorites", 0x201, true, 2, false, "", {start});
-        row("crashed run: unread pages come back", 0x201, false, 0, true, "", unread);
         row("crashed run's pages, then the command line; no favorites", 0x201, false, 2, true,
             "http://given/", unread + QStringList{"http://given/"});
         row("setup", 0x201, false, 0, false, "/Setup",
@@ -503,13 +501,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(late.state() == QProcess::NotRunning, 20000);
         QCOMPARE(late.exitCode(), 1);
         QCOMPARE(spy.size(), 1);
-
-        // Nobody listening: the later start goes on by itself.
-        QProcess lonely;
-        lonely.start(QCoreApplication::applicationFilePath(),
-                     {"--send", receiver.name() + "-other", "http://x/"});
-        QVERIFY(lonely.waitForFinished(20000));
-        QCOMPARE(lonely.exitCode(), 1);
     }
 
     void channelsDependOnTheDataFolder()
