@@ -61,16 +61,11 @@ bool isSubmitter(const DomNode *node)
            (node->type() == QLatin1String("submit") || node->type() == QLatin1String("image"));
 }
 
+// A printable key that types into a field.
 bool typingKey(const KeyInfo &key)
 {
-    if (key.modifiers & (Qt::ControlModifier | Qt::AltModifier))
-        return false;
-    if (!key.text.isEmpty() && key.text.at(0).isPrint())
-        return true;
-    static const QList<int> editing{Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Left, Qt::Key_Right,
-                                    Qt::Key_Up,        Qt::Key_Down,   Qt::Key_Home, Qt::Key_End,
-                                    Qt::Key_Return,    Qt::Key_Enter,  Qt::Key_Tab,  Qt::Key_Space};
-    return editing.contains(key.qtKey);
+    return !(key.modifiers & (Qt::ControlModifier | Qt::AltModifier)) && !key.text.isEmpty() &&
+           key.text.at(0).isPrint();
 }
 
 const char kDefaultPage[] = "<html><head><title></title></head><body></body></html>";
@@ -83,15 +78,6 @@ QString defaultErrorPage(int status)
 }
 
 } // namespace
-
-QByteArray FakeRequest::header(const QByteArray &name) const
-{
-    for (const HeaderLine &line : headers) {
-        if (line.name.compare(name, Qt::CaseInsensitive) == 0)
-            return line.value;
-    }
-    return QByteArray();
-}
 
 // ---- FakeWeb ----
 
@@ -259,7 +245,6 @@ QList<HeaderLine> FakeBrowserControl::requestHeaders(const QUrl &url, const QStr
 bool FakeBrowserControl::navigate(const QUrl &url, const QString &headers,
                                   const QByteArray &postData)
 {
-    m_calls << QStringLiteral("navigate ") + url.toString();
     m_navigateCalls.append({url, headers, postData});
     if (url.isEmpty() || !url.isValid() || !parseHeaderLines(headers))
         return false;
@@ -525,7 +510,6 @@ void FakeBrowserControl::updateCommandState()
 
 void FakeBrowserControl::stop()
 {
-    m_calls << QStringLiteral("stop");
     if (!m_loading)
         return;
     ++m_loadSerial;
@@ -560,28 +544,24 @@ FakeBrowserControl::Request FakeBrowserControl::historyRequest(int index, Naviga
 
 void FakeBrowserControl::refresh()
 {
-    m_calls << QStringLiteral("refresh");
     m_document.awaitNewDocument();
     goToHistory(m_historyIndex, NavigationKind::Reload);
 }
 
 void FakeBrowserControl::goBack()
 {
-    m_calls << QStringLiteral("goBack");
     if (canGoBack())
         goToHistory(m_historyIndex - 1, NavigationKind::BackForward);
 }
 
 void FakeBrowserControl::goForward()
 {
-    m_calls << QStringLiteral("goForward");
     if (canGoForward())
         goToHistory(m_historyIndex + 1, NavigationKind::BackForward);
 }
 
 bool FakeBrowserControl::execCommand(BrowserCommand command, CommandPrompt prompt)
 {
-    m_calls << QStringLiteral("execCommand %1").arg(int(command));
     m_commands.append({command, prompt});
     if (!queryCommandEnabled(command))
         return false;
@@ -613,14 +593,12 @@ void FakeBrowserControl::setSelectedText(const QString &text)
 
 void FakeBrowserControl::sleep(SleepMode mode)
 {
-    m_calls << QStringLiteral("sleep");
     m_asleep = true;
     m_sleepMode = mode;
 }
 
 bool FakeBrowserControl::wake()
 {
-    m_calls << QStringLiteral("wake");
     if (!m_asleep)
         return false;
     m_asleep = false;
@@ -636,7 +614,6 @@ QUrl FakeBrowserControl::writePage(const QString &html, const QString &name)
     file.replace(u'/', u'_').replace(u'\\', u'_').replace(u'?', u'_').replace(u'#', u'_');
     const QUrl url =
         ProgramPages::url(QStringLiteral("__page%1_%2").arg(++m_writtenPages).arg(file));
-    m_calls << QStringLiteral("writePage ") + url.toString();
     Request request;
     request.url = url;
     request.kind = NavigationKind::Program;
@@ -724,13 +701,7 @@ bool FakeBrowserControl::click(const ElementRef &ref, Qt::MouseButton button,
         followLink(link, button, modifiers, frame);
         return true;
     }
-    if (button != Qt::LeftButton)
-        return true;
-    if (node->is(QStringLiteral("input")) && node->type() == QLatin1String("checkbox")) {
-        node->setChecked(!node->checked());
-    } else if (node->is(QStringLiteral("input")) && node->type() == QLatin1String("radio")) {
-        node->setChecked(true);
-    } else if (isSubmitter(node)) {
+    if (button == Qt::LeftButton && isSubmitter(node)) {
         if (DomNode *form = node->closest(QStringLiteral("form")))
             submitFormNode(form, modifiers, frame);
     }
@@ -749,22 +720,6 @@ void FakeBrowserControl::followLink(DomNode *link, Qt::MouseButton button,
     const bool ctrl = modifiers & Qt::ControlModifier;
     const bool shift = modifiers & Qt::ShiftModifier;
 
-    // A named target that is a frame of this document loads there.
-    int namedFrame = -1;
-    if (!target.isEmpty() && !targetKey.startsWith(u'_')) {
-        int index = 0;
-        m_document.dom().document()->forEachElement([&](DomNode *element) {
-            if (element->is(QStringLiteral("iframe")) || element->is(QStringLiteral("frame"))) {
-                if (element->attribute(QStringLiteral("name")) == target) {
-                    namedFrame = index;
-                    return false;
-                }
-                ++index;
-            }
-            return true;
-        });
-    }
-
     BeforeNavigateInfo info;
     info.url = url;
     info.kind = NavigationKind::LinkClicked;
@@ -779,19 +734,17 @@ void FakeBrowserControl::followLink(DomNode *link, Qt::MouseButton button,
             shift ? WindowDisposition::NewForegroundTab : WindowDisposition::NewBackgroundTab;
     else if (shift)
         info.disposition = WindowDisposition::NewWindow;
+    // A named target opens a window: the double's frames have no names.
     else if (targetKey == QLatin1String("_blank") ||
-             (!target.isEmpty() && !targetKey.startsWith(u'_') && namedFrame < 0))
+             (!target.isEmpty() && !targetKey.startsWith(u'_')))
         info.disposition = WindowDisposition::NewForegroundTab;
     else
         info.disposition = WindowDisposition::CurrentWindow;
-    int loadInFrame = -1;
-    if (info.disposition == WindowDisposition::CurrentWindow) {
-        if (namedFrame >= 0)
-            loadInFrame = namedFrame;
-        else if (frameIndex >= 0 && targetKey != QLatin1String("_top") &&
-                 targetKey != QLatin1String("_parent"))
-            loadInFrame = frameIndex;
-    }
+    const int loadInFrame = info.disposition == WindowDisposition::CurrentWindow &&
+                                    targetKey != QLatin1String("_top") &&
+                                    targetKey != QLatin1String("_parent")
+                                ? frameIndex
+                                : -1;
     info.isTopFrame = loadInFrame < 0;
     // Web content's command links and links to the program's pages go nowhere and are not
     // reported (the policy in askBeforeNavigate).
@@ -1000,7 +953,6 @@ void FakeBrowserControl::keyDown(const KeyInfo &key)
     DomNode *active = m_document.activeElement();
     // As the engine control: the program has the first word unless a field has the focus.
     if (!(active && isEditable(active))) {
-        m_keysAfterPage.remove(key.qtKey);
         m_keysBeforePage.insert(key.qtKey);
         if (m_listener && m_listener->keyPressed(*this, key))
             return;
@@ -1008,7 +960,6 @@ void FakeBrowserControl::keyDown(const KeyInfo &key)
             return;
     } else {
         m_keysBeforePage.remove(key.qtKey);
-        m_keysAfterPage.insert(key.qtKey);
     }
     const DomEvent event =
         m_document.dispatch(DomEventType::KeyDown, active, m_document.activeFrame(), key.modifiers,
@@ -1016,15 +967,8 @@ void FakeBrowserControl::keyDown(const KeyInfo &key)
     if (alive.expired())
         return;
     active = m_document.activeElement();
-    const bool editable = active && isEditable(active);
-    if (editable && !event.defaultPrevented && typingKey(key)) {
-        if (key.qtKey == Qt::Key_Backspace)
-            active->setValue(active->value().chopped(active->value().isEmpty() ? 0 : 1));
-        else if (!key.text.isEmpty() && key.text.at(0).isPrint())
-            active->setValue(active->value() + key.text);
-    }
-    if (!pageTookKey(event, key, editable) && m_listener && m_keysAfterPage.contains(key.qtKey))
-        m_listener->keyPressed(*this, key);
+    if (active && isEditable(active) && !event.defaultPrevented && typingKey(key))
+        active->setValue(active->value() + key.text);
 }
 
 void FakeBrowserControl::keyUp(const KeyInfo &key)
@@ -1036,21 +980,8 @@ void FakeBrowserControl::keyUp(const KeyInfo &key)
         if (alive.expired())
             return;
     }
-    const DomEvent event =
-        m_document.dispatch(DomEventType::KeyUp, m_document.activeElement(),
-                            m_document.activeFrame(), key.modifiers, 0, 0, key.virtualKey);
-    if (alive.expired())
-        return;
-    DomNode *active = m_document.activeElement();
-    const bool editable = active && isEditable(active);
-    if (!pageTookKey(event, key, editable) && m_listener && m_keysAfterPage.remove(key.qtKey))
-        m_listener->keyReleased(*this, key);
-}
-
-bool FakeBrowserControl::pageTookKey(const DomEvent &event, const KeyInfo &key, bool editable) const
-{
-    return event.defaultPrevented || (editable && typingKey(key)) ||
-           (m_pageSwallowsKeys && !editable);
+    m_document.dispatch(DomEventType::KeyUp, m_document.activeElement(), m_document.activeFrame(),
+                        key.modifiers, 0, 0, key.virtualKey);
 }
 
 void FakeBrowserControl::wheel(const ElementRef &ref, int delta, Qt::KeyboardModifiers modifiers,
@@ -1079,26 +1010,11 @@ void FakeBrowserControl::mousePress(const ElementRef &ref, Qt::MouseButton butto
                                     Qt::MouseButtons held, Qt::KeyboardModifiers modifiers,
                                     int frameIndex)
 {
-    mouseButton(DomEventType::MouseDown, ref, {button, held, modifiers, {}, false}, frameIndex);
-}
-
-void FakeBrowserControl::mouseRelease(const ElementRef &ref, Qt::MouseButton button,
-                                      Qt::MouseButtons held, Qt::KeyboardModifiers modifiers,
-                                      int frameIndex)
-{
-    mouseButton(DomEventType::MouseUp, ref, {button, held, modifiers, {}, false}, frameIndex);
-}
-
-void FakeBrowserControl::mouseButton(DomEventType type, const ElementRef &ref,
-                                     const MouseInfo &mouse, int frameIndex)
-{
-    if (m_listener &&
-        (type == DomEventType::MouseDown ? m_listener->mouseButtonPressed(*this, mouse)
-                                         : m_listener->mouseButtonReleased(*this, mouse)))
+    if (m_listener && m_listener->mouseButtonPressed(*this, {button, held, modifiers, {}, false}))
         return;
     DomNode *node = ref.isNull() ? nullptr : m_document.element(ref, frameIndex);
-    m_document.dispatch(type, node, node ? m_document.frameOf(node) : -1, mouse.modifiers,
-                        domButton(mouse.button), domButtons(mouse.buttons));
+    m_document.dispatch(DomEventType::MouseDown, node, node ? m_document.frameOf(node) : -1,
+                        modifiers, domButton(button), domButtons(held));
 }
 
 // ---- the page's own actions ----

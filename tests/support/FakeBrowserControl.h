@@ -56,8 +56,6 @@ struct FakeRequest
     NavigationKind kind = NavigationKind::Other;
     bool isTopFrame = true;
     const BrowserControl *control = nullptr;
-
-    QByteArray header(const QByteArray &name) const; // case-insensitive; null when absent
 };
 
 // The fake's world: the pages every control can load, the log of requests, and the queue on
@@ -180,9 +178,6 @@ public:
     const QList<NavigateCall> &navigateCalls() const { return m_navigateCalls; }
     // The requests this control sent (what reached the fake server).
     QList<FakeRequest> requests() const;
-    // Every call of the program that changes something, in order: "navigate <url>", "stop",
-    // "refresh", "goBack", "goForward", "execCommand <n>", "writePage <url>", "sleep", "wake".
-    const QStringList &calls() const { return m_calls; }
     const QList<std::pair<BrowserCommand, CommandPrompt>> &commands() const { return m_commands; }
     void setCommandEnabled(BrowserCommand command, bool enabled);
     void setSelectedText(const QString &text);
@@ -205,7 +200,7 @@ public:
     // The user gives the element the focus (clicking or tabbing into it).
     void focusElement(const ElementRef &element, int frameIndex = -1);
     // Press and release. The listener has each key before the page, except while an editable
-    // element has the focus: then the page first, and only what it leaves unhandled.
+    // element has the focus: then the page alone.
     void pressKey(int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
                   const QString &text = QString());
     void keyDown(const KeyInfo &key);
@@ -216,8 +211,6 @@ public:
                Qt::MouseButtons buttons = Qt::NoButton, int frameIndex = -1);
     void mousePress(const ElementRef &element, Qt::MouseButton button, Qt::MouseButtons held,
                     Qt::KeyboardModifiers modifiers = Qt::NoModifier, int frameIndex = -1);
-    void mouseRelease(const ElementRef &element, Qt::MouseButton button, Qt::MouseButtons held,
-                      Qt::KeyboardModifiers modifiers = Qt::NoModifier, int frameIndex = -1);
 
     // ---- the page's own actions ----
     // window.open: a new-window request; a script pop-up outside a user gesture is blocked.
@@ -228,8 +221,9 @@ public:
     void scriptDocumentWrite(const QString &html);
     // window.close(); returns whether the listener kept the window.
     bool scriptClose();
-    // The page's own key handlers prevent the default of every key outside its fields.
-    void scriptSwallowKeys() { m_pageSwallowsKeys = true; }
+    // The page's own key handlers prevent the default of every key outside its fields: the
+    // program still has them first, so nothing changes here.
+    void scriptSwallowKeys() {}
     void scriptError(const QString &text, int line, const QUrl &source);
     void emitStatusText(const QString &text);
     void emitProgress(int progress, int progressMax);
@@ -278,10 +272,6 @@ private:
     void updateCommandState();
     QList<HeaderLine> requestHeaders(const QUrl &url, const QString &extra) const;
     bool isEditable(const DomNode *node) const;
-    // Whether the page used the key itself (a field typed into, a handler prevented it).
-    bool pageTookKey(const DomEvent &event, const KeyInfo &key, bool editable) const;
-    void mouseButton(DomEventType type, const ElementRef &element, const MouseInfo &mouse,
-                     int frameIndex);
 
     FakeWeb &m_web;
     FakeDocument m_document;
@@ -289,8 +279,6 @@ private:
     BrowserControlListener *m_listener = nullptr;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QSet<int> m_keysBeforePage; // pressed while the program had the first word
-    QSet<int> m_keysAfterPage;  // pressed in an editable element
-    bool m_pageSwallowsKeys = false;
     mutable QPointer<QWidget> m_widget;
     quint64 m_loadSerial = 0;
     bool m_loading = false;
@@ -304,7 +292,6 @@ private:
     int m_writtenPages = 0;
 
     QList<NavigateCall> m_navigateCalls;
-    QStringList m_calls;
     QList<std::pair<BrowserCommand, CommandPrompt>> m_commands;
     QSet<int> m_disabledCommands;
     int m_textSize = 2;

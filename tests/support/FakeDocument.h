@@ -21,14 +21,11 @@ class FakeWeb;
 class FakeDocument : public Document
 {
 public:
-    // Every write the program made, in order, for assertions.
+    // The writes tests look for, in order.
     struct Write
     {
-        QString operation; // "innerHTML", "innerText", "outerHTML", "insertAdjacentHTML", "style",
-                           // "attribute", "value", "checked", "cssRule", "bodyZoom", "scrollTo",
-                           // "scrollIntoView", "focus", "highlight", "stopHighlight",
-                           // "removeHighlights", "execCommand", "eventRules", "frameZoom",
-                           // "frameHighlight", "framePage"
+        QString operation; // "scrollTo", "focus", "highlight", "stopHighlight",
+                           // "removeHighlights", "execCommand", "frameZoom"
         QString target;    // the element's id, or "#<handle>"; empty when none
         QString name;      // property, attribute, position, command
         QString value;
@@ -143,9 +140,8 @@ private:
     void record(const QString &operation, const ElementRef &target, const QString &name,
                 const QString &value);
     void apply(std::function<void()> write);
-    // Records the write and applies it to the element the ref names, when it is there.
-    void writeElement(const QString &operation, const ElementRef &ref, const QString &name,
-                      const QString &value, std::function<void(DomNode &)> write);
+    // Applies the write to the element the ref names, when it is there.
+    void writeElement(const ElementRef &ref, std::function<void(DomNode &)> write);
     DomNode *frameBody(const ElementRef &frame) const;
     template <typename Result>
     void answer(std::function<void(const Result &)> done, std::function<Result()> compute);
@@ -174,7 +170,6 @@ private:
     QList<Write> m_writes;
     std::vector<std::function<void()>> m_pendingWrites;
     QStringList m_cssRules;
-    QSet<qint64> m_marks; // the FONT elements the highlighting made
     int m_scrollTop = 0;
     int m_scrollLeft = 0;
     int m_scrollHeight = 3000;

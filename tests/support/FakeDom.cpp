@@ -49,7 +49,6 @@ const QSet<QString> &unrenderedElements()
 // in the text we produce them for.
 constexpr QChar kBreak1(0xE000);
 constexpr QChar kBreak2(0xE001);
-constexpr QChar kKeptSpace(0xE002);
 
 QString collapseWhitespace(const QString &text)
 {
@@ -102,63 +101,17 @@ QString resolveBreaks(const QString &raw)
         pendingSpace = false;
         started = true;
     }
-    out.replace(kKeptSpace, u' ');
     return out;
-}
-
-QString cssPropertyName(const QString &property)
-{
-    QString out;
-    for (int i = 0; i < property.size(); ++i) {
-        const QChar c = property.at(i);
-        if (c.isUpper() && i > 0) {
-            out += u'-';
-            out += c.toLower();
-        } else {
-            out += c.toLower();
-        }
-    }
-    return out.trimmed();
 }
 
 QList<std::pair<QString, QString>> parseStyle(const QString &style)
 {
     QList<std::pair<QString, QString>> result;
-    QStringList parts;
-    QString current;
-    int depth = 0;
-    QChar quote;
-    for (QChar c : style) {
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-        } else if (c == u'"' || c == u'\'') {
-            quote = c;
-        } else if (c == u'(') {
-            ++depth;
-        } else if (c == u')') {
-            depth = std::max(0, depth - 1);
-        } else if (c == u';' && depth == 0) {
-            parts << current;
-            current.clear();
-            continue;
-        }
-        current += c;
-    }
-    parts << current;
-    for (const QString &part : parts) {
+    for (const QString &part : style.split(u';')) {
         const int colon = part.indexOf(u':');
-        if (colon <= 0)
-            continue;
         const QString name = part.left(colon).trimmed().toLower();
         const QString value = part.mid(colon + 1).trimmed();
-        if (name.isEmpty() || value.isEmpty())
-            continue;
-        auto it = std::find_if(result.begin(), result.end(),
-                               [&](const auto &decl) { return decl.first == name; });
-        if (it != result.end())
-            it->second = value;
-        else
+        if (colon > 0 && !name.isEmpty() && !value.isEmpty())
             result.append({name, value});
     }
     return result;
@@ -180,19 +133,9 @@ class GumboConverter
 public:
     static QString elementName(const GumboElement &element)
     {
-        if (element.tag != GUMBO_TAG_UNKNOWN) {
-            QString name = QString::fromUtf8(gumbo_normalized_tagname(element.tag));
-            if (element.tag_namespace == GUMBO_NAMESPACE_SVG && element.original_tag.length) {
-                GumboStringPiece piece = element.original_tag;
-                gumbo_tag_from_original_text(&piece);
-                if (const char *svgName = gumbo_normalize_svg_tagname(&piece))
-                    name = QString::fromUtf8(svgName);
-            }
-            return name;
-        }
+        if (element.tag != GUMBO_TAG_UNKNOWN)
+            return QString::fromUtf8(gumbo_normalized_tagname(element.tag));
         GumboStringPiece piece = element.original_tag;
-        if (piece.length == 0)
-            return QStringLiteral("unknown");
         gumbo_tag_from_original_text(&piece);
         return QString::fromUtf8(piece.data, qsizetype(piece.length)).toLower();
     }
@@ -204,8 +147,6 @@ public:
         case GUMBO_NODE_CDATA:
         case GUMBO_NODE_WHITESPACE:
             return DomNode::createText(QString::fromUtf8(node->v.text.text));
-        case GUMBO_NODE_COMMENT:
-            return DomNode::createComment(QString::fromUtf8(node->v.text.text));
         case GUMBO_NODE_ELEMENT:
         case GUMBO_NODE_TEMPLATE: {
             const GumboElement &element = node->v.element;
@@ -218,10 +159,9 @@ public:
             appendChildren(result.get(), element.children);
             return result;
         }
-        case GUMBO_NODE_DOCUMENT:
-            break;
+        default: // comments and the like are left out
+            return nullptr;
         }
-        return nullptr;
     }
 
     static void appendChildren(DomNode *parent, const GumboVector &children)
@@ -237,19 +177,12 @@ public:
 
 namespace {
 
-struct AttributeTest
-{
-    QString name;
-    QChar op; // 0 presence, '=', '^'
-    QString value;
-};
-
 struct Compound
 {
-    QString tag; // empty or "*": any
+    QString tag; // empty: any
     QString id;
     QStringList classes;
-    QList<AttributeTest> attributes;
+    QStringList attributes; // present
     bool valid = true;
 };
 
@@ -280,29 +213,14 @@ QList<Compound> parseComplexSelector(const QString &text)
             } else if (c == u'.') {
                 ++i;
                 current.classes << readName();
-            } else if (c == u'*') {
-                ++i;
-                current.tag = QStringLiteral("*");
             } else if (c == u'[') {
+                // Presence only: a value test matches nothing.
                 const int close = part.indexOf(u']', i);
-                const QString body = part.mid(i + 1, close - i - 1);
+                const QString name = part.mid(i + 1, close - i - 1).toLower();
                 i = close < 0 ? n : close + 1;
-                AttributeTest test;
-                const int eq = body.indexOf(u'=');
-                test.name = body.left(eq).toLower();
-                if (eq >= 0) {
-                    test.op = u'=';
-                    if (test.name.endsWith(u'^'))
-                        test.op = u'^', test.name.chop(1);
-                    test.value = body.mid(eq + 1);
-                    if (test.value.size() >= 2 &&
-                        (test.value.front() == u'\'' || test.value.front() == u'"'))
-                        test.value = test.value.mid(1, test.value.size() - 2);
-                }
-                // Other operators than = and ^= are not needed: they match nothing.
-                current.valid =
-                    close >= 0 && isNameChar(test.name.isEmpty() ? u' ' : test.name.back());
-                current.attributes << test;
+                current.valid = close >= 0 && !name.isEmpty() &&
+                                std::all_of(name.begin(), name.end(), isNameChar);
+                current.attributes << name;
             } else if (isNameChar(c)) {
                 current.tag = readName().toLower();
             } else {
@@ -318,8 +236,7 @@ bool matchesCompound(const DomNode *node, const Compound &compound)
 {
     if (!compound.valid || !node->isElement())
         return false;
-    if (!compound.tag.isEmpty() && compound.tag != QLatin1String("*") &&
-        compound.tag != node->localName())
+    if (!compound.tag.isEmpty() && compound.tag != node->localName())
         return false;
     if (!compound.id.isEmpty() && node->id() != compound.id)
         return false;
@@ -327,10 +244,8 @@ bool matchesCompound(const DomNode *node, const Compound &compound)
         if (!node->hasClass(cls))
             return false;
     }
-    for (const AttributeTest &test : compound.attributes) {
-        const QString value = node->attribute(test.name);
-        if (value.isNull() || (test.op == u'=' && value != test.value) ||
-            (test.op == u'^' && (test.value.isEmpty() || !value.startsWith(test.value))))
+    for (const QString &name : compound.attributes) {
+        if (!node->hasAttribute(name))
             return false;
     }
     return true;
@@ -398,13 +313,6 @@ std::unique_ptr<DomNode> DomNode::createText(const QString &text)
     return node;
 }
 
-std::unique_ptr<DomNode> DomNode::createComment(const QString &text)
-{
-    std::unique_ptr<DomNode> node(new DomNode(Kind::Comment));
-    node->m_data = text;
-    return node;
-}
-
 std::unique_ptr<DomNode> DomNode::createDocument()
 {
     return std::unique_ptr<DomNode>(new DomNode(Kind::Document));
@@ -451,13 +359,6 @@ void DomNode::setAttribute(const QString &name, const QString &value)
 bool DomNode::hasClass(const QString &name) const
 {
     return className().split(u' ', Qt::SkipEmptyParts).contains(name);
-}
-
-DomNode *DomNode::child(int index) const
-{
-    if (index < 0 || index >= childCount())
-        return nullptr;
-    return m_children[size_t(index)].get();
 }
 
 QList<DomNode *> DomNode::childNodes() const
@@ -520,15 +421,6 @@ void DomNode::removeChildren()
     m_children.clear();
 }
 
-bool DomNode::contains(const DomNode *other) const
-{
-    for (const DomNode *node = other; node; node = node->m_parent) {
-        if (node == this)
-            return true;
-    }
-    return false;
-}
-
 DomNode *DomNode::closest(const QString &localName)
 {
     for (DomNode *node = this; node; node = node->m_parent) {
@@ -580,8 +472,8 @@ QList<DomNode *> DomNode::getElementsByTagName(const QString &name)
 
 QString DomNode::textContent() const
 {
-    if (m_kind == Kind::Text || m_kind == Kind::Comment)
-        return m_kind == Kind::Text ? m_data : QString();
+    if (m_kind == Kind::Text)
+        return m_data;
     QString out;
     for (const auto &c : m_children) {
         if (c->isText())
@@ -596,19 +488,7 @@ void DomNode::appendInnerText(QString &out) const
 {
     for (const auto &c : m_children) {
         if (c->isText()) {
-            bool preformatted = false;
-            for (const DomNode *a = this; a; a = a->m_parent) {
-                if (a->is(QStringLiteral("pre")) || a->is(QStringLiteral("textarea"))) {
-                    preformatted = true;
-                    break;
-                }
-            }
-            if (preformatted) {
-                QString text = c->m_data;
-                out += text.replace(u' ', kKeptSpace);
-            } else {
-                out += collapseWhitespace(c->m_data);
-            }
+            out += collapseWhitespace(c->m_data);
             continue;
         }
         if (!c->isElement() || unrenderedElements().contains(c->m_name))
@@ -658,21 +538,12 @@ void DomNode::setInnerText(const QString &text)
 
 void DomNode::serialise(QString &out) const
 {
-    switch (m_kind) {
-    case Kind::Document:
-        serialiseChildren(out);
-        return;
-    case Kind::Text:
+    if (m_kind == Kind::Text) {
         if (m_parent && m_parent->isElement() && rawTextElements().contains(m_parent->m_name))
             out += m_data;
         else
             out += FakeDom::escapeText(m_data);
         return;
-    case Kind::Comment:
-        out += QStringLiteral("<!--") + m_data + QStringLiteral("-->");
-        return;
-    case Kind::Element:
-        break;
     }
     out += u'<';
     out += m_name;
@@ -735,43 +606,22 @@ bool DomNode::setOuterHTML(const QString &html)
     return true;
 }
 
-bool DomNode::insertAdjacentHTML(Position where, const QString &html)
-{
-    if (!isElement())
-        return false;
-    switch (where) {
-    case Position::BeforeBegin:
-    case Position::AfterEnd: {
-        if (!m_parent || m_parent->kind() == Kind::Document)
-            return false;
-        auto nodes = FakeDom::parseFragment(html, m_parent->isElement() ? m_parent->m_name
-                                                                        : QStringLiteral("body"));
-        const int index = indexInParent() + (where == Position::AfterEnd ? 1 : 0);
-        m_parent->insertChildren(index, std::move(nodes));
-        return true;
-    }
-    case Position::AfterBegin:
-        insertChildren(0, FakeDom::parseFragment(html, m_name));
-        return true;
-    case Position::BeforeEnd:
-        insertChildren(childCount(), FakeDom::parseFragment(html, m_name));
-        return true;
-    }
-    return false;
-}
-
 bool DomNode::insertAdjacentHTML(const QString &where, const QString &html)
 {
     const QString key = where.toLower();
-    if (key == QLatin1String("beforebegin"))
-        return insertAdjacentHTML(Position::BeforeBegin, html);
-    if (key == QLatin1String("afterbegin"))
-        return insertAdjacentHTML(Position::AfterBegin, html);
-    if (key == QLatin1String("beforeend"))
-        return insertAdjacentHTML(Position::BeforeEnd, html);
-    if (key == QLatin1String("afterend"))
-        return insertAdjacentHTML(Position::AfterEnd, html);
-    return false;
+    const bool outside = key == QLatin1String("beforebegin") || key == QLatin1String("afterend");
+    DomNode *into = outside ? m_parent : this;
+    if (!isElement() || !into || into->kind() == Kind::Document)
+        return false;
+    int index = key == QLatin1String("beforebegin")  ? indexInParent()
+                : key == QLatin1String("afterend")   ? indexInParent() + 1
+                : key == QLatin1String("afterbegin") ? 0
+                : key == QLatin1String("beforeend")  ? childCount()
+                                                     : -1;
+    if (index < 0)
+        return false;
+    into->insertChildren(index, FakeDom::parseFragment(html, into->m_name));
+    return true;
 }
 
 QList<std::pair<QString, QString>> DomNode::styleDeclarations() const
@@ -781,7 +631,7 @@ QList<std::pair<QString, QString>> DomNode::styleDeclarations() const
 
 QString DomNode::style(const QString &property) const
 {
-    const QString name = cssPropertyName(property);
+    const QString name = property.trimmed().toLower();
     for (const auto &[declName, value] : styleDeclarations()) {
         if (declName == name)
             return value;
@@ -791,7 +641,7 @@ QString DomNode::style(const QString &property) const
 
 void DomNode::setStyle(const QString &property, const QString &value)
 {
-    const QString name = cssPropertyName(property);
+    const QString name = property.trimmed().toLower();
     if (name.isEmpty())
         return;
     auto decls = styleDeclarations();
@@ -825,18 +675,6 @@ QString DomNode::value() const
         return m_value;
     if (is(QStringLiteral("textarea")))
         return textContent();
-    if (is(QStringLiteral("option"))) {
-        const QString v = attribute(QStringLiteral("value"));
-        return v.isNull() ? collapseWhitespace(textContent()).trimmed() : v;
-    }
-    if (is(QStringLiteral("select"))) {
-        QList<DomNode *> options = const_cast<DomNode *>(this)->getElementsByTagName("option");
-        for (DomNode *option : options) {
-            if (option->checked())
-                return option->value();
-        }
-        return options.isEmpty() ? QString() : options.first()->value();
-    }
     const QString v = attribute(QStringLiteral("value"));
     if (v.isNull() && (type() == QLatin1String("checkbox") || type() == QLatin1String("radio")))
         return QStringLiteral("on");
@@ -845,11 +683,6 @@ QString DomNode::value() const
 
 void DomNode::setValue(const QString &value)
 {
-    if (is(QStringLiteral("select"))) {
-        for (DomNode *option : getElementsByTagName(QStringLiteral("option")))
-            option->setChecked(option->value() == value);
-        return;
-    }
     m_valueDirty = true;
     m_value = value;
 }
@@ -858,21 +691,7 @@ bool DomNode::checked() const
 {
     if (m_checkedDirty)
         return m_checked;
-    return hasAttribute(is(QStringLiteral("option")) ? QStringLiteral("selected")
-                                                     : QStringLiteral("checked"));
-}
-
-DomNode *DomNode::formOwner()
-{
-    const QString formId = attribute(QStringLiteral("form"));
-    if (!formId.isEmpty()) {
-        DomNode *root = this;
-        while (root->m_parent)
-            root = root->m_parent;
-        if (DomNode *form = root->getElementById(formId))
-            return form;
-    }
-    return closest(QStringLiteral("form"));
+    return hasAttribute(QStringLiteral("checked"));
 }
 
 void DomNode::setChecked(bool checked)
@@ -881,29 +700,18 @@ void DomNode::setChecked(bool checked)
     m_checked = checked;
     if (!checked)
         return;
-    // One checked radio per group, one selected option per single select.
-    if (is(QStringLiteral("option"))) {
-        DomNode *select = closest(QStringLiteral("select"));
-        if (select && !select->hasAttribute(QStringLiteral("multiple"))) {
-            for (DomNode *option : select->getElementsByTagName(QStringLiteral("option"))) {
-                if (option != this) {
-                    option->m_checkedDirty = true;
-                    option->m_checked = false;
-                }
-            }
-        }
-        return;
-    }
+    // One checked radio per group.
     const QString name = attribute(QStringLiteral("name"));
     if (type() != QLatin1String("radio") || name.isEmpty())
         return;
-    DomNode *owner = formOwner();
+    DomNode *owner = closest(QStringLiteral("form"));
     DomNode *root = this;
     while (root->m_parent)
         root = root->m_parent;
     for (DomNode *other : root->getElementsByTagName(QStringLiteral("input"))) {
         if (other != this && other->type() == QLatin1String("radio") &&
-            other->attribute(QStringLiteral("name")) == name && other->formOwner() == owner) {
+            other->attribute(QStringLiteral("name")) == name &&
+            other->closest(QStringLiteral("form")) == owner) {
             other->m_checkedDirty = true;
             other->m_checked = false;
         }
@@ -997,7 +805,8 @@ QList<DomNode *> FakeDom::formFields(DomNode *form) const
         return result;
     static const QSet<QString> fieldNames{"input", "select", "textarea", "button"};
     m_document->forEachElement([&](DomNode *element) {
-        if (fieldNames.contains(element->localName()) && element->formOwner() == form)
+        if (fieldNames.contains(element->localName()) &&
+            element->closest(QStringLiteral("form")) == form)
             result.append(element);
         return true;
     });

@@ -14,12 +14,10 @@
 class DomNode
 {
 public:
-    enum class Kind { Document, Element, Text, Comment };
-    enum class Position { BeforeBegin, AfterBegin, BeforeEnd, AfterEnd };
+    enum class Kind { Document, Element, Text };
 
     static std::unique_ptr<DomNode> createElement(const QString &localName);
     static std::unique_ptr<DomNode> createText(const QString &text);
-    static std::unique_ptr<DomNode> createComment(const QString &text);
     static std::unique_ptr<DomNode> createDocument();
 
     ~DomNode();
@@ -37,7 +35,7 @@ public:
     QString tagName() const { return m_name.toUpper(); }
     bool is(const QString &localName) const;
 
-    // Text and comment data.
+    // Text data.
     QString data() const { return m_data; }
 
     // Attributes keep their source order; a null string means "absent".
@@ -51,7 +49,6 @@ public:
 
     DomNode *parent() const { return m_parent; }
     int childCount() const { return int(m_children.size()); }
-    DomNode *child(int index) const;
     QList<DomNode *> childNodes() const;
     QList<DomNode *> childElements() const;
     int indexInParent() const;
@@ -59,15 +56,14 @@ public:
     DomNode *insertChild(int index, std::unique_ptr<DomNode> node);
     std::unique_ptr<DomNode> takeChild(int index);
     void removeChildren();
-    bool contains(const DomNode *other) const;
     // This element or its nearest ancestor with the given local name.
     DomNode *closest(const QString &localName);
 
     DomNode *getElementById(const QString &id);
     // "*" gives every element; names compare case-insensitively.
     QList<DomNode *> getElementsByTagName(const QString &name);
-    // CSS selectors: type, *, #id, .class, [attr], [attr=v], [attr^=v], descendants, comma
-    // lists. Anything else matches nothing.
+    // CSS selectors: type, #id, .class, [attr], descendants, comma lists. Anything else
+    // matches nothing.
     bool matches(const QString &selector) const;
     QList<DomNode *> querySelectorAll(const QString &selector);
     // Depth-first, document order, descendants only; return false from visit to stop.
@@ -82,12 +78,11 @@ public:
     QString outerHTML() const;
     // Fails for a node without a parent (as the DOM throws for it).
     [[nodiscard]] bool setOuterHTML(const QString &html);
-    [[nodiscard]] bool insertAdjacentHTML(Position where, const QString &html);
     // "beforeBegin", "afterbegin", ... case-insensitively.
     [[nodiscard]] bool insertAdjacentHTML(const QString &where, const QString &html);
 
-    // Inline style, read and written through the style attribute. Property names may be CSS
-    // ("font-weight") or script style ("fontWeight", "Zoom"); an empty value removes it.
+    // Inline style, read and written through the style attribute, by CSS property name in any
+    // case; an empty value removes it.
     QString style(const QString &property) const;
     void setStyle(const QString &property, const QString &value);
     QList<std::pair<QString, QString>> styleDeclarations() const;
@@ -110,7 +105,6 @@ private:
     void serialiseChildren(QString &out) const;
     void appendInnerText(QString &out) const;
     void insertChildren(int index, std::vector<std::unique_ptr<DomNode>> nodes);
-    DomNode *formOwner();
 
     Kind m_kind;
     qint64 m_serial;
@@ -150,7 +144,7 @@ public:
     // a and area elements with an href, in document order.
     QList<DomNode *> links() const;
     QList<DomNode *> forms() const;
-    // The fields of a form: input, select, textarea and button elements inside it or naming it.
+    // The fields of a form: input, select, textarea and button elements inside it.
     QList<DomNode *> formFields(DomNode *form) const;
     QList<DomNode *> images() const;
     // h1 to h6 in document order.
