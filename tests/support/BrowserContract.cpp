@@ -119,6 +119,12 @@ QString pageHtml(const QString &title, const QString &body)
            QStringLiteral("</title></head><body>") + body + QStringLiteral("</body></html>");
 }
 
+// Serves a page of that title and body at path; returns its address.
+QUrl servePage(ContractHarness &h, const QString &path, const QString &title, const QString &body)
+{
+    return h.serve(path, ServedResponse::page(pageHtml(title, body)));
+}
+
 // Loaded: the download ended, then the document completed.
 bool loaded(const ContractRecorder &rec, const QUrl &url)
 {
@@ -200,8 +206,7 @@ namespace BrowserContract {
 
 void checkNavigationEventOrder(ContractHarness &h)
 {
-    const QUrl url = h.serve(QStringLiteral("/order.htm"),
-                             ServedResponse::page(pageHtml("Order", "<p>text</p>")));
+    const QUrl url = servePage(h, "/order.htm", "Order", "<p>text</p>");
     ContractRecorder rec(h.control());
     QVERIFY(h.control().navigate(url));
     QVERIFY(h.waitFor([&] { return loaded(rec, url) && rec.titles.contains("Order"); }));
@@ -237,12 +242,9 @@ void checkNavigationEventOrder(ContractHarness &h)
 
 void checkCancelledNavigation(ContractHarness &h)
 {
-    const QUrl first =
-        h.serve(QStringLiteral("/first.htm"), ServedResponse::page(pageHtml("First", "first")));
-    const QUrl refused =
-        h.serve(QStringLiteral("/refused.htm"), ServedResponse::page(pageHtml("Refused", "no")));
-    const QUrl after =
-        h.serve(QStringLiteral("/after.htm"), ServedResponse::page(pageHtml("After", "after")));
+    const QUrl first = servePage(h, "/first.htm", "First", "first");
+    const QUrl refused = servePage(h, "/refused.htm", "Refused", "no");
+    const QUrl after = servePage(h, "/after.htm", "After", "after");
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, first));
 
@@ -265,8 +267,7 @@ void checkCancelledNavigation(ContractHarness &h)
 
 void checkRedirect(ContractHarness &h)
 {
-    const QUrl target = h.serve(QStringLiteral("/landing.htm"),
-                                ServedResponse::page(pageHtml("Landing", "landed")));
+    const QUrl target = servePage(h, "/landing.htm", "Landing", "landed");
     const QUrl from = h.serve(QStringLiteral("/moved.htm"), ServedResponse::redirect(target));
     ContractRecorder rec(h.control());
     QVERIFY(h.control().navigate(from));
@@ -334,12 +335,9 @@ void checkFailedLoadStatusCodes(ContractHarness &h)
 
 void checkRequestHeadersAndBody(ContractHarness &h)
 {
-    const QUrl posted =
-        h.serve(QStringLiteral("/posted.htm"), ServedResponse::page(pageHtml("Posted", "ok")));
-    const QUrl plain =
-        h.serve(QStringLiteral("/plain.htm"), ServedResponse::page(pageHtml("Plain", "ok")));
-    const QUrl never =
-        h.serve(QStringLiteral("/never.htm"), ServedResponse::page(pageHtml("Never", "no")));
+    const QUrl posted = servePage(h, "/posted.htm", "Posted", "ok");
+    const QUrl plain = servePage(h, "/plain.htm", "Plain", "ok");
+    const QUrl never = servePage(h, "/never.htm", "Never", "no");
     ContractRecorder rec(h.control());
     h.control().setUserAgent(QStringLiteral("SkimlineContract/1.0"));
     h.control().setHostHeaderRules({{posted.host(), "X-Host-Rule", "yes"},
@@ -379,14 +377,12 @@ void checkRequestHeadersAndBody(ContractHarness &h)
 
 void checkClickKinds(ContractHarness &h)
 {
-    const QUrl target = h.serve(QStringLiteral("/clicked.htm"),
-                                ServedResponse::page(pageHtml("Clicked", "target")));
-    const QUrl links = h.serve(
-        QStringLiteral("/links.htm"),
-        ServedResponse::page(pageHtml(
-            "Links", QLatin1String(kLinkStyle) +
-                         QStringLiteral("<a id=plain href='/clicked.htm'>plain link</a>"
-                                        "<a id=blank href='/clicked.htm' target=_blank>new</a>"))));
+    const QUrl target = servePage(h, "/clicked.htm", "Clicked", "target");
+    const QUrl links =
+        servePage(h, "/links.htm", "Links",
+                  QLatin1String(kLinkStyle) +
+                      QStringLiteral("<a id=plain href='/clicked.htm'>plain link</a>"
+                                     "<a id=blank href='/clicked.htm' target=_blank>new</a>"));
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, links));
     rec.cancelNavigation = [](const BeforeNavigateInfo &info) { return info.linkClicked; };
@@ -400,18 +396,13 @@ void checkClickKinds(ContractHarness &h)
         WindowDisposition disposition;
         QString target;
     };
+    using D = WindowDisposition;
     const QList<Case> cases{
-        {"plain", "plain", Qt::LeftButton, kNone, WindowDisposition::CurrentWindow, {}},
-        {"ctrl",
-         "plain",
-         Qt::LeftButton,
-         Qt::ControlModifier,
-         WindowDisposition::NewBackgroundTab,
-         {}},
-        {"shift", "plain", Qt::LeftButton, Qt::ShiftModifier, WindowDisposition::NewWindow, {}},
-        {"middle", "plain", Qt::MiddleButton, kNone, WindowDisposition::NewBackgroundTab, {}},
-        {"target=_blank", "blank", Qt::LeftButton, kNone, WindowDisposition::NewForegroundTab,
-         "_blank"},
+        {"plain", "plain", Qt::LeftButton, kNone, D::CurrentWindow, {}},
+        {"ctrl", "plain", Qt::LeftButton, Qt::ControlModifier, D::NewBackgroundTab, {}},
+        {"shift", "plain", Qt::LeftButton, Qt::ShiftModifier, D::NewWindow, {}},
+        {"middle", "plain", Qt::MiddleButton, kNone, D::NewBackgroundTab, {}},
+        {"target=_blank", "blank", Qt::LeftButton, kNone, D::NewForegroundTab, "_blank"},
     };
     for (const Case &c : cases) {
         rec.clear();
@@ -433,10 +424,8 @@ void checkClickKinds(ContractHarness &h)
 
     // In a frame: a frame's own link is its navigation; one that opens a window comes from
     // the top.
-    const QUrl frames = h.serve(
-        QStringLiteral("/link-frames.htm"),
-        ServedResponse::page(pageHtml(
-            "Frames", QStringLiteral("<iframe src='/links.htm' width=600 height=300></iframe>"))));
+    const QUrl frames = servePage(h, "/link-frames.htm", "Frames",
+                                  "<iframe src='/links.htm' width=600 height=300></iframe>");
     QVERIFY(load(h, rec, frames));
     for (const Case &c : cases.mid(0, 4)) {
         rec.clear();
@@ -453,15 +442,12 @@ void checkClickKinds(ContractHarness &h)
 
 void checkFormSubmission(ContractHarness &h)
 {
-    const QUrl submit =
-        h.serve(QStringLiteral("/submit"), ServedResponse::page(pageHtml("Sent", "sent")));
-    const QUrl form =
-        h.serve(QStringLiteral("/form.htm"),
-                ServedResponse::page(pageHtml(
-                    "Form", QStringLiteral("<form method=post action='/submit'><input name=q "
-                                           "value='hello world'><input type=hidden name=n value=42>"
-                                           "<input id=go type=submit value=Go style='height:40px'>"
-                                           "</form>"))));
+    const QUrl submit = servePage(h, "/submit", "Sent", "sent");
+    const QUrl form = servePage(h, "/form.htm", "Form",
+                                "<form method=post action='/submit'><input name=q "
+                                "value='hello world'><input type=hidden name=n value=42>"
+                                "<input id=go type=submit value=Go style='height:40px'>"
+                                "</form>");
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, form));
     rec.clear();
@@ -490,15 +476,12 @@ void checkFormSubmission(ContractHarness &h)
 
 void checkNewWindowRequests(ContractHarness &h)
 {
-    const QUrl target =
-        h.serve(QStringLiteral("/opened.htm"), ServedResponse::page(pageHtml("Opened", "opened")));
+    const QUrl target = servePage(h, "/opened.htm", "Opened", "opened");
     const QUrl links =
-        h.serve(QStringLiteral("/openers.htm"),
-                ServedResponse::page(pageHtml(
-                    "Openers",
-                    QLatin1String(kLinkStyle) +
-                        QStringLiteral("<a id=plain href='/opened.htm'>plain</a>"
-                                       "<a id=blank href='/opened.htm' target=_blank>new</a>"))));
+        servePage(h, "/openers.htm", "Openers",
+                  QLatin1String(kLinkStyle) +
+                      QStringLiteral("<a id=plain href='/opened.htm'>plain</a>"
+                                     "<a id=blank href='/opened.htm' target=_blank>new</a>"));
     ContractRecorder rec(h.control());
     std::unique_ptr<BrowserControl> other = h.createControl();
     ContractRecorder otherRec(*other);
@@ -566,12 +549,10 @@ void checkNavigationPolicy(ContractHarness &h)
     const Row rows[] = {
         {"skl:dbm1", K::LinkClicked, true, S::ProgramPage, false, true, false, V::DeferCommand},
         {"skl:dbm1", K::LinkClicked, true, S::WebContent, false, true, false, V::Refuse},
-        {"skl:dbm1", K::LinkClicked, false, S::ProgramPage, false, true, false, V::Refuse},
         {"SKL:del3", K::Program, true, S::None, false, false, false, V::Refuse},
         {"https://a.test/", K::Program, true, S::WebContent, false, false, false, V::Proceed},
         {"SKL-APP://PAGES/Start.htm", K::LinkClicked, true, S::WebContent, false, true, false,
          V::Refuse},
-        {"skl-app://other/x.htm", K::Other, true, S::WebContent, false, false, false, V::Refuse},
         {"skl-app://pages/Start.htm", K::LinkClicked, true, S::ProgramPage, false, true, false,
          V::Ask},
         {"skl-app://pages/Start.htm", K::BackForward, true, S::WebContent, false, false, false,
@@ -581,9 +562,7 @@ void checkNavigationPolicy(ContractHarness &h)
         {"skl-app://pages/Start.htm", K::Reload, true, S::None, false, false, false, V::Proceed},
         {"skl-app://pages/Start.htm", K::Redirect, true, S::None, true, false, false, V::Refuse},
         {"https://a.test/b", K::Redirect, true, S::None, true, false, false, V::Proceed},
-        {"https://a.test/b", K::Redirect, false, S::WebContent, false, false, false, V::Proceed},
         {"https://a.test/b", K::Redirect, true, S::WebContent, false, false, false, V::Ask},
-        {"https://a.test/b", K::LinkClicked, true, S::WebContent, false, true, false, V::Ask},
         {"skl-app://pages/Start.htm", K::Other, true, S::WebContent, false, true, true, V::Refuse},
         {"skl:dbm1", K::LinkClicked, true, S::ProgramPage, false, true, true, V::DeferCommand},
         {"https://a.test/b", K::Other, true, S::WebContent, false, false, true, V::Ask},
@@ -606,10 +585,8 @@ void checkNavigationPolicy(ContractHarness &h)
     for (int i = 0; i < int(std::size(reached)); ++i)
         body += QStringLiteral("<a id=l%1 href='%2'>%2</a>").arg(i).arg(QLatin1String(reached[i]));
     body += QStringLiteral("<a id=next href='/after-commands.htm'>next</a>");
-    const QUrl web =
-        h.serve(QStringLiteral("/commands.htm"), ServedResponse::page(pageHtml("Cmd", body)));
-    const QUrl after = h.serve(QStringLiteral("/after-commands.htm"),
-                               ServedResponse::page(pageHtml("After", "after")));
+    const QUrl web = servePage(h, "/commands.htm", "Cmd", body);
+    const QUrl after = servePage(h, "/after-commands.htm", "After", "after");
     const QUrl command(QStringLiteral("skl:dbm1"));
     ContractRecorder rec(h.control());
     rec.cancelNavigation = [](const BeforeNavigateInfo &info) {
@@ -646,8 +623,7 @@ void checkNavigationPolicy(ContractHarness &h)
 
 void checkOffline(ContractHarness &h)
 {
-    const QUrl url = h.serve(QStringLiteral("/online.htm"),
-                             ServedResponse::page(pageHtml("Online", QStringLiteral("here"))));
+    const QUrl url = servePage(h, "/online.htm", "Online", "here");
     ContractRecorder rec(h.control());
     h.control().setOffline(true);
     QVERIFY(h.control().navigate(url));
@@ -661,7 +637,7 @@ void checkOffline(ContractHarness &h)
 
 void checkDocumentSnapshotAndWrites(ContractHarness &h)
 {
-    h.serve(QStringLiteral("/frame-blank.htm"), ServedResponse::page(pageHtml("F", "frame")));
+    servePage(h, "/frame-blank.htm", "F", "frame");
     const QUrl url =
         h.serve(QStringLiteral("/snapshot.htm"),
                 ServedResponse::page(QStringLiteral(
@@ -791,16 +767,14 @@ void checkDocumentSnapshotAndWrites(ContractHarness &h)
 
 void checkDomEvents(ContractHarness &h)
 {
-    const QUrl target =
-        h.serve(QStringLiteral("/event-target.htm"), ServedResponse::page(pageHtml("T", "t")));
-    const QUrl url = h.serve(
-        QStringLiteral("/events.htm"),
-        ServedResponse::page(pageHtml(
-            "Events", QLatin1String(kLinkStyle) +
-                          QStringLiteral("<a id=lnk class=k href='/event-target.htm'>"
-                                         "<span id=inner>inner text</span></a>"
-                                         "<div id=plainDiv class='p q'>plain</div>"
-                                         "<a id=blocked class=block href='/blocked.htm'>no</a>"))));
+    const QUrl target = servePage(h, "/event-target.htm", "T", "t");
+    const QUrl url =
+        servePage(h, "/events.htm", "Events",
+                  QLatin1String(kLinkStyle) +
+                      QStringLiteral("<a id=lnk class=k href='/event-target.htm'>"
+                                     "<span id=inner>inner text</span></a>"
+                                     "<div id=plainDiv class='p q'>plain</div>"
+                                     "<a id=blocked class=block href='/blocked.htm'>no</a>"));
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, url));
     rec.cancelNavigation = [](const BeforeNavigateInfo &info) { return info.linkClicked; };
@@ -843,8 +817,7 @@ void checkDomEvents(ContractHarness &h)
 
 void checkEventsAfterDocumentWrite(ContractHarness &h)
 {
-    const QUrl url = h.serve(QStringLiteral("/rewrite.htm"),
-                             ServedResponse::page(pageHtml("Before", "<div id=old>old</div>")));
+    const QUrl url = servePage(h, "/rewrite.htm", "Before", "<div id=old>old</div>");
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, url));
     h.runPageScript(h.control(), PageScript::DocumentWrite,
@@ -866,18 +839,16 @@ void checkFrameDocuments(ContractHarness &h)
                     pageHtml("A", QLatin1String(kLinkStyle) +
                                       QStringLiteral("<p id=para>alpha words <a href='one.htm'>"
                                                      "one</a></p><a id=toB href='b.htm'>b</a>"))));
-    const QUrl b = h.serve(QStringLiteral("/fr/b.htm"),
-                           ServedResponse::page(pageHtml(
-                               "B", QStringLiteral("<p>beta words</p><div id=inB class=b>%1</div>")
-                                        .arg(QString(200, u'b')))));
-    QUrl foreign = h.serve(QStringLiteral("/fr/c.htm"), ServedResponse::page(pageHtml("C", "c")));
+    const QUrl b = servePage(
+        h, "/fr/b.htm", "B",
+        QStringLiteral("<p>beta words</p><div id=inB class=b>%1</div>").arg(QString(200, u'b')));
+    QUrl foreign = servePage(h, "/fr/c.htm", "C", "c");
     foreign.setHost(QStringLiteral("localhost"));
-    const QUrl top = h.serve(
-        QStringLiteral("/fr/top.htm"),
-        ServedResponse::page(pageHtml(
-            "Top", QStringLiteral("<p>top words</p><iframe src='a.htm' width=400 height=300>"
-                                  "</iframe><iframe src='%1'></iframe>")
-                       .arg(foreign.toString()))));
+    const QUrl top =
+        servePage(h, "/fr/top.htm", "Top",
+                  QStringLiteral("<p>top words</p><iframe src='a.htm' width=400 height=300>"
+                                 "</iframe><iframe src='%1'></iframe>")
+                      .arg(foreign.toString()));
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, top));
     QCOMPARE(rec.frames.size(), 1);
@@ -932,9 +903,7 @@ void checkFrameDocuments(ContractHarness &h)
 void checkKeys(ContractHarness &h)
 {
     const QUrl url =
-        h.serve(QStringLiteral("/keys.htm"),
-                ServedResponse::page(pageHtml(
-                    "Keys", QStringLiteral("<input id=field type=text><div id=text>text</div>"))));
+        servePage(h, "/keys.htm", "Keys", "<input id=field type=text><div id=text>text</div>");
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, url));
 
@@ -965,12 +934,10 @@ void checkKeys(ContractHarness &h)
 
 void checkWheelAndContextMenu(ContractHarness &h)
 {
-    const QUrl url =
-        h.serve(QStringLiteral("/wheel.htm"),
-                ServedResponse::page(pageHtml(
-                    "Wheel", QLatin1String(kLinkStyle) +
-                                 QStringLiteral("<a id=lnk href='/menu-target.htm'>link</a>"
-                                                "<div id=area style='height:3000px'>long</div>"))));
+    const QUrl url = servePage(h, "/wheel.htm", "Wheel",
+                               QLatin1String(kLinkStyle) +
+                                   QStringLiteral("<a id=lnk href='/menu-target.htm'>link</a>"
+                                                  "<div id=area style='height:3000px'>long</div>"));
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, url));
     rec.consumeWheel = true;
@@ -989,8 +956,7 @@ void checkWheelAndContextMenu(ContractHarness &h)
 
 void checkWindowClose(ContractHarness &h)
 {
-    const QUrl url =
-        h.serve(QStringLiteral("/closing.htm"), ServedResponse::page(pageHtml("Close", "bye")));
+    const QUrl url = servePage(h, "/closing.htm", "Close", "bye");
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, url));
     rec.keepWindowOnClose = true;
@@ -1001,8 +967,8 @@ void checkWindowClose(ContractHarness &h)
 
 void checkBackForward(ContractHarness &h)
 {
-    const QUrl a = h.serve(QStringLiteral("/a.htm"), ServedResponse::page(pageHtml("A", "a")));
-    const QUrl b = h.serve(QStringLiteral("/b.htm"), ServedResponse::page(pageHtml("B", "b")));
+    const QUrl a = servePage(h, "/a.htm", "A", "a");
+    const QUrl b = servePage(h, "/b.htm", "B", "b");
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, a));
     QVERIFY(!h.control().canGoBack());
@@ -1026,8 +992,7 @@ void checkBackForward(ContractHarness &h)
 
 void checkWrittenPage(ContractHarness &h)
 {
-    const QUrl before =
-        h.serve(QStringLiteral("/before.htm"), ServedResponse::page(pageHtml("Before", "b")));
+    const QUrl before = servePage(h, "/before.htm", "Before", "b");
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, before));
 
@@ -1076,10 +1041,8 @@ void checkWrittenPage(ContractHarness &h)
 
 void checkSleepAndWake(ContractHarness &h)
 {
-    const QUrl first = h.serve(QStringLiteral("/sleeper.htm"),
-                               ServedResponse::page(pageHtml("Sleeper", QStringLiteral("here"))));
-    const QUrl next = h.serve(QStringLiteral("/next.htm"),
-                              ServedResponse::page(pageHtml("Next", QStringLiteral("next"))));
+    const QUrl first = servePage(h, "/sleeper.htm", "Sleeper", "here");
+    const QUrl next = servePage(h, "/next.htm", "Next", "next");
     const auto asked = [&] { return h.requests(QStringLiteral("/sleeper.htm")).size(); };
     ContractRecorder rec(h.control());
     QVERIFY(load(h, rec, first));

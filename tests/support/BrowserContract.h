@@ -135,7 +135,6 @@ public:
     std::function<bool(const BeforeNavigateInfo &)> cancelNavigation; // null: allow all
     std::function<BrowserControl *(const NewWindowInfo &)> newWindowTarget;
     bool keepWindowOnClose = true;
-    bool consumeKeys = false;
     bool consumeWheel = false;
 
     QList<Event> events;
@@ -195,11 +194,11 @@ public:
     bool windowClosing(BrowserControl &) override { return ++closeRequests, keepWindowOnClose; }
     bool keyPressed(BrowserControl &, const KeyInfo &key) override
     {
-        return keyPresses.append(key), consumeKeys;
+        return keyPresses.append(key), false;
     }
     bool keyReleased(BrowserControl &, const KeyInfo &key) override
     {
-        return keyReleases.append(key), consumeKeys;
+        return keyReleases.append(key), false;
     }
     bool wheelEvent(BrowserControl &, const WheelInfo &w) override
     {
