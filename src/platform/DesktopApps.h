@@ -48,8 +48,10 @@ public:
         int exitCode = -1;
         QString output; // standard output and error
     };
+    // The desktop's tools are shell scripts that may take long on a busy machine: killing one
+    // that would have succeeded reports a failure that is not one.
     static ToolRun runTool(const QString &program, const QStringList &arguments,
-                           int timeoutMs = 15000);
+                           int timeoutMs = 30000);
 
 private:
     QStringList mimeappsFiles() const;
