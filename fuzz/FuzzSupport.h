@@ -60,4 +60,22 @@ inline void require(bool condition, int line = __builtin_LINE(),
     }
 }
 
+// A selector byte, then a text; after the text's first newline a second text.
+struct SelectedTexts
+{
+    uint8_t selector = 0;
+    QString first, second;
+};
+
+inline SelectedTexts selectedTexts(const uint8_t *data, size_t size)
+{
+    SelectedTexts in;
+    in.selector = data[0];
+    const QString input = QString::fromUtf8(bytes(data + 1, size - 1));
+    const qsizetype nl = input.indexOf(u'\n');
+    in.first = nl < 0 ? input : input.left(nl);
+    in.second = nl < 0 ? QString() : input.mid(nl + 1);
+    return in;
+}
+
 } // namespace fuzz

@@ -8,11 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
         return 0;
-    const uint8_t selector = data[0];
-    const QString input = QString::fromUtf8(fuzz::bytes(data + 1, size - 1));
-    const qsizetype nl = input.indexOf('\n');
-    const QString first = nl < 0 ? input : input.left(nl);
-    const QString second = nl < 0 ? QString() : input.mid(nl + 1);
+    const auto [selector, first, second] = fuzz::selectedTexts(data, size);
 
     static const int kFlags[] = {IcuFlag::EncodePercent,    IcuFlag::BrowserMode,
                                  IcuFlag::EncodeSpacesOnly, IcuFlag::NoMeta,
