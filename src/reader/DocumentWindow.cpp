@@ -292,6 +292,10 @@ void DocumentWindow::Form_Deactivate()
         mbRead = true;
         msStatusText.clear();
         bActiveForm = false;
+        // Read and left while its page still loads: as for one read while it loads, it holds
+        // no download (a page that never finishes would hold it for good).
+        if (m_countedDownload)
+            m_reader.queue.releaseDownload(*this);
         m_reader.nav.pageFieldGone(*this);
         if (pool.state(miTag) != kX)
             pool.setState(miTag, kP);
